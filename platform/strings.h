@@ -1,0 +1,65 @@
+// The program's string table: every user-visible text, keyed by its numeric
+// identifier.  Texts with "%s" or "%d" are formats for ShowMessage.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+enum StringId : uint16_t {
+    IDS_APP_NAME = 101,
+    IDS_UNTITLED = 102,
+    IDS_SIDE_A = 113,
+    IDS_SIDE_B = 114,
+    IDS_OUT_OF_MEMORY = 115,
+
+    // Texts that have no fixed number elsewhere are numbered from 3000 up.
+    IDS_CANNOT_OPEN_FILE = 3000,
+    IDS_CANNOT_READ_FILE = 3001,
+    IDS_CANNOT_CREATE_FILE = 3002,
+    IDS_CANNOT_WRITE_FILE = 3003,
+    IDS_OVERWRITE_OLDER_VERSION = 3004,
+    IDS_TOO_MANY_FONTS = 3005,
+    IDS_INVALID_MEASUREMENT = 3006,
+    IDS_NEGATIVE_MEASUREMENT = 3007,
+    IDS_INVALID_TAB_STOP = 3008,
+    IDS_MERGE_EARLIER_VERSION = 3009,
+    IDS_MERGE_SELECT_ALL = 3010,
+    IDS_MERGE_SELECT_TEXT = 3011,
+    IDS_MERGE_SELECT_CANCEL = 3012,
+
+    // Common-dialog errors, reported by ReportCommonDialogError.
+    IDS_CDERR_DIALOGFAILURE = 3100,
+    IDS_CDERR_STRUCTSIZE,
+    IDS_CDERR_INITIALIZATION,
+    IDS_CDERR_NOTEMPLATE,
+    IDS_CDERR_NOHINSTANCE,
+    IDS_CDERR_LOADSTRFAILURE,
+    IDS_CDERR_FINDRESFAILURE,
+    IDS_CDERR_LOADRESFAILURE,
+    IDS_CDERR_LOCKRESFAILURE,
+    IDS_CDERR_MEMALLOCFAILURE,
+    IDS_CDERR_MEMLOCKFAILURE,
+    IDS_CDERR_NOHOOK,
+    IDS_CDERR_REGISTERMSGFAIL,
+    IDS_PDERR_SETUPFAILURE,
+    IDS_PDERR_PARSEFAILURE,
+    IDS_PDERR_RETDEFFAILURE,
+    IDS_PDERR_LOADDRVFAILURE,
+    IDS_PDERR_GETDEVMODEFAIL,
+    IDS_PDERR_INITFAILURE,
+    IDS_PDERR_NODEVICES,
+    IDS_PDERR_NODEFAULTPRN,
+    IDS_PDERR_DNDMMISMATCH,
+    IDS_PDERR_CREATEICFAILURE,
+    IDS_PDERR_PRINTERNOTFOUND,
+    IDS_PDERR_DEFAULTDIFFERENT,
+    IDS_CFERR_NOFONTS,
+    IDS_CFERR_MAXLESSTHANMIN,
+    IDS_FNERR_SUBCLASSFAILURE,
+    IDS_FNERR_INVALIDFILENAME,
+    IDS_FNERR_BUFFERTOOSMALL,
+};
+
+// The text of a string identifier, or an empty string when the table has none.
+// Like the platform's loader, at most maxChars - 1 characters are returned.
+std::string LoadString(uint16_t id, int maxChars = 256);
