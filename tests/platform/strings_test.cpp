@@ -1,0 +1,285 @@
+#include "platform/strings.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <iterator>
+
+namespace {
+
+// Every identifier of StringId.  A new identifier belongs here as well; the
+// count test below notices when the table and this list drift apart.
+constexpr StringId kAllIds[] = {
+    IDS_TIP_NEW_LINER,
+    IDS_TIP_OPEN_LINER,
+    IDS_TIP_SAVE_LINER,
+    IDS_TIP_PRINT_LINER,
+    IDS_TIP_FORMAT_PICTURES,
+    IDS_TIP_FORMAT_LINER,
+    IDS_TIP_SAVE_FORMAT,
+    IDS_TIP_FORMAT_SONGS,
+    IDS_TIP_FORMAT_SIDES,
+    IDS_TIP_FORMAT_TITLE,
+    IDS_TIP_FORMAT_FEATURES,
+    IDS_APP_NAME,
+    IDS_UNTITLED,
+    IDS_SIDE_A,
+    IDS_SIDE_B,
+    IDS_OUT_OF_MEMORY,
+    IDS_PRINT_ABORT_PROC_FAILED,
+    IDS_PRINT_START_PAGE_FAILED,
+    IDS_PRINT_START_DOC_FAILED,
+    IDS_PRINT_END_PAGE_FAILED,
+    IDS_PRINT_END_DOC_FAILED,
+    IDS_SPOOL_GENERAL_ERROR,
+    IDS_SPOOL_CANCELED_BY_PROGRAM,
+    IDS_SPOOL_CANCELED_BY_USER,
+    IDS_SPOOL_OUT_OF_DISK,
+    IDS_SPOOL_OUT_OF_MEMORY,
+    IDS_LINER_WONT_FIT,
+    IDS_TWO_LINERS_WONT_FIT,
+    IDS_TWO_LINERS_WONT_FIT_TURNED,
+    IDS_LINER_WONT_FIT_TURNED,
+    IDS_CAPTION_PRINT,
+    IDS_FILTER_PRINT_FILES,
+    IDS_PRINT_COPY_OF,
+    IDS_CAPTION_NEW,
+    IDS_CAPTION_FILE_OPEN,
+    IDS_CAPTION_FILE_SAVE_AS,
+    IDS_CAPTION_FORMAT_SAVE_AS,
+    IDS_FILTER_FORMAT_FILES,
+    IDS_FILTER_LINER_FILES,
+    IDS_READ_ONLY_SUFFIX,
+    IDS_FILE_IS_READ_ONLY,
+    IDS_ALIGN_LEFT,
+    IDS_ALIGN_CENTERED,
+    IDS_ALIGN_RIGHT,
+    IDS_LINE_STYLE_NONE,
+    IDS_LINE_STYLE_CROP_MARKS,
+    IDS_SONGS_CAPTION_PREFIX,
+    IDS_CLOSE,
+    IDS_SELECT_TEXT_FOR_FONT,
+    IDS_CHOICE_BLANK,
+    IDS_CAPTION_ADD_CHOICE,
+    IDS_CAPTION_CHANGE_CHOICE,
+    IDS_ENTER_TEXT_FOR,
+    IDS_SAVE_CHOICE,
+    IDS_CAPTION_ADD_FEATURE,
+    IDS_CAPTION_CHANGE_FEATURE,
+    IDS_SAVE_FEATURE,
+    IDS_FEATURE_BLANK,
+    IDS_EDIT_CUT,
+    IDS_EDIT_COPY,
+    IDS_EDIT_PASTE,
+    IDS_EDIT_UNDO,
+    IDS_EDIT_CLEAR,
+    IDS_DAY_SUNDAY,
+    IDS_DAY_MONDAY,
+    IDS_DAY_TUESDAY,
+    IDS_DAY_WEDNESDAY,
+    IDS_DAY_THURSDAY,
+    IDS_DAY_FRIDAY,
+    IDS_DAY_SATURDAY,
+    IDS_DAY_SUN,
+    IDS_DAY_MON,
+    IDS_DAY_TUE,
+    IDS_DAY_WED,
+    IDS_DAY_THU,
+    IDS_DAY_FRI,
+    IDS_DAY_SAT,
+    IDS_MONTH_JANUARY,
+    IDS_MONTH_FEBRUARY,
+    IDS_MONTH_MARCH,
+    IDS_MONTH_APRIL,
+    IDS_MONTH_MAY,
+    IDS_MONTH_JUNE,
+    IDS_MONTH_JULY,
+    IDS_MONTH_AUGUST,
+    IDS_MONTH_SEPTEMBER,
+    IDS_MONTH_OCTOBER,
+    IDS_MONTH_NOVEMBER,
+    IDS_MONTH_DECEMBER,
+    IDS_MONTH_JAN,
+    IDS_MONTH_FEB,
+    IDS_MONTH_MAR,
+    IDS_MONTH_APR,
+    IDS_MONTH_MAY_SHORT,
+    IDS_MONTH_JUN,
+    IDS_MONTH_JUL,
+    IDS_MONTH_AUG,
+    IDS_MONTH_SEP,
+    IDS_MONTH_OCT,
+    IDS_MONTH_NOV,
+    IDS_MONTH_DEC,
+    IDS_CANNOT_OPEN_FILE,
+    IDS_CANNOT_READ_FILE,
+    IDS_CANNOT_CREATE_FILE,
+    IDS_CANNOT_WRITE_FILE,
+    IDS_OVERWRITE_OLDER_VERSION,
+    IDS_TOO_MANY_FONTS,
+    IDS_INVALID_MEASUREMENT,
+    IDS_NEGATIVE_MEASUREMENT,
+    IDS_INVALID_TAB_STOP,
+    IDS_MERGE_EARLIER_VERSION,
+    IDS_MERGE_SELECT_ALL,
+    IDS_MERGE_SELECT_TEXT,
+    IDS_MERGE_SELECT_CANCEL,
+    IDS_SONGS_WONT_FIT,
+    IDS_NEGATIVE_ROTATION,
+    IDS_NEGATIVE_OVERFLOW_COUNT,
+    IDS_SAVE_LINER_FORMAT,
+    IDS_UNIT_CENTIMETERS,
+    IDS_UNIT_INCHES,
+    IDS_UNIT_PICAS,
+    IDS_UNIT_POINTS,
+    IDS_SAVE_CURRENT_CHANGES,
+    IDS_SAVE_TITLE_LINES,
+    IDS_SAVE_SONGS_SIDE_A,
+    IDS_SAVE_SONGS_SIDE_B,
+    IDS_SAVE_TITLE_FORMAT,
+    IDS_SAVE_SONG_FORMAT,
+    IDS_AREA_SIDE_A_PRIMARY,
+    IDS_AREA_SIDE_B_PRIMARY,
+    IDS_AREA_SIDE_A_OVERFLOW,
+    IDS_AREA_SIDE_B_OVERFLOW,
+    IDS_SAVE_SIDE_FORMATS,
+    IDS_DELETE_CHOICE,
+    IDS_LOCATION_SIDE_A_FLAP,
+    IDS_LOCATION_SIDE_B_FLAP,
+    IDS_LOCATION_SIDE_A_PRIMARY,
+    IDS_LOCATION_SIDE_B_PRIMARY,
+    IDS_LETTER_NORMAL,
+    IDS_LETTER_REVERSE_VIDEO,
+    IDS_LETTER_NONE,
+    IDS_SAVE_FEATURES,
+    IDS_DELETE_FEATURE,
+    IDS_STYLE_CENTERED_WITH_SIDES,
+    IDS_STYLE_LEFT_JUSTIFIED,
+    IDS_STYLE_RIGHT_JUSTIFIED,
+    IDS_STYLE_CENTERED,
+    IDS_STYLE_ADJACENT_WITH_SIDES,
+    IDS_STYLE_BLANK_WITH_SIDES,
+    IDS_EXT_AND_DESC_REQUIRED,
+    IDS_EXT_NEEDS_PERIOD,
+    IDS_EXT_NO_OVERWRITE,
+    IDS_EXT_NO_BLANKING,
+    IDS_EXT_REGISTERED_ELSEWHERE,
+    IDS_FILE_CLASS_DESCRIPTION,
+    IDS_TYPE_CASSETTE_FILES,
+    IDS_TYPE_DAT_FILES,
+    IDS_PICTURE_CORRUPTED,
+    IDS_PLUGIN_NOT_FOUND,
+    IDS_PLUGIN_FUNCTION_MISSING,
+    IDS_PICTURE_NOT_SUPPORTED,
+    IDS_SAVE_PICTURE,
+    IDS_DELETE_PICTURE,
+    IDS_CAPTION_PICTURE_ADD,
+    IDS_FILTER_PICTURES,
+    IDS_ADD,
+    IDS_CANCEL_ADD,
+    IDS_PLACE_OVERFLOW_NUMBER,
+    IDS_PLACE_NONE,
+    IDS_PLACE_ORIGINAL_SIZE,
+    IDS_PLACE_ENTIRE_LINER,
+    IDS_PLACE_ALL_BUT_OVERFLOW,
+    IDS_PLACE_FEATURE_FLAP,
+    IDS_PLACE_TITLE,
+    IDS_PLACE_PRIMARY_SONG,
+    IDS_PLACE_OVERFLOW_SONG,
+    IDS_CDERR_DIALOGFAILURE,
+    IDS_CDERR_STRUCTSIZE,
+    IDS_CDERR_INITIALIZATION,
+    IDS_CDERR_NOTEMPLATE,
+    IDS_CDERR_NOHINSTANCE,
+    IDS_CDERR_LOADSTRFAILURE,
+    IDS_CDERR_FINDRESFAILURE,
+    IDS_CDERR_LOADRESFAILURE,
+    IDS_CDERR_LOCKRESFAILURE,
+    IDS_CDERR_MEMALLOCFAILURE,
+    IDS_CDERR_MEMLOCKFAILURE,
+    IDS_CDERR_NOHOOK,
+    IDS_CDERR_REGISTERMSGFAIL,
+    IDS_PDERR_SETUPFAILURE,
+    IDS_PDERR_PARSEFAILURE,
+    IDS_PDERR_RETDEFFAILURE,
+    IDS_PDERR_LOADDRVFAILURE,
+    IDS_PDERR_GETDEVMODEFAIL,
+    IDS_PDERR_INITFAILURE,
+    IDS_PDERR_NODEVICES,
+    IDS_PDERR_NODEFAULTPRN,
+    IDS_PDERR_DNDMMISMATCH,
+    IDS_PDERR_CREATEICFAILURE,
+    IDS_PDERR_PRINTERNOTFOUND,
+    IDS_PDERR_DEFAULTDIFFERENT,
+    IDS_CFERR_NOFONTS,
+    IDS_CFERR_MAXLESSTHANMIN,
+    IDS_FNERR_SUBCLASSFAILURE,
+    IDS_FNERR_INVALIDFILENAME,
+    IDS_FNERR_BUFFERTOOSMALL,
+};
+
+}  // namespace
+
+TEST(StringTable, IdentifiersAreUnique) {
+    std::array<uint16_t, std::size(kAllIds)> values{};
+    std::copy(std::begin(kAllIds), std::end(kAllIds), values.begin());
+    std::sort(values.begin(), values.end());
+    auto repeated = std::adjacent_find(values.begin(), values.end());
+    EXPECT_EQ(repeated, values.end()) << "number " << *repeated << " is used twice";
+}
+
+TEST(StringTable, EveryIdentifierHasText) {
+    for (StringId id : kAllIds) EXPECT_FALSE(LoadString(id).empty()) << "no text for " << id;
+}
+
+TEST(StringTable, TableHoldsExactlyTheIdentifiers) {
+    std::size_t withText = 0;
+    for (uint32_t id = 0; id <= 0xFFFF; ++id)
+        if (!LoadString(static_cast<uint16_t>(id)).empty()) ++withText;
+    EXPECT_EQ(withText, std::size(kAllIds));
+}
+
+TEST(StringTable, TextsByNumber) {
+    EXPECT_EQ(LoadString(1), "New Liner");
+    EXPECT_EQ(LoadString(7), "Save Format");
+    EXPECT_EQ(LoadString(101), "Reelcard");
+    EXPECT_EQ(LoadString(107), "Songs - ");
+    EXPECT_EQ(LoadString(135), "Format Files (*.fmt)|*.fmt|All Files (*.*)|*.*|");
+    EXPECT_EQ(LoadString(156), "All Files (*.*)?*.*?");
+    EXPECT_EQ(LoadString(157), " (Read-Only)");
+    EXPECT_EQ(LoadString(164), "Print");
+    EXPECT_EQ(LoadString(169), "Copy %d of %d");
+    EXPECT_EQ(LoadString(181), "&Undo\tCtrl+Z");
+    EXPECT_EQ(LoadString(194), "(crop marks)");
+    EXPECT_EQ(LoadString(204),
+              "Liner will not fit within 'printable' area and\n\rprinter orientation cannot be changed");
+    EXPECT_EQ(LoadString(246), "A feature cannot be blank");
+    EXPECT_EQ(LoadString(1024), "Sunday");
+    EXPECT_EQ(LoadString(1037), "Sat");
+    EXPECT_EQ(LoadString(1051), "December");
+    EXPECT_EQ(LoadString(1060), "May");
+    EXPECT_EQ(LoadString(IDS_SONGS_WONT_FIT), "Not all songs will fit on %s");
+    EXPECT_EQ(LoadString(IDS_FNERR_BUFFERTOOSMALL),
+              "Buffer passed to CD too small to accomodate string");
+}
+
+TEST(StringTable, NumberedRangesAreContiguous) {
+    for (uint16_t day = 0; day < 7; ++day) {
+        EXPECT_FALSE(LoadString(IDS_DAY_SUNDAY + day).empty());
+        EXPECT_EQ(LoadString(IDS_DAY_SUN + day), LoadString(IDS_DAY_SUNDAY + day, 4));
+    }
+    for (uint16_t month = 0; month < 12; ++month) {
+        EXPECT_FALSE(LoadString(IDS_MONTH_JANUARY + month).empty());
+        EXPECT_EQ(LoadString(IDS_MONTH_JAN + month), LoadString(IDS_MONTH_JANUARY + month, 4));
+    }
+    EXPECT_TRUE(LoadString(1038).empty());
+    EXPECT_TRUE(LoadString(1052).empty());
+}
+
+TEST(StringTable, LoadStringTruncatesLikeThePlatform) {
+    EXPECT_EQ(LoadString(IDS_APP_NAME, 5), "Reel");
+    EXPECT_EQ(LoadString(IDS_APP_NAME, 1), "");
+    EXPECT_EQ(LoadString(IDS_APP_NAME, 0), "");
+    EXPECT_TRUE(LoadString(65535).empty());
+}
