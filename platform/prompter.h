@@ -45,6 +45,9 @@ public:
     // Asks the main window to close through its normal path (with the save
     // prompt).  Used after a fatal error.
     virtual void RequestClose() {}
+
+    // Shows (true) or restores (false) the busy cursor around long work.
+    virtual void SetBusy(bool) {}
 };
 
 // The answer a message box gives when its default button is taken.

@@ -1,0 +1,210 @@
+#include "document/measurement.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/messages.h"
+#include "platform/strings.h"
+
+namespace {
+
+constexpr UnitInfo kUnits[kUnitCount] = {
+    {"", "", 1440, false},  // row 0: replaced by the default unit's row
+    {"cm", " cm", 567, true},
+    {"in", " in", 1440, false},
+    {"\"", "\"", 1440, false},
+    {"li", " li", 240, false},
+    {"pi", " pi", 240, false},
+    {"pt", " pt", 20, false},
+};
+
+constexpr int kPowersOfTen[5] = {1, 10, 100, 1000, 10000};
+
+bool FitsIn16(long long v) { return v >= -32768 && v <= 32767; }
+
+}  // namespace
+
+UnitInfo UnitRow(int unit, int defaultUnit) {
+    if (unit == kUnitNone) {
+        int row = (defaultUnit >= 1 && defaultUnit < kUnitCount) ? defaultUnit : kUnitInches;
+        UnitInfo info = kUnits[0];
+        info.twipsPerUnit = kUnits[row].twipsPerUnit;
+        info.metric = kUnits[row].metric;
+        return info;
+    }
+    if (unit < 0 || unit >= kUnitCount) return kUnits[kUnitInches];
+    return kUnits[unit];
+}
+
+bool IsDefaultUnitChoice(int unit) {
+    return unit == kUnitCentimeters || unit == kUnitInches || unit == kUnitPicas ||
+           unit == kUnitPoints;
+}
+
+long long MulDivRound(long long a, long long b, long long c) {
+    if (c == 0) return 0;
+    long long n = a * b;
+    bool negative = (n < 0) != (c < 0);
+    long long an = n < 0 ? -n : n;
+    long long ac = c < 0 ? -c : c;
+    long long q = (an + ac / 2) / ac;
+    return negative ? -q : q;
+}
+
+std::optional<Measurement> ParseMeasurement(std::string_view text, bool negate, int defaultUnit) {
+    size_t i = 0;
+    while (i < text.size() && text[i] == ' ') ++i;
+    bool negative = false;
+    if (i < text.size() && text[i] == '-') {
+        negative = true;
+        ++i;
+    }
+    if (negate) negative = !negative;
+
+    long long whole = 0;
+    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
+        whole = whole * 10 + (text[i] - '0');
+        if (whole > 32768) return std::nullopt;  // cannot fit, whatever the unit
+        ++i;
+    }
+
+    long long fraction = 0;
+    int digits = 0;
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        std::string collected;
+        while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
+            collected += text[i];
+            ++i;
+        }
+        while (!collected.empty() && collected.back() == '0') collected.pop_back();
+        if (collected.size() > 4) collected.resize(4);
+        for (char c : collected) fraction = fraction * 10 + (c - '0');
+        digits = static_cast<int>(collected.size());
+    }
+
+    while (i < text.size() && text[i] == ' ') ++i;
+    std::string suffix;
+    for (; i < text.size(); ++i) {
+        suffix += static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
+    }
+    while (!suffix.empty() && suffix.back() == ' ') suffix.pop_back();
+
+    int unit = -1;
+    for (int u = 0; u < kUnitCount; ++u) {
+        if (suffix == kUnits[u].accepted) {
+            unit = u;
+            break;
+        }
+    }
+    if (unit < 0) return std::nullopt;
+
+    if (negative) {
+        whole = -whole;
+        fraction = -fraction;
+    }
+    const int perUnit = UnitRow(unit, defaultUnit).twipsPerUnit;
+    long long twips = whole * perUnit;
+    if (fraction != 0) twips += MulDivRound(fraction, perUnit, kPowersOfTen[digits]);
+    // Values beyond 16 bits are refused rather than wrapped.
+    if (!FitsIn16(whole) || !FitsIn16(twips)) return std::nullopt;
+
+    Measurement m;
+    m.whole = static_cast<int16_t>(whole);
+    m.fraction = static_cast<int16_t>(fraction);
+    m.fractionDigits = static_cast<int16_t>(digits);
+    m.unit = static_cast<int16_t>(unit);
+    m.twips = static_cast<int16_t>(twips);
+    return m;
+}
+
+std::string FormatMeasurement(const Measurement& m, bool negate) {
+    long long whole = m.whole;
+    long long fraction = m.fraction;
+    if (negate) {
+        whole = -whole;
+        fraction = -fraction;
+    }
+    std::string out;
+    if (whole < 0 || fraction < 0) {
+        out += '-';
+        if (whole < 0) whole = -whole;
+        if (fraction < 0) fraction = -fraction;
+    }
+    out += std::to_string(whole);
+    if (fraction != 0) {
+        std::string digits = std::to_string(fraction);
+        int width = m.fractionDigits;
+        if (width > 4) width = 4;
+        if (static_cast<int>(digits.size()) < width) {
+            digits.insert(0, static_cast<size_t>(width) - digits.size(), '0');
+        }
+        out += '.';
+        out += digits;
+    }
+    if (m.unit >= 0 && m.unit < kUnitCount) out += kUnits[m.unit].shown;
+    return out;
+}
+
+Measurement FromTwips(int twips, int defaultUnit) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%8.3f",
+                  static_cast<double>(twips) / UnitRow(kUnitNone, defaultUnit).twipsPerUnit);
+    if (auto m = ParseMeasurement(buffer, false, defaultUnit)) return *m;
+    // Only a value at the very edge of 16 bits can land here after rounding.
+    Measurement m;
+    m.twips = static_cast<int16_t>(twips < -32768 ? -32768 : (twips > 32767 ? 32767 : twips));
+    return m;
+}
+
+FieldReading ReadMeasurementField(std::string_view fieldText, bool negativesAllowed, bool negate,
+                                  bool quiet, int defaultUnit, Prompter* prompter,
+                                  const MessageOwner* owner) {
+    FieldReading reading;
+    std::string_view text = fieldText.substr(0, 8);
+    auto parsed = ParseMeasurement(text, negate, defaultUnit);
+    auto report = [&](uint16_t id) {
+        if (!quiet && prompter) {
+            ShowMessage(*prompter, owner ? *owner : MessageOwner::MainWindow(), ErrorStyle(), id);
+        }
+    };
+    if (!parsed) {
+        reading.error = FieldError::Invalid;
+        report(IDS_INVALID_MEASUREMENT);
+        return reading;
+    }
+    if (parsed->twips < 0 && !negativesAllowed) {
+        reading.error = FieldError::Negative;
+        report(IDS_NEGATIVE_MEASUREMENT);
+        return reading;
+    }
+    reading.value = parsed;
+    return reading;
+}
+
+int ResolveAgainstLineHeight(const Measurement& m, int lineHeight) {
+    if (m.unit != kUnitNone && m.unit != kUnitLines) return m.twips;
+    int digits = m.fractionDigits < 0 ? 0 : (m.fractionDigits > 4 ? 4 : m.fractionDigits);
+    return static_cast<int>(static_cast<long long>(m.whole) * lineHeight +
+                            MulDivRound(m.fraction, lineHeight, kPowersOfTen[digits]));
+}
+
+PageSetupValue ToPageSetupUnits(const Measurement& m, int defaultUnit) {
+    PageSetupValue v;
+    if (UnitRow(m.unit, defaultUnit).metric) {
+        v.value = static_cast<int>(MulDivRound(m.twips, 1000, 567));
+        v.units = PageSetupUnits::HundredthsOfMillimeter;
+    } else {
+        v.value = static_cast<int>(MulDivRound(m.twips, 1000, 1440));
+        v.units = PageSetupUnits::ThousandthsOfInch;
+    }
+    return v;
+}
+
+Measurement FromPageSetupUnits(int value, PageSetupUnits units, int defaultUnit) {
+    long long twips = units == PageSetupUnits::ThousandthsOfInch
+                          ? MulDivRound(value, 1440, 1000)
+                          : MulDivRound(value, 567, 1000);
+    return FromTwips(static_cast<int>(twips), defaultUnit);
+}

@@ -1,0 +1,171 @@
+// reelcard-cli: the headless companion of Reelcard, for scripts and checks.
+//
+//   reelcard-cli export FILE [-o OUT.json]
+//   reelcard-cli import FILE.json -o OUT
+//   reelcard-cli convert IN -o OUT
+//
+// Exit status: 0 success, 1 a file could not be read or written, 2 usage.
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QJsonDocument>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "document/liner_file.h"
+#include "document/liner_json.h"
+#include "platform/code_page.h"
+#include "platform/messages.h"
+#include "platform/strings.h"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFile = 1;
+constexpr int kExitUsage = 2;
+
+const char kUsage[] =
+    "usage: reelcard-cli export FILE [-o OUT.json]\n"
+    "       reelcard-cli import FILE.json -o OUT\n"
+    "       reelcard-cli convert IN -o OUT\n"
+    "A name ending in .fmt is a format file; any other name is a liner file.\n";
+
+// Messages go to standard error; questions take their default answer.
+class ConsolePrompter : public Prompter {
+public:
+    MessageResult Show(const MessageOwner&, const MessageStyle& style,
+                       const std::string& text) override {
+        std::string shown = DecodeCodePage(text).toStdString();
+        // The message texts break lines with "\n\r"; a terminal wants "\n".
+        std::string clean;
+        for (char c : shown) {
+            if (c != '\r') clean += c;
+        }
+        MessageResult answer = DefaultAnswer(style.buttons);
+        std::fprintf(stderr, "reelcard-cli: %s\n", clean.c_str());
+        if (style.buttons == MessageButtons::YesNo || style.buttons == MessageButtons::YesNoCancel) {
+            std::fprintf(stderr, "reelcard-cli: answered %s\n",
+                         answer == MessageResult::Yes ? "Yes" : "No");
+        }
+        return answer;
+    }
+    MergeChoice AskMerge(const std::string& caption) override {
+        std::fprintf(stderr, "reelcard-cli: %s: merged as Text\n", caption.c_str());
+        return MergeChoice::Text;
+    }
+};
+
+bool EndsWith(const std::string& s, const char* suffix) {
+    std::string tail(suffix);
+    if (s.size() < tail.size()) return false;
+    std::string end = s.substr(s.size() - tail.size());
+    for (auto& c : end) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return end == tail;
+}
+
+FileKind KindOf(const std::string& path) {
+    return EndsWith(path, ".fmt") ? FileKind::Format : FileKind::Liner;
+}
+
+struct Args {
+    std::string command;
+    std::string input;
+    std::string output;
+};
+
+std::optional<Args> ParseArgs(const QStringList& list) {
+    Args args;
+    if (list.size() < 2) return std::nullopt;
+    args.command = list[1].toStdString();
+    for (qsizetype i = 2; i < list.size(); ++i) {
+        QString a = list[i];
+        if (a == "-o" || a == "--output") {
+            if (i + 1 >= list.size() || !args.output.empty()) return std::nullopt;
+            args.output = list[++i].toStdString();
+        } else if (a.startsWith('-') && a != "-") {
+            return std::nullopt;
+        } else if (args.input.empty()) {
+            args.input = a.toStdString();
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (args.input.empty()) return std::nullopt;
+    return args;
+}
+
+bool ReadAny(Liner& liner, const std::string& path, Prompter& prompter) {
+    if (KindOf(path) == FileKind::Format) return ReadFormatFile(liner, path, prompter);
+    return ReadLinerFile(liner, path, true, prompter);
+}
+
+bool WriteAny(Liner& liner, const std::string& path, Prompter& prompter) {
+    if (KindOf(path) == FileKind::Format) return WriteFormatFile(liner, path, prompter);
+    return WriteLinerFile(liner, path, prompter);
+}
+
+int Export(const Args& args, Prompter& prompter) {
+    Liner liner;
+    if (!ReadAny(liner, args.input, prompter)) return kExitFile;
+    QByteArray json = QJsonDocument(LinerToJson(liner, KindOf(args.input))).toJson(QJsonDocument::Indented);
+    if (args.output.empty() || args.output == "-") {
+        std::fwrite(json.constData(), 1, static_cast<size_t>(json.size()), stdout);
+        return std::fflush(stdout) == 0 ? kExitOk : kExitFile;
+    }
+    QFile out(QString::fromStdString(args.output));
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(json) != json.size() ||
+        !out.flush()) {
+        ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_WRITE_FILE, {args.output});
+        return kExitFile;
+    }
+    return kExitOk;
+}
+
+int Import(const Args& args, Prompter& prompter) {
+    QFile in(QString::fromStdString(args.input));
+    if (!in.open(QIODevice::ReadOnly)) {
+        ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_OPEN_FILE, {args.input});
+        return kExitFile;
+    }
+    QJsonParseError parseError;
+    QJsonDocument doc = QJsonDocument::fromJson(in.readAll(), &parseError);
+    if (!doc.isObject()) {
+        std::fprintf(stderr, "reelcard-cli: %s: %s\n", args.input.c_str(),
+                     doc.isNull() ? parseError.errorString().toStdString().c_str()
+                                  : "the JSON must be an object");
+        ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_READ_FILE, {args.input});
+        return kExitFile;
+    }
+    QString why;
+    auto liner = LinerFromJson(doc.object(), KindOf(args.output), &why);
+    if (!liner) {
+        std::fprintf(stderr, "reelcard-cli: %s: %s\n", args.input.c_str(), why.toStdString().c_str());
+        ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_READ_FILE, {args.input});
+        return kExitFile;
+    }
+    return WriteAny(*liner, args.output, prompter) ? kExitOk : kExitFile;
+}
+
+int Convert(const Args& args, Prompter& prompter) {
+    Liner liner;
+    if (!ReadAny(liner, args.input, prompter)) return kExitFile;
+    return WriteAny(liner, args.output, prompter) ? kExitOk : kExitFile;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ConsolePrompter prompter;
+    auto args = ParseArgs(app.arguments());
+    if (!args) {
+        std::fputs(kUsage, stderr);
+        return kExitUsage;
+    }
+    if (args->command == "export") return Export(*args, prompter);
+    if (args->command == "import" && !args->output.empty()) return Import(*args, prompter);
+    if (args->command == "convert" && !args->output.empty()) return Convert(*args, prompter);
+    std::fputs(kUsage, stderr);
+    return kExitUsage;
+}
