@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+
+#include "document/liner_file.h"
+#include "support/test_support.h"
+
+namespace {
+
+struct CliRun {
+    int status = -1;
+    std::string out, err;
+};
+
+CliRun Cli(const QStringList& args) {
+    QProcess process;
+    process.start(QStringLiteral(REELCARD_BIN_DIR "/reelcard-cli"), args);
+    process.closeWriteChannel();
+    CliRun run;
+    if (!process.waitForFinished(30000)) return run;
+    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = process.readAllStandardOutput().toStdString();
+    run.err = process.readAllStandardError().toStdString();
+    return run;
+}
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+const char kSample[] = R"({
+  "title": "Summer {{Mix}}\n{font 6}Side two",
+  "songsA": "One{tab}3:12\nTwo{tab}4:01",
+  "width": "4 in", "flapHeight": "1in", "titleHeight": "0.5in", "primaryHeight": "2.5625 in",
+  "fonts": [
+    {"logFont": {"height": 200, "weight": 400, "faceName": "Arial"}},
+    {"logFont": {"height": 200, "weight": 700, "faceName": "Arial"}},
+    {"logFont": {"height": 200, "weight": 400, "faceName": "Arial"}},
+    {"logFont": {"height": 360, "weight": 700, "faceName": "Times New Roman"}, "color": "#102030"},
+    {"logFont": {"height": 200, "weight": 400, "faceName": "Arial"}},
+    {"logFont": {"height": 280, "weight": 400, "italic": true, "faceName": "Caf\u00e9"}}
+  ],
+  "features": [{"style": 0, "name": "Noise", "sideA": {"selected": 1, "choices": ["None", "Dolby B"]},
+                "sideB": {"selected": 0, "choices": ["dbx"]}}],
+  "pictures": [{"left": "0.25in", "top": "1in", "width": "1in", "height": "1in", "fileName": "logo.png"}],
+  "tabStopsText": "3in"
+})";
+
+TEST(Cli, ImportExportRoundTripsByteForByte) {
+    TempFolder dir;
+    std::string json = dir.Path("in.json"), cas = dir.Path("a.cas"), json2 = dir.Path("b.json"),
+                cas2 = dir.Path("b.cas");
+    QFile f(Q(json));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(kSample);
+    f.close();
+
+    CliRun import = Cli({"import", Q(json), "-o", Q(cas)});
+    ASSERT_EQ(import.status, 0) << import.err;
+    CliRun exported = Cli({"export", Q(cas), "-o", Q(json2)});
+    ASSERT_EQ(exported.status, 0) << exported.err;
+    ASSERT_EQ(Cli({"import", Q(json2), "-o", Q(cas2)}).status, 0);
+    EXPECT_EQ(ReadBytes(cas), ReadBytes(cas2));
+
+    CliRun toStdout = Cli({"export", Q(cas)});
+    ASSERT_EQ(toStdout.status, 0);
+    QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(toStdout.out)).object();
+    EXPECT_EQ(o["kind"].toString(), "liner");
+    EXPECT_EQ(o["title"].toObject()["text"].toString(), "Summer {{Mix}}\n{font 6}Side two");
+    EXPECT_EQ(o["title"].toObject()["lineCount"].toInt(), 2);
+    EXPECT_EQ(o["width"].toObject()["twips"].toInt(), 5760);
+    EXPECT_EQ(o["width"].toObject()["text"].toString(), "4 in");
+    EXPECT_EQ(o["pictures"].toArray()[0].toObject()["top"].toObject()["twips"].toInt(), -1440);
+    EXPECT_EQ(o["fonts"].toArray()[3].toObject()["color"].toString(), "#102030");
+    EXPECT_EQ(o["fonts"].toArray()[5].toObject()["logFont"].toObject()["faceName"].toString(),
+              QString::fromUtf8("Caf\u00e9"));
+    EXPECT_EQ(o["sidedFeatureCount"].toInt(), 1);
+}
+
+TEST(Cli, ConvertWritesTheCurrentVersionAndFormats) {
+    TempFolder dir;
+    Liner liner;
+    liner.fonts.resize(5);
+    liner.title = {1, "T"};
+    liner.width.twips = 5760;
+    std::string cas = dir.Path("a.cas"), fmt = dir.Path("a.fmt"), back = dir.Path("b.cas");
+    ScriptedPrompter prompter;
+    ASSERT_TRUE(WriteLinerFile(liner, cas, prompter));
+    ASSERT_EQ(Cli({"convert", Q(cas), "-o", Q(fmt)}).status, 0);
+    auto format = ReadBytes(fmt);
+    auto full = ReadBytes(cas);
+    ASSERT_GT(full.size(), 10u);
+    EXPECT_EQ(format.size(), full.size() - 2 - 2 - 1 - 2 - 2);
+    CliRun exported = Cli({"export", Q(fmt)});
+    EXPECT_NE(exported.out.find("\"kind\": \"format\""), std::string::npos);
+    EXPECT_EQ(exported.out.find("\"title\""), std::string::npos);
+    ASSERT_EQ(Cli({"convert", Q(cas), "-o", Q(back)}).status, 0);
+    EXPECT_EQ(ReadBytes(back), full);
+}
+
+TEST(Cli, ExitStatusesAndMessages) {
+    TempFolder dir;
+    EXPECT_EQ(Cli({}).status, 2);
+    EXPECT_EQ(Cli({"frobnicate", "x"}).status, 2);
+    EXPECT_EQ(Cli({"import", "x.json"}).status, 2);
+    EXPECT_EQ(Cli({"export", "a", "b"}).status, 2);
+    EXPECT_EQ(Cli({"export", "a", "--bogus"}).status, 2);
+
+    CliRun missing = Cli({"export", Q(dir.Path("none.cas"))});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("Cannot open file '" + dir.Path("none.cas") + "'"), std::string::npos);
+
+    std::string bad = dir.Path("bad.cas");
+    WriteBytes(bad, {5, 0, 7, 0, 2, 0});
+    CliRun corrupt = Cli({"convert", Q(bad), "-o", Q(dir.Path("out.cas"))});
+    EXPECT_EQ(corrupt.status, 1);
+    EXPECT_NE(corrupt.err.find("Cannot read file '" + bad + "' from disk"), std::string::npos);
+    EXPECT_FALSE(QFile::exists(Q(dir.Path("out.cas"))));
+
+    std::string json = dir.Path("bad.json");
+    WriteBytes(json, {'{', '"', 't', 'i', 't', 'l', 'e', '"', ':', '"', '{', 'x', '"', '}'});
+    CliRun badJson = Cli({"import", Q(json), "-o", Q(dir.Path("x.cas"))});
+    EXPECT_EQ(badJson.status, 1);
+    EXPECT_NE(badJson.err.find("unclosed"), std::string::npos);
+
+    // Overwriting a file of the earlier generation takes the default answer and says so.
+    std::string old = dir.Path("old.cas");
+    WriteBytes(old, {3, 0, 0, 0});
+    std::string good = dir.Path("good.json");
+    WriteBytes(good, {'{', '}'});
+    CliRun overwrite = Cli({"import", Q(good), "-o", Q(old)});
+    EXPECT_EQ(overwrite.status, 0);
+    EXPECT_NE(overwrite.err.find("answered Yes"), std::string::npos);
+}
+
+}  // namespace
