@@ -36,7 +36,10 @@ struct OldFile {
 };
 
 // A small Liner with something in every part of the file.
-void WriteSample(OldFile& f, bool includeTail = true) {
+// With `convertedFrom` set, writes the current layout holding what a file of
+// that version becomes when it is read and saved again.
+void WriteSample(OldFile& f, bool includeTail = true, int convertedFrom = 0) {
+    const int from = convertedFrom ? convertedFrom : f.version;
     if (!f.format) {
         f.w.I16(2);
         f.w.String("Title\r\n\x01\x06Two");
@@ -72,7 +75,7 @@ void WriteSample(OldFile& f, bool includeTail = true) {
             f.w.U16(0);
             f.w.U16(400);
         } else {
-            f.w.I32(i == 5 ? -16 : 200 + i);
+            f.w.I32(i == 5 ? (from < 500 ? 65520 : -16) : 200 + i);
             f.w.I32(0);
             f.w.I32(i == 5 ? 900 : 0);
             f.w.I32(0);
@@ -112,8 +115,8 @@ void WriteSample(OldFile& f, bool includeTail = true) {
     feature(kFeatureRightJustified, "Date", false);
     f.featuresEnd = f.w.bytes().size();
     if (f.version >= 402) {
-        f.w.U16(kUnitCentimeters);
-        f.w.String("1,3,2");
+        f.w.U16(from >= 402 ? kUnitCentimeters : kUnitInches);
+        f.w.String(from >= 402 ? "1,3,2" : "");
     }
     f.w.U16(1);
     if (f.version >= 507) {
@@ -122,8 +125,13 @@ void WriteSample(OldFile& f, bool includeTail = true) {
         f.M(-1, -1440);
         f.M(2, 2880);
         f.M(-2, -2880);
-        f.M(3, 4320);
-        f.M(-3, -4320);
+        if (from >= 507) {
+            f.M(3, 4320);
+            f.M(-3, -4320);
+        } else {
+            f.M(2, 2880);
+            f.M(-2, -2880);
+        }
         f.w.U8(4);
         f.w.Zeros(4);
         f.w.String("pic.png");
@@ -140,8 +148,8 @@ void WriteSample(OldFile& f, bool includeTail = true) {
         f.w.Bytes(name);
     }
     if (!includeTail) return;
-    if (f.version >= 408) f.w.I16(3);
-    if (f.version >= 501) f.w.U8(1);
+    if (f.version >= 408) f.w.I16(from >= 408 ? 3 : 1);
+    if (f.version >= 501) f.w.U8(from >= 501 ? 1 : 0);
 }
 
 Liner ReadOk(const std::vector<uint8_t>& bytes, FileKind kind = FileKind::Liner) {
@@ -202,9 +210,10 @@ TEST_P(VersionTest, ReadsAndConvertsTheLayout) {
     EXPECT_EQ((*bytes)[2], 7);
     Liner again = ReadOk(*bytes);
     EXPECT_EQ(again, liner);
-    if (version == 507) {
-        EXPECT_EQ(*bytes, f.w.bytes());
-    }
+    // Byte for byte what the current layout of the converted values is.
+    OldFile expected(507);
+    WriteSample(expected, true, version);
+    EXPECT_EQ(*bytes, expected.w.bytes());
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, VersionTest,
