@@ -398,6 +398,25 @@ TEST_F(PngPluginTest, DamagedFilesAreCorruptNeverOutOfMemory) {
     }
 }
 
+TEST_F(PngPluginTest, DamagedBytesAnywhereFailCleanly) {
+    PngPicture p = PalettePicture(2, 21, 9, 4);
+    p.interlaced = true;
+    const std::vector<uint8_t> bytes = ReadBytes(Save(p, "good.png"));
+    uint32_t seed = 7;
+    for (int round = 0; round < 200; ++round) {
+        std::vector<uint8_t> damaged = bytes;
+        for (int hits = 0; hits < 3; ++hits) {
+            seed = seed * 1664525u + 1013904223u;
+            damaged[(seed >> 8) % damaged.size()] ^= static_cast<uint8_t>(seed | 1);
+        }
+        const std::string path = dir_.Path("damaged.png");
+        WriteBytes(path, damaged);
+        DibPtr dib(plugin_->readGraphicFile(path.c_str()));
+        const uint16_t code = Error();
+        EXPECT_TRUE(dib ? code == 0 : code == 2) << "round " << round << " code " << code;
+    }
+}
+
 TEST_F(PngPluginTest, PicturesWiderThanABitmapCanHoldAreRefused) {
     PngPicture p;
     p.width = 70000;
