@@ -147,7 +147,7 @@ TEST(ShortenPath, MenuTexts) {
     EXPECT_EQ(ShortenPath("/very-long-folder-name-number-one/an-extremely-long-file-name.cas", 37),
               "/.../an-extremely-long-file-name.cas");
     EXPECT_EQ(ShortenPath("an-extremely-long-file-name-without-folders.cas", 37),
-              "an-extremely-long-file-name-witho.cas");
+              "an-extremely-long-file-name-with.cas");
     EXPECT_EQ(ShortenPath(std::string(50, 'n') + ".cassette", 37), std::string(27, 'n') + ".cassette");
     EXPECT_EQ(ShortenPath(std::string(50, 'n') + "." + std::string(40, 'e'), 37), std::string(36, 'n'));
 }
