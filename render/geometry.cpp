@@ -6,7 +6,9 @@
 
 namespace {
 
-int NonNegative(int value) { return std::max(value, 0); }
+int NonNegative(int value) {
+    return std::max(value, 0);
+}
 
 int ClampToInt(long long value) {
     if (value > std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
@@ -28,7 +30,9 @@ int NormalOverflowTop(const LinerGeometry& g, int k) {
                       static_cast<long long>(k) * g.overflowHeight);
 }
 
-TwipSegment Line(int x0, int d0, int x1, int d1) { return {{x0, d0}, {x1, d1}}; }
+TwipSegment Line(int x0, int d0, int x1, int d1) {
+    return {{x0, d0}, {x1, d1}};
+}
 
 // Overflow areas that get their own fold and bisect lines: none when the
 // overflow height is 0, however many there are.
@@ -46,7 +50,9 @@ int ScaleRounded(long long value, long long num, long long den) {
 
 // A resolution of zero or below would divide by zero; such a device is
 // treated as one pixel per inch.
-long long Dpi(int dpi) { return std::max(dpi, 1); }
+long long Dpi(int dpi) {
+    return std::max(dpi, 1);
+}
 
 }  // namespace
 
@@ -59,8 +65,8 @@ LinerGeometry ComputeLinerGeometry(const Liner& liner) {
     g.overflowHeight = NonNegative(liner.overflowHeight.twips);
     g.overflowCount = NonNegative(liner.overflowCount);
     // At most 32767 * 32767 + 3 * 32767: fits an int.
-    g.totalHeight = g.overflowCount * g.overflowHeight + g.flapHeight + g.titleHeight +
-                    g.primaryHeight;
+    g.totalHeight =
+        g.overflowCount * g.overflowHeight + g.flapHeight + g.titleHeight + g.primaryHeight;
     g.cutLineStyle = liner.cutLineStyle;
     g.foldLineStyle = liner.foldLineStyle;
     g.invertImage = liner.invertImage != 0;
@@ -84,7 +90,9 @@ bool TotalHeightFits(const Liner& liner) {
 
 // ---- Area stack -------------------------------------------------------------
 
-DepthSpan FlapSpan(const LinerGeometry& g) { return Place(g, 0, g.flapHeight); }
+DepthSpan FlapSpan(const LinerGeometry& g) {
+    return Place(g, 0, g.flapHeight);
+}
 
 DepthSpan TitleSpan(const LinerGeometry& g) {
     return Place(g, g.flapHeight, g.flapHeight + g.titleHeight);
@@ -107,7 +115,9 @@ TwipRect AreaRect(const LinerGeometry& g, DepthSpan span) {
     return {0, span.top, g.width + 1, span.bottom};
 }
 
-TwipRect PaperRect(const LinerGeometry& g) { return {0, 0, g.width + 1, g.totalHeight + 1}; }
+TwipRect PaperRect(const LinerGeometry& g) {
+    return {0, 0, g.width + 1, g.totalHeight + 1};
+}
 
 // ---- Cut and fold lines -----------------------------------------------------
 
@@ -172,7 +182,9 @@ std::optional<TwipSegment> SplitTitleLine(const LinerGeometry& g) {
 
 // ---- Song columns and bisect lines ------------------------------------------
 
-bool IsTurnedRotation(int rotation) { return rotation == 90 || rotation == 270; }
+bool IsTurnedRotation(int rotation) {
+    return rotation == 90 || rotation == 270;
+}
 
 SongColumns ComputeSongColumns(const LinerGeometry& g, int sideAPrimaryTop, int sideBPrimaryTop) {
     SongColumns c;
@@ -240,8 +252,8 @@ std::vector<TwipSegment> BisectLines(const LinerGeometry& g, int rotation,
     lines.push_back(across(primary.top + g.primaryHeight / 2, sideAPrimary));
     for (int k = 0; k < lined; ++k) {
         const DepthSpan area = OverflowSpan(g, k);
-        const int d = g.invertImage ? area.bottom - g.overflowHeight / 2
-                                    : area.top + g.overflowHeight / 2;
+        const int d =
+            g.invertImage ? area.bottom - g.overflowHeight / 2 : area.top + g.overflowHeight / 2;
         lines.push_back(across(d, sideAOverflow));
     }
     return lines;
@@ -270,14 +282,15 @@ SideLetterAnchor SideLetterPlace(const LinerGeometry& g, SideLetterLocation loca
     return {false, g.flapTop};
 }
 
-int SideLetterX(const LinerGeometry& g, const SideLetterAnchor& anchor, int side,
-                int letterWidth) {
+int SideLetterX(const LinerGeometry& g, const SideLetterAnchor& anchor, int side, int letterWidth) {
     return anchor.rightEdge ? g.width - side - letterWidth + 1 : side;
 }
 
 // ---- Mapping to a device ----------------------------------------------------
 
-TwipMapping MakeTwipMapping(int dpiX, int dpiY) { return {dpiX, dpiY, {0, 0}}; }
+TwipMapping MakeTwipMapping(int dpiX, int dpiY) {
+    return {dpiX, dpiY, {0, 0}};
+}
 
 DevicePoint TwipsToDevice(const TwipMapping& m, LogicalPoint p) {
     // Window extent (1440, -1440) against a viewport of (dpiX, dpiY).
@@ -291,9 +304,13 @@ LogicalPoint DeviceToTwips(const TwipMapping& m, DevicePoint p) {
     return {ScaleRounded(dx, 1440, Dpi(m.dpiX)), ScaleRounded(dy, 1440, Dpi(m.dpiY))};
 }
 
-int TwipsToPixels(int twips, int dpi) { return ScaleRounded(twips, Dpi(dpi), 1440); }
+int TwipsToPixels(int twips, int dpi) {
+    return ScaleRounded(twips, Dpi(dpi), 1440);
+}
 
-int PixelsToTwips(int pixels, int dpi) { return ScaleRounded(pixels, 1440, Dpi(dpi)); }
+int PixelsToTwips(int pixels, int dpi) {
+    return ScaleRounded(pixels, 1440, Dpi(dpi));
+}
 
 DevicePoint MoveOriginTo(TwipMapping& m, LogicalPoint p) {
     DevicePoint previous = m.origin;

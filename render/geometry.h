@@ -197,8 +197,7 @@ SideLetterAnchor SideLetterPlace(const LinerGeometry& g, SideLetterLocation loca
 
 // The x of a letter `letterWidth` wide: `side` on the left, W - side -
 // letterWidth + 1 on the right.
-int SideLetterX(const LinerGeometry& g, const SideLetterAnchor& anchor, int side,
-                int letterWidth);
+int SideLetterX(const LinerGeometry& g, const SideLetterAnchor& anchor, int side, int letterWidth);
 
 // ---- Mapping to a device --------------------------------------------------
 
@@ -242,4 +241,6 @@ int PixelsToTwips(int pixels, int dpi);
 // the new logical (0, 0), as when a liner is drawn with its top-left corner
 // at p.  Returns the previous origin, for RestoreOrigin.
 DevicePoint MoveOriginTo(TwipMapping& m, LogicalPoint p);
-inline void RestoreOrigin(TwipMapping& m, DevicePoint previous) { m.origin = previous; }
+inline void RestoreOrigin(TwipMapping& m, DevicePoint previous) {
+    m.origin = previous;
+}
