@@ -25,7 +25,9 @@ constexpr uint16_t kOldTitleLeft = 249;
 constexpr uint16_t kOldSongLeft = 270;
 constexpr uint16_t kOldLetterNormal = 211;
 
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t Le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 
 // An old length: a whole part and its fraction digits, both stored as numbers.
 struct OldLength {
@@ -122,8 +124,8 @@ bool ReadOldFont(ByteReader& r, LogFont& font) {
     char face[32];
     if (!r.U16(height) || !r.U16(width) || !r.U16(escapement) || !r.U16(orientation) ||
         !r.U16(weight) || !r.U8(f.italic) || !r.U8(f.underline) || !r.U8(f.strikeOut) ||
-        !r.U8(f.charSet) || !r.U8(f.outPrecision) || !r.U8(f.clipPrecision) ||
-        !r.U8(f.quality) || !r.U8(f.pitchAndFamily) || !r.Bytes(face, sizeof face)) {
+        !r.U8(f.charSet) || !r.U8(f.outPrecision) || !r.U8(f.clipPrecision) || !r.U8(f.quality) ||
+        !r.U8(f.pitchAndFamily) || !r.Bytes(face, sizeof face)) {
         return false;
     }
     // The 16-bit fields widen as unsigned values.
@@ -155,11 +157,16 @@ unsigned char FoldCase(unsigned char c) {
     if (c >= 'A' && c <= 'Z') return static_cast<unsigned char>(c + 0x20);
     if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<unsigned char>(c + 0x20);
     switch (c) {
-        case 0x8A: return 0x9A;  // S caron
-        case 0x8C: return 0x9C;  // OE
-        case 0x8E: return 0x9E;  // Z caron
-        case 0x9F: return 0xFF;  // Y diaeresis
-        default: return c;
+        case 0x8A:
+            return 0x9A;  // S caron
+        case 0x8C:
+            return 0x9C;  // OE
+        case 0x8E:
+            return 0x9E;  // Z caron
+        case 0x9F:
+            return 0xFF;  // Y diaeresis
+        default:
+            return c;
     }
 }
 
@@ -182,7 +189,8 @@ void MergeOldSelection(Liner& liner, const std::string& oldName, const std::stri
                        int side) {
     Feature* feature = nullptr;
     for (auto& candidate : liner.features) {
-        if (candidate.style == kFeatureCenteredWithSides && CompareLoosely(candidate.name, oldName) == 0) {
+        if (candidate.style == kFeatureCenteredWithSides &&
+            CompareLoosely(candidate.name, oldName) == 0) {
             feature = &candidate;
             break;
         }
@@ -274,7 +282,8 @@ ImportResult ImportOlderVersion(Liner& liner, const std::vector<uint8_t>& bytes,
         }
         liner.cutLineStyle = ConvertLineCode(cutCode);
         liner.foldLineStyle = ConvertLineCode(foldCode);
-        const uint16_t letterStyle = letterCode == kOldLetterNormal ? kLetterNormal : kLetterReverseVideo;
+        const uint16_t letterStyle =
+            letterCode == kOldLetterNormal ? kLetterNormal : kLetterReverseVideo;
         for (auto& letter : liner.sideLetters) letter.style = letterStyle;
         EnsureStandardFonts(liner);
         for (int i = 0; i < kStandardFontCount; ++i) liner.fonts[i].logFont = fonts[i];
@@ -283,10 +292,9 @@ ImportResult ImportOlderVersion(Liner& liner, const std::vector<uint8_t>& bytes,
         uint8_t invert = 0, bisect = 0, split = 0;
         uint16_t alignmentCode = kOldTitleLeft;
         OldLength margin{0, 5};
-        if (r.Skip(20)) {
-            r.U8(invert) && r.U8(bisect) && r.U16(alignmentCode) && ReadOldLength(r, margin) &&
-                r.U8(split);
-        }
+        // Each read stops the chain at the end of the file; what follows keeps its default.
+        (void)(r.Skip(20) && r.U8(invert) && r.U8(bisect) && r.U16(alignmentCode) &&
+               ReadOldLength(r, margin) && r.U8(split));
         liner.invertImage = invert;
         liner.bisectSides = bisect;
         ApplyOldAlignment(alignmentCode, kOldTitleLeft, liner.titleFormat.alignment);

@@ -25,7 +25,9 @@ ImportResult ImportOlderVersion(Liner& liner, const std::vector<uint8_t>& bytes,
                                 const std::string& fileTitle, Prompter& prompter);
 
 // Whether the header's major version belongs to the earlier generation.
-inline bool IsOlderMajor(uint16_t major) { return major < 4 || major > 10; }
+inline bool IsOlderMajor(uint16_t major) {
+    return major < 4 || major > 10;
+}
 
 // Bytes of an old feature name that take part in matching; the old program
 // kept no more, so longer names are cut to this length.
