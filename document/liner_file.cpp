@@ -4,6 +4,7 @@
 
 #include "document/byte_io.h"
 #include "document/older_version.h"
+#include "pictures/picture_host.h"
 #include "platform/messages.h"
 #include "platform/prompter.h"
 #include "platform/save_file.h"
@@ -243,7 +244,8 @@ bool ReadPicture(ByteReader& r, const Layout& layout, Picture& p) {
     }
     size_t zero = p.fileName.find('\0');
     if (zero != std::string::npos) p.fileName.resize(zero);
-    // Their natural size starts as the size they were placed at.
+    // Their natural size starts as the size they were placed at; once the
+    // whole file has been read, ExamineOlderPictures asks the picture files.
     p.naturalWidth = p.width;
     p.naturalHeight = p.height;
     return true;
@@ -314,6 +316,13 @@ bool ParseBody(ByteReader& r, const Layout& layout, FileKind kind, Liner& l) {
 
 bool ReadHeader(ByteReader& r, uint16_t& major, uint16_t& minor) {
     return r.U16(major) && r.U16(minor);
+}
+
+// Whether the file's pictures were written without their natural sizes.
+bool LacksNaturalSizes(const std::vector<uint8_t>& bytes) {
+    ByteReader r(bytes);
+    uint16_t major, minor;
+    return ReadHeader(r, major, minor) && !Layout{major * 100 + minor}.fullPictures();
 }
 
 void ShowFileMessage(Prompter& prompter, uint16_t id, const std::string& path) {
@@ -440,6 +449,7 @@ bool ReadLinerFile(Liner& liner, const std::string& path, bool unattended, Promp
     BusyScope busy(prompter, !unattended);
     switch (ParseLinerBytes(*bytes, FileKind::Liner, liner)) {
         case ParseStatus::Ok:
+            if (LacksNaturalSizes(*bytes)) ExamineOlderPictures(liner, prompter);
             return true;
         case ParseStatus::Malformed:
             break;
@@ -489,7 +499,10 @@ bool ReadFormatFile(Liner& liner, const std::string& path, Prompter& prompter) {
         return false;
     }
     BusyScope busy(prompter, true);
-    if (ParseLinerBytes(*bytes, FileKind::Format, liner) == ParseStatus::Ok) return true;
+    if (ParseLinerBytes(*bytes, FileKind::Format, liner) == ParseStatus::Ok) {
+        if (LacksNaturalSizes(*bytes)) ExamineOlderPictures(liner, prompter);
+        return true;
+    }
     ShowFileMessage(prompter, IDS_CANNOT_READ_FILE, path);
     return false;
 }

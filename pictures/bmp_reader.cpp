@@ -1,0 +1,270 @@
+#include "pictures/bmp_reader.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <climits>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+// The code of the last information or read call, like a plugin's error state.
+uint16_t g_bmpError = PluginErrorNone;
+
+constexpr size_t kFileHeaderSize = 14;
+constexpr uint32_t kCoreHeaderSize = 12;
+constexpr uint32_t kInfoHeaderSize = 40;
+
+uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t U32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+class OpenFile {
+public:
+    explicit OpenFile(const char* name) : file_(name ? std::fopen(name, "rb") : nullptr) {
+        struct stat info;
+        if (file_ && fstat(fileno(file_), &info) == 0 && S_ISREG(info.st_mode)) {
+            size_ = static_cast<uint64_t>(info.st_size);
+        } else if (file_) {
+            // Folders and devices are no picture files.
+            std::fclose(file_);
+            file_ = nullptr;
+        }
+    }
+    ~OpenFile() {
+        if (file_) std::fclose(file_);
+    }
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
+
+    bool ok() const { return file_ != nullptr; }
+    uint64_t size() const { return size_; }
+    uint64_t position() const {
+        long at = std::ftell(file_);
+        return at < 0 ? size_ : static_cast<uint64_t>(at);
+    }
+    bool Seek(uint64_t at) {
+        return at <= size_ && fseeko(file_, static_cast<off_t>(at), SEEK_SET) == 0;
+    }
+    // Reads exactly n bytes.
+    bool Read(void* into, size_t n) { return n == 0 || std::fread(into, 1, n, file_) == n; }
+
+private:
+    std::FILE* file_;
+    uint64_t size_ = 0;
+};
+
+struct FreeBlock {
+    void operator()(void* p) const { std::free(p); }
+};
+
+// What the header part of a BMP file tells, with its block (header and
+// colour table) already built.
+struct HeaderPart {
+    uint8_t* block = nullptr;  // malloc'd, 40 + 4 * colourCount bytes
+    uint32_t colourCount = 0;
+    uint64_t pixelStart = 0;   // file position of the first pixel row
+    uint64_t imageSize = 0;    // stride * rows
+    uint64_t stride = 0;
+    uint32_t rows = 0;
+    bool topDown = false;
+};
+
+void PutU32(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+    p[2] = static_cast<uint8_t>(v >> 16);
+    p[3] = static_cast<uint8_t>(v >> 24);
+}
+void PutU16(uint8_t* p, uint16_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+
+bool KnownBitCount(uint16_t bits) {
+    return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+}
+
+// Reads the optional file header, the bitmap header and the colour table.
+// Returns the error code; on success `part.block` is owned by the caller.
+uint16_t ReadHeaderPart(OpenFile& file, HeaderPart& part) {
+    const uint64_t start = file.position();
+    uint8_t fileHeader[kFileHeaderSize];
+    if (!file.Read(fileHeader, sizeof fileHeader)) return PluginErrorRead;
+    uint32_t pixelOffset = 0;
+    if (fileHeader[0] == 'B' && fileHeader[1] == 'M') {
+        pixelOffset = U32(fileHeader + 10);
+    } else if (!file.Seek(start)) {
+        return PluginErrorRead;
+    }
+
+    // The header's own length says how much of it there is, so that a small
+    // picture with the 12-byte header is not refused for lacking 28 bytes it
+    // never needed.
+    uint8_t header[kInfoHeaderSize] = {};
+    if (!file.Read(header, 4)) return PluginErrorRead;
+    const uint32_t headerSize = U32(header);
+    if (headerSize == kCoreHeaderSize) {
+        if (!file.Read(header + 4, kCoreHeaderSize - 4)) return PluginErrorRead;
+    } else {
+        if (!file.Read(header + 4, kInfoHeaderSize - 4)) return PluginErrorRead;
+        if (headerSize != kInfoHeaderSize) return PluginErrorCorrupt;
+    }
+
+    int64_t width, height;
+    uint16_t planes, bitCount;
+    uint32_t compression = 0, coloursUsed = 0, coloursImportant = 0;
+    int32_t xResolution = 0, yResolution = 0;
+    if (headerSize == kCoreHeaderSize) {
+        width = U16(header + 4);
+        height = U16(header + 6);
+        planes = U16(header + 8);
+        bitCount = U16(header + 10);
+    } else {
+        width = static_cast<int32_t>(U32(header + 4));
+        height = static_cast<int32_t>(U32(header + 8));
+        planes = U16(header + 12);
+        bitCount = U16(header + 14);
+        compression = U32(header + 16);
+        xResolution = static_cast<int32_t>(U32(header + 24));
+        yResolution = static_cast<int32_t>(U32(header + 28));
+        coloursUsed = U32(header + 32);
+        coloursImportant = U32(header + 36);
+    }
+    part.colourCount = HeaderColourCount(headerSize, bitCount, coloursUsed);
+
+    // Only what can be drawn pixel for pixel is accepted: uncompressed rows of
+    // a known depth, at least one pixel each way.
+    if (compression != 0 || !KnownBitCount(bitCount) || width <= 0 || height == 0 ||
+        height == INT32_MIN) {
+        return PluginErrorCorrupt;
+    }
+    part.topDown = height < 0;
+    part.rows = static_cast<uint32_t>(height < 0 ? -height : height);
+    part.stride = BitmapStride(static_cast<uint64_t>(width), bitCount);
+    if (part.stride == 0) return PluginErrorCorrupt;
+    part.imageSize = part.stride * part.rows;  // below 2^63: both factors below 2^32
+
+    const size_t entryBytes = headerSize == kCoreHeaderSize ? 3 : 4;
+    const uint64_t tableBytes = uint64_t{part.colourCount} * entryBytes;
+    if (tableBytes > file.size() - file.position()) return PluginErrorRead;
+
+    const size_t blockSize = kInfoHeaderSize + size_t{part.colourCount} * 4;
+    uint8_t* block = static_cast<uint8_t*>(std::calloc(1, blockSize));
+    if (!block) return PluginErrorMemory;
+    std::unique_ptr<uint8_t, FreeBlock> owned(block);
+
+    PutU32(block, kInfoHeaderSize);
+    PutU32(block + 4, static_cast<uint32_t>(width));
+    PutU32(block + 8, part.rows);  // always bottom row first in the block
+    PutU16(block + 12, planes);
+    PutU16(block + 14, bitCount);
+    PutU32(block + 16, 0);
+    PutU32(block + 20, part.imageSize > UINT32_MAX ? 0 : static_cast<uint32_t>(part.imageSize));
+    PutU32(block + 24, static_cast<uint32_t>(xResolution));
+    PutU32(block + 28, static_cast<uint32_t>(yResolution));
+    PutU32(block + 32, part.colourCount);
+    PutU32(block + 36, headerSize == kCoreHeaderSize ? part.colourCount : coloursImportant);
+
+    uint8_t* table = block + kInfoHeaderSize;
+    if (entryBytes == 4) {
+        if (!file.Read(table, tableBytes)) return PluginErrorRead;
+    } else {
+        if (!file.Read(table, tableBytes)) return PluginErrorRead;
+        // Widen in place from the last entry down: blue, green, red, 0.
+        for (uint32_t i = part.colourCount; i-- > 0;) {
+            uint8_t blue = table[i * 3], green = table[i * 3 + 1], red = table[i * 3 + 2];
+            table[i * 4] = blue;
+            table[i * 4 + 1] = green;
+            table[i * 4 + 2] = red;
+            table[i * 4 + 3] = 0;
+        }
+    }
+
+    part.pixelStart = pixelOffset != 0 ? start + pixelOffset : file.position();
+    part.block = owned.release();
+    return PluginErrorNone;
+}
+
+}  // namespace
+
+uint32_t HeaderColourCount(uint32_t headerSize, uint16_t bitCount, uint32_t coloursUsed) {
+    if (headerSize != kCoreHeaderSize && coloursUsed != 0) return coloursUsed & 0xFFFF;
+    switch (bitCount) {
+        case 1: return 2;
+        case 4: return 16;
+        case 8: return 256;
+        default: return 0;
+    }
+}
+
+uint64_t BitmapStride(uint64_t width, unsigned bitCount) {
+    const uint64_t stride = (width * bitCount + 31) / 32 * 4;
+    return stride > UINT32_MAX ? 0 : stride;
+}
+
+PackedDibHandle BmpGetFileInformation(const char* fileName) {
+    g_bmpError = PluginErrorNone;
+    OpenFile file(fileName);
+    if (!file.ok()) {
+        g_bmpError = PluginErrorOpen;
+        return nullptr;
+    }
+    HeaderPart part;
+    g_bmpError = ReadHeaderPart(file, part);
+    return part.block;
+}
+
+PackedDibHandle BmpReadGraphicFile(const char* fileName) {
+    g_bmpError = PluginErrorNone;
+    OpenFile file(fileName);
+    if (!file.ok()) {
+        g_bmpError = PluginErrorOpen;
+        return nullptr;
+    }
+    HeaderPart part;
+    g_bmpError = ReadHeaderPart(file, part);
+    if (g_bmpError != PluginErrorNone) return nullptr;
+    std::unique_ptr<uint8_t, FreeBlock> block(part.block);
+
+    // The rows must lie inside the file before anything is allocated for
+    // them, so that a header claiming a huge picture costs nothing.
+    if (part.pixelStart > file.size() || part.imageSize > file.size() - part.pixelStart ||
+        !file.Seek(part.pixelStart)) {
+        g_bmpError = PluginErrorRead;
+        return nullptr;
+    }
+    const size_t tableEnd = kInfoHeaderSize + size_t{part.colourCount} * 4;
+    const size_t imageSize = static_cast<size_t>(part.imageSize);
+    uint8_t* grown = static_cast<uint8_t*>(std::realloc(block.get(), tableEnd + imageSize));
+    if (!grown) {
+        g_bmpError = PluginErrorMemory;
+        return nullptr;
+    }
+    block.release();
+    block.reset(grown);
+    uint8_t* bits = grown + tableEnd;
+    if (!file.Read(bits, imageSize)) {
+        g_bmpError = PluginErrorRead;
+        return nullptr;
+    }
+    if (part.topDown) {
+        // Stored top row first: turn it round so that every block is bottom-up.
+        std::vector<uint8_t> swap(static_cast<size_t>(part.stride));
+        for (uint32_t low = 0, high = part.rows - 1; low < high; ++low, --high) {
+            uint8_t* a = bits + low * part.stride;
+            uint8_t* b = bits + high * part.stride;
+            std::memcpy(swap.data(), a, swap.size());
+            std::memcpy(a, b, swap.size());
+            std::memcpy(b, swap.data(), swap.size());
+        }
+    }
+    return block.release();
+}
+
+uint16_t BmpGetError(char*) { return g_bmpError; }
