@@ -2,7 +2,7 @@
 //
 //   reelcard-cli export FILE [-o OUT.json]
 //   reelcard-cli import FILE.json -o OUT
-//   reelcard-cli convert IN -o OUT
+//   reelcard-cli convert IN -o OUT [--merge text|all] [--format FILE.fmt]
 //
 // Exit status: 0 success, 1 a file could not be read or written, 2 usage.
 
@@ -28,8 +28,10 @@ constexpr int kExitUsage = 2;
 const char kUsage[] =
     "usage: reelcard-cli export FILE [-o OUT.json]\n"
     "       reelcard-cli import FILE.json -o OUT\n"
-    "       reelcard-cli convert IN -o OUT\n"
-    "A name ending in .fmt is a format file; any other name is a liner file.\n";
+    "       reelcard-cli convert IN -o OUT [--merge text|all] [--format FILE.fmt]\n"
+    "A name ending in .fmt is a format file; any other name is a liner file.\n"
+    "A liner file of the earlier generation is merged into the default format\n"
+    "(or the one given with --format), as Text unless --merge all is given.\n";
 
 // Messages go to standard error; questions take their default answer.
 class ConsolePrompter : public Prompter {
@@ -51,9 +53,12 @@ public:
         return answer;
     }
     MergeChoice AskMerge(const std::string& caption) override {
-        std::fprintf(stderr, "reelcard-cli: %s: merged as Text\n", caption.c_str());
-        return MergeChoice::Text;
+        std::fprintf(stderr, "reelcard-cli: %s: merged as %s\n", caption.c_str(),
+                     mergeAll ? "All" : "Text");
+        return mergeAll ? MergeChoice::All : MergeChoice::Text;
     }
+
+    bool mergeAll = false;
 };
 
 bool EndsWith(const std::string& s, const char* suffix) {
@@ -72,6 +77,9 @@ struct Args {
     std::string command;
     std::string input;
     std::string output;
+    std::string format;  // the format an older file is merged into
+    bool mergeAll = false;
+    bool mergeGiven = false;
 };
 
 std::optional<Args> ParseArgs(const QStringList& list) {
@@ -83,6 +91,15 @@ std::optional<Args> ParseArgs(const QStringList& list) {
         if (a == "-o" || a == "--output") {
             if (i + 1 >= list.size() || !args.output.empty()) return std::nullopt;
             args.output = list[++i].toStdString();
+        } else if (a == "--merge") {
+            if (i + 1 >= list.size() || args.mergeGiven) return std::nullopt;
+            QString how = list[++i].toLower();
+            if (how != "all" && how != "text") return std::nullopt;
+            args.mergeAll = how == "all";
+            args.mergeGiven = true;
+        } else if (a == "--format") {
+            if (i + 1 >= list.size() || !args.format.empty()) return std::nullopt;
+            args.format = list[++i].toStdString();
         } else if (a.startsWith('-') && a != "-") {
             return std::nullopt;
         } else if (args.input.empty()) {
@@ -95,8 +112,24 @@ std::optional<Args> ParseArgs(const QStringList& list) {
     return args;
 }
 
-bool ReadAny(Liner& liner, const std::string& path, Prompter& prompter) {
+// Reads a liner or format file.  A liner file of the earlier generation is
+// merged into a format, as the program does with the Liner it has open: the
+// default format beside the program unless another is named.
+bool ReadAny(Liner& liner, const Args& args, ConsolePrompter& prompter) {
+    const std::string& path = args.input;
     if (KindOf(path) == FileKind::Format) return ReadFormatFile(liner, path, prompter);
+    auto bytes = LoadFileBytes(path);
+    if (bytes && ParseLinerBytes(*bytes, FileKind::Liner, liner) == ParseStatus::OlderVersion) {
+        std::string format = args.format.empty() ? GetProgramFolder() + "/default.fmt" : args.format;
+        if (!ReadFormatFile(liner, format, prompter)) return false;
+        EnsureStandardFonts(liner);
+        prompter.mergeAll = args.mergeAll;
+        if (!args.mergeAll) {
+            std::fprintf(stderr, "reelcard-cli: %s: made by an earlier version; merged as Text into %s\n",
+                         path.c_str(), format.c_str());
+        }
+        return ReadLinerFile(liner, path, !args.mergeAll, prompter);
+    }
     return ReadLinerFile(liner, path, true, prompter);
 }
 
@@ -105,9 +138,9 @@ bool WriteAny(Liner& liner, const std::string& path, Prompter& prompter) {
     return WriteLinerFile(liner, path, prompter);
 }
 
-int Export(const Args& args, Prompter& prompter) {
+int Export(const Args& args, ConsolePrompter& prompter) {
     Liner liner;
-    if (!ReadAny(liner, args.input, prompter)) return kExitFile;
+    if (!ReadAny(liner, args, prompter)) return kExitFile;
     QByteArray json = QJsonDocument(LinerToJson(liner, KindOf(args.input))).toJson(QJsonDocument::Indented);
     if (args.output.empty() || args.output == "-") {
         std::fwrite(json.constData(), 1, static_cast<size_t>(json.size()), stdout);
@@ -147,9 +180,9 @@ int Import(const Args& args, Prompter& prompter) {
     return WriteAny(*liner, args.output, prompter) ? kExitOk : kExitFile;
 }
 
-int Convert(const Args& args, Prompter& prompter) {
+int Convert(const Args& args, ConsolePrompter& prompter) {
     Liner liner;
-    if (!ReadAny(liner, args.input, prompter)) return kExitFile;
+    if (!ReadAny(liner, args, prompter)) return kExitFile;
     return WriteAny(liner, args.output, prompter) ? kExitOk : kExitFile;
 }
 
@@ -160,6 +193,10 @@ int main(int argc, char** argv) {
     ConsolePrompter prompter;
     auto args = ParseArgs(app.arguments());
     if (!args) {
+        std::fputs(kUsage, stderr);
+        return kExitUsage;
+    }
+    if ((args->mergeGiven || !args->format.empty()) && args->command == "import") {
         std::fputs(kUsage, stderr);
         return kExitUsage;
     }

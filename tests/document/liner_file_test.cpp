@@ -424,7 +424,7 @@ TEST(LinerFile, CorruptFileIsReportedAndLeavesTheLiner) {
     EXPECT_EQ(prompter.LastText(), "Cannot read file '" + path + "' from disk");
     EXPECT_EQ(liner.title.text, "open");
 
-    // The earlier generation cannot be merged in this build and is refused the same way.
+    // A file of the earlier generation whose texts cannot be read is refused the same way.
     WriteBytes(path, std::vector<uint8_t>(400, 'a'));
     EXPECT_FALSE(ReadLinerFile(liner, path, false, prompter));
     EXPECT_EQ(prompter.LastText(), "Cannot read file '" + path + "' from disk");

@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <cstring>
 
 #include "document/liner_file.h"
 #include "support/test_support.h"
@@ -133,6 +134,54 @@ TEST(Cli, ExitStatusesAndMessages) {
     CliRun overwrite = Cli({"import", Q(good), "-o", Q(old)});
     EXPECT_EQ(overwrite.status, 0);
     EXPECT_NE(overwrite.err.find("answered Yes"), std::string::npos);
+}
+
+// A liner file of the earlier generation: two side blocks, then the texts.
+std::vector<uint8_t> OlderFile() {
+    std::vector<uint8_t> bytes(192, 0);
+    std::memcpy(bytes.data(), "Dolby B", 7);  // a choice text where a header would be
+    auto block = [&](const std::string& text) {
+        bytes.push_back(1);
+        bytes.push_back(0);
+        bytes.push_back(static_cast<uint8_t>(text.size()));
+        bytes.push_back(0);
+        bytes.insert(bytes.end(), text.begin(), text.end());
+    };
+    block("Old Tape");
+    block("First song");
+    block("Second side");
+    return bytes;
+}
+
+TEST(Cli, OlderFilesMergeIntoAFormat) {
+    TempFolder dir;
+    std::string old = dir.Path("old.cas"), out = dir.Path("new.cas");
+    WriteBytes(old, OlderFile());
+
+    CliRun text = Cli({"convert", Q(old), "-o", Q(out)});
+    ASSERT_EQ(text.status, 0) << text.err;
+    EXPECT_NE(text.err.find("merged as Text"), std::string::npos);
+    Liner merged;
+    ScriptedPrompter prompter;
+    ASSERT_TRUE(ReadLinerFile(merged, out, true, prompter));
+    EXPECT_EQ(merged.title.text, "Old Tape");
+    EXPECT_EQ(merged.songsB.text, "Second side");
+    EXPECT_EQ(merged.width.twips, 5760);  // from the default format
+    EXPECT_EQ(merged.overflowCount, 0);
+
+    ASSERT_EQ(Cli({"convert", Q(old), "-o", Q(out), "--format",
+                   QStringLiteral(REELCARD_BIN_DIR "/formats/four-panel.fmt")}).status, 0);
+    ASSERT_TRUE(ReadLinerFile(merged, out, true, prompter));
+    EXPECT_EQ(merged.overflowCount, 1);
+    EXPECT_EQ(merged.title.text, "Old Tape");
+
+    // An All merge needs the settings this short file lacks.
+    CliRun all = Cli({"convert", Q(old), "-o", Q(dir.Path("all.cas")), "--merge", "all"});
+    EXPECT_EQ(all.status, 1);
+    EXPECT_NE(all.err.find("Cannot read file"), std::string::npos);
+
+    EXPECT_EQ(Cli({"convert", Q(old), "-o", Q(out), "--merge", "some"}).status, 2);
+    EXPECT_EQ(Cli({"convert", Q(old), "-o", Q(out), "--format", Q(dir.Path("none.fmt"))}).status, 1);
 }
 
 }  // namespace
