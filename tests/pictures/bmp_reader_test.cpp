@@ -1,0 +1,324 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstring>
+
+#include "pictures/bmp_reader.h"
+#include "pictures/picture_image.h"
+#include "pictures/picture_test_support.h"
+#include "support/test_support.h"
+
+// Picture descriptions name only the fields that matter to each case.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
+using namespace picture_test;
+
+namespace {
+
+const QRgb kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF, kWhite = 0xFFFFFF,
+           kBlack = 0x000000, kGrey = 0x808080;
+
+uint32_t Field32(const void* block, size_t at) {
+    uint32_t v;
+    std::memcpy(&v, static_cast<const uint8_t*>(block) + at, 4);
+    return v;
+}
+uint16_t Field16(const void* block, size_t at) {
+    uint16_t v;
+    std::memcpy(&v, static_cast<const uint8_t*>(block) + at, 2);
+    return v;
+}
+
+class BmpReaderTest : public ::testing::Test {
+protected:
+    std::string Write(const std::vector<uint8_t>& bytes, const std::string& name = "p.bmp") {
+        std::string path = folder_.Path(name);
+        WriteBytes(path, bytes);
+        return path;
+    }
+    DibPtr Read(const std::vector<uint8_t>& bytes) {
+        return DibPtr(BmpReadGraphicFile(Write(bytes).c_str()));
+    }
+    DibPtr Info(const std::vector<uint8_t>& bytes) {
+        return DibPtr(BmpGetFileInformation(Write(bytes).c_str()));
+    }
+    // Both operations refuse the file with `code`.
+    void ExpectRefused(const std::vector<uint8_t>& bytes, uint16_t code) {
+        EXPECT_EQ(Read(bytes), nullptr);
+        EXPECT_EQ(BmpGetError(nullptr), code);
+    }
+
+    TempFolder folder_;
+};
+
+// A 3 by 2 picture: top row red, green, blue; bottom row white, black, grey.
+const std::vector<std::vector<uint32_t>> kColours = {{0xFF0000, 0x00FF00, 0x0000FF},
+                                                     {0xFFFFFF, 0x000000, 0x808080}};
+
+void ExpectColours(const void* dib) {
+    ASSERT_NE(dib, nullptr);
+    EXPECT_EQ(PixelOf(dib, 0, 0), kRed);
+    EXPECT_EQ(PixelOf(dib, 1, 0), kGreen);
+    EXPECT_EQ(PixelOf(dib, 2, 0), kBlue);
+    EXPECT_EQ(PixelOf(dib, 0, 1), kWhite);
+    EXPECT_EQ(PixelOf(dib, 1, 1), kBlack);
+    EXPECT_EQ(PixelOf(dib, 2, 1), kGrey);
+}
+
+TEST_F(BmpReaderTest, ReadsEveryDepthWithRightPixels) {
+    for (int bits : {24, 32}) {
+        SCOPED_TRACE(bits);
+        BmpSpec spec{.width = 3, .height = 2, .bitCount = static_cast<uint16_t>(bits)};
+        spec.pixels = PackRows(3, kColours, bits, true);
+        DibPtr dib = Read(MakeBmp(spec));
+        ExpectColours(dib.get());
+        EXPECT_EQ(BmpGetError(nullptr), 0);
+        EXPECT_EQ(Field32(dib.get(), 8), 2u);
+    }
+    // Indexed depths: the same picture through a colour table.
+    const std::vector<QRgb> palette = {kRed, kGreen, kBlue, kWhite, kBlack, kGrey};
+    const std::vector<std::vector<uint32_t>> indices = {{0, 1, 2}, {3, 4, 5}};
+    for (int bits : {4, 8}) {
+        SCOPED_TRACE(bits);
+        BmpSpec spec{.width = 3, .height = 2, .bitCount = static_cast<uint16_t>(bits)};
+        spec.palette = palette;
+        spec.palette.resize(size_t{1} << bits, kBlack);
+        spec.pixels = PackRows(3, indices, bits, true);
+        ExpectColours(Read(MakeBmp(spec)).get());
+    }
+    // One bit: nine pixels so that a row spills into a second byte.
+    BmpSpec mono{.width = 9, .height = 1, .bitCount = 1};
+    mono.palette = {kBlack, kWhite};
+    mono.pixels = PackRows(9, {{1, 0, 0, 0, 0, 0, 0, 1, 1}}, 1, true);
+    DibPtr dib = Read(MakeBmp(mono));
+    ASSERT_NE(dib, nullptr);
+    EXPECT_EQ(PixelOf(dib.get(), 0, 0), kWhite);
+    EXPECT_EQ(PixelOf(dib.get(), 1, 0), kBlack);
+    EXPECT_EQ(PixelOf(dib.get(), 7, 0), kWhite);
+    EXPECT_EQ(PixelOf(dib.get(), 8, 0), kWhite);
+    // Sixteen bits: five bits each of red, green, blue.
+    BmpSpec rgb555{.width = 2, .height = 1, .bitCount = 16};
+    rgb555.pixels = PackRows(2, {{0x7C00, 0x001F}}, 16, true);
+    dib = Read(MakeBmp(rgb555));
+    ASSERT_NE(dib, nullptr);
+    EXPECT_EQ(PixelOf(dib.get(), 0, 0), kRed);
+    EXPECT_EQ(PixelOf(dib.get(), 1, 0), kBlue);
+}
+
+TEST_F(BmpReaderTest, TopDownPicturesComeOutBottomUp) {
+    BmpSpec spec{.width = 3, .height = -2, .bitCount = 24};
+    spec.pixels = PackRows(3, kColours, 24, false);
+    DibPtr dib = Read(MakeBmp(spec));
+    ExpectColours(dib.get());
+    EXPECT_EQ(static_cast<int32_t>(Field32(dib.get(), 8)), 2);
+
+    DibPtr info = Info(MakeBmp(spec));
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(static_cast<int32_t>(Field32(info.get(), 8)), 2);
+}
+
+TEST_F(BmpReaderTest, BareHeaderWithoutFileHeader) {
+    BmpSpec spec{.width = 3, .height = 2, .bitCount = 24, .fileHeader = false};
+    spec.pixels = PackRows(3, kColours, 24, true);
+    ExpectColours(Read(MakeBmp(spec)).get());
+}
+
+TEST_F(BmpReaderTest, CoreHeaderBecomesFortyByteHeaderWithFourByteEntries) {
+    BmpSpec spec{.width = 3, .height = 2, .bitCount = 4, .coreHeader = true};
+    spec.palette = {kRed, kGreen, kBlue, kWhite, kBlack, kGrey};
+    spec.palette.resize(16, kBlack);
+    spec.pixels = PackRows(3, {{0, 1, 2}, {3, 4, 5}}, 4, true);
+    DibPtr dib = Read(MakeBmp(spec));
+    ExpectColours(dib.get());
+    EXPECT_EQ(Field32(dib.get(), 0), 40u);
+    EXPECT_EQ(Field32(dib.get(), 4), 3u);
+    EXPECT_EQ(Field16(dib.get(), 14), 4);
+    EXPECT_EQ(Field32(dib.get(), 32), 16u);
+    const uint8_t* table = static_cast<const uint8_t*>(dib.get()) + 40;
+    EXPECT_EQ(table[2 * 4 + 0], 0xFF);  // blue entry: blue, green, red, 0
+    EXPECT_EQ(table[2 * 4 + 2], 0x00);
+    EXPECT_EQ(table[5 * 4 + 1], 0x80);
+    EXPECT_EQ(table[5 * 4 + 3], 0x00);
+
+    // A tiny core picture is shorter than a 40-byte header and still read.
+    BmpSpec tiny{.width = 1, .height = 1, .bitCount = 24, .coreHeader = true};
+    tiny.pixels = PackRows(1, {{0x00FF00}}, 24, true);
+    ASSERT_LT(MakeBmp(tiny).size(), 14u + 40u);
+    dib = Read(MakeBmp(tiny));
+    ASSERT_NE(dib, nullptr);
+    EXPECT_EQ(PixelOf(dib.get(), 0, 0), kGreen);
+}
+
+TEST_F(BmpReaderTest, PixelOffsetAndColoursUsed) {
+    // Two colours used by an 8-bit picture, and pixels placed after a gap.
+    BmpSpec spec{.width = 2, .height = 1, .bitCount = 8, .coloursUsed = 2};
+    spec.palette = {kBlue, kRed};
+    spec.pixels = PackRows(2, {{1, 0}}, 8, true);
+    spec.gap = 10;
+    DibPtr dib = Read(MakeBmp(spec));
+    ASSERT_NE(dib, nullptr);
+    EXPECT_EQ(Field32(dib.get(), 32), 2u);
+    EXPECT_EQ(PixelOf(dib.get(), 0, 0), kRed);
+    EXPECT_EQ(PixelOf(dib.get(), 1, 0), kBlue);
+
+    // The colours-used field counts by its low 16 bits.
+    spec.coloursUsed = 0x10002;
+    spec.gap = 0;
+    dib = Read(MakeBmp(spec));
+    ASSERT_NE(dib, nullptr);
+    EXPECT_EQ(Field32(dib.get(), 32), 2u);
+    EXPECT_EQ(PixelOf(dib.get(), 0, 0), kRed);
+}
+
+TEST_F(BmpReaderTest, InformationReadsOnlyHeaderAndColourTable) {
+    BmpSpec spec{.width = 96, .height = 48, .bitCount = 8};
+    spec.palette.assign(256, kGrey);
+    std::vector<uint8_t> bytes = MakeBmp(spec);  // no pixels at all
+    DibPtr info = Info(bytes);
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(BmpGetError(nullptr), 0);
+    EXPECT_EQ(Field32(info.get(), 4), 96u);
+    EXPECT_EQ(Field32(info.get(), 8), 48u);
+    EXPECT_EQ(Field32(info.get(), 32), 256u);
+    // Reading needs the pixels.
+    ExpectRefused(bytes, PluginErrorRead);
+}
+
+TEST_F(BmpReaderTest, ColourCountRule) {
+    EXPECT_EQ(HeaderColourCount(40, 1, 0), 2u);
+    EXPECT_EQ(HeaderColourCount(40, 4, 0), 16u);
+    EXPECT_EQ(HeaderColourCount(40, 8, 0), 256u);
+    EXPECT_EQ(HeaderColourCount(40, 24, 0), 0u);
+    EXPECT_EQ(HeaderColourCount(40, 24, 7), 7u);
+    EXPECT_EQ(HeaderColourCount(40, 8, 0x12345), 0x2345u);
+    EXPECT_EQ(HeaderColourCount(12, 8, 5), 256u);  // a core header has no such field
+    EXPECT_EQ(BitmapStride(1, 24), 4u);
+    EXPECT_EQ(BitmapStride(3, 8), 4u);
+    EXPECT_EQ(BitmapStride(33, 1), 8u);
+    EXPECT_EQ(BitmapStride(0x7FFFFFFF, 32), 0u);  // does not fit
+}
+
+TEST_F(BmpReaderTest, MissingFileAndErrorCodeKept) {
+    EXPECT_EQ(BmpReadGraphicFile(folder_.Path("none.bmp").c_str()), nullptr);
+    EXPECT_EQ(BmpGetError(nullptr), PluginErrorOpen);
+    EXPECT_EQ(BmpGetError(nullptr), PluginErrorOpen);
+    EXPECT_EQ(BmpGetFileInformation(folder_.Path("").c_str()), nullptr);  // a folder
+    EXPECT_EQ(BmpGetError(nullptr), PluginErrorOpen);
+}
+
+TEST_F(BmpReaderTest, LongerHeadersAndUnknownLayoutsAreCorrupt) {
+    BmpSpec spec{.width = 2, .height = 2, .bitCount = 24};
+    spec.pixels = PackRows(2, {{0, 0}, {0, 0}}, 24, true);
+    for (uint32_t size : {108u, 124u, 64u}) {
+        spec.headerSize = size;
+        ExpectRefused(MakeBmp(spec), PluginErrorCorrupt);
+        EXPECT_EQ(Info(MakeBmp(spec)), nullptr);
+        EXPECT_EQ(BmpGetError(nullptr), PluginErrorCorrupt);
+    }
+    spec.headerSize = 0;
+    const std::vector<void (*)(BmpSpec&)> changes = {
+        [](BmpSpec& s) { s.compression = 1; },  // run-length rows are not drawn
+        [](BmpSpec& s) { s.bitCount = 2; },
+        [](BmpSpec& s) { s.bitCount = 0; },
+        [](BmpSpec& s) { s.width = 0; },
+        [](BmpSpec& s) { s.width = -5; },
+        [](BmpSpec& s) { s.height = INT32_MIN; },
+    };
+    for (size_t i = 0; i < changes.size(); ++i) {
+        SCOPED_TRACE(i);
+        BmpSpec bad = spec;
+        changes[i](bad);
+        ExpectRefused(MakeBmp(bad), PluginErrorCorrupt);
+    }
+    spec.height = 0;
+    ExpectRefused(MakeBmp(spec), PluginErrorCorrupt);
+}
+
+TEST_F(BmpReaderTest, EveryTruncationIsRefusedCleanly) {
+    BmpSpec spec{.width = 5, .height = 3, .bitCount = 8};
+    spec.palette.assign(256, kRed);
+    spec.pixels.assign(8 * 3, 1);
+    const std::vector<uint8_t> whole = MakeBmp(spec);
+    ASSERT_NE(Read(whole), nullptr);
+    for (size_t n = 0; n < whole.size(); ++n) {
+        std::vector<uint8_t> cut(whole.begin(), whole.begin() + static_cast<ptrdiff_t>(n));
+        SCOPED_TRACE(n);
+        EXPECT_EQ(Read(cut), nullptr);
+        const uint16_t code = BmpGetError(nullptr);
+        EXPECT_TRUE(code == PluginErrorRead || code == PluginErrorCorrupt) << code;
+    }
+}
+
+TEST_F(BmpReaderTest, HugeDimensionsAreRefusedBeforeAllocating) {
+    for (auto [w, h] : {std::pair{INT32_MAX, INT32_MAX}, std::pair{INT32_MAX, 1},
+                        std::pair{1, INT32_MAX}, std::pair{1 << 20, -(1 << 20)}}) {
+        SCOPED_TRACE(w);
+        BmpSpec spec{.width = w, .height = h, .bitCount = 32};
+        spec.pixels.assign(64, 0);
+        const std::vector<uint8_t> bytes = MakeBmp(spec);
+        EXPECT_EQ(Read(bytes), nullptr);
+        const uint16_t code = BmpGetError(nullptr);
+        EXPECT_TRUE(code == PluginErrorRead || code == PluginErrorCorrupt) << code;
+    }
+}
+
+TEST_F(BmpReaderTest, ColourTablePastTheEndIsRefused) {
+    BmpSpec spec{.width = 1, .height = 1, .bitCount = 24, .coloursUsed = 0xFFFF};
+    spec.pixels.assign(4, 0);
+    ExpectRefused(MakeBmp(spec), PluginErrorRead);
+    EXPECT_EQ(Info(MakeBmp(spec)), nullptr);
+    EXPECT_EQ(BmpGetError(nullptr), PluginErrorRead);
+    // A core header's three-byte table cut short.
+    BmpSpec core{.width = 1, .height = 1, .bitCount = 8, .coreHeader = true};
+    core.palette.assign(100, kRed);
+    ExpectRefused(MakeBmp(core), PluginErrorRead);
+}
+
+TEST_F(BmpReaderTest, PixelOffsetsOutsideTheFileAreRefused) {
+    BmpSpec spec{.width = 2, .height = 2, .bitCount = 24};
+    spec.pixels = PackRows(2, {{0, 0}, {0, 0}}, 24, true);
+    const size_t size = MakeBmp(spec).size();
+    for (int64_t offset : {int64_t{0xFFFFFFFF}, int64_t{0x80000000}, static_cast<int64_t>(size),
+                           static_cast<int64_t>(size - 1)}) {
+        SCOPED_TRACE(offset);
+        spec.pixelOffset = offset;
+        ExpectRefused(MakeBmp(spec), PluginErrorRead);
+    }
+    // An offset back into the headers reads what lies there, within the file.
+    spec.pixelOffset = 14;
+    EXPECT_NE(Read(MakeBmp(spec)), nullptr);
+}
+
+TEST(PackedDibImageTest, IndicesPastTheColourTableAreBlack) {
+    // An 8-bit bitmap with a two-entry table whose pixels use index 200.
+    BmpSpec spec{.width = 2, .height = 1, .bitCount = 8, .fileHeader = false, .coloursUsed = 2};
+    spec.palette = {kRed, kGreen};
+    spec.pixels = PackRows(2, {{1, 200}}, 8, true);
+    std::vector<uint8_t> block = MakeBmp(spec);
+    QImage image = PackedDibToImage(block.data());
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.pixel(0, 0) & 0xFFFFFF, kGreen);
+    EXPECT_EQ(image.pixel(1, 0) & 0xFFFFFF, kBlack);
+}
+
+TEST(PackedDibImageTest, RefusesBlocksItCannotDraw) {
+    EXPECT_TRUE(PackedDibToImage(nullptr).isNull());
+    BmpSpec spec{.width = 2, .height = 1, .bitCount = 24, .fileHeader = false};
+    spec.pixels.assign(8, 0);
+    for (auto change : {+[](BmpSpec& s) { s.compression = 2; }, +[](BmpSpec& s) { s.bitCount = 3; },
+                        +[](BmpSpec& s) { s.width = 0; }, +[](BmpSpec& s) { s.headerSize = 20; },
+                        +[](BmpSpec& s) { s.width = 70000; }}) {
+        BmpSpec bad = spec;
+        change(bad);
+        std::vector<uint8_t> block = MakeBmp(bad);
+        EXPECT_TRUE(PackedDibToImage(block.data()).isNull());
+    }
+    // A 12-byte header with three-byte entries.
+    BmpSpec core{.width = 1, .height = 1, .bitCount = 1, .fileHeader = false, .coreHeader = true};
+    core.palette = {kBlue, kRed};
+    core.pixels = PackRows(1, {{1}}, 1, true);
+    std::vector<uint8_t> block = MakeBmp(core);
+    EXPECT_EQ(PackedDibToImage(block.data()).pixel(0, 0) & 0xFFFFFF, kRed);
+}
+
+}  // namespace
