@@ -1,0 +1,388 @@
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <QFile>
+
+#include "document/liner.h"
+#include "pictures/picture_host.h"
+#include "pictures/picture_image.h"
+#include "pictures/picture_test_support.h"
+#include "platform/surface.h"
+#include "support/test_support.h"
+
+// Picture descriptions name only the fields that matter to each case.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
+using namespace picture_test;
+
+namespace {
+
+const std::vector<std::vector<uint32_t>> kColours = {{0xFF0000, 0x00FF00, 0x0000FF},
+                                                     {0xFFFFFF, 0x000000, 0x808080}};
+
+std::vector<uint8_t> ColourBmp() {
+    BmpSpec spec{.width = 3, .height = 2, .bitCount = 24};
+    spec.pixels = PackRows(3, kColours, 24, true);
+    return MakeBmp(spec);
+}
+
+// A blank BMP of the given size in pixels.
+std::vector<uint8_t> BlankBmp(int width, int height) {
+    BmpSpec spec{.width = width, .height = height, .bitCount = 1};
+    spec.palette = {0x000000, 0xFFFFFF};
+    spec.pixels.assign(static_cast<size_t>((width + 31) / 32 * 4 * height), 0);
+    return MakeBmp(spec);
+}
+
+void ExpectColours(const void* dib) {
+    ASSERT_NE(dib, nullptr);
+    EXPECT_EQ(PixelOf(dib, 0, 0), 0xFF0000u);
+    EXPECT_EQ(PixelOf(dib, 1, 0), 0x00FF00u);
+    EXPECT_EQ(PixelOf(dib, 2, 0), 0x0000FFu);
+    EXPECT_EQ(PixelOf(dib, 0, 1), 0xFFFFFFu);
+    EXPECT_EQ(PixelOf(dib, 1, 1), 0x000000u);
+    EXPECT_EQ(PixelOf(dib, 2, 1), 0x808080u);
+}
+
+// A shared library that lacks every export of a graphics plugin: a copy of
+// zlib, which the PNG plugin already brings into the process.
+std::string LibraryWithoutExports() {
+    void* zlib = dlopen("libz.so.1", RTLD_NOW | RTLD_LOCAL);
+    if (!zlib) return {};
+    Dl_info info{};
+    void* symbol = dlsym(zlib, "zlibVersion");
+    if (!symbol || !dladdr(symbol, &info) || !info.dli_fname) return {};
+    return info.dli_fname;
+}
+
+class PictureHostTest : public ::testing::Test {
+protected:
+    std::string Write(const std::string& name, const std::vector<uint8_t>& bytes) {
+        std::string path = folder_.Path(name);
+        WriteBytes(path, bytes);
+        return path;
+    }
+    // A PNG or TGA file of the 3 by 2 colour picture, written by its plugin.
+    std::string WriteColourPicture(const std::string& plugin, const std::string& name) {
+        DibPtr dib = MakeDib(3, 2, 24, {}, PackRows(3, kColours, 24, true));
+        std::string path = folder_.Path(name);
+        EXPECT_TRUE(WriteThroughPlugin(plugin, path, dib.get()));
+        return path;
+    }
+
+    TempFolder folder_;
+    ScriptedPrompter prompter_;
+    PictureReaderTable table_{REELCARD_BIN_DIR};
+};
+
+TEST_F(PictureHostTest, TableRowsAndLibraryNames) {
+    const char* expected[] = {"bmp", "jpg", "pcx", "png", "tga"};
+    for (int i = 0; i < kPictureReaderCount; ++i) {
+        EXPECT_STREQ(table_.Row(i).extension, expected[i]);
+        EXPECT_EQ(table_.Row(i).loaded, i == kReaderBmp);
+    }
+    EXPECT_EQ(PluginLibraryName(kReaderBmp), "");
+    EXPECT_EQ(PluginLibraryName(kReaderPng), "pngflt32.so");
+    EXPECT_EQ(PluginLibraryName(kReaderTga), "tgaflt32.so");
+    EXPECT_EQ(PluginLibraryName(kReaderJpg), "jpgflt32.so");
+    EXPECT_EQ(PluginLibraryName(5), "");
+
+    EXPECT_TRUE(LoadPictureReader(kReaderBmp, prompter_, table_));
+    EXPECT_FALSE(LoadPictureReader(5, prompter_, table_));
+    EXPECT_FALSE(LoadPictureReader(-1, prompter_, table_));
+    EXPECT_TRUE(prompter_.shown.empty());
+}
+
+TEST_F(PictureHostTest, LoadsPluginsFromTheProgramFolderOnce) {
+    ASSERT_TRUE(LoadPictureReader(kReaderPng, prompter_, table_));
+    ASSERT_TRUE(LoadPictureReader(kReaderTga, prompter_, table_));
+    const PictureReader& png = table_.Row(kReaderPng);
+    EXPECT_TRUE(png.loaded);
+    EXPECT_NE(png.read, nullptr);
+    EXPECT_NE(png.information, nullptr);
+    EXPECT_NE(png.error, nullptr);
+    void* handle = png.library;
+    EXPECT_TRUE(LoadPictureReader(kReaderPng, prompter_, table_));
+    EXPECT_EQ(table_.Row(kReaderPng).library, handle);
+    EXPECT_TRUE(prompter_.shown.empty());
+
+    // The program's own table looks beside the program, where the build puts
+    // the plugins next to this test.
+    EXPECT_TRUE(LoadPictureReader(kReaderTga, prompter_));
+    EXPECT_TRUE(prompter_.shown.empty());
+}
+
+TEST_F(PictureHostTest, MissingLibraryIsReportedOnEveryUse) {
+    TempFolder empty;
+    PictureReaderTable table(empty.Path(""));
+    EXPECT_FALSE(LoadPictureReader(kReaderJpg, prompter_, table));
+    EXPECT_FALSE(LoadPictureReader(kReaderJpg, prompter_, table));
+    ASSERT_EQ(prompter_.shown.size(), 2u);
+    EXPECT_EQ(prompter_.shown[0].text, "Unable to locate dynamic link library 'jpgflt32.so'");
+    EXPECT_EQ(prompter_.shown[0].style.icon, MessageIcon::Stop);
+    EXPECT_FALSE(table.Row(kReaderJpg).loaded);
+}
+
+TEST_F(PictureHostTest, LibraryWithoutTheExportsIsNotUsed) {
+    const std::string donor = LibraryWithoutExports();
+    if (donor.empty()) GTEST_SKIP() << "no zlib to stand in for a foreign library";
+    ASSERT_TRUE(QFile::copy(QString::fromStdString(donor),
+                            QString::fromStdString(folder_.Path("pcxflt32.so"))));
+    PictureReaderTable table(folder_.Path(""));
+    EXPECT_FALSE(LoadPictureReader(kReaderPcx, prompter_, table));
+    EXPECT_FALSE(LoadPictureReader(kReaderPcx, prompter_, table));
+    ASSERT_EQ(prompter_.shown.size(), 2u);
+    EXPECT_EQ(prompter_.shown[0].text,
+              "Unable to find function 'ReadGraphicFile' within dynamic link library "
+              "'pcxflt32.so'");
+    EXPECT_EQ(prompter_.shown[0].style.icon, MessageIcon::Stop);
+    EXPECT_EQ(prompter_.shown[1].text, prompter_.shown[0].text);
+    EXPECT_FALSE(table.Row(kReaderPcx).loaded);
+    EXPECT_EQ(table.Row(kReaderPcx).read, nullptr);
+}
+
+TEST_F(PictureHostTest, ExaminesEachFormatAtTheScreenResolution) {
+    const std::string bmp = Write("wide.bmp", BlankBmp(96, 48));
+    auto examined = ExaminePictureFile(bmp, prompter_, table_, {96, 96});
+    ASSERT_TRUE(examined);
+    EXPECT_EQ(examined->formatIndex, kReaderBmp);
+    EXPECT_EQ(examined->naturalWidth, 1440);
+    EXPECT_EQ(examined->naturalHeight, -720);
+
+    examined = ExaminePictureFile(bmp, prompter_, table_, {120, 144});
+    ASSERT_TRUE(examined);
+    EXPECT_EQ(examined->naturalWidth, 1152);
+    EXPECT_EQ(examined->naturalHeight, -480);
+
+    examined = ExaminePictureFile(WriteColourPicture("pngflt32", "c.png"), prompter_, table_,
+                                  {96, 96});
+    ASSERT_TRUE(examined);
+    EXPECT_EQ(examined->formatIndex, kReaderPng);
+    EXPECT_EQ(examined->naturalWidth, 45);
+    EXPECT_EQ(examined->naturalHeight, -30);
+
+    examined = ExaminePictureFile(WriteColourPicture("tgaflt32", "c.TGA"), prompter_, table_,
+                                  {96, 96});
+    ASSERT_TRUE(examined);
+    EXPECT_EQ(examined->formatIndex, kReaderTga);
+    EXPECT_EQ(examined->naturalWidth, 45);
+    EXPECT_TRUE(prompter_.shown.empty());
+}
+
+TEST_F(PictureHostTest, ExtensionsMatchWhateverTheirCase) {
+    for (const char* name : {"PHOTO.BMP", "photo.bmp", "a.b.Bmp"}) {
+        auto examined = ExaminePictureFile(Write(name, BlankBmp(2, 2)), prompter_, table_, {});
+        ASSERT_TRUE(examined) << name;
+        EXPECT_EQ(examined->formatIndex, kReaderBmp);
+    }
+    EXPECT_TRUE(prompter_.shown.empty());
+}
+
+TEST_F(PictureHostTest, KnownExtensionReportsTheReadersCode) {
+    EXPECT_FALSE(ExaminePictureFile(folder_.Path("gone.bmp"), prompter_, table_, {}));
+    EXPECT_FALSE(ExaminePictureFile(Write("junk.png", {1, 2, 3, 4, 5, 6, 7, 8, 9}), prompter_,
+                                    table_, {}));
+    BmpSpec v5{.width = 2, .height = 2, .bitCount = 24, .headerSize = 124};
+    EXPECT_FALSE(ExaminePictureFile(Write("v5.bmp", MakeBmp(v5)), prompter_, table_, {}));
+    ASSERT_EQ(prompter_.shown.size(), 3u);
+    EXPECT_EQ(prompter_.shown[0].text, "Cannot open file '" + folder_.Path("gone.bmp") + "'");
+    EXPECT_EQ(prompter_.shown[0].style.icon, MessageIcon::Exclamation);
+    EXPECT_EQ(prompter_.shown[1].text,
+              "File '" + folder_.Path("junk.png") + "' appears to be corrupted or badly formed");
+    EXPECT_EQ(prompter_.shown[2].text,
+              "File '" + folder_.Path("v5.bmp") + "' appears to be corrupted or badly formed");
+}
+
+TEST_F(PictureHostTest, UnknownExtensionTriesTheReadersInOrder) {
+    // A BMP under another name is taken by the built-in reader, quietly.
+    auto examined = ExaminePictureFile(Write("photo.jpeg", BlankBmp(4, 4)), prompter_, table_, {});
+    ASSERT_TRUE(examined);
+    EXPECT_EQ(examined->formatIndex, kReaderBmp);
+    examined = ExaminePictureFile(Write("noextension", BlankBmp(4, 4)), prompter_, table_, {});
+    ASSERT_TRUE(examined);
+    EXPECT_TRUE(prompter_.shown.empty());
+
+    // Anything else needs the JPG reader next, which this build lacks.
+    EXPECT_FALSE(ExaminePictureFile(WriteColourPicture("pngflt32", "c.jpeg"), prompter_, table_, {}));
+    ASSERT_EQ(prompter_.shown.size(), 1u);
+    EXPECT_EQ(prompter_.LastText(), "Unable to locate dynamic link library 'jpgflt32.so'");
+}
+
+TEST_F(PictureHostTest, UnknownExtensionFoundByALaterReaderOrByNone) {
+    // Stand-ins for the JPG and PCX plugins, so that every row can load.
+    TempFolder plugins;
+    const std::string bin = REELCARD_BIN_DIR;
+    for (auto [from, to] : {std::pair{"tgaflt32", "jpgflt32"}, std::pair{"tgaflt32", "pcxflt32"},
+                            std::pair{"pngflt32", "pngflt32"}, std::pair{"tgaflt32", "tgaflt32"}}) {
+        ASSERT_TRUE(QFile::link(QString::fromStdString(bin + "/" + from + ".so"),
+                                QString::fromStdString(plugins.Path(std::string(to) + ".so"))));
+    }
+    PictureReaderTable table(plugins.Path(""));
+
+    // PNG bytes under a foreign name: the built-in reader and the TGA
+    // stand-ins refuse them quietly, the PNG row takes them.
+    auto examined = ExaminePictureFile(WriteColourPicture("pngflt32", "c.picture"), prompter_,
+                                       table, {});
+    ASSERT_TRUE(examined);
+    EXPECT_EQ(examined->formatIndex, kReaderPng);
+    EXPECT_TRUE(prompter_.shown.empty());
+
+    // An empty file is nobody's.
+    const std::string empty = Write("empty.dat", {});
+    EXPECT_FALSE(ExaminePictureFile(empty, prompter_, table, {}));
+    ASSERT_EQ(prompter_.shown.size(), 1u);
+    EXPECT_EQ(prompter_.LastText(), "File '" + empty + "' is NOT a supported graphics format");
+    EXPECT_EQ(prompter_.shown[0].style.icon, MessageIcon::Exclamation);
+}
+
+TEST_F(PictureHostTest, ReportReaderErrorMessages) {
+    ReportReaderError(1, "a.bmp", prompter_);
+    ReportReaderError(2, "a.bmp", prompter_);
+    ReportReaderError(3, "a.bmp", prompter_);
+    for (uint16_t quiet : {0, 5, 6, 7, 8, 99}) ReportReaderError(quiet, "a.bmp", prompter_);
+    ASSERT_EQ(prompter_.shown.size(), 3u);
+    EXPECT_EQ(prompter_.shown[0].text, "Cannot open file 'a.bmp'");
+    EXPECT_EQ(prompter_.shown[1].text, "File 'a.bmp' appears to be corrupted or badly formed");
+    EXPECT_EQ(prompter_.shown[2].text, "Cannot read file 'a.bmp' from disk");
+    for (const auto& shown : prompter_.shown) EXPECT_EQ(shown.style.icon, MessageIcon::Exclamation);
+    EXPECT_EQ(prompter_.closeRequests, 0);
+
+    ReportReaderError(4, "a.bmp", prompter_);
+    EXPECT_EQ(prompter_.LastText(), "Cannot allocate memory, must end");
+    EXPECT_EQ(prompter_.closeRequests, 1);
+}
+
+TEST_F(PictureHostTest, LoadPictureImageDecodesEveryFormat) {
+    Picture picture;
+    picture.fileName = Write("c.bmp", ColourBmp());
+    picture.formatIndex = kReaderBmp;
+    ExpectColours(LoadPictureImage(picture, prompter_, table_).get());
+
+    picture.fileName = WriteColourPicture("tgaflt32", "c.tga");
+    picture.formatIndex = kReaderTga;
+    ExpectColours(LoadPictureImage(picture, prompter_, table_).get());
+
+    picture.fileName = WriteColourPicture("pngflt32", "c.png");
+    picture.formatIndex = kReaderPng;
+    ExpectColours(LoadPictureImage(picture, prompter_, table_).get());
+    EXPECT_TRUE(prompter_.shown.empty());
+
+    // The reader stored with the picture decides, not the name.
+    picture.formatIndex = kReaderBmp;
+    EXPECT_EQ(LoadPictureImage(picture, prompter_, table_), nullptr);
+    EXPECT_EQ(prompter_.LastText(),
+              "File '" + picture.fileName + "' appears to be corrupted or badly formed");
+}
+
+TEST_F(PictureHostTest, LoadPictureImageFailures) {
+    Picture picture;
+    picture.fileName = folder_.Path("moved.bmp");
+    EXPECT_EQ(LoadPictureImage(picture, prompter_, table_), nullptr);
+    EXPECT_EQ(prompter_.LastText(), "Cannot open file '" + picture.fileName + "'");
+
+    // A reader index from a damaged file, past the table's end.
+    picture.formatIndex = 200;
+    EXPECT_EQ(LoadPictureImage(picture, prompter_, table_), nullptr);
+    EXPECT_EQ(prompter_.LastText(), "File '" + picture.fileName + "' is NOT a supported graphics format");
+
+    picture.formatIndex = kReaderJpg;
+    EXPECT_EQ(LoadPictureImage(picture, prompter_, table_), nullptr);
+    EXPECT_EQ(prompter_.LastText(), "Unable to locate dynamic link library 'jpgflt32.so'");
+    EXPECT_EQ(prompter_.shown.size(), 3u);
+}
+
+TEST_F(PictureHostTest, PictureImagesDecodeOnceAndRetryFailures) {
+    Picture a, b;
+    a.fileName = Write("a.bmp", ColourBmp());
+    b.fileName = folder_.Path("b.bmp");  // not there yet
+    PictureImages images;
+
+    const void* first = images.Get(0, a, prompter_, table_);
+    ExpectColours(first);
+    QFile::remove(QString::fromStdString(a.fileName));
+    EXPECT_EQ(images.Get(0, a, prompter_, table_), first);  // kept, not read again
+
+    // A picture that cannot be read is tried again on every paint.
+    EXPECT_EQ(images.Get(1, b, prompter_, table_), nullptr);
+    EXPECT_EQ(images.Get(1, b, prompter_, table_), nullptr);
+    EXPECT_EQ(prompter_.shown.size(), 2u);
+    Write("b.bmp", BlankBmp(8, 8));
+    EXPECT_NE(images.Get(1, b, prompter_, table_), nullptr);
+    EXPECT_TRUE(images.Has(1, b.fileName));
+
+    // Another file at the same place is decoded afresh.
+    Picture c;
+    c.fileName = Write("c.bmp", ColourBmp());
+    EXPECT_FALSE(images.Has(0, c.fileName));
+    ExpectColours(images.Get(0, c, prompter_, table_));
+
+    // Deleting picture 0 moves picture 1's bitmap down.
+    images.Erase(0);
+    EXPECT_TRUE(images.Has(0, b.fileName));
+    EXPECT_FALSE(images.Has(1, b.fileName));
+    images.Clear();
+    EXPECT_FALSE(images.Has(0, b.fileName));
+}
+
+// Records what is drawn; everything else does nothing.
+class RecordingSurface : public Surface {
+public:
+    struct Drawn {
+        QImage image;
+        int x, y, width, height;
+    };
+    std::vector<Drawn> drawn;
+
+    SurfaceOrigin MoveOrigin(int, int) override { return {}; }
+    void RestoreOrigin(const SurfaceOrigin&) override {}
+    SurfacePen Pen() const override { return {}; }
+    void SetPen(const SurfacePen&) override {}
+    SurfaceBrush Brush() const override { return {}; }
+    void SetBrush(const SurfaceBrush&) override {}
+    LogFont Font() const override { return {}; }
+    void SetFont(const LogFont&) override {}
+    SurfaceColor TextColor() const override { return 0; }
+    void SetTextColor(SurfaceColor) override {}
+    SurfaceColor BackgroundColor() const override { return 0; }
+    void SetBackgroundColor(SurfaceColor) override {}
+    BackgroundMode Background() const override { return BackgroundMode::Transparent; }
+    void SetBackground(BackgroundMode) override {}
+    int TextExtent(std::string_view) override { return 0; }
+    SurfaceFontMetrics Metrics() override { return {}; }
+    void DrawText(int, int, std::string_view) override {}
+    void Polyline(const SurfacePoint*, size_t) override {}
+    void FillRect(int, int, int, int, const SurfaceBrush&) override {}
+    void RoundRect(int, int, int, int, int, int) override {}
+    void DrawImage(const QImage& image, int x, int y, int width, int height) override {
+        drawn.push_back({image, x, y, width, height});
+    }
+};
+
+TEST_F(PictureHostTest, DrawPictureStretchesTheWholeBitmap) {
+    Picture picture;
+    picture.fileName = Write("c.bmp", ColourBmp());
+    DibPtr image = LoadPictureImage(picture, prompter_, table_);
+    RecordingSurface surface;
+    ASSERT_TRUE(DrawPicture(surface, 720, -360, 2880, -1440, image.get()));
+    ASSERT_EQ(surface.drawn.size(), 1u);
+    const auto& drawn = surface.drawn[0];
+    EXPECT_EQ(drawn.x, 720);
+    EXPECT_EQ(drawn.y, -360);
+    EXPECT_EQ(drawn.width, 2880);
+    EXPECT_EQ(drawn.height, -1440);
+    EXPECT_EQ(drawn.image.size(), QSize(3, 2));
+    EXPECT_EQ(drawn.image.pixel(0, 0) & 0xFFFFFF, 0xFF0000u);  // top row first
+    EXPECT_EQ(drawn.image.pixel(2, 1) & 0xFFFFFF, 0x808080u);
+
+    EXPECT_FALSE(DrawPicture(surface, 0, 0, 10, 10, nullptr));
+    EXPECT_EQ(surface.drawn.size(), 1u);
+}
+
+TEST(ScreenResolutionTest, NinetySixWithoutAScreen) {
+    ScreenResolution resolution = CurrentScreenResolution();
+    EXPECT_EQ(resolution.x, 96);
+    EXPECT_EQ(resolution.y, 96);
+}
+
+}  // namespace
