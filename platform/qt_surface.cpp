@@ -1,0 +1,303 @@
+#include "platform/qt_surface.h"
+
+#include <QColor>
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPaintDevice>
+#include <QPainter>
+#include <QPalette>
+#include <QPen>
+#include <QPolygonF>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "platform/code_page.h"
+
+namespace {
+
+constexpr double kTwipsPerInch = 1440.0;
+// A stored height of 0 asks for the default size: 12 points.
+constexpr int kDefaultCellHeight = 240;
+// Pixel sizes beyond this are of no use on paper and strain the rasterizer.
+constexpr int kMaxPixelSize = 32767;
+// Realized fonts kept at most; a liner uses a handful, the font dialog's
+// previews a few more.
+constexpr size_t kMaxCachedFonts = 256;
+
+// The family that stands in for an empty face name, after the pitch and
+// family byte of the description.
+QString FallbackFamily(uint8_t pitchAndFamily, QFont::StyleHint* hint) {
+    switch (pitchAndFamily & 0xF0) {
+        case 0x10:  // roman
+            *hint = QFont::Serif;
+            return QStringLiteral("Times New Roman");
+        case 0x30:  // modern: fixed pitch
+            *hint = QFont::Monospace;
+            return QStringLiteral("Courier New");
+        case 0x40:
+            *hint = QFont::Cursive;
+            return QStringLiteral("Arial");
+        case 0x50:
+            *hint = QFont::Decorative;
+            return QStringLiteral("Arial");
+        default:
+            *hint = QFont::SansSerif;
+            return QStringLiteral("Arial");
+    }
+}
+
+std::string KeyOf(const LogFont& f) {
+    std::string key;
+    key.reserve(64);
+    auto put = [&key](const void* p, size_t n) { key.append(static_cast<const char*>(p), n); };
+    put(&f.height, sizeof f.height);
+    put(&f.width, sizeof f.width);
+    put(&f.escapement, sizeof f.escapement);
+    put(&f.weight, sizeof f.weight);
+    put(&f.italic, 1);
+    put(&f.underline, 1);
+    put(&f.strikeOut, 1);
+    put(&f.pitchAndFamily, 1);
+    put(f.faceName.data(), f.faceName.size());
+    return key;
+}
+
+QColor ToQColor(SurfaceColor c) {
+    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+}
+
+Qt::PenStyle PenStyleOf(uint16_t lineStyle) {
+    switch (lineStyle) {
+        case 1: return Qt::DashLine;
+        case 2: return Qt::DotLine;
+        case 3: return Qt::DashDotLine;
+        case 4: return Qt::DashDotDotLine;
+        case 5: return Qt::NoPen;
+        default: return Qt::SolidLine;  // solid, crop marks and anything unknown
+    }
+}
+
+QPen ToQPen(const SurfacePen& pen) {
+    QPen p(ToQColor(pen.color));
+    p.setStyle(PenStyleOf(pen.lineStyle));
+    p.setWidth(1);
+    p.setCosmetic(true);
+    return p;
+}
+
+QBrush ToQBrush(const SurfaceBrush& brush) {
+    switch (brush.kind) {
+        case SurfaceBrush::Kind::Solid:
+            return QBrush(ToQColor(brush.color));
+        case SurfaceBrush::Kind::Window:
+            if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+                return QBrush(QGuiApplication::palette().color(QPalette::Window));
+            }
+            return QBrush(QColor(240, 240, 240));
+        case SurfaceBrush::Kind::Null:
+            break;
+    }
+    return QBrush(Qt::NoBrush);
+}
+
+}  // namespace
+
+QFont MakeQFont(const LogFont& logFont) {
+    QFont font;
+    QFont::StyleHint hint = QFont::AnyStyle;
+    QString family = QString::fromLatin1(logFont.FaceName());
+    QString fallback = FallbackFamily(logFont.pitchAndFamily, &hint);
+    if (family.isEmpty()) family = fallback;
+    font.setFamily(family);
+    font.setStyleHint(hint);
+    font.setKerning(false);
+    font.setHintingPreference(QFont::PreferNoHinting);
+
+    int weight = logFont.weight <= 0 ? 400 : std::clamp<int>(logFont.weight, 100, 900);
+    font.setWeight(static_cast<QFont::Weight>(weight));
+    font.setItalic(logFont.italic != 0);
+    font.setUnderline(logFont.underline != 0);
+    font.setStrikeOut(logFont.strikeOut != 0);
+
+    // A positive height is the cell (ascent + descent); Qt sizes the em.
+    // Measure the face once at a large size to find the ratio.
+    long long height = logFont.height;
+    long long pixels;
+    if (height < 0) {
+        pixels = -height;
+    } else {
+        long long cell = height == 0 ? kDefaultCellHeight : height;
+        QFont probe = font;
+        probe.setPixelSize(1000);
+        QFontMetricsF m(probe);
+        double probeCell = m.ascent() + m.descent();
+        pixels = probeCell > 0 ? std::llround(static_cast<double>(cell) * 1000.0 / probeCell) : cell;
+    }
+    font.setPixelSize(static_cast<int>(std::clamp<long long>(pixels, 1, kMaxPixelSize)));
+
+    // A given average width stretches the face horizontally.
+    if (logFont.width > 0) {
+        QFontMetricsF m(font);
+        double natural = m.averageCharWidth();
+        if (natural > 0) {
+            int stretch = static_cast<int>(std::lround(100.0 * logFont.width / natural));
+            font.setStretch(std::clamp(stretch, 1, 4000));
+        }
+    }
+    return font;
+}
+
+std::shared_ptr<const QtFontCache::Realized> QtFontCache::Get(const LogFont& logFont) {
+    std::string key = KeyOf(logFont);
+    auto it = fonts_.find(key);
+    if (it != fonts_.end()) return it->second;
+    if (fonts_.size() >= kMaxCachedFonts) fonts_.clear();
+
+    auto r = std::make_shared<Realized>();
+    r->font = MakeQFont(logFont);
+    QFontMetricsF m(r->font);
+    r->metrics.ascent = static_cast<int>(std::lround(m.ascent()));
+    r->metrics.descent = static_cast<int>(std::lround(m.descent()));
+    r->metrics.height = r->metrics.ascent + r->metrics.descent;
+    for (int b = 0; b < 256; ++b) {
+        QChar ch(CodePageToUnicode(static_cast<unsigned char>(b)));
+        r->advance[b] = static_cast<int>(std::lround(m.horizontalAdvance(ch)));
+    }
+    r->rotation = logFont.escapement / 10.0;
+    fonts_.emplace(std::move(key), r);
+    return r;
+}
+
+QtFontCache& QtFontCache::Shared() {
+    static QtFontCache cache;
+    return cache;
+}
+
+QtSurface::QtSurface(QPainter& painter, QtFontCache* cache)
+    : QtSurface(painter, painter.device() ? painter.device()->logicalDpiX() : 96,
+                painter.device() ? painter.device()->logicalDpiY() : 96, cache) {}
+
+QtSurface::QtSurface(QPainter& painter, double dpiX, double dpiY, QtFontCache* cache)
+    : painter_(painter),
+      cache_(cache ? *cache : QtFontCache::Shared()),
+      base_(painter.transform()),
+      scaleX_((dpiX > 0 ? dpiX : 96) / kTwipsPerInch),
+      scaleY_((dpiY > 0 ? dpiY : 96) / kTwipsPerInch) {
+    ApplyTransform();
+}
+
+QtSurface::~QtSurface() { painter_.setTransform(base_); }
+
+void QtSurface::ApplyTransform() {
+    // Logical twips, y upward, then the origin in device units, then
+    // whatever the painter had.
+    QTransform t = QTransform::fromScale(scaleX_, -scaleY_) *
+                   QTransform::fromTranslate(origin_.x, origin_.y) * base_;
+    painter_.setTransform(t);
+}
+
+QPointF QtSurface::ToDevice(double x, double y) const {
+    return painter_.transform().map(QPointF(x, y));
+}
+
+SurfaceOrigin QtSurface::MoveOrigin(int x, int y) {
+    SurfaceOrigin previous = origin_;
+    origin_.x += x * scaleX_;
+    origin_.y += -y * scaleY_;
+    ApplyTransform();
+    return previous;
+}
+
+void QtSurface::RestoreOrigin(const SurfaceOrigin& origin) {
+    origin_ = origin;
+    ApplyTransform();
+}
+
+void QtSurface::SetFont(const LogFont& font) {
+    font_ = font;
+    realized_.reset();
+}
+
+const QtFontCache::Realized& QtSurface::Current() {
+    if (!realized_) realized_ = cache_.Get(font_);
+    return *realized_;
+}
+
+int QtSurface::TextExtent(std::string_view text) {
+    const auto& r = Current();
+    long long sum = 0;
+    for (unsigned char b : text) sum += r.advance[b];
+    return static_cast<int>(std::min<long long>(sum, INT32_MAX));
+}
+
+SurfaceFontMetrics QtSurface::Metrics() { return Current().metrics; }
+
+void QtSurface::DrawText(int x, int y, std::string_view text) {
+    if (text.empty()) return;
+    const auto& r = Current();
+    painter_.save();
+    painter_.translate(x, y);
+    // The layout expects an escapement of 90 degrees to run down the paper
+    // with the glyph tops toward the right edge: clockwise on the page.  In
+    // these y-up coordinates Qt's positive angles turn counter-clockwise.
+    painter_.rotate(-r.rotation);
+    // Glyphs are drawn in a y-down frame.
+    painter_.scale(1, -1);
+    if (backgroundMode_ == BackgroundMode::Opaque) {
+        painter_.fillRect(QRectF(0, -r.metrics.ascent, TextExtent(text), r.metrics.height),
+                          ToQColor(backgroundColor_));
+    }
+    painter_.setFont(r.font);
+    painter_.setPen(ToQColor(textColor_));
+    // Each character at the advance the layout measured, so that drawn
+    // rows are exactly as wide as they were broken.
+    double pos = 0;
+    for (unsigned char b : text) {
+        painter_.drawText(QPointF(pos, 0), QString(QChar(CodePageToUnicode(b))));
+        pos += r.advance[b];
+    }
+    painter_.restore();
+}
+
+void QtSurface::Polyline(const SurfacePoint* points, size_t count) {
+    if (!points || count < 2) return;
+    QPolygonF poly;
+    poly.reserve(static_cast<qsizetype>(count));
+    for (size_t i = 0; i < count; ++i) poly << QPointF(points[i].x, points[i].y);
+    painter_.save();
+    painter_.setPen(ToQPen(pen_));
+    painter_.setBrush(Qt::NoBrush);
+    painter_.drawPolyline(poly);
+    painter_.restore();
+}
+
+void QtSurface::FillRect(int x0, int y0, int x1, int y1, const SurfaceBrush& brush) {
+    if (brush.kind == SurfaceBrush::Kind::Null) return;
+    QRectF rect = QRectF(QPointF(x0, y0), QPointF(x1, y1)).normalized();
+    painter_.fillRect(rect, ToQBrush(brush));
+}
+
+void QtSurface::RoundRect(int x0, int y0, int x1, int y1, int ellipseWidth, int ellipseHeight) {
+    QRectF rect = QRectF(QPointF(x0, y0), QPointF(x1, y1)).normalized();
+    painter_.save();
+    painter_.setPen(ToQPen(pen_));
+    painter_.setBrush(ToQBrush(brush_));
+    painter_.drawRoundedRect(rect, std::abs(ellipseWidth) / 2.0, std::abs(ellipseHeight) / 2.0,
+                             Qt::AbsoluteSize);
+    painter_.restore();
+}
+
+void QtSurface::DrawImage(const QImage& image, int x, int y, int width, int height) {
+    if (image.isNull() || width == 0 || height == 0) return;
+    painter_.save();
+    painter_.translate(x, y);
+    // Image row 0 at y, its last row at y + height: a negative height runs
+    // downward in these coordinates, which keeps the picture upright.
+    painter_.scale(static_cast<double>(width) / image.width(),
+                   static_cast<double>(height) / image.height());
+    painter_.drawImage(QPointF(0, 0), image);
+    painter_.restore();
+}
