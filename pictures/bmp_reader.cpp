@@ -1,6 +1,8 @@
 #include "pictures/bmp_reader.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -26,15 +28,17 @@ uint32_t U32(const uint8_t* p) {
 
 class OpenFile {
 public:
-    explicit OpenFile(const char* name) : file_(name ? std::fopen(name, "rb") : nullptr) {
+    explicit OpenFile(const char* name) {
+        // Opened without waiting, so that a name that leads to a pipe or a
+        // device cannot hang the program; only plain files are read.
+        const int fd = name ? open(name, O_RDONLY | O_NONBLOCK | O_CLOEXEC) : -1;
+        if (fd < 0) return;
         struct stat info;
-        if (file_ && fstat(fileno(file_), &info) == 0 && S_ISREG(info.st_mode)) {
-            size_ = static_cast<uint64_t>(info.st_size);
-        } else if (file_) {
-            // Folders and devices are no picture files.
-            std::fclose(file_);
-            file_ = nullptr;
+        if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || !(file_ = fdopen(fd, "rb"))) {
+            close(fd);
+            return;
         }
+        size_ = static_cast<uint64_t>(info.st_size);
     }
     ~OpenFile() {
         if (file_) std::fclose(file_);
@@ -55,7 +59,7 @@ public:
     bool Read(void* into, size_t n) { return n == 0 || std::fread(into, 1, n, file_) == n; }
 
 private:
-    std::FILE* file_;
+    std::FILE* file_ = nullptr;
     uint64_t size_ = 0;
 };
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <climits>
 #include <cstring>
 
@@ -198,6 +200,11 @@ TEST_F(BmpReaderTest, MissingFileAndErrorCodeKept) {
     EXPECT_EQ(BmpGetError(nullptr), PluginErrorOpen);
     EXPECT_EQ(BmpGetError(nullptr), PluginErrorOpen);
     EXPECT_EQ(BmpGetFileInformation(folder_.Path("").c_str()), nullptr);  // a folder
+    EXPECT_EQ(BmpGetError(nullptr), PluginErrorOpen);
+    // A pipe nobody writes to is refused at once instead of waited on.
+    const std::string pipe = folder_.Path("pipe.bmp");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    EXPECT_EQ(BmpGetFileInformation(pipe.c_str()), nullptr);
     EXPECT_EQ(BmpGetError(nullptr), PluginErrorOpen);
 }
 
