@@ -15,10 +15,8 @@ namespace {
 
 // The earlier generation starts with two 96-byte blocks, one per side.
 constexpr size_t kSideBlockSize = 96;
-constexpr size_t kTextsOffset = 2 * kSideBlockSize;
 constexpr size_t kSettingsBlockSize = 293;
 constexpr size_t kOldChoiceSize = 20;
-constexpr size_t kOldFontSize = 50;
 
 // Alignment codes of the old files.
 constexpr uint16_t kOldTitleLeft = 249;
