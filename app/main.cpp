@@ -1,0 +1,35 @@
+// Reelcard: designs and prints cassette J-cards.  The one optional argument
+// is a liner file to open.
+#include <QSettings>
+#include <QStringList>
+
+#include "app/application.h"
+#include "app/file_dialogs.h"
+#include "app/main_window.h"
+#include "app/message_box_prompter.h"
+#include "platform/messages.h"
+
+int main(int argc, char** argv) {
+    ReelcardApplication app(argc, argv);
+
+    MessageBoxPrompter prompter;
+    QtFileDialogs fileDialogs;
+    QSettings store;  // organization and application "Reelcard"
+
+    MainWindowServices services;
+    services.store = &store;
+    services.prompter = &prompter;
+    services.fileDialogs = &fileDialogs;
+    services.programFolder = GetProgramFolder();
+
+    MainWindow window(services);
+    prompter.SetMainWindow(&window);
+    app.SetPrompter(&prompter);
+
+    // The whole rest of the command line names one file, spaces and all.
+    QStringList args = app.arguments();
+    args.removeFirst();
+    if (!window.Start(args.join(' '))) return 0;
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,706 @@
+#include "app/main_window.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSessionManager>
+#include <QSettings>
+#include <QShortcut>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include "app/commands.h"
+#include "app/file_dialogs.h"
+#include "app/help_window.h"
+#include "app/icons.h"
+#include "dialogs/font_dialog.h"
+#include "document/liner_file.h"
+#include "platform/messages.h"
+#include "platform/strings.h"
+#include "render/view.h"
+
+namespace {
+
+QString Str(uint16_t id) { return QString::fromStdString(LoadString(id)); }
+
+// Commands whose dialogs are not part of the program yet: present, greyed.
+constexpr int kPendingCommands[] = {
+    kCmdPrint,         kCmdPageSetup,       kCmdRegisterFileTypes, kCmdFormatFeatures,
+    kCmdFormatLiner,   kCmdFormatSides,     kCmdFormatSongs,       kCmdFormatTitle,
+    kCmdFormatPictures, kCmdTitleLines,     kCmdSongsSideA,        kCmdSongsSideB,
+    kCmdSidesAFlap,    kCmdSidesBFlap,      kCmdSidesAPrimary,     kCmdSidesBPrimary,
+    kCmdSongsAPrimary, kCmdSongsAOverflow,  kCmdSongsBPrimary,     kCmdSongsBOverflow,
+};
+
+bool IsPending(int command) {
+    for (int c : kPendingCommands) {
+        if (c == command) return true;
+    }
+    return false;
+}
+
+// "&1 path": the path's own ampersands must not turn into mnemonics.
+QString RecentText(const std::string& text) {
+    const size_t space = text.find(' ');
+    if (space == std::string::npos) return QString::fromStdString(text);
+    QString path = QString::fromStdString(text.substr(space + 1));
+    path.replace("&", "&&");
+    return QString::fromStdString(text.substr(0, space + 1)) + path;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
+    : QMainWindow(parent), services_(services), prompter_(*services.prompter) {
+    setObjectName("MainWindow");
+    setWindowIcon(ProgramIcon());
+    if (!services_.chooseFont) services_.chooseFont = ChooseFont;
+
+    EnsureStandardFonts(liner_);
+    view_ = new LinerView(liner_, this);
+    view_->SetCommandEnabled([this](int command) { return IsCommandEnabled(command); });
+    connect(view_, &LinerView::commandRequested, this, [this](int command) { Dispatch(command); });
+    setCentralWidget(view_);
+
+    BuildActions();
+    BuildToolBar();
+    BuildMenus();
+
+    auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(f1, &QShortcut::activated, this, [this] { ShowHelp(false); });
+
+    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        connect(app, &QGuiApplication::commitDataRequest, this,
+                [this](QSessionManager& manager) { CommitData(manager); });
+        connect(app, &QCoreApplication::aboutToQuit, this, [this] { SaveState(); });
+    }
+    UpdateWindowTitle();
+}
+
+MainWindow::~MainWindow() {
+    if (help_) delete help_;
+}
+
+// ---- actions, menus, toolbar --------------------------------------------------
+
+QAction* MainWindow::MakeAction(int command, const QString& text, const QKeySequence& shortcut) {
+    auto* a = new QAction(text, this);
+    a->setData(command);
+    a->setObjectName(QString("Command%1").arg(command));
+    if (!shortcut.isEmpty()) a->setShortcut(shortcut);
+    const QString tip = Str(static_cast<uint16_t>(command));
+    if (command <= kCmdFormatFeatures && !tip.isEmpty()) a->setToolTip(tip);
+    if (IsPending(command)) a->setEnabled(false);
+    connect(a, &QAction::triggered, this, [this, command] { Dispatch(command); });
+    actions_[command] = a;
+    return a;
+}
+
+void MainWindow::BuildActions() {
+    MakeAction(kCmdNew, tr("&New..."), QKeySequence(Qt::CTRL | Qt::Key_N));
+    MakeAction(kCmdOpen, tr("&Open..."), QKeySequence(Qt::CTRL | Qt::Key_O));
+    MakeAction(kCmdSave, tr("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S));
+    MakeAction(kCmdSaveAs, tr("Save &As..."));
+    MakeAction(kCmdPrint, tr("&Print..."), QKeySequence(Qt::CTRL | Qt::Key_P));
+    MakeAction(kCmdPageSetup, tr("Page Set&up..."));
+    MakeAction(kCmdRegisterFileTypes, tr("Register File &Types..."));
+    MakeAction(kCmdRecentLast, tr("Recent File"))->setEnabled(false);
+    MakeAction(kCmdPurgeRecent, tr("Pu&rge recent file list"))->setEnabled(false);
+    MakeAction(kCmdExit, tr("E&xit"), QKeySequence(Qt::ALT | Qt::Key_F4));
+
+    MakeAction(kCmdFormatFeatures, tr("&Features"));
+    MakeAction(kCmdFormatLiner, tr("L&iner"));
+    MakeAction(kCmdFormatSides, tr("Si&des"));
+    MakeAction(kCmdFormatSongs, tr("S&ongs"));
+    MakeAction(kCmdFormatTitle, tr("&Title"));
+    MakeAction(kCmdFormatPictures, tr("&Pictures"));
+    MakeAction(kCmdFormatSaveAs, tr("&Save..."));
+    MakeAction(kCmdResizeWindow, tr("&Resize Window"))->setCheckable(true);
+
+    MakeAction(kCmdFontSideLetter, tr("Side &Letter..."));
+    MakeAction(kCmdFontFeatureName, tr("Feature &Name..."));
+    MakeAction(kCmdFontFeature, tr("&Feature..."));
+    MakeAction(kCmdFontTitle, tr("&Title..."));
+    MakeAction(kCmdFontSong, tr("&Song..."));
+    MakeAction(kCmdApplyLastFont, tr("&Apply Last Font"))->setCheckable(true);
+
+    MakeAction(kCmdTitleLines, tr("&Title..."), QKeySequence(Qt::CTRL | Qt::Key_T));
+    MakeAction(kCmdSongsSideA, tr("Songs Side &A..."), QKeySequence(Qt::CTRL | Qt::Key_A));
+    MakeAction(kCmdSongsSideB, tr("Songs Side &B..."), QKeySequence(Qt::CTRL | Qt::Key_B));
+
+    MakeAction(kCmdHelpContents, tr("&Contents"));
+    MakeAction(kCmdHelpSearch, tr("&Search..."));
+    MakeAction(kCmdAbout, tr("&About Reelcard..."));
+
+    for (int command : {kCmdNew, kCmdOpen, kCmdSave, kCmdPrint, kCmdFormatFeatures, kCmdFormatLiner,
+                        kCmdFormatSides, kCmdFormatSongs, kCmdFormatTitle, kCmdFormatPictures,
+                        kCmdFormatSaveAs}) {
+        actions_[command]->setIcon(CommandIcon(command));
+    }
+}
+
+void MainWindow::BuildMenus() {
+    fileMenu_ = menuBar()->addMenu(tr("&File"));
+    fileMenu_->setObjectName("MENU_FILE");
+    for (int c : {kCmdNew, kCmdOpen, kCmdSave, kCmdSaveAs}) fileMenu_->addAction(actions_[c]);
+    fileMenu_->addSeparator();
+    fileMenu_->addAction(actions_[kCmdPrint]);
+    fileMenu_->addAction(actions_[kCmdPageSetup]);
+    fileMenu_->addSeparator();
+    fileMenu_->addAction(actions_[kCmdRegisterFileTypes]);
+    fileMenu_->addSeparator();
+    fileMenu_->addAction(actions_[kCmdRecentLast]);
+    fileMenu_->addAction(actions_[kCmdPurgeRecent]);
+    fileMenu_->addSeparator();
+    fileMenu_->addAction(actions_[kCmdExit]);
+    recentPlaceholder_ = actions_[kCmdRecentLast]->text();
+    recentActions_[kCmdRecentLast] = actions_[kCmdRecentLast];
+
+    formatMenu_ = menuBar()->addMenu(tr("F&ormat"));
+    formatMenu_->setObjectName("MENU_FORMAT");
+    for (int c : {kCmdFormatFeatures, kCmdFormatLiner, kCmdFormatSides, kCmdFormatSongs, kCmdFormatTitle,
+                  kCmdFormatPictures}) {
+        formatMenu_->addAction(actions_[c]);
+    }
+    formatMenu_->addSeparator();
+    formatMenu_->addAction(actions_[kCmdFormatSaveAs]);
+    formatMenu_->addSeparator();
+    formatMenu_->addAction(actions_[kCmdResizeWindow]);
+
+    fontsMenu_ = menuBar()->addMenu(tr("Fo&nts"));
+    fontsMenu_->setObjectName("MENU_FONTS");
+    for (int c : {kCmdFontSideLetter, kCmdFontFeatureName, kCmdFontFeature, kCmdFontTitle, kCmdFontSong}) {
+        fontsMenu_->addAction(actions_[c]);
+    }
+    fontsMenu_->addSeparator();
+    fontsMenu_->addAction(actions_[kCmdApplyLastFont]);
+
+    textMenu_ = menuBar()->addMenu(tr("&Text"));
+    textMenu_->setObjectName("MENU_TEXT");
+    for (int c : {kCmdTitleLines, kCmdSongsSideA, kCmdSongsSideB}) textMenu_->addAction(actions_[c]);
+
+    helpMenu_ = menuBar()->addMenu(tr("&Help"));
+    helpMenu_->setObjectName("MENU_HELP");
+    helpMenu_->addAction(actions_[kCmdHelpContents]);
+    helpMenu_->addAction(actions_[kCmdHelpSearch]);
+    helpMenu_->addSeparator();
+    helpMenu_->addAction(actions_[kCmdAbout]);
+
+    for (QMenu* menu : {fileMenu_, formatMenu_, fontsMenu_, textMenu_, helpMenu_}) {
+        connect(menu, &QMenu::aboutToShow, this, &MainWindow::RefreshChecks);
+    }
+}
+
+void MainWindow::BuildToolBar() {
+    toolBar_ = addToolBar(tr("Toolbar"));
+    toolBar_->setObjectName("ToolBar");
+    toolBar_->setMovable(false);
+    toolBar_->setIconSize(QSize(16, 16));
+    const int layout[] = {kCmdNew, kCmdOpen, kCmdSave, 0, kCmdPrint, 0, kCmdFormatFeatures, kCmdFormatLiner,
+                          kCmdFormatSides, kCmdFormatSongs, kCmdFormatTitle, kCmdFormatPictures, 0,
+                          kCmdFormatSaveAs};
+    for (int command : layout) {
+        if (command == 0) {
+            toolBar_->addSeparator();
+        } else {
+            toolBar_->addAction(actions_[command]);
+        }
+    }
+}
+
+void MainWindow::RefreshChecks() {
+    actions_[kCmdApplyLastFont]->setChecked(settings_.applyLastFont);
+    actions_[kCmdResizeWindow]->setChecked(settings_.resizeWindow);
+}
+
+QAction* MainWindow::action(int command) const {
+    if (auto it = recentActions_.find(command); it != recentActions_.end()) return it->second;
+    auto it = actions_.find(command);
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+void MainWindow::RebuildRecentMenu() {
+    const std::vector<RecentMenuItem> items = recent_.MenuItems();
+    // Entries that no longer exist go; 131 stays as the placeholder.
+    for (auto it = recentActions_.begin(); it != recentActions_.end();) {
+        const int command = it->first;
+        const bool used = std::any_of(items.begin(), items.end(),
+                                      [command](const RecentMenuItem& i) { return i.command == command; });
+        if (command != kCmdRecentLast && !used) {
+            fileMenu_->removeAction(it->second);
+            delete it->second;
+            it = recentActions_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    QAction* last = recentActions_[kCmdRecentLast];
+    if (items.empty()) {
+        last->setText(recentPlaceholder_);
+        last->setEnabled(false);
+        actions_[kCmdPurgeRecent]->setEnabled(false);
+        return;
+    }
+    last->setEnabled(true);
+    actions_[kCmdPurgeRecent]->setEnabled(true);
+    // From the oldest (131) up, each entry goes before the one after it, so
+    // the most recent ends on top.
+    for (auto it = items.rbegin(); it != items.rend(); ++it) {
+        const int command = it->command;
+        QAction* a = recentActions_.count(command) ? recentActions_[command] : nullptr;
+        if (!a) {
+            a = new QAction(this);
+            a->setData(command);
+            a->setObjectName(QString("Command%1").arg(command));
+            connect(a, &QAction::triggered, this, [this, command] { Dispatch(command); });
+            fileMenu_->insertAction(recentActions_[command + 1], a);
+            recentActions_[command] = a;
+        }
+        a->setText(RecentText(it->text));
+        a->setEnabled(true);
+    }
+}
+
+bool MainWindow::IsCommandEnabled(int command) const {
+    if (handlers_.count(command)) return true;
+    if (IsPending(command)) return false;
+    if (QAction* a = action(command)) return a->isEnabled();
+    return true;
+}
+
+void MainWindow::SetCommandHandler(int command, std::function<void()> handler) {
+    handlers_[command] = std::move(handler);
+    if (QAction* a = action(command)) a->setEnabled(true);
+}
+
+// ---- state shown to the user ------------------------------------------------------
+
+void MainWindow::UpdateWindowTitle() {
+    QString title = Str(IDS_APP_NAME) + " - " + (currentTitle_.isEmpty() ? Str(IDS_UNTITLED) : currentTitle_);
+    if (readOnly_) title += Str(IDS_READ_ONLY_SUFFIX);
+    setWindowTitle(title);
+}
+
+void MainWindow::UpdateScrollRanges() { view_->UpdateScrollRanges(); }
+
+void MainWindow::FitWindowToLiner() {
+    if (!settings_.resizeWindow) return;
+    const int chrome = width() - view_->width();
+    const int wanted = view_->FittedWindowWidth() + std::max(chrome, 0);
+    if (width() == wanted) return;
+    QRect g = geometry();
+    int left = g.left();
+    if (QScreen* s = screen()) {
+        const QRect area = s->geometry();
+        if (left + wanted + 1 > area.right() + 1) left = area.right() + 2 - wanted;
+        left = std::max(left, area.left());
+    }
+    setGeometry(left, g.top(), wanted, g.height());
+    view_->viewport()->update();
+}
+
+void MainWindow::ScrollForNewLiner() {
+    if (liner_.invertImage) {
+        view_->ScrollToBottom();
+    } else {
+        view_->ScrollToTop();
+    }
+}
+
+QString MainWindow::HelpFolder() const {
+    const std::string folder = services_.programFolder.empty() ? GetProgramFolder() : services_.programFolder;
+    // The shipped help must be reachable by a path of ordinary length.
+    if (folder.size() + 14 >= 260) return {};
+    return QDir(QString::fromStdString(folder)).filePath("help");
+}
+
+// ---- start and end ------------------------------------------------------------------
+
+bool MainWindow::Start(const QString& commandLine) {
+    settings_ = LoadSettings(*services_.store, services_.programFolder, services_.isAssociated);
+    recent_.Load(*services_.store);
+    RebuildRecentMenu();
+    RefreshChecks();
+
+    QString path = QString::fromStdString(DefaultFormatPath(settings_));
+    if (!ReadFormatFile(liner_, path.toStdString(), prompter_)) {
+        for (;;) {
+            const std::optional<FileDialogResult> chosen = ChooseFormatFile();
+            if (!chosen) return false;
+            if (ReadFormatFile(liner_, chosen->path.toStdString(), prompter_)) {
+                path = chosen->path;
+                settings_.defaultFormatName = FileTitle(path.toStdString());
+                break;
+            }
+        }
+    }
+    liner_.title = {};
+    liner_.songsA = {};
+    liner_.songsB = {};
+    formatPath_ = path;
+    readOnly_ = false;
+    modified_ = false;
+    songFitWarning_ = true;
+    EnsureStandardFonts(liner_);
+
+    const WindowRect& r = settings_.windowRect;
+    if (r == WindowRect{}) {
+        // A first start: a window that shows the liner's width and most of its height.
+        const QRect available = screen() ? screen()->availableGeometry() : QRect(0, 0, 1024, 768);
+        const int linerHeight = TwipsToPixels(liner_.totalHeight() + 361, view_->dpiY());
+        const int chrome = menuBar()->sizeHint().height() + toolBar_->sizeHint().height() + 40;
+        resize(std::min(view_->FittedWindowWidth(), available.width()),
+               std::min(linerHeight + chrome, available.height() - 60));
+        FitWindowToLiner();
+    } else {
+        setGeometry(r.left, r.top, std::max(r.right - r.left, 200), std::max(r.bottom - r.top, 150));
+    }
+
+    currentPath_.clear();
+    currentTitle_.clear();
+    if (!commandLine.isEmpty()) {
+        currentTitle_ = QString::fromStdString(FileTitle(commandLine.toStdString()));
+        bool merged = false;
+        if (ReadLinerFile(liner_, commandLine.toStdString(), false, prompter_, &merged)) {
+            currentPath_ = commandLine;
+            modified_ = merged;
+            EnsureStandardFonts(liner_);
+            recent_.Add(commandLine.toStdString());
+            RebuildRecentMenu();
+        } else {
+            currentPath_.clear();
+            currentTitle_.clear();
+        }
+    }
+    UpdateWindowTitle();
+    UpdateScrollRanges();
+    return true;
+}
+
+void MainWindow::SaveState() {
+    if (stateSaved_) return;
+    stateSaved_ = true;
+    const QRect g = geometry();
+    settings_.windowRect = {g.left(), g.top(), g.left() + g.width(), g.top() + g.height()};
+    SaveSettings(*services_.store, settings_);
+    recent_.Save(*services_.store);
+    services_.store->sync();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (modified_ && !sessionAnswered_ && QuerySaveChanges() == MessageResult::Cancel) {
+        event->ignore();
+        return;
+    }
+    SaveState();
+    if (help_) help_->close();
+    event->accept();
+}
+
+void MainWindow::CommitData(QSessionManager& manager) {
+    if (!modified_) return;
+    if (!manager.allowsInteraction()) return;
+    const MessageResult answer = QuerySaveChanges();
+    manager.release();
+    if (answer == MessageResult::Cancel) {
+        manager.cancel();
+        return;
+    }
+    // Answered: the windows closing with the session do not ask again.
+    sessionAnswered_ = true;
+}
+
+MessageResult MainWindow::QuerySaveChanges() {
+    const std::string title = currentTitle_.isEmpty() ? LoadString(IDS_UNTITLED) : currentTitle_.toStdString();
+    const MessageResult answer =
+        ShowMessage(prompter_, MessageOwner::MainWindow(),
+                    {MessageIcon::Question, MessageButtons::YesNoCancel, false}, IDS_SAVE_CURRENT_CHANGES, {title});
+    if (answer == MessageResult::Yes) {
+        if (Dispatch(kCmdSave) == 0) return MessageResult::Cancel;
+    }
+    return answer;
+}
+
+bool MainWindow::SaveChangesFirst() {
+    return !modified_ || QuerySaveChanges() != MessageResult::Cancel;
+}
+
+// ---- the command table ------------------------------------------------------------
+
+int MainWindow::Dispatch(int command) {
+    if (!IsCommandEnabled(command)) return 0;
+    if (auto it = handlers_.find(command); it != handlers_.end()) {
+        it->second();
+        return 1;
+    }
+    switch (command) {
+        case kCmdNew:
+            if (!SaveChangesFirst()) return 0;
+            NewCommand();
+            return 1;
+        case kCmdOpen:
+            if (!SaveChangesFirst()) return 0;
+            OpenCommand();
+            return 1;
+        case kCmdSave: return SaveCommand();
+        case kCmdSaveAs: return SaveAsCommand();
+        case kCmdFormatSaveAs: FormatSaveAsCommand(); return 1;
+        case kCmdExit:
+            QMetaObject::invokeMethod(this, "close", Qt::QueuedConnection);
+            return 1;
+        case kCmdFontSideLetter:
+        case kCmdFontFeatureName:
+        case kCmdFontFeature:
+        case kCmdFontTitle:
+        case kCmdFontSong: FontCommand(command - kCmdFontSideLetter); return 1;
+        case kCmdApplyLastFont:
+            settings_.applyLastFont = !settings_.applyLastFont;
+            RefreshChecks();
+            return 1;
+        case kCmdResizeWindow:
+            settings_.resizeWindow = !settings_.resizeWindow;
+            RefreshChecks();
+            return 1;
+        case kCmdHelpContents: ShowHelp(false); return 1;
+        case kCmdHelpSearch: ShowHelp(true); return 1;
+        case kCmdAbout: ShowAboutBox(this); return 1;
+        case kCmdPurgeRecent: PurgeRecentFiles(); return 1;
+        default: break;
+    }
+    if (command >= kCmdRecentFirst && command <= kCmdRecentLast) {
+        if (recent_.PathOfCommand(command).empty()) return 0;
+        if (!SaveChangesFirst()) return 0;
+        OpenRecentFile(command);
+        return 1;
+    }
+    return 0;
+}
+
+// ---- file commands -------------------------------------------------------------------
+
+std::optional<FileDialogResult> MainWindow::ChooseFormatFile() {
+    FileDialogRequest request;
+    request.caption = Str(IDS_CAPTION_NEW);
+    request.filter = BuildFileFilter(IDS_FILTER_FORMAT_FILES, settings_.formatFilterIndex, settings_.fileTypes);
+    request.filterIndex = settings_.formatFilterIndex;
+    request.folder = QString::fromStdString(settings_.formatFolder);
+    request.fileName = QString::fromStdString(settings_.defaultFormatName);
+    std::optional<FileDialogResult> chosen = services_.fileDialogs->Open(this, request);
+    if (chosen) {
+        settings_.formatFolder = FolderOfChosenFile(chosen->path);
+        settings_.formatFilterIndex = chosen->filterIndex;
+    }
+    return chosen;
+}
+
+bool MainWindow::NewLinerFromFormat(const QString& path) {
+    if (!ReadFormatFile(liner_, path.toStdString(), prompter_)) return false;
+    formatPath_ = path;
+    liner_.title = {};
+    liner_.songsA = {};
+    liner_.songsB = {};
+    EnsureStandardFonts(liner_);
+    readOnly_ = false;
+    modified_ = false;
+    songFitWarning_ = true;
+    currentPath_.clear();
+    currentTitle_.clear();
+    UpdateWindowTitle();
+    UpdateScrollRanges();
+    view_->viewport()->update();
+    ScrollForNewLiner();
+    return true;
+}
+
+void MainWindow::NewCommand() {
+    const std::optional<FileDialogResult> chosen = ChooseFormatFile();
+    if (!chosen) return;
+    if (!NewLinerFromFormat(chosen->path)) return;
+    // The format chosen here is the one the next start begins with.
+    settings_.defaultFormatName = FileTitle(chosen->path.toStdString());
+    FitWindowToLiner();
+}
+
+bool MainWindow::OpenLinerFile(const QString& path) {
+    const bool wasModified = modified_;
+    modified_ = false;
+    songFitWarning_ = true;
+    bool merged = false;
+    if (!ReadLinerFile(liner_, path.toStdString(), false, prompter_, &merged)) {
+        modified_ = wasModified;
+        return false;
+    }
+    EnsureStandardFonts(liner_);
+    modified_ = merged;
+    currentPath_ = path;
+    UpdateWindowTitle();
+    UpdateScrollRanges();
+    view_->viewport()->update();
+    ScrollForNewLiner();
+    return true;
+}
+
+void MainWindow::OpenCommand() {
+    FileDialogRequest request;
+    request.caption = Str(IDS_CAPTION_FILE_OPEN);
+    request.filter = BuildFileFilter(IDS_FILTER_LINER_FILES, settings_.linerFilterIndex, settings_.fileTypes);
+    request.filterIndex = settings_.linerFilterIndex;
+    request.folder = QString::fromStdString(settings_.linerFolder);
+    request.preview = true;
+    request.showReadOnly = true;
+    const std::optional<FileDialogResult> chosen = services_.fileDialogs->Open(this, request);
+    if (!chosen) return;
+    settings_.linerFolder = FolderOfChosenFile(chosen->path);
+    settings_.linerFilterIndex = chosen->filterIndex;
+
+    // The Liner in memory stays the old one when the file cannot be read,
+    // and so does the name it is saved under.
+    const bool oldReadOnly = readOnly_;
+    const QString oldTitle = currentTitle_;
+    readOnly_ = chosen->readOnly;
+    currentTitle_ = QString::fromStdString(FileTitle(chosen->path.toStdString()));
+    if (!OpenLinerFile(chosen->path)) {
+        readOnly_ = oldReadOnly;
+        currentTitle_ = oldTitle;
+        return;
+    }
+    recent_.Add(chosen->path.toStdString());
+    RebuildRecentMenu();
+    FitWindowToLiner();
+}
+
+void MainWindow::OpenRecentFile(int command) {
+    const QString path = QString::fromStdString(recent_.PathOfCommand(command));
+    const bool oldReadOnly = readOnly_;
+    const QString oldTitle = currentTitle_;
+    currentTitle_ = QString::fromStdString(FileTitle(path.toStdString()));
+    readOnly_ = false;
+    if (!OpenLinerFile(path)) {
+        readOnly_ = oldReadOnly;
+        currentTitle_ = oldTitle;
+        return;
+    }
+    recent_.Add(path.toStdString());
+    RebuildRecentMenu();
+    FitWindowToLiner();
+}
+
+int MainWindow::SaveCommand() {
+    if (currentTitle_.isEmpty() || currentPath_.isEmpty()) return SaveAsCommand();
+    if (readOnly_) {
+        ShowMessage(prompter_, MessageOwner::MainWindow(), {MessageIcon::Information, MessageButtons::Ok, false},
+                    IDS_FILE_IS_READ_ONLY);
+        return SaveAsCommand();
+    }
+    if (!WriteLinerFile(liner_, currentPath_.toStdString(), prompter_, &lastFont_)) return 0;
+    readOnly_ = false;
+    modified_ = false;
+    return 1;
+}
+
+int MainWindow::SaveAsCommand() {
+    FileDialogRequest request;
+    request.caption = Str(IDS_CAPTION_FILE_SAVE_AS);
+    request.filter = BuildFileFilter(IDS_FILTER_LINER_FILES, settings_.linerFilterIndex, settings_.fileTypes);
+    request.filterIndex = settings_.linerFilterIndex;
+    request.folder = QString::fromStdString(settings_.linerFolder);
+    request.fileName = currentTitle_;
+    const std::optional<FileDialogResult> chosen = services_.fileDialogs->Save(this, request);
+    if (!chosen) return 0;
+    settings_.linerFolder = FolderOfChosenFile(chosen->path);
+    settings_.linerFilterIndex = chosen->filterIndex;
+    if (!WriteLinerFile(liner_, chosen->path.toStdString(), prompter_, &lastFont_)) return 0;
+    currentPath_ = chosen->path;
+    currentTitle_ = QString::fromStdString(FileTitle(chosen->path.toStdString()));
+    recent_.Add(chosen->path.toStdString());
+    RebuildRecentMenu();
+    readOnly_ = false;
+    modified_ = false;
+    UpdateWindowTitle();
+    return 1;
+}
+
+void MainWindow::FormatSaveAsCommand() {
+    FileDialogRequest request;
+    request.caption = Str(IDS_CAPTION_FORMAT_SAVE_AS);
+    request.filter = BuildFileFilter(IDS_FILTER_FORMAT_FILES, settings_.formatFilterIndex, settings_.fileTypes);
+    request.filterIndex = settings_.formatFilterIndex;
+    request.folder = QString::fromStdString(settings_.formatFolder);
+    request.fileName = QString::fromStdString(settings_.defaultFormatName);
+    const std::optional<FileDialogResult> chosen = services_.fileDialogs->Save(this, request);
+    if (!chosen) return;
+    settings_.formatFolder = FolderOfChosenFile(chosen->path);
+    settings_.formatFilterIndex = chosen->filterIndex;
+    if (WriteFormatFile(liner_, chosen->path.toStdString(), prompter_, &lastFont_)) {
+        settings_.defaultFormatName = FileTitle(chosen->path.toStdString());
+    }
+}
+
+void MainWindow::PurgeRecentFiles() {
+    recent_.Purge(*services_.store);
+    RebuildRecentMenu();
+}
+
+// ---- fonts, help, about -----------------------------------------------------------
+
+void MainWindow::FontCommand(int fontIndex) {
+    EnsureStandardFonts(liner_);
+    FontEntry& entry = liner_.fonts[fontIndex];
+    if (!services_.chooseFont(this, entry, prompter_)) return;
+    modified_ = true;
+    songFitWarning_ = true;
+    view_->viewport()->update();
+}
+
+void MainWindow::ShowHelp(bool search) {
+    const QString folder = HelpFolder();
+    if (folder.isEmpty() || !QFileInfo(QDir(folder).filePath("index.html")).isFile()) return;
+    helpUsed_ = true;
+    if (!help_) help_ = new HelpWindow(folder);
+    help_->setWindowIcon(windowIcon());
+    if (search) {
+        help_->ShowSearch();
+    } else {
+        help_->ShowContents();
+    }
+}
+
+void ShowAboutBox(QWidget* owner) {
+    QDialog dialog(owner);
+    dialog.setObjectName("AboutDialog");
+    dialog.setWindowTitle(QObject::tr("About Reelcard"));
+    auto* icons = new QVBoxLayout;
+    auto* appIcon = new QLabel(&dialog);
+    appIcon->setPixmap(ProgramIcon().pixmap(32, 32));
+    auto* cassette = new QLabel(&dialog);
+    cassette->setPixmap(CassettePixmap(48));
+    icons->addWidget(appIcon);
+    icons->addWidget(cassette);
+    icons->addStretch();
+    auto* text = new QLabel(QString("Reelcard 5.7\n%1-bit version\n\n%2")
+                                .arg(QSysInfo::WordSize)
+                                .arg(QObject::tr("Designs and prints J-cards, the folded paper "
+                                                 "liners of cassette tape cases.")),
+                            &dialog);
+    text->setWordWrap(true);
+    auto* top = new QHBoxLayout;
+    top->addLayout(icons);
+    top->addWidget(text, 1);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addLayout(top);
+    layout->addWidget(buttons);
+    dialog.setMinimumWidth(320);
+    dialog.exec();
+}

@@ -1,0 +1,146 @@
+// The program's one top-level window: the view of the Liner, the menus, the
+// toolbar, and the command table that every menu item, button, accelerator
+// and pop-up item goes through.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "document/liner.h"
+#include "document/settings.h"
+#include "platform/prompter.h"
+
+class FileDialogs;
+#include "app/help_window.h"
+class LinerView;
+class QAction;
+class QMenu;
+class QSessionManager;
+class QSettings;
+class QToolBar;
+struct FileDialogResult;
+
+// What the window needs from outside; tests pass their own.
+struct MainWindowServices {
+    QSettings* store = nullptr;
+    Prompter* prompter = nullptr;
+    FileDialogs* fileDialogs = nullptr;
+    std::string programFolder;
+    // The font chooser (the real dialog unless a test answers for it).
+    std::function<bool(QWidget* owner, FontEntry& entry, Prompter& prompter)> chooseFont;
+    // Whether a liner file extension is associated with the program.
+    std::function<bool(const std::string& extension)> isAssociated;
+};
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit MainWindow(const MainWindowServices& services, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Settings, recent files, the default format (asking for one until a
+    // format is read) and the liner file of the command line.  False when
+    // the user gave up choosing a format: the program then ends.
+    bool Start(const QString& commandLine);
+
+    // The command table.  Save and Save As give 1 when the Liner was
+    // written, 0 otherwise; other commands give 1 when they ran.
+    int Dispatch(int command);
+    bool IsCommandEnabled(int command) const;
+    // Lets a later dialog take over a command; the command is enabled.
+    void SetCommandHandler(int command, std::function<void()> handler);
+
+    MessageResult QuerySaveChanges();
+    void UpdateWindowTitle();
+    void UpdateScrollRanges();
+    void FitWindowToLiner();
+
+    Liner& liner() { return liner_; }
+    LinerView* view() const { return view_; }
+    QToolBar* toolBar() const { return toolBar_; }
+    QMenu* fileMenu() const { return fileMenu_; }
+    QAction* action(int command) const;
+    HelpWindow* helpWindow() const { return help_; }
+    const Settings& settings() const { return settings_; }
+    Settings& settings() { return settings_; }
+    const RecentFiles& recentFiles() const { return recent_; }
+
+    bool modified() const { return modified_; }
+    void SetModified(bool modified) { modified_ = modified; }
+    bool readOnly() const { return readOnly_; }
+    const QString& currentPath() const { return currentPath_; }
+    const QString& currentTitle() const { return currentTitle_; }
+    const QString& formatPath() const { return formatPath_; }
+    bool songFitWarning() const { return songFitWarning_; }
+    bool helpUsed() const { return helpUsed_; }
+
+    // The folder of the shipped help, or empty when its path would be too long.
+    QString HelpFolder() const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildActions();
+    void BuildMenus();
+    void BuildToolBar();
+    QAction* MakeAction(int command, const QString& text, const QKeySequence& shortcut = {});
+    void RebuildRecentMenu();
+    void RefreshChecks();
+
+    bool SaveChangesFirst();
+    std::optional<FileDialogResult> ChooseFormatFile();
+    bool NewLinerFromFormat(const QString& path);
+    bool OpenLinerFile(const QString& path);
+    void NewCommand();
+    void OpenCommand();
+    int SaveCommand();
+    int SaveAsCommand();
+    void FormatSaveAsCommand();
+    void OpenRecentFile(int command);
+    void PurgeRecentFiles();
+    void FontCommand(int fontIndex);
+    void ShowHelp(bool search);
+    void ShowAbout();
+    void ScrollForNewLiner();
+    void CommitData(QSessionManager& manager);
+    void SaveState();
+
+    MainWindowServices services_;
+    Prompter& prompter_;
+    Liner liner_;
+    Settings settings_;
+    RecentFiles recent_;
+
+    bool modified_ = false;
+    bool readOnly_ = false;
+    bool songFitWarning_ = true;
+    bool helpUsed_ = false;
+    bool stateSaved_ = false;
+    bool sessionAnswered_ = false;
+    uint16_t lastFont_ = 0xFFFF;
+    QString currentPath_;
+    QString currentTitle_;
+    QString formatPath_;
+    QString recentPlaceholder_;
+
+    LinerView* view_ = nullptr;
+    QToolBar* toolBar_ = nullptr;
+    QMenu* fileMenu_ = nullptr;
+    QMenu* formatMenu_ = nullptr;
+    QMenu* fontsMenu_ = nullptr;
+    QMenu* textMenu_ = nullptr;
+    QMenu* helpMenu_ = nullptr;
+    std::map<int, QAction*> actions_;
+    std::map<int, QAction*> recentActions_;
+    std::map<int, std::function<void()>> handlers_;
+    QPointer<HelpWindow> help_;
+};
+
+// The about box.
+void ShowAboutBox(QWidget* owner);

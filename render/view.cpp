@@ -1,0 +1,392 @@
+#include "render/view.h"
+
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QStyle>
+#include <algorithm>
+
+#include "app/commands.h"
+#include "document/liner.h"
+
+namespace {
+
+// Inclusive at both ends: a point on a fold line belongs to the area tested first.
+bool InSpan(const DepthSpan& span, int depth) {
+    return depth >= span.top && depth <= span.bottom;
+}
+
+int SongAreaCode(bool sideA, bool primary) {
+    if (primary) return sideA ? kAreaSideAPrimary : kAreaSideBPrimary;
+    return sideA ? kAreaSideAOverflow : kAreaSideBOverflow;
+}
+
+// Turned songs: Side A writes into the upper half of each area, Side B into
+// the lower one, split where the bisect line is drawn.
+bool InUpperHalf(const LinerGeometry& g, const DepthSpan& span, int areaHeight, int depth) {
+    const int split = g.invertImage ? span.bottom - areaHeight / 2 : span.top + areaHeight / 2;
+    return depth < split;
+}
+
+// Draws the Liner with its top-left corner at `origin` (device pixels).
+// The full liner painter takes over this call when it is ready; until then
+// the view shows the paper and its outline at scale.
+void PaintLinerOnView(QPainter& painter, const Liner& liner, QPoint origin, int dpiX, int dpiY) {
+    const LinerGeometry g = ComputeLinerGeometry(liner);
+    const TwipRect paper = PaperRect(g);
+    const int w = TwipsToPixels(paper.right - paper.left, dpiX);
+    const int h = TwipsToPixels(paper.bottom - paper.top, dpiY);
+    const QRect rect(origin, QSize(std::max(w, 1), std::max(h, 1)));
+    painter.fillRect(rect, Qt::white);
+    painter.setPen(QPen(Qt::black, 0));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(rect.adjusted(0, 0, -1, -1));
+}
+
+}  // namespace
+
+void ComputeScrollRanges(const Liner& liner, ViewState& s) {
+    const LinerGeometry g = ComputeLinerGeometry(liner);
+    s.scrollMaxY = std::max(0, g.totalHeight - s.clientHeight - s.toolbarAllowance + 361);
+    s.scrollMaxX = std::max(0, g.width - s.clientWidth + 361);
+    s.scrollX = std::clamp(s.scrollX, 0, s.scrollMaxX);
+    s.scrollY = std::clamp(s.scrollY, 0, s.scrollMaxY);
+}
+
+int ClampedScrollChange(int position, int maximum, int change) {
+    const long long target = std::clamp<long long>(static_cast<long long>(position) + change, 0,
+                                                   std::max(maximum, 0));
+    return static_cast<int>(target - position);
+}
+
+int SongRotation(const Liner& liner) {
+    int font = kFontSong;
+    const std::string& text = liner.songsA.text;
+    if (liner.songsA.lineCount != 0 && text.size() >= 2 && text[0] == kFontChange) {
+        font = static_cast<unsigned char>(text[1]);
+    }
+    if (font < 1 || font > static_cast<int>(liner.fonts.size())) return 0;
+    const int degrees = liner.fonts[font - 1].logFont.escapement / 10;
+    return ((degrees % 360) + 360) % 360;
+}
+
+int HitTestPaper(const Liner& liner, int x, int depth, const SideBStart& sideB) {
+    const LinerGeometry g = ComputeLinerGeometry(liner);
+    if (x < 0 || x > g.width + 1) return kAreaNone;
+    const int half = (g.width + 1) / 2;
+
+    if (InSpan(FlapSpan(g), depth)) return x < half ? kAreaFlapSideA : kAreaFlapSideB;
+    if (InSpan(TitleSpan(g), depth)) return kAreaTitle;
+
+    const int rotation = SongRotation(liner);
+    const bool upright = rotation == 0 || rotation == 180;
+    const DepthSpan primary = PrimarySpan(g);
+
+    if (!g.oneUpSides) {
+        if (upright) {
+            const int H = g.totalHeight;
+            const DepthSpan region = g.invertImage
+                                         ? DepthSpan{0, H + 1 - g.flapHeight - g.titleHeight}
+                                         : DepthSpan{g.flapHeight + g.titleHeight, H + 1};
+            if (!InSpan(region, depth)) return kAreaNone;
+            const bool sideA = x <= half;
+            bool inPrimary = InSpan(primary, depth);
+            // The boundary with the overflow areas: primary in the normal
+            // order, overflow in the inverted one (when there is overflow).
+            if (g.invertImage && depth == primary.top && g.overflowCount > 0 &&
+                g.overflowHeight > 0) {
+                inPrimary = false;
+            }
+            if (g.overflowCount == 0 || g.overflowHeight == 0) inPrimary = true;
+            return SongAreaCode(sideA, inPrimary);
+        }
+        if (InSpan(primary, depth)) {
+            return SongAreaCode(InUpperHalf(g, primary, g.primaryHeight, depth), true);
+        }
+        for (int k = 0; k < g.overflowCount; ++k) {
+            const DepthSpan span = OverflowSpan(g, k);
+            if (InSpan(span, depth)) {
+                return SongAreaCode(InUpperHalf(g, span, g.overflowHeight, depth), false);
+            }
+        }
+        return kAreaNone;
+    }
+
+    // One column: the areas in the order the songs flow through them.
+    if (!upright && rotation != 90 && rotation != 270) return kAreaNone;
+    int area = -1;
+    if (InSpan(primary, depth)) {
+        area = 0;
+    } else {
+        for (int k = 0; k < g.overflowCount && area < 0; ++k) {
+            if (InSpan(OverflowSpan(g, k), depth)) area = k + 1;
+        }
+    }
+    if (area < 0) return kAreaNone;
+    bool sideA;
+    if (area != sideB.area) {
+        sideA = area < sideB.area;
+    } else if (upright) {
+        sideA = depth < sideB.depth;
+    } else if (rotation == 270) {
+        sideA = x < sideB.x;
+    } else {
+        sideA = x > sideB.x;
+    }
+    return SongAreaCode(sideA, area == 0);
+}
+
+int HitTest(const Liner& liner, const ViewState& s, QPoint pixel, int dpiX, int dpiY,
+            const SideBStart& sideB) {
+    const LogicalPoint p = DeviceToTwips(MakeTwipMapping(dpiX, dpiY), DevicePoint{pixel.x(), pixel.y()});
+    const int px = p.x + s.scrollX;
+    const int py = p.y - s.scrollY;
+    const int x = px - kViewMargin;
+    const int depth = (s.toolbarAllowance - kViewMargin) - py;
+    return HitTestPaper(liner, x, depth, sideB);
+}
+
+const char* PopupMenuName(int area) {
+    switch (area) {
+        case kAreaSideAPrimary: return "POPUP_SIDEA_PRIM";
+        case kAreaSideBPrimary: return "POPUP_SIDEB_PRIM";
+        case kAreaSideAOverflow: return "POPUP_SIDEA_OFLO";
+        case kAreaSideBOverflow: return "POPUP_SIDEB_OFLO";
+        case kAreaTitle: return "POPUP_TITLE";
+        case kAreaFlapSideA: return "POPUP_A_FLAP";
+        case kAreaFlapSideB: return "POPUP_B_FLAP";
+        default: return nullptr;
+    }
+}
+
+int DoubleClickCommand(int area) {
+    switch (area) {
+        case kAreaSideAPrimary:
+        case kAreaSideAOverflow: return kCmdSongsSideA;
+        case kAreaSideBPrimary:
+        case kAreaSideBOverflow: return kCmdSongsSideB;
+        case kAreaTitle: return kCmdTitleLines;
+        default: return 0;
+    }
+}
+
+// ---- LinerView ---------------------------------------------------------------
+
+LinerView::LinerView(Liner& liner, QWidget* parent) : QAbstractScrollArea(parent), liner_(liner) {
+    setObjectName("LinerView");
+    setFocusPolicy(Qt::StrongFocus);
+    viewport()->setBackgroundRole(QPalette::Window);
+    viewport()->setAutoFillBackground(false);
+    for (QScrollBar* bar : {horizontalScrollBar(), verticalScrollBar()}) {
+        // Dragging the thumb scrolls when it is released.
+        bar->setTracking(false);
+        bar->setSingleStep(kScrollLine);
+    }
+}
+
+int LinerView::dpiX() const { return std::max(viewport()->logicalDpiX(), 1); }
+int LinerView::dpiY() const { return std::max(viewport()->logicalDpiY(), 1); }
+
+void LinerView::UpdateScrollRanges() {
+    state_.clientWidth = PixelsToTwips(viewport()->width(), dpiX());
+    state_.clientHeight = PixelsToTwips(viewport()->height(), dpiY());
+    ComputeScrollRanges(liner_, state_);
+    const ViewState wanted = state_;
+    QScrollBar* h = horizontalScrollBar();
+    QScrollBar* v = verticalScrollBar();
+    h->setPageStep(std::max(wanted.clientWidth, 1));
+    v->setPageStep(std::max(wanted.clientHeight, 1));
+    h->setRange(0, wanted.scrollMaxX);
+    v->setRange(0, wanted.scrollMaxY);
+    h->setValue(wanted.scrollX);
+    v->setValue(wanted.scrollY);
+    state_.scrollX = h->value();
+    state_.scrollY = v->value();
+    viewport()->update();
+}
+
+bool LinerView::ScrollBy(Qt::Orientation orientation, int change) {
+    const bool horizontal = orientation == Qt::Horizontal;
+    int& position = horizontal ? state_.scrollX : state_.scrollY;
+    const int maximum = horizontal ? state_.scrollMaxX : state_.scrollMaxY;
+    const int step = ClampedScrollChange(position, maximum, change);
+    if (step == 0) return false;
+    position += step;
+    (horizontal ? horizontalScrollBar() : verticalScrollBar())->setValue(position);
+    viewport()->update();
+    return true;
+}
+
+bool LinerView::ScrollHorizontally(Scroll request) {
+    switch (request) {
+        case Scroll::LineBack: return ScrollBy(Qt::Horizontal, -kScrollLine);
+        case Scroll::LineForward: return ScrollBy(Qt::Horizontal, kScrollLine);
+        case Scroll::PageBack: return ScrollBy(Qt::Horizontal, -state_.clientWidth);
+        case Scroll::PageForward: return ScrollBy(Qt::Horizontal, state_.clientWidth);
+        case Scroll::Start:
+        case Scroll::End: return false;  // not a horizontal request
+    }
+    return false;
+}
+
+bool LinerView::ScrollVertically(Scroll request) {
+    switch (request) {
+        case Scroll::LineBack: return ScrollBy(Qt::Vertical, -kScrollLine);
+        case Scroll::LineForward: return ScrollBy(Qt::Vertical, kScrollLine);
+        case Scroll::PageBack: return ScrollBy(Qt::Vertical, -state_.clientHeight);
+        case Scroll::PageForward: return ScrollBy(Qt::Vertical, state_.clientHeight);
+        case Scroll::Start: return ScrollBy(Qt::Vertical, -state_.scrollY);
+        case Scroll::End: return ScrollBy(Qt::Vertical, state_.scrollMaxY - state_.scrollY);
+    }
+    return false;
+}
+
+void LinerView::scrollContentsBy(int, int) {
+    // The scroll bars moved (thumb released, arrows, wheel): follow them.
+    const int x = horizontalScrollBar()->value();
+    const int y = verticalScrollBar()->value();
+    if (x == state_.scrollX && y == state_.scrollY) return;
+    state_.scrollX = x;
+    state_.scrollY = y;
+    viewport()->update();
+}
+
+int LinerView::AreaAt(QPoint pixel) const {
+    return HitTest(liner_, state_, pixel, dpiX(), dpiY(), sideB_);
+}
+
+int LinerView::FittedWindowWidth() const {
+    const LinerGeometry g = ComputeLinerGeometry(liner_);
+    const int content = TwipsToPixels(g.width + 368, dpiX());
+    const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    return content + scrollBar + 2 * frameWidth();
+}
+
+void LinerView::paintEvent(QPaintEvent* event) {
+    ++paintCount_;
+    QPainter painter(viewport());
+    painter.fillRect(event->rect(), palette().color(QPalette::Window));
+    const TwipMapping mapping = MakeTwipMapping(dpiX(), dpiY());
+    const DevicePoint origin = TwipsToDevice(
+        mapping, LogicalPoint{kViewMargin - state_.scrollX,
+                              state_.toolbarAllowance - kViewMargin + state_.scrollY});
+    PaintLinerOnView(painter, liner_, QPoint(origin.x, origin.y), dpiX(), dpiY());
+}
+
+void LinerView::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    UpdateScrollRanges();
+}
+
+QMenu* LinerView::MakePopup(int area) {
+    delete popup_;
+    const char* name = PopupMenuName(area);
+    if (!name) return nullptr;
+
+    struct Item {
+        const char* text;
+        int command;
+    };
+    const char* caption = "";
+    std::vector<Item> items;
+    switch (area) {
+        case kAreaTitle:
+            caption = "( Title )";
+            items = {{"&Format", kCmdFormatTitle}, {"F&ont", kCmdFontTitle}, {"&Text", kCmdTitleLines}};
+            break;
+        case kAreaSideAPrimary:
+            caption = "( A Primary )";
+            items = {{"Song &Format", kCmdSongsAPrimary}, {"Song F&ont", kCmdFontSong},
+                     {"Song &Text", kCmdSongsSideA}, {"Side Letter Fo&nt", kCmdFontSideLetter},
+                     {"&Side Features && Letter", kCmdSidesAPrimary}};
+            break;
+        case kAreaSideAOverflow:
+            caption = "( A Overflow )";
+            items = {{"Song &Format", kCmdSongsAOverflow}, {"Song F&ont", kCmdFontSong},
+                     {"Song &Text", kCmdSongsSideA}, {"&Side Features", kCmdSidesAPrimary}};
+            break;
+        case kAreaSideBPrimary:
+            caption = "( B Primary )";
+            items = {{"Song &Format", kCmdSongsBPrimary}, {"Song F&ont", kCmdFontSong},
+                     {"Song &Text", kCmdSongsSideB}, {"Side Letter Fo&nt", kCmdFontSideLetter},
+                     {"&Side Features && Letter", kCmdSidesBPrimary}};
+            break;
+        case kAreaSideBOverflow:
+            caption = "( B Overflow )";
+            items = {{"Song &Format", kCmdSongsBOverflow}, {"Song F&ont", kCmdFontSong},
+                     {"Song &Text", kCmdSongsSideB}, {"&Side Features", kCmdSidesBPrimary}};
+            break;
+        case kAreaFlapSideA:
+        case kAreaFlapSideB:
+            caption = "( Feature Flap )";
+            items = {{"Features", kCmdFormatFeatures},
+                     {"Side Features && Letter",
+                      area == kAreaFlapSideA ? kCmdSidesAFlap : kCmdSidesBFlap},
+                     {"Feature Name Font", kCmdFontFeatureName},
+                     {"Side Letter Font", kCmdFontSideLetter},
+                     {"Feature Font", kCmdFontFeature}};
+            break;
+        default: break;
+    }
+
+    QMenu* menu = new QMenu(this);
+    menu->setObjectName(name);
+    menu->setAttribute(Qt::WA_DeleteOnClose, false);
+    QAction* title = menu->addAction(QString::fromLatin1(caption));
+    title->setEnabled(false);
+    menu->addSeparator();
+    for (const Item& item : items) {
+        QAction* action = menu->addAction(QString::fromLatin1(item.text));
+        action->setData(item.command);
+        action->setEnabled(!commandEnabled_ || commandEnabled_(item.command));
+        const int command = item.command;
+        connect(action, &QAction::triggered, this, [this, command] { emit commandRequested(command); });
+    }
+    popup_ = menu;
+    return menu;
+}
+
+void LinerView::ShowPopup(QPoint pixel) {
+    QMenu* menu = MakePopup(AreaAt(pixel));
+    if (menu) menu->popup(viewport()->mapToGlobal(pixel));
+}
+
+void LinerView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() == Qt::RightButton) {
+        ShowPopup(event->position().toPoint());
+        return;
+    }
+    QAbstractScrollArea::mousePressEvent(event);
+}
+
+void LinerView::mouseDoubleClickEvent(QMouseEvent* event) {
+    const QPoint pixel = event->position().toPoint();
+    if (event->button() == Qt::RightButton) {
+        ShowPopup(pixel);
+        return;
+    }
+    if (event->button() == Qt::LeftButton) {
+        const int command = DoubleClickCommand(AreaAt(pixel));
+        if (command != 0) emit commandRequested(command);
+        return;
+    }
+    QAbstractScrollArea::mouseDoubleClickEvent(event);
+}
+
+void LinerView::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Home: ScrollVertically(Scroll::Start); break;
+        case Qt::Key_End: ScrollVertically(Scroll::End); break;
+        case Qt::Key_PageUp: ScrollVertically(Scroll::PageBack); break;
+        case Qt::Key_PageDown: ScrollVertically(Scroll::PageForward); break;
+        case Qt::Key_Up: ScrollVertically(Scroll::LineBack); break;
+        case Qt::Key_Down: ScrollVertically(Scroll::LineForward); break;
+        case Qt::Key_Left: ScrollHorizontally(Scroll::PageBack); break;
+        case Qt::Key_Right: ScrollHorizontally(Scroll::PageForward); break;
+        default: QAbstractScrollArea::keyPressEvent(event); return;
+    }
+    event->accept();
+}

@@ -1,0 +1,132 @@
+// The main window's view of the Liner: drawn at its true size, scrolled in
+// twips, with the hit test that maps a mouse point to an area and the area
+// pop-up menus.
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QMenu>
+#include <QPointer>
+#include <functional>
+
+#include "render/geometry.h"
+
+struct Liner;
+
+// What lies under a mouse point.
+enum AreaCode : int {
+    kAreaNone = 0,
+    kAreaSideAPrimary = 1,
+    kAreaSideBPrimary = 2,
+    kAreaSideAOverflow = 3,
+    kAreaSideBOverflow = 4,
+    kAreaTitle = 5,
+    kAreaFlapSideA = 6,
+    kAreaFlapSideB = 7,
+};
+
+// The liner sits this far from the client area's left and top edges.
+constexpr int kViewMargin = 180;
+// One line of scrolling (3/16 inch).
+constexpr int kScrollLine = 270;
+
+// Scroll positions and ranges in twips, and the client area's size in twips.
+struct ViewState {
+    int scrollX = 0;
+    int scrollY = 0;
+    int scrollMaxX = 0;
+    int scrollMaxY = 0;
+    int clientWidth = 0;
+    int clientHeight = 0;
+    // Extra room above the liner for a toolbar that covers the client area
+    // (negative: y runs upward).  Our toolbar sits outside the view, so the
+    // view keeps it at 0.
+    int toolbarAllowance = 0;
+};
+
+// Where Side B's first song starts in the one-column layout: its song area
+// in flow order (0 the primary area, k + 1 overflow area k), its x and its
+// depth below the top of the paper.  The painter reports it at every paint.
+struct SideBStart {
+    int area = 0;
+    int x = 0;
+    int depth = 0;
+};
+
+// The scroll maxima for the client size in `state`, with both positions
+// lowered to their maxima when needed.
+void ComputeScrollRanges(const Liner& liner, ViewState& state);
+
+// A scroll step clamped so that the position stays within 0 ... maximum.
+int ClampedScrollChange(int position, int maximum, int change);
+
+// The rotation in degrees (0 to 359) of the font that Side A's songs start in.
+int SongRotation(const Liner& liner);
+
+// The area at paper position x (from the left edge) and depth (below the top edge).
+int HitTestPaper(const Liner& liner, int x, int depth, const SideBStart& sideB);
+
+// The area under a pixel of the client area.
+int HitTest(const Liner& liner, const ViewState& state, QPoint pixel, int dpiX, int dpiY,
+            const SideBStart& sideB);
+
+// The object name of an area's pop-up menu ("POPUP_TITLE" ...), or nullptr.
+const char* PopupMenuName(int area);
+// The command a left double-click on an area sends, or 0.
+int DoubleClickCommand(int area);
+
+class LinerView : public QAbstractScrollArea {
+    Q_OBJECT
+
+public:
+    enum class Scroll { LineBack, LineForward, PageBack, PageForward, Start, End };
+
+    explicit LinerView(Liner& liner, QWidget* parent = nullptr);
+
+    const ViewState& state() const { return state_; }
+    int dpiX() const;
+    int dpiY() const;
+
+    // Recomputes the ranges after the Liner's size or the client area changed.
+    void UpdateScrollRanges();
+    // One scroll request; returns whether the position moved.
+    bool ScrollHorizontally(Scroll request);
+    bool ScrollVertically(Scroll request);
+    void ScrollToTop() { ScrollVertically(Scroll::Start); }
+    void ScrollToBottom() { ScrollVertically(Scroll::End); }
+
+    int AreaAt(QPoint viewportPixel) const;
+    // The window width that shows the whole liner with its margins.
+    int FittedWindowWidth() const;
+
+    // Builds the pop-up menu of an area (owned by the view, replacing the
+    // previous one); commands for which `commandEnabled` says no are greyed.
+    QMenu* MakePopup(int area);
+    QMenu* lastPopup() const { return popup_; }
+    void SetCommandEnabled(std::function<bool(int)> enabled) { commandEnabled_ = std::move(enabled); }
+
+    void SetSideBStart(const SideBStart& start) { sideB_ = start; }
+    // Counts paint events; tests use it to see that a clamped step repaints nothing.
+    int paintCount() const { return paintCount_; }
+
+signals:
+    void commandRequested(int command);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+private:
+    bool ScrollBy(Qt::Orientation orientation, int change);
+    void ShowPopup(QPoint viewportPixel);
+
+    Liner& liner_;
+    ViewState state_;
+    SideBStart sideB_;
+    QPointer<QMenu> popup_;
+    std::function<bool(int)> commandEnabled_;
+    int paintCount_ = 0;
+};
