@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
 #include "platform/strings.h"
 #include "render/fonts.h"
+#include "platform/qt_surface.h"
 #include "render/fixed_surface.h"
 #include "support/test_support.h"
 
@@ -650,6 +655,77 @@ TEST_F(SongAreaTest, BetweenSpacingCountsRowsOfTheLastRow) {
     ASSERT_EQ(surface.texts.size(), 2u);
     EXPECT_EQ(surface.texts[1].y, -(10 + 240 + 240 + 192));
     EXPECT_EQ(r.depth, 10 + 240 + 240 + 240);
+}
+
+// ---- On the real surface ----------------------------------------------------------
+
+class GuiEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        if (!QCoreApplication::instance()) {
+            static int argc = 1;
+            static char name[] = "reelcard_render_tests";
+            static char* argv[] = {name, nullptr};
+            new QGuiApplication(argc, argv);
+        }
+    }
+};
+[[maybe_unused]] ::testing::Environment* const kGui =
+    ::testing::AddGlobalTestEnvironment(new GuiEnvironment);
+
+QImage WhiteImage(int w, int h, int dotsPerMeter) {
+    QImage image(w, h, QImage::Format_RGB32);
+    image.setDotsPerMeterX(dotsPerMeter);
+    image.setDotsPerMeterY(dotsPerMeter);
+    image.fill(Qt::white);
+    return image;
+}
+
+Liner ArialLiner() {
+    Liner liner = MakeLiner();
+    for (auto& f : liner.fonts) f.logFont.SetFaceName("Arial");
+    return liner;
+}
+
+TEST(QtLayoutTest, RowsBreakAlikeOnScreenAndPrinterResolutions) {
+    const std::string song = "Side by side the cassettes spin on through the night";
+    std::vector<Strings> results;
+    for (int dotsPerMeter : {3780, 23622}) {  // 96 and 600 dpi
+        QImage image = WhiteImage(10, 10, dotsPerMeter);
+        QPainter painter(&image);
+        QtSurface surface(painter);
+        Liner liner = ArialLiner();
+        RowBuffer rows;
+        int font = kFontSong;
+        LayOut(surface, liner, font, 2000, song, 0, 0, Rows(0), rows);
+        results.push_back(Texts(rows));
+        for (const auto& row : rows.rows) EXPECT_LE(row.width, 2000);
+    }
+    EXPECT_GT(results[0].size(), 2u);
+    EXPECT_EQ(results[0], results[1]);
+}
+
+TEST(QtLayoutTest, RightAlignedRowEndsAtTheColumnEdgeOnAnImage) {
+    QImage image = WhiteImage(300, 200, 3780);
+    Liner liner = ArialLiner();
+    {
+        QPainter painter(&image);
+        QtSurface surface(painter);
+        RowBuffer rows;
+        int font = kFontSong;
+        LayOut(surface, liner, font, 3000, "HHHH", 0, 0, Rows(0), rows);
+        AreaFormat f;
+        f.alignment = kAlignRight;
+        DrawRows(surface, liner, -300, 0, 3000, rows, f, false, 0);
+    }
+    // Ink ends just inside x = 3000 twips = 200 pixels.
+    int right = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixel(x, y) != qRgb(255, 255, 255)) right = std::max(right, x);
+        }
+    }
+    EXPECT_NEAR(right, 199, 3);
 }
 
 }  // namespace
