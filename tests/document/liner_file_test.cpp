@@ -395,6 +395,10 @@ TEST(LinerFile, ReadAndWriteThroughFiles) {
     Liner liner;
     ASSERT_TRUE(ReadLinerFile(liner, oldPath, false, prompter));
     EXPECT_EQ(prompter.busyDepth, 0);
+    // The picture file of this old liner does not exist: it keeps the copied
+    // natural size (the picture reader has said why it could not look).
+    EXPECT_EQ(liner.pictures[0].naturalWidth.twips, 2880);
+    prompter.shown.clear();
     std::string newPath = dir.Path("new.cas");
     uint16_t lastFont = 6;
     ASSERT_TRUE(WriteLinerFile(liner, newPath, prompter, &lastFont));
