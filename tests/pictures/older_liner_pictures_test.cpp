@@ -30,7 +30,7 @@ std::vector<uint8_t> Version506(const Liner& base, FileKind kind, const std::vec
     bytes[2] = 6;  // minor version
     // The file ends with pictureCount (0), overflowCount and bisectArea.
     std::vector<uint8_t> tail(bytes.end() - 3, bytes.end());
-    bytes.resize(bytes.size() - 5);
+    bytes.erase(bytes.end() - 5, bytes.end());
     ByteWriter w;
     w.U16(static_cast<uint16_t>(pictures.size()));
     for (const Picture& p : pictures) {
