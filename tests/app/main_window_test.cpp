@@ -1,0 +1,521 @@
+// The main window: start-up, the command table, menus and toolbar, file
+// commands, save prompts, recent files and settings.
+#include <QFile>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTest>
+#include <QTextBrowser>
+#include <QToolBar>
+#include <gtest/gtest.h>
+
+#include "app/commands.h"
+#include "app/help_window.h"
+#include "app_test_support.h"
+#include "document/liner_file.h"
+#include "platform/strings.h"
+#include "render/view.h"
+
+namespace {
+
+QStringList MenuTexts(QMenu* menu) {
+    QStringList texts;
+    for (QAction* a : menu->actions()) {
+        if (!a->isSeparator()) texts << a->text();
+    }
+    return texts;
+}
+
+QMenu* TopMenu(MainWindow& w, const char* name) { return w.findChild<QMenu*>(name); }
+
+TEST(MainWindowStart, UntitledLinerFromTheDefaultFormat) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    EXPECT_EQ(w.windowTitle(), "Reelcard - (untitled)");
+    EXPECT_TRUE(w.formatPath().endsWith("default.fmt"));
+    EXPECT_FALSE(w.modified());
+    EXPECT_GE(w.liner().fonts.size(), 5u);
+    EXPECT_EQ(w.liner().title.lineCount, 0);
+    EXPECT_TRUE(app.prompter.shown.empty());
+    EXPECT_TRUE(app.dialogs.openRequests.empty());
+}
+
+TEST(MainWindowStart, OpensTheFileOnTheCommandLine) {
+    AppHarness app;
+    const std::string path = app.CopySample("tape one.cas");
+    ASSERT_TRUE(app.Start(QString::fromStdString(path)));
+    MainWindow& w = app.window();
+    EXPECT_EQ(w.windowTitle(), "Reelcard - tape one.cas");
+    EXPECT_EQ(w.currentPath().toStdString(), path);
+    EXPECT_GT(w.liner().title.lineCount + w.liner().songsA.lineCount, 0);
+    ASSERT_EQ(w.recentFiles().count(), 1);
+    EXPECT_TRUE(w.action(kCmdRecentLast)->text().startsWith("&1 "));
+    EXPECT_TRUE(w.action(kCmdPurgeRecent)->isEnabled());
+}
+
+TEST(MainWindowStart, AnUnreadableCommandLineFileLeavesTheLinerUntitled) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start(QString::fromStdString(app.Path("missing.cas"))));
+    EXPECT_EQ(app.window().windowTitle(), "Reelcard - (untitled)");
+    EXPECT_TRUE(app.window().currentPath().isEmpty());
+    EXPECT_EQ(app.prompter.shown.size(), 1u);  // the reader said why
+    EXPECT_EQ(app.window().recentFiles().count(), 0);
+}
+
+TEST(MainWindowStart, AsksForAFormatUntilOneIsRead) {
+    AppHarness app(false);
+    const std::string notAFormat = app.Path("notes.fmt");
+    WriteBytes(notAFormat, {'h', 'e', 'l', 'l', 'o'});
+    const std::string format = app.Path("my.fmt");
+    QFile::copy(REELCARD_BIN_DIR "/default.fmt", QString::fromStdString(format));
+    app.dialogs.openAnswers = {Chosen(notAFormat), Chosen(format)};
+    ASSERT_TRUE(app.Start());
+    ASSERT_EQ(app.dialogs.openRequests.size(), 2u);
+    EXPECT_EQ(app.dialogs.openRequests[0].caption, "New");
+    EXPECT_FALSE(app.dialogs.openRequests[0].preview);
+    EXPECT_FALSE(app.dialogs.openRequests[0].showReadOnly);
+    EXPECT_EQ(app.dialogs.openRequests[0].filter.pairs.front().first, "Format Files (*.fmt)");
+    EXPECT_EQ(app.window().formatPath().toStdString(), format);
+    EXPECT_EQ(app.window().settings().defaultFormatName, "my.fmt");
+    // The missing default and the unreadable choice were both reported.
+    EXPECT_EQ(app.prompter.shown.size(), 2u);
+}
+
+TEST(MainWindowStart, CancellingTheFormatChoiceEndsQuietly) {
+    AppHarness app(false);
+    EXPECT_FALSE(app.Start());
+    EXPECT_EQ(app.dialogs.openRequests.size(), 1u);
+    EXPECT_EQ(app.prompter.shown.size(), 1u);  // only the reader's own message
+}
+
+TEST(MainWindowCommands, MenusCarryTheirCommandsTextsAndShortcuts) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    EXPECT_EQ(MenuTexts(TopMenu(w, "MENU_FILE")),
+              (QStringList{"&New...", "&Open...", "&Save", "Save &As...", "&Print...", "Page Set&up...",
+                           "Register File &Types...", "Recent File", "Pu&rge recent file list", "E&xit"}));
+    EXPECT_EQ(MenuTexts(TopMenu(w, "MENU_FORMAT")),
+              (QStringList{"&Features", "L&iner", "Si&des", "S&ongs", "&Title", "&Pictures", "&Save...",
+                           "&Resize Window"}));
+    EXPECT_EQ(MenuTexts(TopMenu(w, "MENU_FONTS")),
+              (QStringList{"Side &Letter...", "Feature &Name...", "&Feature...", "&Title...", "&Song...",
+                           "&Apply Last Font"}));
+    EXPECT_EQ(MenuTexts(TopMenu(w, "MENU_TEXT")),
+              (QStringList{"&Title...", "Songs Side &A...", "Songs Side &B..."}));
+    EXPECT_EQ(MenuTexts(TopMenu(w, "MENU_HELP")), (QStringList{"&Contents", "&Search...", "&About Reelcard..."}));
+    for (const char* name : {"MENU_FILE", "MENU_FORMAT", "MENU_FONTS", "MENU_TEXT", "MENU_HELP"}) {
+        QMenu* menu = TopMenu(w, name);
+        for (QAction* a : menu->actions()) {
+            if (!a->isSeparator()) {
+                EXPECT_TRUE(a->data().isValid()) << a->text().toStdString();
+            }
+        }
+    }
+    EXPECT_EQ(w.action(kCmdNew)->shortcut(), QKeySequence("Ctrl+N"));
+    EXPECT_EQ(w.action(kCmdOpen)->shortcut(), QKeySequence("Ctrl+O"));
+    EXPECT_EQ(w.action(kCmdSave)->shortcut(), QKeySequence("Ctrl+S"));
+    EXPECT_EQ(w.action(kCmdPrint)->shortcut(), QKeySequence("Ctrl+P"));
+    EXPECT_EQ(w.action(kCmdTitleLines)->shortcut(), QKeySequence("Ctrl+T"));
+    EXPECT_EQ(w.action(kCmdSongsSideA)->shortcut(), QKeySequence("Ctrl+A"));
+    EXPECT_EQ(w.action(kCmdSongsSideB)->shortcut(), QKeySequence("Ctrl+B"));
+    EXPECT_EQ(w.action(kCmdExit)->shortcut(), QKeySequence("Alt+F4"));
+}
+
+TEST(MainWindowCommands, ToolbarHasFourteenEntriesWithTooltips) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    const QList<QAction*> entries = app.window().toolBar()->actions();
+    ASSERT_EQ(entries.size(), 14);
+    const int expected[] = {1, 2, 3, 0, 4, 0, 11, 6, 9, 8, 10, 5, 0, 7};
+    for (int i = 0; i < 14; ++i) {
+        if (expected[i] == 0) {
+            EXPECT_TRUE(entries[i]->isSeparator()) << i;
+            continue;
+        }
+        EXPECT_EQ(entries[i]->data().toInt(), expected[i]);
+        EXPECT_EQ(entries[i]->toolTip().toStdString(), LoadString(expected[i])) << i;
+        EXPECT_FALSE(entries[i]->icon().isNull()) << i;
+    }
+    EXPECT_EQ(entries[0]->toolTip(), "New Liner");
+    EXPECT_EQ(entries[13]->toolTip(), "Save Format");
+}
+
+TEST(MainWindowCommands, DialogsOfLaterWorkAreGreyedAndDoNothing) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    for (int command : {kCmdPrint, kCmdPageSetup, kCmdRegisterFileTypes, kCmdFormatFeatures, kCmdFormatLiner,
+                        kCmdFormatSides, kCmdFormatSongs, kCmdFormatTitle, kCmdFormatPictures, kCmdTitleLines,
+                        kCmdSongsSideA, kCmdSongsSideB}) {
+        EXPECT_FALSE(w.action(command)->isEnabled()) << command;
+        EXPECT_EQ(w.Dispatch(command), 0) << command;
+    }
+    for (int command : {135, 137, 139, 140, 141, 142, 143, 144}) EXPECT_EQ(w.Dispatch(command), 0);
+    EXPECT_EQ(w.Dispatch(999), 0);  // not in the table
+    EXPECT_EQ(w.Dispatch(kCmdRecentFirst), 0);  // no such entry yet
+    EXPECT_TRUE(app.prompter.shown.empty());
+    EXPECT_TRUE(app.dialogs.openRequests.empty());
+}
+
+TEST(MainWindowCommands, AHandlerTakesOverACommandAndDoubleClicksReachIt) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    int opened = 0;
+    w.SetCommandHandler(kCmdTitleLines, [&] { ++opened; });
+    EXPECT_TRUE(w.action(kCmdTitleLines)->isEnabled());
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    LinerView* view = w.view();
+    const LinerGeometry g = ComputeLinerGeometry(w.liner());
+    const int depth = TitleSpan(g).top + 30 - view->state().scrollY;
+    const QPoint pixel(TwipsToPixels(kViewMargin + 300, view->dpiX()), TwipsToPixels(kViewMargin + depth, view->dpiY()));
+    ASSERT_EQ(view->AreaAt(pixel), kAreaTitle);
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, pixel);
+    EXPECT_EQ(opened, 1);
+}
+
+TEST(MainWindowCommands, OptionsToggleTheirCheckMarks) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    EXPECT_FALSE(w.action(kCmdApplyLastFont)->isChecked());
+    w.action(kCmdApplyLastFont)->trigger();
+    EXPECT_TRUE(w.settings().applyLastFont);
+    EXPECT_TRUE(w.action(kCmdApplyLastFont)->isChecked());
+    w.Dispatch(kCmdResizeWindow);
+    EXPECT_TRUE(w.settings().resizeWindow);
+    EXPECT_TRUE(w.action(kCmdResizeWindow)->isChecked());
+    w.Dispatch(kCmdResizeWindow);
+    EXPECT_FALSE(w.settings().resizeWindow);
+    EXPECT_FALSE(w.action(kCmdResizeWindow)->isChecked());
+}
+
+TEST(MainWindowCommands, FontCommandsChangeTheirEntryInPlace) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    const auto before = w.liner().fonts;
+    w.Dispatch(kCmdFontTitle);  // cancelled
+    EXPECT_EQ(w.liner().fonts, before);
+    EXPECT_FALSE(w.modified());
+    FontEntry chosen = before[kFontTitle - 1];
+    chosen.logFont.escapement = 900;
+    chosen.color = 0xFF;
+    app.fontAnswer = chosen;
+    w.Dispatch(kCmdFontTitle);
+    EXPECT_EQ(w.liner().fonts[kFontTitle - 1], chosen);
+    EXPECT_EQ(w.liner().fonts.size(), before.size());
+    EXPECT_TRUE(w.modified());
+    w.Dispatch(kCmdFontSideLetter);
+    EXPECT_EQ(w.liner().fonts[kFontSideLetter - 1], chosen);
+    EXPECT_EQ(app.fontChoices, 3);
+}
+
+TEST(MainWindowHelp, ContentsOpenTheShippedHelp) {
+    AppHarness app;
+    QDir().mkpath(QString::fromStdString(app.Path("help")));
+    QFile::copy(REELCARD_BIN_DIR "/help/index.html", QString::fromStdString(app.Path("help/index.html")));
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    EXPECT_FALSE(w.helpUsed());
+    w.Dispatch(kCmdHelpContents);
+    ASSERT_NE(w.helpWindow(), nullptr);
+    EXPECT_TRUE(w.helpWindow()->isVisible());
+    EXPECT_TRUE(w.helpUsed());
+    EXPECT_TRUE(w.helpWindow()->browser()->source().toString().endsWith("index.html"));
+    w.helpWindow()->close();
+    w.Dispatch(kCmdHelpSearch);
+    EXPECT_TRUE(w.helpWindow()->isVisible());
+}
+
+TEST(MainWindowHelp, SearchFindsThePagesHoldingEveryWord) {
+    EnsureApplication();
+    HelpWindow help(REELCARD_BIN_DIR "/help");
+    const QStringList pages = help.Search("rotation degrees");
+    EXPECT_TRUE(pages.contains("fonts.html"));
+    EXPECT_FALSE(pages.contains("printing.html") && pages.size() == 1);
+    EXPECT_TRUE(help.Search("zzqqxx").isEmpty());
+    EXPECT_TRUE(help.Search("   ").isEmpty());
+}
+
+// ---- file commands ----------------------------------------------------------------
+
+TEST(FileCommands, OpenSetsTitleReadOnlyFoldersAndRecentFiles) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    const std::string path = app.CopySample("side.cas");
+    app.dialogs.openAnswers = {Chosen(path, 2, true)};
+    w.Dispatch(kCmdOpen);
+    ASSERT_EQ(app.dialogs.openRequests.size(), 1u);
+    const FileDialogRequest& r = app.dialogs.openRequests[0];
+    EXPECT_EQ(r.caption, "File Open");
+    EXPECT_TRUE(r.preview);
+    EXPECT_TRUE(r.showReadOnly);
+    EXPECT_EQ(w.windowTitle(), "Reelcard - side.cas (Read-Only)");
+    EXPECT_TRUE(w.readOnly());
+    EXPECT_EQ(w.settings().linerFilterIndex, 2);
+    EXPECT_EQ(QString::fromStdString(w.settings().linerFolder), QDir::cleanPath(QString::fromStdString(app.ProgramFolder())));
+    EXPECT_EQ(w.recentFiles().count(), 1);
+}
+
+TEST(FileCommands, SavingAReadOnlyFileGoesThroughSaveAs) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    const std::string path = app.CopySample("locked.cas");
+    const auto original = ReadBytes(path);
+    app.dialogs.openAnswers = {Chosen(path, 1, true)};
+    w.Dispatch(kCmdOpen);
+    w.SetModified(true);
+    EXPECT_EQ(w.Dispatch(kCmdSave), 0);  // Save As cancelled
+    ASSERT_EQ(app.prompter.shown.size(), 1u);
+    EXPECT_EQ(app.prompter.shown[0].text, "This file is read-only");
+    EXPECT_EQ(app.prompter.shown[0].style.icon, MessageIcon::Information);
+    ASSERT_EQ(app.dialogs.saveRequests.size(), 1u);
+    EXPECT_EQ(app.dialogs.saveRequests[0].caption, "File Save As");
+    EXPECT_EQ(app.dialogs.saveRequests[0].fileName, "locked.cas");
+    EXPECT_TRUE(w.modified());
+    EXPECT_EQ(ReadBytes(path), original);
+
+    const std::string copy = app.Path("unlocked.cas");
+    app.dialogs.saveAnswers = {Chosen(copy)};
+    EXPECT_EQ(w.Dispatch(kCmdSave), 1);
+    EXPECT_FALSE(w.modified());
+    EXPECT_FALSE(w.readOnly());
+    EXPECT_EQ(w.windowTitle(), "Reelcard - unlocked.cas");
+    EXPECT_EQ(ReadBytes(path), original);
+    EXPECT_FALSE(ReadBytes(copy).empty());
+    EXPECT_EQ(w.recentFiles().paths().front(), copy);
+}
+
+TEST(FileCommands, SaveOnANamedFileWritesIt) {
+    AppHarness app;
+    const std::string path = app.CopySample("named.cas");
+    ASSERT_TRUE(app.Start(QString::fromStdString(path)));
+    MainWindow& w = app.window();
+    w.liner().title = {1, "Changed"};
+    w.SetModified(true);
+    EXPECT_EQ(w.Dispatch(kCmdSave), 1);
+    EXPECT_TRUE(app.dialogs.saveRequests.empty());
+    EXPECT_FALSE(w.modified());
+    Liner reread;
+    ScriptedPrompter quiet;
+    ASSERT_TRUE(ReadLinerFile(reread, path, true, quiet));
+    EXPECT_EQ(reread.title.text, "Changed");
+}
+
+TEST(FileCommands, AFailedOpenKeepsTheLinerAndItsName) {
+    AppHarness app;
+    const std::string path = app.CopySample("kept.cas");
+    ASSERT_TRUE(app.Start(QString::fromStdString(path)));
+    MainWindow& w = app.window();
+    const Liner before = w.liner();
+    const std::string junk = app.Path("junk.cas");
+    WriteBytes(junk, {1, 2, 3});
+    app.dialogs.openAnswers = {Chosen(junk, 1, true)};
+    w.Dispatch(kCmdOpen);
+    EXPECT_EQ(app.prompter.shown.size(), 1u);
+    EXPECT_EQ(w.liner(), before);
+    EXPECT_EQ(w.currentPath().toStdString(), path);
+    EXPECT_EQ(w.windowTitle(), "Reelcard - kept.cas");
+    EXPECT_EQ(w.recentFiles().count(), 1);
+}
+
+TEST(FileCommands, NewStartsAnUntitledLinerFromTheChosenFormat) {
+    AppHarness app;
+    const std::string path = app.CopySample("old.cas");
+    ASSERT_TRUE(app.Start(QString::fromStdString(path)));
+    MainWindow& w = app.window();
+    const std::string format = app.Path("other.fmt");
+    QFile::copy(REELCARD_BIN_DIR "/formats/short-back.fmt", QString::fromStdString(format));
+    app.dialogs.openAnswers = {Chosen(format)};
+    w.Dispatch(kCmdNew);
+    EXPECT_EQ(w.windowTitle(), "Reelcard - (untitled)");
+    EXPECT_EQ(w.liner().title.lineCount, 0);
+    EXPECT_EQ(w.liner().songsA.lineCount, 0);
+    EXPECT_EQ(w.formatPath().toStdString(), format);
+    EXPECT_EQ(w.settings().defaultFormatName, "other.fmt");
+}
+
+TEST(FileCommands, FormatSaveAsWritesTheFormatOnly) {
+    AppHarness app;
+    const std::string path = app.CopySample("tape.cas");
+    ASSERT_TRUE(app.Start(QString::fromStdString(path)));
+    MainWindow& w = app.window();
+    const std::string format = app.Path("saved.fmt");
+    app.dialogs.saveAnswers = {Chosen(format)};
+    w.Dispatch(kCmdFormatSaveAs);
+    ASSERT_EQ(app.dialogs.saveRequests.size(), 1u);
+    EXPECT_EQ(app.dialogs.saveRequests[0].caption, "Format Save As");
+    EXPECT_EQ(app.dialogs.saveRequests[0].fileName, "default.fmt");
+    EXPECT_EQ(app.dialogs.saveRequests[0].filter.defaultExtension, "");
+    Liner reread;
+    ScriptedPrompter quiet;
+    ASSERT_TRUE(ReadFormatFile(reread, format, quiet));
+    EXPECT_EQ(reread.width, w.liner().width);
+    EXPECT_EQ(w.currentPath().toStdString(), path);
+    EXPECT_FALSE(w.modified());
+}
+
+// ---- save prompts on the way out ----------------------------------------------------
+
+TEST(SavePrompt, YesOnAnUntitledLinerOpensSaveAsAndCancelKeepsRunning) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    w.show();
+    w.SetModified(true);
+    app.prompter.answers = {MessageResult::Yes};
+    EXPECT_FALSE(w.close());
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(w.modified());
+    ASSERT_EQ(app.prompter.shown.size(), 1u);
+    EXPECT_EQ(app.prompter.shown[0].text, "Save current changes: (untitled)");
+    EXPECT_EQ(app.prompter.shown[0].style.icon, MessageIcon::Question);
+    EXPECT_EQ(app.prompter.shown[0].style.buttons, MessageButtons::YesNoCancel);
+    EXPECT_EQ(app.dialogs.saveRequests.size(), 1u);
+}
+
+TEST(SavePrompt, CancelStaysNoLeavesWithoutSaving) {
+    AppHarness app;
+    const std::string path = app.CopySample("mine.cas");
+    ASSERT_TRUE(app.Start(QString::fromStdString(path)));
+    MainWindow& w = app.window();
+    w.show();
+    w.SetModified(true);
+    app.prompter.answers = {MessageResult::Cancel};
+    EXPECT_FALSE(w.close());
+    EXPECT_EQ(app.prompter.LastText(), "Save current changes: mine.cas");
+    const auto original = ReadBytes(path);
+    w.liner().title = {1, "Unsaved"};
+    app.prompter.answers = {MessageResult::No};
+    EXPECT_TRUE(w.close());
+    EXPECT_EQ(ReadBytes(path), original);
+}
+
+TEST(SavePrompt, ExitCommandAndOpenAskFirst) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    w.show();
+    w.SetModified(true);
+    app.prompter.answers = {MessageResult::Cancel};
+    w.Dispatch(kCmdOpen);
+    EXPECT_TRUE(app.dialogs.openRequests.empty());  // cancelled before the dialog
+    app.prompter.answers = {MessageResult::Cancel};
+    w.Dispatch(kCmdExit);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_EQ(app.prompter.shown.size(), 2u);
+    app.prompter.answers = {MessageResult::No};
+    w.Dispatch(kCmdExit);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(w.isVisible());
+}
+
+TEST(SavePrompt, YesSavesANamedFileAndCloses) {
+    AppHarness app;
+    const std::string path = app.CopySample("close.cas");
+    ASSERT_TRUE(app.Start(QString::fromStdString(path)));
+    MainWindow& w = app.window();
+    w.show();
+    w.liner().title = {1, "Saved on exit"};
+    w.SetModified(true);
+    app.prompter.answers = {MessageResult::Yes};
+    EXPECT_TRUE(w.close());
+    Liner reread;
+    ScriptedPrompter quiet;
+    ASSERT_TRUE(ReadLinerFile(reread, path, true, quiet));
+    EXPECT_EQ(reread.title.text, "Saved on exit");
+}
+
+// ---- recent files and settings ---------------------------------------------------------
+
+TEST(RecentFiles, MenuShowsFourNewestOnTopAndPurges) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    std::vector<std::string> paths;
+    for (int i = 1; i <= 5; ++i) {
+        paths.push_back(app.CopySample("tape" + std::to_string(i) + ".cas"));
+        app.dialogs.openAnswers = {Chosen(paths.back())};
+        w.Dispatch(kCmdOpen);
+    }
+    ASSERT_EQ(w.recentFiles().count(), 4);
+    QStringList entries;
+    for (QAction* a : w.fileMenu()->actions()) {
+        const int command = a->data().toInt();
+        if (command >= kCmdRecentFirst && command <= kCmdRecentLast) entries << a->text();
+    }
+    ASSERT_EQ(entries.size(), 4);
+    EXPECT_TRUE(entries[0].startsWith("&1 ") && entries[0].endsWith("tape5.cas")) << entries[0].toStdString();
+    EXPECT_TRUE(entries[3].startsWith("&4 ") && entries[3].endsWith("tape2.cas")) << entries[3].toStdString();
+    EXPECT_EQ(w.action(kCmdRecentFirst)->text(), entries[0]);
+
+    // Opening the third moves it to the top.
+    w.Dispatch(kCmdRecentFirst + 2);
+    EXPECT_EQ(w.currentTitle(), "tape3.cas");
+    EXPECT_FALSE(w.readOnly());
+    EXPECT_TRUE(w.action(kCmdRecentFirst)->text().endsWith("tape3.cas"));
+    EXPECT_TRUE(w.action(kCmdRecentFirst + 1)->text().endsWith("tape5.cas"));
+
+    w.Dispatch(kCmdPurgeRecent);
+    EXPECT_EQ(w.recentFiles().count(), 0);
+    EXPECT_EQ(w.action(kCmdRecentLast)->text(), "Recent File");
+    EXPECT_FALSE(w.action(kCmdRecentLast)->isEnabled());
+    EXPECT_FALSE(w.action(kCmdPurgeRecent)->isEnabled());
+    EXPECT_EQ(w.action(kCmdRecentFirst), nullptr);
+}
+
+TEST(Settings, RoundTripThroughTheSettingsFile) {
+    AppHarness app;
+    const std::string path = app.CopySample("remembered.cas");
+    {
+        ASSERT_TRUE(app.Start());
+        MainWindow& w = app.window();
+        w.Dispatch(kCmdApplyLastFont);
+        w.Dispatch(kCmdResizeWindow);
+        app.dialogs.openAnswers = {Chosen(path, 2)};
+        w.Dispatch(kCmdOpen);
+        w.show();
+        w.setGeometry(40, 50, 600, 400);
+        ASSERT_TRUE(w.close());
+    }
+    {
+        QSettings raw(QString::fromStdString(app.SettingsPath()), QSettings::IniFormat);
+        EXPECT_EQ(raw.value("Recent File List/File1").toString().toStdString(), path);
+        EXPECT_TRUE(raw.contains("Options/Wrc"));
+    }
+    app.MakeWindow();
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    EXPECT_TRUE(w.settings().applyLastFont);
+    EXPECT_TRUE(w.settings().resizeWindow);
+    EXPECT_TRUE(w.action(kCmdApplyLastFont)->isChecked());
+    EXPECT_EQ(w.settings().linerFilterIndex, 2);
+    EXPECT_EQ(w.recentFiles().paths(), std::vector<std::string>{path});
+    const WindowRect r = w.settings().windowRect;
+    EXPECT_EQ(r.right - r.left, w.width());
+    EXPECT_EQ(r.bottom - r.top, w.height());
+}
+
+TEST(Settings, ResizeWindowFitsTheWidthAndKeepsTheHeight) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    w.show();
+    w.setGeometry(10, 10, 900, 500);
+    w.FitWindowToLiner();  // option off: nothing moves
+    EXPECT_EQ(w.width(), 900);
+    w.Dispatch(kCmdResizeWindow);
+    w.FitWindowToLiner();
+    EXPECT_EQ(w.width(), w.view()->FittedWindowWidth());
+    EXPECT_EQ(w.height(), 500);
+    QTest::qWait(20);
+    EXPECT_EQ(w.view()->state().scrollMaxX, 0);
+}
+
+}  // namespace
