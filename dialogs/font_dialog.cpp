@@ -62,7 +62,7 @@ double PointSizeOfHeight(int32_t height) {
     // Twips to screen units at 15 twips a unit, then units to points at 96 per inch.
     const int units = (height / 5 + 1) / 3;
     if (units <= 0) return 12.0;
-    return std::round(units * 7.5) / 10.0;
+    return static_cast<double>(std::lround(units * 0.75));
 }
 
 FontChooserDialog::FontChooserDialog(const FontEntry& start, Prompter& prompter, QWidget* parent)
@@ -113,6 +113,7 @@ FontChooserDialog::FontChooserDialog(const FontEntry& start, Prompter& prompter,
     extras->addRow(rotationLabel, rotation_);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->setObjectName("Buttons");
     connect(buttons, &QDialogButtonBox::accepted, this, &FontChooserDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &FontChooserDialog::reject);
 
@@ -149,6 +150,6 @@ void FontChooserDialog::accept() {
 bool ChooseFont(QWidget* owner, FontEntry& entry, Prompter& prompter) {
     FontChooserDialog dialog(entry, prompter, owner);
     if (dialog.exec() != QDialog::Accepted) return false;
-    entry = dialog.result();
+    entry = dialog.chosen();
     return true;
 }

@@ -26,7 +26,7 @@ public:
     FontChooserDialog(const FontEntry& start, Prompter& prompter, QWidget* parent = nullptr);
 
     // The chosen entry; meaningful after the dialog was accepted.
-    const FontEntry& result() const { return result_; }
+    const FontEntry& chosen() const { return result_; }
 
     QFontDialog* fontPart() const { return fontPart_; }
     QLineEdit* rotationField() const { return rotation_; }

@@ -1,0 +1,162 @@
+// The font chooser, the merge question and the file dialogs' filters and preview.
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFontDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "app/file_dialogs.h"
+#include "app/message_box_prompter.h"
+#include "app_test_support.h"
+#include "dialogs/font_dialog.h"
+#include "platform/strings.h"
+
+namespace {
+
+FontEntry ArialEntry() {
+    FontEntry e;
+    e.logFont.height = 240;
+    e.logFont.weight = 400;
+    e.logFont.escapement = 450;
+    e.logFont.SetFaceName("Arial");
+    e.color = 0x800000;  // navy
+    return e;
+}
+
+TEST(Rotation, ReadAsAnUnsignedNumberModulo360) {
+    EXPECT_EQ(ParseRotation("0"), 0);
+    EXPECT_EQ(ParseRotation("90"), 90);
+    EXPECT_EQ(ParseRotation("450"), 90);
+    EXPECT_EQ(ParseRotation("360"), 0);
+    EXPECT_EQ(ParseRotation("4294967295"), static_cast<int>(4294967295ull % 360));
+    EXPECT_EQ(ParseRotation("-5"), std::nullopt);
+    EXPECT_EQ(ParseRotation("abc"), std::nullopt);
+    EXPECT_EQ(ParseRotation(""), std::nullopt);
+    EXPECT_EQ(ParseRotation("4294967296"), std::nullopt);
+}
+
+TEST(FontChooser, StartsFromTheEntry) {
+    EnsureApplication();
+    ScriptedPrompter prompter;
+    FontChooserDialog dialog(ArialEntry(), prompter);
+    EXPECT_EQ(dialog.rotationField()->text(), "45");
+    EXPECT_DOUBLE_EQ(dialog.fontPart()->currentFont().pointSizeF(), 12.0);
+    EXPECT_EQ(dialog.colorField()->currentText(), "Navy");
+    EXPECT_EQ(PointSizeOfHeight(200), 10.0);
+}
+
+TEST(FontChooser, OkStoresSizeRotationAndColour) {
+    EnsureApplication();
+    ScriptedPrompter prompter;
+    FontChooserDialog dialog(ArialEntry(), prompter);
+    dialog.show();
+    QFont font = dialog.fontPart()->currentFont();
+    font.setPointSize(14);
+    font.setItalic(true);
+    dialog.fontPart()->setCurrentFont(font);
+    dialog.rotationField()->setText("450");
+    dialog.colorField()->setCurrentIndex(dialog.colorField()->findText("Red"));
+    dialog.accept();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    const FontEntry& r = dialog.chosen();
+    EXPECT_EQ(r.logFont.escapement, 900);
+    EXPECT_EQ(r.logFont.height, 280);  // tenths of a point times two
+    EXPECT_EQ(r.logFont.italic, 1);
+    EXPECT_EQ(r.color, 0x0000FFu);
+    EXPECT_FALSE(r.logFont.FaceName().empty());
+    EXPECT_TRUE(prompter.shown.empty());
+}
+
+TEST(FontChooser, ANegativeRotationKeepsTheDialogOpen) {
+    EnsureApplication();
+    ScriptedPrompter prompter;
+    FontChooserDialog dialog(ArialEntry(), prompter);
+    dialog.show();
+    dialog.rotationField()->setText("-90");
+    auto* buttons = dialog.findChild<QDialogButtonBox*>("Buttons");
+    ASSERT_NE(buttons, nullptr);
+    QTest::mouseClick(buttons->button(QDialogButtonBox::Ok), Qt::LeftButton);
+    ASSERT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(prompter.shown[0].text, "Degrees of rotation may not be less than zero");
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_NE(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.chosen().logFont.escapement, 450);
+}
+
+TEST(MergeQuestion, ButtonsGiveTheirChoice) {
+    EnsureApplication();
+    for (const char* name : {"All", "Text", "Cancel"}) {
+        MergeDialog dialog("old.cas");
+        dialog.show();
+        EXPECT_EQ(dialog.windowTitle(), "old.cas");
+        auto* button = dialog.findChild<QPushButton*>(name);
+        ASSERT_NE(button, nullptr);
+        QTest::mouseClick(button, Qt::LeftButton);
+        const MergeChoice expected = std::string(name) == "All"    ? MergeChoice::All
+                                     : std::string(name) == "Text" ? MergeChoice::Text
+                                                                   : MergeChoice::Cancel;
+        EXPECT_EQ(dialog.choice(), expected) << name;
+        EXPECT_FALSE(dialog.isVisible());
+    }
+    MergeDialog dialog("x");
+    EXPECT_EQ(dialog.findChild<QPushButton*>("All")->text(), "&All");
+    EXPECT_TRUE(dialog.findChild<QPushButton*>("All")->isDefault());
+}
+
+std::array<FileTypeSlot, kFileTypeSlots> Types(std::initializer_list<FileTypeSlot> list) {
+    std::array<FileTypeSlot, kFileTypeSlots> out{};
+    size_t i = 0;
+    for (const auto& s : list) out[i++] = s;
+    return out;
+}
+
+TEST(FileFilters, LinerFilterHasOneGroupPerDescription) {
+    const auto types = Types({{".cas", "Cassette Files"}, {".dat", "DAT Files"}});
+    FileFilter f = BuildFileFilter(IDS_FILTER_LINER_FILES, 1, types);
+    ASSERT_EQ(f.pairs.size(), 3u);
+    EXPECT_EQ(f.pairs[0], (std::pair<std::string, std::string>{"Cassette Files (*.cas)", "*.cas"}));
+    EXPECT_EQ(f.pairs[1], (std::pair<std::string, std::string>{"DAT Files (*.dat)", "*.dat"}));
+    EXPECT_EQ(f.pairs[2], (std::pair<std::string, std::string>{"All Files (*.*)", "*.*"}));
+    EXPECT_EQ(f.defaultExtension, "cas");
+    EXPECT_EQ(BuildFileFilter(IDS_FILTER_LINER_FILES, 3, types).defaultExtension, "");
+    EXPECT_EQ(BuildFileFilter(IDS_FILTER_LINER_FILES, 0, types).defaultExtension, "");
+
+    // Two extensions sharing a description make one group; empty slots are skipped.
+    const auto shared = Types({{".cas", "Tapes"}, {}, {".tap", "Tapes"}, {".dat", "DAT Files"}});
+    f = BuildFileFilter(IDS_FILTER_LINER_FILES, 2, shared);
+    ASSERT_EQ(f.pairs.size(), 3u);
+    EXPECT_EQ(f.pairs[0], (std::pair<std::string, std::string>{"Tapes (*.cas;*.tap)", "*.cas;*.tap"}));
+    EXPECT_EQ(f.defaultExtension, "dat");
+    // No file types: all files only.
+    EXPECT_EQ(BuildFileFilter(IDS_FILTER_LINER_FILES, 1, std::array<FileTypeSlot, kFileTypeSlots>{}).pairs.size(), 1u);
+}
+
+TEST(FileFilters, FormatFilterAndQtNames) {
+    const FileFilter f = BuildFileFilter(IDS_FILTER_FORMAT_FILES, 1, Types({{".cas", "Cassette Files"}}));
+    ASSERT_EQ(f.pairs.size(), 2u);
+    EXPECT_EQ(f.pairs[0].second, "*.fmt");
+    EXPECT_EQ(f.defaultExtension, "fmt");
+    EXPECT_EQ(QtNameFilter("All Files (*.*)", "*.*"), "All Files (*.*) (*)");
+    EXPECT_EQ(QtNameFilter("Tapes (*.cas;*.tap)", "*.cas;*.tap"), "Tapes (*.cas;*.tap) (*.cas *.tap)");
+}
+
+TEST(FileDialogsHelpers, TitlePreviewAndRememberedFolder) {
+    EnsureApplication();
+    AppHarness app;
+    const std::string liner = app.CopySample("preview.cas");
+    const QString text = TitlePreviewText(QString::fromStdString(liner));
+    EXPECT_FALSE(text.isEmpty());
+    EXPECT_FALSE(text.contains('\r'));
+    EXPECT_FALSE(text.contains(QChar(1)));
+    EXPECT_TRUE(TitlePreviewText(QString::fromStdString(app.Path(""))).isEmpty());
+    WriteBytes(app.Path("plain.txt"), {'h', 'i'});
+    EXPECT_TRUE(TitlePreviewText(QString::fromStdString(app.Path("plain.txt"))).isEmpty());
+    EXPECT_TRUE(TitlePreviewText(QString::fromStdString(app.Path("none.cas"))).isEmpty());
+    EXPECT_EQ(FolderOfChosenFile("/music/tapes/a.cas"), "/music/tapes");
+    EXPECT_EQ(FolderOfChosenFile("/a.cas"), "/");
+}
+
+}  // namespace
