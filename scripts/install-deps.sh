@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libgl-dev
   libpng-dev zlib1g-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libstb-dev
   fonts-liberation fonts-dejavu-core
 )
 if [ "${REELCARD_WITH_CHECK_TOOLS:-0}" = 1 ]; then

@@ -6,6 +6,7 @@
 // the bitmap being filled: a damaged or hostile file is refused, never
 // allowed to write outside its buffers.
 
+#include <algorithm>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -176,6 +177,8 @@ bool DecodeRow(InputBuffer& in, const TgaHeader& h, uint8_t* row) {
     const size_t unitSize = RowUnitSize(depth);
 
     if (!IsRunLength(h.imageType)) {
+        // Units stored as the bitmap holds them come in whole rows.
+        if (depth == 1 || FileUnitSize(depth) == unitSize) return in.Read(row, rowUnits * unitSize);
         for (size_t u = 0; u < rowUnits; ++u) {
             if (!ReadUnit(in, depth, row + u * unitSize)) return false;
         }
@@ -193,6 +196,13 @@ bool DecodeRow(InputBuffer& in, const TgaHeader& h, uint8_t* row) {
             for (size_t k = 0; k < count; ++k, ++produced) {
                 if (produced < rowUnits) memcpy(row + produced * unitSize, unit, unitSize);
             }
+        } else if (FileUnitSize(depth) == unitSize && depth != 1) {
+            // Raw units stored as the bitmap holds them: those inside the row
+            // are read in one go, any beyond its end are skipped.
+            const size_t inside = produced < rowUnits ? std::min(count, rowUnits - produced) : 0;
+            if (!in.Read(row + produced * unitSize, inside * unitSize)) return false;
+            if (!in.Skip((count - inside) * unitSize)) return false;
+            produced += count;
         } else {
             for (size_t k = 0; k < count; ++k, ++produced) {
                 if (!ReadUnit(in, depth, unit)) return false;
@@ -320,31 +330,21 @@ PackedDibHandle ReadTga(const char* fileName, bool withPixels) {
         return dib;
     }
 
-    const size_t stride = DibStride(h.width, BitCountForDepth(depth));
-    uint8_t* row = static_cast<uint8_t*>(calloc(1, stride));
-    if (!row) {
-        free(dib);
-        fclose(file);
-        SetPluginError(PluginErrorMemory);
-        return nullptr;
-    }
-
     const bool topFirst = (h.descriptor & 0x20) != 0;
     const bool rightToLeft = (h.descriptor & 0x10) != 0;
     for (uint32_t n = 0; n < h.height; ++n) {
-        if (!DecodeRow(in, h, row)) {
-            free(row);
+        // Rows are decoded straight into the bitmap, which is as wide as the row buffer.
+        const uint32_t index = topFirst ? h.height - 1 - n : n;
+        uint8_t* target = static_cast<uint8_t*>(DibRowAddress(dib, index));
+        if (!DecodeRow(in, h, target)) {
             free(dib);
             fclose(file);
             SetPluginError(PluginErrorRead);
             return nullptr;
         }
-        if (rightToLeft) MirrorRow(row, h.width, h.pixelDepth);
-        const uint32_t index = topFirst ? h.height - 1 - n : n;
-        memcpy(DibRowAddress(dib, index), row, stride);
+        if (rightToLeft) MirrorRow(target, h.width, h.pixelDepth);
     }
 
-    free(row);
     fclose(file);
     SetPluginError(PluginErrorNone);
     return dib;
