@@ -3,21 +3,35 @@
 //   reelcard-cli export FILE [-o OUT.json]
 //   reelcard-cli import FILE.json -o OUT
 //   reelcard-cli convert IN -o OUT [--merge text|all] [--format FILE.fmt]
+//   reelcard-cli render FILE -o OUT.png|OUT.pdf [--dpi N]
 //
 // Exit status: 0 success, 1 a file could not be read or written, 2 usage.
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImage>
 #include <QJsonDocument>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <cmath>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "document/liner_file.h"
 #include "document/liner_json.h"
+#include "pictures/picture_host.h"
 #include "platform/code_page.h"
 #include "platform/messages.h"
+#include "platform/qt_surface.h"
 #include "platform/strings.h"
+#include "render/geometry.h"
+#include "render/painter.h"
 
 namespace {
 
@@ -29,9 +43,17 @@ const char kUsage[] =
     "usage: reelcard-cli export FILE [-o OUT.json]\n"
     "       reelcard-cli import FILE.json -o OUT\n"
     "       reelcard-cli convert IN -o OUT [--merge text|all] [--format FILE.fmt]\n"
+    "       reelcard-cli render FILE -o OUT.png|OUT.pdf [--dpi N]\n"
     "A name ending in .fmt is a format file; any other name is a liner file.\n"
     "A liner file of the earlier generation is merged into the default format\n"
-    "(or the one given with --format), as Text unless --merge all is given.\n";
+    "(or the one given with --format), as Text unless --merge all is given.\n"
+    "render draws the liner as it prints: a PNG image of the paper at N dots\n"
+    "per inch (300 unless given), or a one-page PDF of the paper's size.\n";
+
+// Resolutions render accepts: enough for any printer, small enough that the
+// image of the longest liner stays addressable.
+constexpr int kDefaultDpi = 300;
+constexpr int kMaxDpi = 2400;
 
 // Messages go to standard error; questions take their default answer.
 class ConsolePrompter : public Prompter {
@@ -80,6 +102,7 @@ struct Args {
     std::string format;  // the format an older file is merged into
     bool mergeAll = false;
     bool mergeGiven = false;
+    int dpi = 0;  // render only; 0 when not given
 };
 
 std::optional<Args> ParseArgs(const QStringList& list) {
@@ -97,6 +120,12 @@ std::optional<Args> ParseArgs(const QStringList& list) {
             if (how != "all" && how != "text") return std::nullopt;
             args.mergeAll = how == "all";
             args.mergeGiven = true;
+        } else if (a == "--dpi") {
+            if (i + 1 >= list.size() || args.dpi != 0) return std::nullopt;
+            bool ok = false;
+            const int dpi = list[++i].toInt(&ok);
+            if (!ok || dpi < 1 || dpi > kMaxDpi) return std::nullopt;
+            args.dpi = dpi;
         } else if (a == "--format") {
             if (i + 1 >= list.size() || !args.format.empty()) return std::nullopt;
             args.format = list[++i].toStdString();
@@ -186,12 +215,106 @@ int Convert(const Args& args, ConsolePrompter& prompter) {
     return WriteAny(liner, args.output, prompter) ? kExitOk : kExitFile;
 }
 
+// Picture files named without a folder, or with a relative one, are looked
+// for beside the liner file when they are not found from where we run.
+void ResolvePictureFiles(Liner& liner, const std::string& linerPath) {
+    const QDir folder = QFileInfo(QString::fromStdString(linerPath)).absoluteDir();
+    for (Picture& picture : liner.pictures) {
+        const QString name = DecodeCodePage(picture.fileName);
+        if (name.isEmpty() || QFileInfo(name).isAbsolute() || QFileInfo::exists(name)) continue;
+        const QString beside = folder.filePath(name);
+        bool encoded = false;
+        std::string bytes = EncodeCodePage(beside, &encoded);
+        if (encoded && QFileInfo::exists(beside)) picture.fileName = std::move(bytes);
+    }
+}
+
+bool WriteImage(const QImage& image, const std::string& path, Prompter& prompter) {
+    if (image.save(QString::fromStdString(path), "PNG")) return true;
+    ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_WRITE_FILE, {path});
+    return false;
+}
+
+// Pixels that cover `twips` at `dpi`, a part pixel counting whole, so that the
+// right and bottom edge lines of the paper lie inside the image.
+int CoveringPixels(int twips, int dpi) {
+    return std::max(1, static_cast<int>(std::ceil(static_cast<double>(twips) * dpi / 1440.0)));
+}
+
+int Render(const Args& args, ConsolePrompter& prompter) {
+    Liner liner;
+    if (!ReadAny(liner, args, prompter)) return kExitFile;
+    EnsureStandardFonts(liner);
+    ResolvePictureFiles(liner, args.input);
+    const LinerGeometry g = ComputeLinerGeometry(liner);
+    const int paperWidth = g.width + 1;
+    const int paperHeight = g.totalHeight + 1;
+
+    PictureImages pictures;
+    bool songFitWarning = true;
+    PaintOptions options;
+    options.printing = true;
+
+    if (EndsWith(args.output, ".pdf")) {
+        QPdfWriter writer(QString::fromStdString(args.output));
+        writer.setCreator(QStringLiteral("Reelcard"));
+        writer.setResolution(args.dpi ? std::max(args.dpi, 72) : 1200);
+        writer.setPageSize(QPageSize(QSizeF(paperWidth / 1440.0, paperHeight / 1440.0), QPageSize::Inch,
+                                     QString(), QPageSize::ExactMatch));
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+        QPainter painter;
+        if (!painter.begin(&writer)) {
+            ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_WRITE_FILE, {args.output});
+            return kExitFile;
+        }
+        {
+            QtSurface surface(painter);
+            PaintLiner(surface, liner, options, pictures, prompter, songFitWarning);
+        }
+        if (!painter.end() || !QFileInfo(QString::fromStdString(args.output)).size()) {
+            ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_WRITE_FILE, {args.output});
+            return kExitFile;
+        }
+        return kExitOk;
+    }
+
+    const int dpi = args.dpi ? args.dpi : kDefaultDpi;
+    QImage image(CoveringPixels(paperWidth, dpi), CoveringPixels(paperHeight, dpi), QImage::Format_RGB32);
+    if (image.isNull()) {
+        ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_WRITE_FILE, {args.output});
+        return kExitFile;
+    }
+    const int dotsPerMeter = static_cast<int>(std::lround(dpi / 0.0254));
+    image.setDotsPerMeterX(dotsPerMeter);
+    image.setDotsPerMeterY(dotsPerMeter);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        QtSurface surface(painter, dpi, dpi);
+        PaintLiner(surface, liner, options, pictures, prompter, songFitWarning);
+    }
+    return WriteImage(image, args.output, prompter) ? kExitOk : kExitFile;
+}
+
+bool IsRenderCall(int argc, char** argv) {
+    return argc >= 2 && std::string(argv[1]) == "render";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    // Rendering needs fonts, and so a GUI application, but never a display.
+    std::unique_ptr<QCoreApplication> app;
+    if (IsRenderCall(argc, argv)) {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     ConsolePrompter prompter;
-    auto args = ParseArgs(app.arguments());
+    auto args = ParseArgs(app->arguments());
     if (!args) {
         std::fputs(kUsage, stderr);
         return kExitUsage;
@@ -199,6 +322,18 @@ int main(int argc, char** argv) {
     if ((args->mergeGiven || !args->format.empty()) && args->command == "import") {
         std::fputs(kUsage, stderr);
         return kExitUsage;
+    }
+    if (args->dpi != 0 && args->command != "render") {
+        std::fputs(kUsage, stderr);
+        return kExitUsage;
+    }
+    if (args->command == "render") {
+        if (args->output.empty() || args->mergeGiven ||
+            !(EndsWith(args->output, ".png") || EndsWith(args->output, ".pdf"))) {
+            std::fputs(kUsage, stderr);
+            return kExitUsage;
+        }
+        return Render(*args, prompter);
     }
     if (args->command == "export") return Export(*args, prompter);
     if (args->command == "import" && !args->output.empty()) return Import(*args, prompter);

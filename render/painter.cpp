@@ -1,0 +1,568 @@
+#include "render/painter.h"
+
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+#include "pictures/picture_host.h"
+#include "pictures/picture_image.h"
+#include "platform/messages.h"
+#include "platform/strings.h"
+#include "render/fonts.h"
+#include "render/text_layout.h"
+
+namespace {
+
+// The margin of the reverse-video box around its letter, on every side.
+constexpr int kBoxMargin = 50;
+constexpr int kReverseVideoSpace = 2 * kBoxMargin;
+
+// Everything PaintLiner changes on the surface, given back at the end.
+class SurfaceState {
+public:
+    explicit SurfaceState(Surface& s)
+        : surface_(s),
+          pen_(s.Pen()),
+          brush_(s.Brush()),
+          font_(s.Font()),
+          text_(s.TextColor()),
+          background_(s.BackgroundColor()),
+          mode_(s.Background()) {}
+    ~SurfaceState() {
+        surface_.SetPen(pen_);
+        surface_.SetBrush(brush_);
+        surface_.SetFont(font_);
+        surface_.SetTextColor(text_);
+        surface_.SetBackgroundColor(background_);
+        surface_.SetBackground(mode_);
+    }
+
+private:
+    Surface& surface_;
+    SurfacePen pen_;
+    SurfaceBrush brush_;
+    LogFont font_;
+    SurfaceColor text_;
+    SurfaceColor background_;
+    BackgroundMode mode_;
+};
+
+void Line(Surface& surface, TwipPoint from, TwipPoint to) {
+    const SurfacePoint points[2] = {{from.x, from.y()}, {to.x, to.y()}};
+    surface.Polyline(points, 2);
+}
+
+// A solid black line of one device pixel: bisect lines and the split title
+// line.
+void ThinLines(Surface& surface, const std::vector<TwipSegment>& segments) {
+    if (segments.empty()) return;
+    const SurfacePen previous = surface.Pen();
+    surface.SetPen(SurfacePen{kLineSolid, kColorBlack});
+    for (const TwipSegment& s : segments) Line(surface, s.from, s.to);
+    surface.SetPen(previous);
+}
+
+void FillFrame(Surface& surface, const LinerGeometry& g) {
+    const int W = g.width;
+    const int H = g.totalHeight;
+    const int f = kScreenFrame;
+    const SurfaceBrush window = SurfaceBrush::Window();
+    surface.FillRect(-f, f, W + 1 + f, 0, window);              // above
+    surface.FillRect(W + 1, 0, W + 1 + f, -1 - H, window);      // right
+    surface.FillRect(-f, -1 - H, W + 1 + f, -1 - H - f, window);  // below
+    surface.FillRect(-f, 0, 0, -1 - H, window);                 // left
+    surface.FillRect(0, 0, W + 1, -1 - H, SurfaceBrush::Solid(kColorWhite));
+}
+
+void DrawPictures(Surface& surface, const Liner& liner, PictureImages& images, Prompter& prompter,
+                  PictureReaderTable& readers) {
+    for (size_t i = 0; i < liner.pictures.size(); ++i) {
+        const Picture& p = liner.pictures[i];
+        const void* image = images.Get(i, p, prompter, readers);
+        if (!image) continue;
+        DrawPicture(surface, p.left.twips, p.top.twips, p.width.twips, p.height.twips, image);
+    }
+}
+
+void DrawLines(Surface& surface, const Liner& liner, const LinerGeometry& g) {
+    const SurfacePen previous = surface.Pen();
+    surface.SetPen(SurfacePen{liner.foldLineStyle, kColorBlack});
+    for (const TwipSegment& s : FoldLines(g)) Line(surface, s.from, s.to);
+    surface.SetPen(SurfacePen{liner.cutLineStyle, kColorBlack});
+    for (const TwipPolyline& line : CutLines(g)) {
+        std::vector<SurfacePoint> points;
+        points.reserve(line.size());
+        for (const TwipPoint& p : line) points.push_back({p.x, p.y()});
+        surface.Polyline(points.data(), points.size());
+    }
+    surface.SetPen(previous);
+}
+
+bool IsTurned(int rotation) { return rotation == 90 || rotation == 270; }
+
+int TextRotationOf(const Liner& liner, int standard, const std::string& text) {
+    return NormalizedRotation(TextRotation(liner, standard, text));
+}
+
+// ---- Side letters ----------------------------------------------------------
+
+// The bottom edge of the primary area as the letters see it, and the top of
+// the song area that follows it in the flow (none without overflow areas).
+int PrimaryBottomEdge(const LinerGeometry& g) { return PrimarySpan(g).bottom; }
+
+// Draws `rows` (the letter) inside a reverse-video box: the box in the
+// letter font's colour, the letter in the surface's background colour.
+void DrawReverseVideo(Surface& surface, Liner& liner, const TwipRect& box, int ellipseWidth,
+                      int ellipseHeight, const std::function<void()>& drawLetter) {
+    const FontEntry& font = FontEntryFor(liner, kFontSideLetter, kFontSideLetter);
+    const SurfacePen oldPen = surface.Pen();
+    const SurfaceBrush oldBrush = surface.Brush();
+    const SurfaceColor oldText = surface.TextColor();
+    const SurfaceColor oldBack = surface.BackgroundColor();
+    const BackgroundMode oldMode = surface.Background();
+
+    surface.SetPen(SurfacePen{kLineSolid, font.color});
+    surface.SetBrush(SurfaceBrush::Solid(font.color));
+    surface.RoundRect(box.left, -box.top, box.right, -box.bottom, ellipseWidth, ellipseHeight);
+    surface.SetBackground(BackgroundMode::Transparent);
+    surface.SetTextColor(oldBack);
+    surface.SetBackgroundColor(font.color);
+    drawLetter();
+
+    surface.SetBackground(oldMode);
+    surface.SetTextColor(oldText);
+    surface.SetBackgroundColor(oldBack);
+    surface.SetPen(oldPen);
+    surface.SetBrush(oldBrush);
+}
+
+}  // namespace
+
+int NormalizedRotation(int degrees) { return ((degrees % 360) + 360) % 360; }
+
+const std::string* SelectedChoice(const Feature& feature, int side) {
+    const ChoiceBlock& block = feature.sides[side == 0 ? 0 : 1];
+    if (block.selected < 0 || static_cast<size_t>(block.selected) >= block.choices.size()) return nullptr;
+    return &block.choices[static_cast<size_t>(block.selected)];
+}
+
+LetterPlacement DrawSideLetter(Surface& surface, Liner& liner, const LinerGeometry& g,
+                               const SideLetterFormat& letter, bool rightSide, int depth,
+                               DepthSpan area) {
+    LetterPlacement placed;
+    placed.start = placed.end = depth;
+    placed.area = area;
+    if (letter.style == kLetterNone || letter.text.empty()) return placed;
+
+    RowBuffer rows = LayOutUnbroken(surface, liner, kFontSideLetter, letter.text);
+    if (rows.rows.empty()) return placed;
+    const int h = rows.height;
+    const int tw = rows.rows.front().width;
+    const bool reverse = letter.style == kLetterReverseVideo;
+    const int rv = reverse ? kReverseVideoSpace : 0;
+    const int rotation = TextRotationOf(liner, kFontSideLetter, letter.text);
+    const AreaFormat plain{};
+    const int top = letter.top.twips;
+    const int side = letter.side.twips;
+    const int m = kBoxMargin;
+
+    int drawX = 0;
+    int drawY = 0;
+    int extent = g.totalHeight + 1;
+    TwipRect box;
+    int ellipseWidth = 0;
+    int ellipseHeight = 0;
+
+    if (IsTurned(rotation)) {
+        // Across the strip: from the edge the glyph tops point to.  Along it:
+        // Side A from the area's top end, Side B from its bottom end.
+        const int a1 = depth + top;
+        const int alongStart = rightSide ? area.bottom - side - tw : area.top + side;
+        placed.start = a1;
+        placed.end = a1 + h + rv;
+        if (rotation == 90) {
+            // Glyph tops at x = W - a1, reading down the paper.
+            drawX = alongStart;
+            box = {g.width - a1 - h - m, alongStart - m, g.width - a1 + m, alongStart + tw + m};
+        } else {
+            // Glyph tops at x = a1, reading up the paper from its lower end.
+            drawX = alongStart + tw;
+            extent = 2 * drawX;
+            box = {a1 - m, alongStart - m, a1 + h + m, alongStart + tw + m};
+        }
+        drawY = -a1;
+        ellipseWidth = (h + m) / 4;
+        ellipseHeight = (tw + m) / 4;
+    } else {
+        int d1 = depth + top;
+        // Keep the letter off the bottom edge of the primary area: one that
+        // would straddle it starts in the next song area instead.  Without a
+        // next area (or with no room in it) it stays where it is.
+        const int edge = PrimaryBottomEdge(g);
+        if (d1 < edge && d1 + h + rv > edge && g.overflowCount > 0 && g.overflowHeight > 0) {
+            const DepthSpan next = SongAreaSpan(g, 1);
+            d1 = next.top + rv + top;
+            area = next;
+        }
+        placed.area = area;
+        placed.start = d1;
+        placed.end = d1 + h + rv;
+        const int x = rightSide ? g.width - side - tw + 1 : side;
+        if (rotation == 180) {
+            // Upside down: the same side of the paper, mirrored within the area.
+            extent = 2 * area.top + area.height();
+            drawX = x + tw;
+            const int mirroredTop = extent - d1 - h;
+            box = {x - m, mirroredTop - m, x + tw + m, mirroredTop + h + m};
+        } else {
+            drawX = x;
+            box = {x - m, d1 - m, x + tw + m, d1 + h + m};
+        }
+        drawY = -d1;
+        ellipseWidth = (tw + m) / 4;
+        ellipseHeight = (h + m) / 4;
+    }
+
+    auto drawLetter = [&] {
+        DrawRows(surface, liner, drawY, drawX, 0, rows, plain, reverse, extent);
+    };
+    if (reverse) {
+        DrawReverseVideo(surface, liner, box, ellipseWidth, ellipseHeight, drawLetter);
+        placed.box = box;
+    } else {
+        drawLetter();
+        placed.box = {box.left + m, box.top + m, box.right - m, box.bottom - m};
+    }
+    placed.drawn = true;
+    return placed;
+}
+
+// ---- Features ----------------------------------------------------------------
+
+void DrawFeature(Surface& surface, Liner& liner, const LinerGeometry& g, const Feature& feature) {
+    const int top = feature.top.twips;
+    const int side = feature.side.twips;
+    const int paper = g.width + 1;
+    const int extent = g.totalHeight + 1;
+
+    AreaFormat aligned{};
+    aligned.left = feature.side;
+    aligned.right = feature.side;
+
+    if (!IsSidedStyle(feature.style)) {
+        // The name alone, in the feature font, without row breaking.
+        RowBuffer rows = LayOutUnbroken(surface, liner, kFontFeature, feature.name);
+        if (feature.style == kFeatureCentered) {
+            AreaFormat centred{};
+            centred.alignment = kAlignCentered;
+            if (IsTurned(TextRotationOf(liner, kFontFeature, feature.name))) {
+                // Turned: centred along the strip, below the feature's side margin.
+                DrawRows(surface, liner, -top, side, g.totalHeight - side + 1, rows, centred, false,
+                         extent);
+            } else {
+                DrawRows(surface, liner, -top, 0, paper, rows, centred, false, extent);
+            }
+            return;
+        }
+        // Left Justified, Right Justified, and any unknown style as Left.
+        aligned.alignment = feature.style == kFeatureRightJustified ? kAlignRight : kAlignLeft;
+        DrawRows(surface, liner, -top, 0, paper, rows, aligned, false, extent);
+        return;
+    }
+
+    const std::string* choiceA = SelectedChoice(feature, 0);
+    const std::string* choiceB = SelectedChoice(feature, 1);
+
+    if (feature.style == kFeatureAdjacentWithSides) {
+        // One line: A's choice, the name, B's choice, each in its own font
+        // unless it names one.
+        auto withFont = [](const std::string& text, int font) {
+            if (!text.empty() && text[0] == kFontChange) return text;
+            return std::string{kFontChange, static_cast<char>(font)} + text;
+        };
+        std::string line;
+        if (choiceA) line += withFont(*choiceA, kFontFeature) + ' ';
+        line += withFont(feature.name, kFontFeatureName);
+        if (choiceB) line += ' ' + withFont(*choiceB, kFontFeature);
+        RowBuffer rows = LayOutUnbroken(surface, liner, kFontFeature, line);
+        aligned.alignment = kAlignLeft;
+        DrawRows(surface, liner, -top, 0, paper, rows, aligned, false, extent);
+        return;
+    }
+
+    // The name and both choices on one baseline: each laid out on its own,
+    // the baseline below the tallest ascent among them.
+    struct Part {
+        RowBuffer rows;
+        AreaFormat format;
+    };
+    std::vector<Part> parts;
+    if (feature.style == kFeatureCenteredWithSides) {
+        Part name{LayOutUnbroken(surface, liner, kFontFeatureName, feature.name), AreaFormat{}};
+        name.format.alignment = kAlignCentered;
+        parts.push_back(std::move(name));
+    }
+    if (choiceA) {
+        Part a{LayOutUnbroken(surface, liner, kFontFeature, *choiceA), aligned};
+        a.format.alignment = kAlignLeft;
+        parts.push_back(std::move(a));
+    }
+    if (choiceB) {
+        Part b{LayOutUnbroken(surface, liner, kFontFeature, *choiceB), aligned};
+        b.format.alignment = kAlignRight;
+        parts.push_back(std::move(b));
+    }
+    int ascent = 0;
+    for (const Part& p : parts) {
+        for (const LayoutRow& row : p.rows.rows) ascent = std::max(ascent, row.height - row.descent);
+    }
+    const int baseline = top + ascent;
+    for (const Part& p : parts) {
+        if (p.rows.rows.empty()) continue;
+        const LayoutRow& first = p.rows.rows.front();
+        const int y = -(baseline - (first.height - first.descent));
+        DrawRows(surface, liner, y, 0, paper, p.rows, p.format, false, extent);
+    }
+}
+
+namespace {
+
+// ---- Songs -------------------------------------------------------------------
+
+struct SideFormats {
+    const TextBlock* songs;
+    const AreaFormat* primary;
+    const AreaFormat* overflow;
+    std::string name;
+};
+
+SideFormats SideOf(const Liner& liner, int side) {
+    if (side == 0) {
+        return {&liner.songsA, &liner.songFormats[kSideAPrimaryArea],
+                &liner.songFormats[kSideAOverflowArea], LoadString(IDS_SIDE_A)};
+    }
+    return {&liner.songsB, &liner.songFormats[kSideBPrimaryArea],
+            &liner.songFormats[kSideBOverflowArea], LoadString(IDS_SIDE_B)};
+}
+
+// The song area of `depth` in flow order, starting the search at `from`.
+int AreaOfDepth(const LinerGeometry& g, int depth, int from) {
+    for (int k = std::max(from, 0); k <= g.overflowCount; ++k) {
+        if (SongAreaSpan(g, k).contains(depth)) return k;
+    }
+    return std::clamp(from, 0, std::max(g.overflowCount, 0));
+}
+
+void SongsDidNotFit(const SideFormats& side, Prompter& prompter, bool& songFitWarning) {
+    if (!songFitWarning) return;
+    songFitWarning = false;
+    ShowMessage(prompter, MessageOwner::MainWindow(), ErrorStyle(), IDS_SONGS_WONT_FIT, {side.name});
+}
+
+struct SongPaint {
+    Surface& surface;
+    Liner& liner;
+    const LinerGeometry& g;
+    Prompter& prompter;
+    bool& songFitWarning;
+    PaintResult result;
+
+    void Upright() {
+        const int rotation = TextRotationOf(liner, kFontSong, liner.songsA.text);
+        ThinLines(surface, BisectLines(g, liner, rotation));
+
+        const SongColumns columns = ComputeSongColumns(g, liner);
+        int overflowIndex = 0;
+        const SideFormats a = SideOf(liner, 0);
+        SongSide sideA{a.songs, a.name, columns.sideA.firstSongDepth, columns.sideA.x, columns.width,
+                       a.primary, a.overflow};
+        const SongSideResult doneA =
+            DrawSongSide(surface, liner, g, sideA, overflowIndex, prompter, songFitWarning);
+        if (!doneA.allFit) result.allSongsFit = false;
+
+        const SideFormats b = SideOf(liner, 1);
+        SongSide sideB{b.songs, b.name, columns.sideB.firstSongDepth, columns.sideB.x, columns.width,
+                       b.primary, b.overflow};
+        if (columns.sideBContinuesSideA) {
+            int depth = doneA.depth;
+            const SideLetterFormat& letter = liner.sideLetters[kSideBPrimary];
+            if (letter.style != kLetterNone) {
+                const LetterPlacement placed =
+                    DrawSideLetter(surface, liner, g, letter, false, depth, SongAreaSpan(g, overflowIndex));
+                if (placed.drawn) {
+                    depth = placed.end;
+                    overflowIndex = AreaOfDepth(g, placed.start, overflowIndex);
+                }
+            }
+            sideB.startDepth = depth;
+            sideB.columnX = 0;
+        } else {
+            overflowIndex = 0;
+        }
+        const int startArea = overflowIndex;
+        const SongSideResult doneB =
+            DrawSongSide(surface, liner, g, sideB, overflowIndex, prompter, songFitWarning);
+        if (!doneB.allFit) result.allSongsFit = false;
+        if (doneB.firstSong.set) {
+            const int depth = -doneB.firstSong.y;
+            result.sideBStart = {AreaOfDepth(g, depth, startArea), doneB.firstSong.x, depth};
+        } else {
+            result.sideBStart = {startArea, sideB.columnX, sideB.startDepth};
+        }
+    }
+
+    // The band of an area a side writes into with turned songs: Side A the
+    // upper half, Side B the lower, both the whole area with oneUpSides.
+    DepthSpan Band(int area, int side) const {
+        const DepthSpan span = SongAreaSpan(g, area);
+        if (g.oneUpSides) return span;
+        const int half = span.height() / 2;
+        const int split = g.invertImage ? span.bottom - half : span.top + half;
+        return side == 0 ? DepthSpan{span.top, split} : DepthSpan{split, span.bottom};
+    }
+
+    // Songs turned by 90 or 270 degrees run along each band and follow each
+    // other across the strip, from the edge their glyph tops point to.
+    struct TurnedFlow {
+        int area = 0;
+        int travel = 0;  // across the strip, from the glyph tops' edge
+    };
+
+    // Draws one side from `flow`; returns where it ended.
+    TurnedFlow TurnedSide(int sideIndex, TurnedFlow flow, FirstPosition* firstSong, bool* allFit) {
+        const SideFormats side = SideOf(liner, sideIndex);
+        if (firstSong) *firstSong = {};
+        if (side.songs->lineCount <= 0) return flow;
+        const std::string text = side.songs->text;
+        const std::vector<std::string_view> songs = SplitItems(text, side.songs->lineCount);
+        const int lastArea = std::max(g.overflowCount, 0);
+        const int reach = g.width + 1;
+        auto formatOf = [&](int area) -> const AreaFormat& {
+            return area == 0 ? *side.primary : *side.overflow;
+        };
+
+        RowBuffer rows;
+        int font = kFontSong;
+        for (size_t i = 0; i < songs.size(); ++i) {
+            const AreaFormat& laid = formatOf(flow.area);
+            DepthSpan band = Band(flow.area, sideIndex);
+            LayOut(surface, liner, font, band.height() - laid.left.twips - laid.right.twips, songs[i],
+                   band.top + laid.left.twips, laid.wrap.twips, laid.within, rows);
+            if (static_cast<long long>(flow.travel) + rows.height > reach - laid.bottom.twips) {
+                if (flow.area >= lastArea) {
+                    *allFit = false;
+                    SongsDidNotFit(side, prompter, songFitWarning);
+                    break;
+                }
+                ++flow.area;
+                flow.travel = side.overflow->top.twips;
+                band = Band(flow.area, sideIndex);
+            }
+            const AreaFormat& current = formatOf(flow.area);
+            FirstPosition first;
+            const int baseline = DrawRows(surface, liner, -flow.travel, band.top, band.height(), rows,
+                                          current, false, 2 * band.top, &first);
+            if (i == 0 && firstSong) *firstSong = first;
+            const LayoutRow& last = rows.rows.back();
+            flow.travel = -baseline + last.descent;
+            if (i + 1 < songs.size()) flow.travel += Spacing(current.between, last.height);
+        }
+        return flow;
+    }
+
+    void Turned() {
+        TurnedFlow flow;
+        flow.travel = liner.songFormats[kSideAPrimaryArea].top.twips;
+        bool allFit = true;
+        const TurnedFlow endA = TurnedSide(0, flow, nullptr, &allFit);
+
+        TurnedFlow startB;
+        startB.travel = liner.songFormats[kSideBPrimaryArea].top.twips;
+        if (g.oneUpSides) {
+            startB = endA;
+            const SideLetterFormat& letter = liner.sideLetters[kSideBPrimary];
+            if (letter.style != kLetterNone && !letter.text.empty()) {
+                startB = TurnedLetter(letter, endA);
+            }
+        }
+        FirstPosition firstB;
+        TurnedSide(1, startB, &firstB, &allFit);
+        if (!allFit) result.allSongsFit = false;
+        if (firstB.set) {
+            // The first song may have moved on to a later area.
+            result.sideBStart = {AreaOfDepth(g, -firstB.y, startB.area), firstB.x, -firstB.y};
+        } else {
+            const int rotation = TextRotationOf(liner, kFontSong, liner.songsA.text);
+            const int x = rotation == 90 ? g.width - startB.travel : startB.travel;
+            result.sideBStart = {startB.area, x, Band(startB.area, 1).top};
+        }
+
+        const int rotation = TextRotationOf(liner, kFontSong, liner.songsA.text);
+        ThinLines(surface, BisectLines(g, liner, rotation));
+    }
+
+    // The B-Primary letter after Side A's songs in the one-column turned
+    // layout; one that would not fit across the strip moves to the next area.
+    TurnedFlow TurnedLetter(const SideLetterFormat& letter, TurnedFlow flow) {
+        const int reach = g.width + 1;
+        const RowBuffer rows = LayOutUnbroken(surface, liner, kFontSideLetter, letter.text);
+        const int rv = letter.style == kLetterReverseVideo ? kReverseVideoSpace : 0;
+        const int need = letter.top.twips + rows.height + rv;
+        if (flow.travel + need > reach && flow.area < g.overflowCount) {
+            ++flow.area;
+            flow.travel = rv;
+        }
+        const LetterPlacement placed =
+            DrawSideLetter(surface, liner, g, letter, false, flow.travel, SongAreaSpan(g, flow.area));
+        if (placed.drawn) flow.travel = placed.end;
+        return flow;
+    }
+};
+
+}  // namespace
+
+PaintResult PaintLiner(Surface& surface, Liner& liner, const PaintOptions& options,
+                       PictureImages& pictures, Prompter& prompter, bool& songFitWarning) {
+    const LinerGeometry g = ComputeLinerGeometry(liner);
+    const SurfaceState saved(surface);
+    const SurfaceOrigin origin = surface.MoveOrigin(options.x, options.y);
+
+    if (!options.printing) FillFrame(surface, g);
+    DrawPictures(surface, liner, pictures, prompter,
+                 options.readers ? *options.readers : PictureReaders());
+    DrawLines(surface, liner, g);
+
+    // Side letters: the flap's at the flap top, the primary area's at the
+    // primary top; in the one-column layout B-Primary follows Side A's songs.
+    struct Place {
+        SideLetterLocation location;
+        bool right;
+        DepthSpan area;
+    };
+    const Place places[] = {{kSideAFlap, false, FlapSpan(g)},
+                            {kSideAPrimary, false, PrimarySpan(g)},
+                            {kSideBFlap, true, FlapSpan(g)},
+                            {kSideBPrimary, true, PrimarySpan(g)}};
+    for (const Place& place : places) {
+        if (place.location == kSideBPrimary && g.oneUpSides) continue;
+        const SideLetterFormat& letter = liner.sideLetters[place.location];
+        const int rotation = TextRotationOf(liner, kFontSideLetter, letter.text);
+        const int depth = IsTurned(rotation) ? 0 : place.area.top;
+        DrawSideLetter(surface, liner, g, letter, place.right, depth, place.area);
+    }
+
+    if (liner.title.lineCount > 0) DrawTitleArea(surface, liner, g);
+    if (const auto split = SplitTitleLine(g)) ThinLines(surface, {*split});
+
+    for (const Feature& feature : liner.features) DrawFeature(surface, liner, g, feature);
+
+    SongPaint songs{surface, liner, g, prompter, songFitWarning, {}};
+    if (IsTurned(TextRotationOf(liner, kFontSong, liner.songsA.text))) {
+        songs.Turned();
+    } else {
+        songs.Upright();
+    }
+
+    surface.RestoreOrigin(origin);
+    return songs.result;
+}
