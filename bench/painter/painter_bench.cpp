@@ -1,0 +1,113 @@
+// Painting whole liners of the bundled samples, as the view paints them
+// (96 dpi, the frame around the paper, pictures already decoded) and as a
+// print render at 600 dpi.
+//
+//   QT_QPA_PLATFORM=offscreen build/bin/reelcard_painter_bench
+
+#include <benchmark/benchmark.h>
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "document/liner.h"
+#include "document/liner_file.h"
+#include "pictures/picture_host.h"
+#include "platform/prompter.h"
+#include "platform/qt_surface.h"
+#include "render/geometry.h"
+#include "render/painter.h"
+
+namespace {
+
+class QuietPrompter : public Prompter {
+public:
+    MessageResult Show(const MessageOwner&, const MessageStyle& style, const std::string& text) override {
+        std::fprintf(stderr, "painter bench: %s\n", text.c_str());
+        return DefaultAnswer(style.buttons);
+    }
+    MergeChoice AskMerge(const std::string&) override { return MergeChoice::Cancel; }
+};
+
+// The sample, read from the build's folder; its pictures are named relative
+// to the samples folder, which becomes the current one.
+Liner LoadSample(const char* name) {
+    const QString folder = QStringLiteral(REELCARD_BIN_DIR "/samples");
+    QDir::setCurrent(folder);
+    Liner liner;
+    QuietPrompter prompter;
+    const std::string path = folder.toStdString() + "/" + name;
+    if (!ReadLinerFile(liner, path, true, prompter)) {
+        std::fprintf(stderr, "painter bench: cannot read %s\n", path.c_str());
+        std::exit(1);
+    }
+    EnsureStandardFonts(liner);
+    return liner;
+}
+
+// The view: the liner 180 twips in from the client area's corner, the
+// window colour around it, at 96 dpi on a widget-like image.
+void ScreenPaint(benchmark::State& state, const char* sample) {
+    Liner liner = LoadSample(sample);
+    const LinerGeometry g = ComputeLinerGeometry(liner);
+    const int dpi = 96;
+    QImage image(TwipsToPixels(g.width + 1 + 2 * kScreenFrame, dpi),
+                 TwipsToPixels(g.totalHeight + 1 + 2 * kScreenFrame, dpi),
+                 QImage::Format_ARGB32_Premultiplied);
+    QuietPrompter prompter;
+    PictureImages pictures;
+    bool warning = true;
+    PaintOptions options;
+    options.x = kScreenFrame;
+    options.y = -kScreenFrame;
+    for (auto _ : state) {
+        QPainter painter(&image);
+        QtSurface surface(painter, dpi, dpi);
+        PaintLiner(surface, liner, options, pictures, prompter, warning);
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+
+// Printing: the paper at 600 dpi on a white page.
+void PrintRender(benchmark::State& state, const char* sample) {
+    Liner liner = LoadSample(sample);
+    const LinerGeometry g = ComputeLinerGeometry(liner);
+    const int dpi = 600;
+    QImage image(TwipsToPixels(g.width + 1, dpi) + 1, TwipsToPixels(g.totalHeight + 1, dpi) + 1,
+                 QImage::Format_RGB32);
+    QuietPrompter prompter;
+    PictureImages pictures;
+    bool warning = true;
+    PaintOptions options;
+    options.printing = true;
+    for (auto _ : state) {
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        QtSurface surface(painter, dpi, dpi);
+        PaintLiner(surface, liner, options, pictures, prompter, warning);
+        benchmark::DoNotOptimize(image.constBits());
+    }
+}
+
+BENCHMARK_CAPTURE(ScreenPaint, mixtape, "mixtape.cas")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(ScreenPaint, long_album, "long-album.cas")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(PrintRender, mixtape, "mixtape.cas")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(PrintRender, long_album, "long-album.cas")->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
