@@ -112,10 +112,6 @@ std::string FolderOfChosenFile(const QString& path) {
 
 namespace {
 
-struct PreparedDialog {
-    QStringList nameFilters;
-};
-
 void Prepare(QFileDialog& dialog, const FileDialogRequest& request) {
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setOption(QFileDialog::HideNameFilterDetails, true);
