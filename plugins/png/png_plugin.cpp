@@ -12,6 +12,7 @@
 // objects with destructors, so a jump back loses nothing.
 
 #include <png.h>
+#include <sys/stat.h>
 #include <setjmp.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -199,6 +200,18 @@ void RunRead(ReadJob* job) {
     if (width == 0 || height == 0 || width > 0xFFFF || height > 0xFFFF) {
         job->code = PluginErrorCorrupt;
         return;
+    }
+
+    // Compressed image data expands at most about 1032 times: a file too
+    // small to hold the picture is refused before any large bitmap is made.
+    if (job->withPixels) {
+        struct stat st;
+        const uint64_t rawBytes = (static_cast<uint64_t>(png_get_rowbytes(job->png, job->info)) + 1) * height;
+        if (fstat(fileno(job->file), &st) != 0 ||
+            rawBytes > static_cast<uint64_t>(st.st_size) * 1100 + 65536) {
+            job->code = PluginErrorCorrupt;
+            return;
+        }
     }
 
     Layout layout;

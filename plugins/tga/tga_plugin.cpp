@@ -7,6 +7,7 @@
 // allowed to write outside its buffers.
 
 #include <algorithm>
+#include <sys/stat.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -168,6 +169,21 @@ bool ReadUnit(InputBuffer& in, int depth, uint8_t* out) {
     return true;
 }
 
+// Whether the rest of the file can hold the picture's pixels: stored rows
+// need every unit's bytes; a run-length packet of 1 + unit bytes gives at
+// most 128 units.
+bool PixelsCanFit(FILE* file, const TgaHeader& h) {
+    const int depth = h.pixelDepth;
+    struct stat st;
+    if (fstat(fileno(file), &st) != 0 || st.st_size < static_cast<off_t>(kTgaHeaderSize)) return false;
+    const uint64_t available = static_cast<uint64_t>(st.st_size) - kTgaHeaderSize;
+    const uint64_t rowUnits = depth == 1 ? (h.width + 7u) / 8u : h.width;
+    const uint64_t units = rowUnits * h.height;
+    const uint64_t unitBytes = depth == 1 ? 1 : FileUnitSize(depth);
+    if (IsRunLength(h.imageType)) return units <= available / (1 + unitBytes) * 128 + 128;
+    return units * unitBytes <= available;
+}
+
 // Decodes one file row into row, which holds rowUnits * RowUnitSize bytes.
 // Units a packet yields beyond the end of the row are dropped; the next row
 // starts with a new packet.
@@ -316,6 +332,14 @@ PackedDibHandle ReadTga(const char* fileName, bool withPixels) {
         SetBlackWhitePalette(&palette);
     } else if (h.colourMapType == 0 && depth == 8) {
         SetGreyPalette(&palette, 8);
+    }
+
+    // Pixel data the file cannot hold is refused before the bitmap is made,
+    // so a tiny file claiming a huge picture allocates nothing large.
+    if (withPixels && !PixelsCanFit(file, h)) {
+        fclose(file);
+        SetPluginError(PluginErrorRead);
+        return nullptr;
     }
 
     PackedDibHandle dib = BuildPackedDib(h.width, h.height, depth, &palette, withPixels);

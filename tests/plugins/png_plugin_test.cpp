@@ -2,6 +2,7 @@
 // Pictures are made with libpng here and compared pixel by pixel.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <zlib.h>
 #include <string.h>
 
 #include "plugin_test_support.h"
@@ -428,6 +429,34 @@ TEST_F(PngPluginTest, PicturesWiderThanABitmapCanHoldAreRefused) {
     EXPECT_EQ(Error(), 2);
     EXPECT_EQ(Info(p), nullptr);
     EXPECT_EQ(Error(), 2);
+}
+
+TEST_F(PngPluginTest, HugePicturesInTinyFilesAllocateNothing) {
+    // A header claiming 60000 x 60000 true colour (10 GB of pixels) and no data.
+    auto chunk = [](std::vector<uint8_t>& out, const char* type, const std::vector<uint8_t>& data) {
+        auto be32 = [&](uint32_t v) {
+            for (int shift : {24, 16, 8, 0}) out.push_back(static_cast<uint8_t>(v >> shift));
+        };
+        be32(static_cast<uint32_t>(data.size()));
+        std::vector<uint8_t> body(type, type + 4);
+        body.insert(body.end(), data.begin(), data.end());
+        out.insert(out.end(), body.begin(), body.end());
+        be32(static_cast<uint32_t>(crc32(0, body.data(), static_cast<uInt>(body.size()))));
+    };
+    std::vector<uint8_t> bytes = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    chunk(bytes, "IHDR", {0, 0, 0xEA, 0x60, 0, 0, 0xEA, 0x60, 8, 2, 0, 0, 0});
+    std::vector<uint8_t> zeros(1000, 0), packed(2000);
+    uLongf packedSize = static_cast<uLongf>(packed.size());
+    ASSERT_EQ(compress(packed.data(), &packedSize, zeros.data(), static_cast<uLong>(zeros.size())), Z_OK);
+    packed.resize(packedSize);
+    chunk(bytes, "IDAT", packed);
+    chunk(bytes, "IEND", {});
+    const std::string path = dir_.Path("huge.png");
+    WriteBytes(path, bytes);
+    EXPECT_EQ(plugin_->readGraphicFile(path.c_str()), nullptr);
+    EXPECT_EQ(Error(), 2);
+    DibPtr info(plugin_->getFileInformation(path.c_str()));
+    EXPECT_NE(info, nullptr);
 }
 
 // --- Writing ------------------------------------------------------------------

@@ -417,6 +417,26 @@ TEST_F(TgaPluginTest, ShortHeaderIsAReadError) {
     }
 }
 
+TEST_F(TgaPluginTest, HugePicturesInTinyFilesAllocateNothing) {
+    // 65535 x 65535 true colour would need gigabytes; the file holds two pixels.
+    TgaSpec s;
+    s.width = 0xFFFF;
+    s.height = 0xFFFF;
+    EXPECT_EQ(Read(Tga(s, {1, 2, 3, 4, 5, 6})), nullptr);
+    EXPECT_EQ(Error(), 3);
+    s.imageType = 10;
+    EXPECT_EQ(Read(Tga(s, {0xFF, 1, 2, 3})), nullptr);
+    EXPECT_EQ(Error(), 3);
+    // The information block alone needs no pixels and is still given.
+    EXPECT_NE(Info(Tga(s, {0xFF, 1, 2, 3})), nullptr);
+    // A run-length file that really does cover its picture with long runs reads.
+    s.width = 256;
+    s.height = 2;
+    std::vector<uint8_t> runs;
+    for (int k = 0; k < 4; ++k) runs.insert(runs.end(), {0xFF, 9, 8, 7});
+    EXPECT_NE(Read(Tga(s, runs)), nullptr) << Error();
+}
+
 TEST_F(TgaPluginTest, UnknownImageTypesAreCorrupt) {
     for (uint8_t type : {0, 4, 8, 12, 32, 33, 255}) {
         TgaSpec s;
