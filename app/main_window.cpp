@@ -68,6 +68,7 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
     EnsureStandardFonts(liner_);
     view_ = new LinerView(liner_, this);
     view_->SetCommandEnabled([this](int command) { return IsCommandEnabled(command); });
+    view_->SetPaintContext(&prompter_, &songFitWarning_);
     connect(view_, &LinerView::commandRequested, this, [this](int command) { Dispatch(command); });
     setCentralWidget(view_);
 
@@ -509,6 +510,7 @@ bool MainWindow::NewLinerFromFormat(const QString& path) {
     liner_.songsA = {};
     liner_.songsB = {};
     EnsureStandardFonts(liner_);
+    view_->ForgetPictures();
     readOnly_ = false;
     modified_ = false;
     songFitWarning_ = true;
@@ -540,6 +542,7 @@ bool MainWindow::OpenLinerFile(const QString& path) {
         return false;
     }
     EnsureStandardFonts(liner_);
+    view_->ForgetPictures();
     modified_ = merged;
     currentPath_ = path;
     UpdateWindowTitle();

@@ -11,6 +11,11 @@
 
 #include "app/commands.h"
 #include "document/liner.h"
+#include "platform/prompter.h"
+#include "platform/qt_surface.h"
+#include "render/painter.h"
+#include <QTimer>
+#include <deque>
 
 namespace {
 
@@ -31,20 +36,25 @@ bool InUpperHalf(const LinerGeometry& g, const DepthSpan& span, int areaHeight, 
     return depth < split;
 }
 
-// Draws the Liner with its top-left corner at `origin` (device pixels).
-// The full liner painter takes over this call when it is ready; until then
-// the view shows the paper and its outline at scale.
-void PaintLinerOnView(QPainter& painter, const Liner& liner, QPoint origin, int dpiX, int dpiY) {
-    const LinerGeometry g = ComputeLinerGeometry(liner);
-    const TwipRect paper = PaperRect(g);
-    const int w = TwipsToPixels(paper.right - paper.left, dpiX);
-    const int h = TwipsToPixels(paper.bottom - paper.top, dpiY);
-    const QRect rect(origin, QSize(std::max(w, 1), std::max(h, 1)));
-    painter.fillRect(rect, Qt::white);
-    painter.setPen(QPen(Qt::black, 0));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(rect.adjusted(0, 0, -1, -1));
-}
+// Holds what the painter has to say until the paint is over: a modal box
+// must not open inside a paint event.
+class DeferredPrompter : public Prompter {
+public:
+    struct Message {
+        MessageOwner owner;
+        MessageStyle style;
+        std::string text;
+    };
+    MessageResult Show(const MessageOwner& owner, const MessageStyle& style, const std::string& text) override {
+        messages.push_back({owner, style, text});
+        return DefaultAnswer(style.buttons);
+    }
+    MergeChoice AskMerge(const std::string&) override { return MergeChoice::Cancel; }
+    void RequestClose() override { closeRequested = true; }
+
+    std::deque<Message> messages;
+    bool closeRequested = false;
+};
 
 }  // namespace
 
@@ -273,7 +283,37 @@ void LinerView::paintEvent(QPaintEvent* event) {
     const DevicePoint origin = TwipsToDevice(
         mapping, LogicalPoint{kViewMargin - state_.scrollX,
                               state_.toolbarAllowance - kViewMargin + state_.scrollY});
-    PaintLinerOnView(painter, liner_, QPoint(origin.x, origin.y), dpiX(), dpiY());
+    (void)origin;
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+
+    PaintOptions options;
+    options.x = kViewMargin - state_.scrollX;
+    options.y = state_.toolbarAllowance - kViewMargin + state_.scrollY;
+    options.printing = false;
+    DeferredPrompter deferred;
+    bool noWarning = false;
+    PaintResult result;
+    {
+        QtSurface surface(painter, dpiX(), dpiY());
+        result = PaintLiner(surface, liner_, options, pictures_, deferred,
+                            songFitWarning_ ? *songFitWarning_ : noWarning);
+    }
+    sideB_ = {result.sideBStart.area, result.sideBStart.x, result.sideBStart.depth};
+
+    if (prompter_ && (!deferred.messages.empty() || deferred.closeRequested)) {
+        QPointer<LinerView> self(this);
+        auto messages = std::make_shared<DeferredPrompter>(std::move(deferred));
+        QTimer::singleShot(0, this, [self, messages] {
+            if (!self || !self->prompter_) return;
+            for (const auto& m : messages->messages) {
+                if (!self->reported_.insert(m.text).second) continue;
+                self->prompter_->Show(m.owner, m.style, m.text);
+                if (!self) return;
+            }
+            if (messages->closeRequested) self->prompter_->RequestClose();
+        });
+    }
 }
 
 void LinerView::resizeEvent(QResizeEvent* event) {

@@ -7,10 +7,14 @@
 #include <QMenu>
 #include <QPointer>
 #include <functional>
+#include <set>
+#include <string>
 
+#include "pictures/picture_host.h"
 #include "render/geometry.h"
 
 struct Liner;
+class Prompter;
 
 // What lies under a mouse point.
 enum AreaCode : int {
@@ -105,6 +109,17 @@ public:
     void SetCommandEnabled(std::function<bool(int)> enabled) { commandEnabled_ = std::move(enabled); }
 
     void SetSideBStart(const SideBStart& start) { sideB_ = start; }
+    // What the paint reports to: messages of the painter (shown once the
+    // paint is over) and the armed song-fit warning.
+    void SetPaintContext(Prompter* prompter, bool* songFitWarning) {
+        prompter_ = prompter;
+        songFitWarning_ = songFitWarning;
+    }
+    // The picture list was replaced (a new or opened liner).
+    void ForgetPictures() {
+        pictures_.Clear();
+        reported_.clear();
+    }
     // Counts paint events; tests use it to see that a clamped step repaints nothing.
     int paintCount() const { return paintCount_; }
 
@@ -129,4 +144,10 @@ private:
     QPointer<QMenu> popup_;
     std::function<bool(int)> commandEnabled_;
     int paintCount_ = 0;
+    Prompter* prompter_ = nullptr;
+    bool* songFitWarning_ = nullptr;
+    PictureImages pictures_;
+    // What the painter reported for the liner shown: a picture that cannot
+    // be read is tried again at every paint but reported once.
+    std::set<std::string> reported_;
 };

@@ -240,6 +240,21 @@ TEST(MainWindowHelp, SearchFindsThePagesHoldingEveryWord) {
     EXPECT_TRUE(help.Search("   ").isEmpty());
 }
 
+TEST(MainWindowPaint, AMissingPictureIsReportedOnceNotAtEveryPaint) {
+    AppHarness app;
+    const std::string path = app.CopySample("pictured.cas");  // its picture stays behind
+    ASSERT_TRUE(app.Start(QString::fromStdString(path)));
+    MainWindow& w = app.window();
+    ASSERT_FALSE(w.liner().pictures.empty());
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    for (int i = 0; i < 3; ++i) {
+        w.view()->viewport()->repaint();
+        QTest::qWait(10);
+    }
+    EXPECT_EQ(app.prompter.shown.size(), 1u);
+}
+
 // ---- file commands ----------------------------------------------------------------
 
 TEST(FileCommands, OpenSetsTitleReadOnlyFoldersAndRecentFiles) {
