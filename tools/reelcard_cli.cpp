@@ -235,11 +235,8 @@ bool WriteImage(const QImage& image, const std::string& path, Prompter& prompter
     return false;
 }
 
-// Pixels that cover `twips` at `dpi`, a part pixel counting whole, so that the
-// right and bottom edge lines of the paper lie inside the image.
-int CoveringPixels(int twips, int dpi) {
-    return std::max(1, static_cast<int>(std::ceil(static_cast<double>(twips) * dpi / 1440.0)));
-}
+// The paper at `dpi`: its size in twips, rounded to whole pixels.
+int PaperPixels(int twips, int dpi) { return std::max(1, TwipsToPixels(twips, dpi)); }
 
 int Render(const Args& args, ConsolePrompter& prompter) {
     Liner liner;
@@ -279,7 +276,7 @@ int Render(const Args& args, ConsolePrompter& prompter) {
     }
 
     const int dpi = args.dpi ? args.dpi : kDefaultDpi;
-    QImage image(CoveringPixels(paperWidth, dpi), CoveringPixels(paperHeight, dpi), QImage::Format_RGB32);
+    QImage image(PaperPixels(paperWidth, dpi), PaperPixels(paperHeight, dpi), QImage::Format_RGB32);
     if (image.isNull()) {
         ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_WRITE_FILE, {args.output});
         return kExitFile;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -182,6 +183,107 @@ TEST(Cli, OlderFilesMergeIntoAFormat) {
 
     EXPECT_EQ(Cli({"convert", Q(old), "-o", Q(out), "--merge", "some"}).status, 2);
     EXPECT_EQ(Cli({"convert", Q(old), "-o", Q(out), "--format", Q(dir.Path("none.fmt"))}).status, 1);
+}
+
+// ---- render ------------------------------------------------------------------
+
+// A four-inch strip, 3.5 inches long with its edges: 1440 flap, 720 title,
+// 2879 primary area; solid lines, a centred title.
+std::string WriteRenderLiner(const TempFolder& dir) {
+    Liner liner;
+    liner.fonts.resize(5);
+    for (auto& f : liner.fonts) {
+        f.logFont.height = 240;
+        f.logFont.SetFaceName("Liberation Sans");
+    }
+    liner.title = {1, "HHH"};
+    liner.titleFormat.alignment = kAlignCentered;
+    liner.width.twips = 5759;
+    liner.flapHeight.twips = 1440;
+    liner.titleHeight.twips = 720;
+    liner.primaryHeight.twips = 2879;
+    for (auto& letter : liner.sideLetters) letter.style = kLetterNone;
+    std::string path = dir.Path("render.cas");
+    ScriptedPrompter prompter;
+    EXPECT_TRUE(WriteLinerFile(liner, path, prompter));
+    return path;
+}
+
+bool Dark(const QImage& image, int x, int y) { return qGray(image.pixel(x, y)) < 128; }
+
+TEST(CliRender, PngIsThePaperAtTheGivenResolution) {
+    TempFolder dir;
+    const std::string cas = WriteRenderLiner(dir);
+    const std::string png = dir.Path("out.png");
+    CliRun run = Cli({"render", Q(cas), "-o", Q(png), "--dpi", "150"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    QImage image(Q(png));
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.size(), QSize(600, 525));
+    EXPECT_NEAR(image.dotsPerMeterX(), 150 / 0.0254, 1);
+    // The liner's top-left corner at the image's; its edges and folds at
+    // scale.  The right and bottom edges lie on the image's own edges.
+    EXPECT_TRUE(Dark(image, 0, 0));
+    EXPECT_TRUE(Dark(image, 300, 0));
+    EXPECT_TRUE(Dark(image, 0, 300));
+    EXPECT_TRUE(Dark(image, 300, 150));  // flap/title fold at 1440 twips
+    EXPECT_TRUE(Dark(image, 300, 225));  // title/primary fold at 2160
+    EXPECT_EQ(image.pixel(100, 100), qRgb(255, 255, 255));  // white paper
+    EXPECT_EQ(image.pixel(300, 400), qRgb(255, 255, 255));
+    int titleInk = 0;
+    for (int y = 152; y < 224; ++y) {
+        for (int x = 200; x < 400; ++x) titleInk += Dark(image, x, y);
+    }
+    EXPECT_GT(titleInk, 50);
+
+    // 300 dots per inch unless told otherwise.
+    ASSERT_EQ(Cli({"render", Q(cas), "-o", Q(png)}).status, 0);
+    EXPECT_EQ(QImage(Q(png)).size(), QSize(1200, 1050));
+}
+
+TEST(CliRender, PdfIsOnePageThePaperSizeWithItsText) {
+    TempFolder dir;
+    const std::string cas = WriteRenderLiner(dir);
+    const std::string pdf = dir.Path("out.pdf");
+    CliRun run = Cli({"render", Q(cas), "-o", Q(pdf)});
+    ASSERT_EQ(run.status, 0) << run.err;
+    QFile file(Q(pdf));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_TRUE(bytes.startsWith("%PDF"));
+    // 5760 by 5040 twips: 288 by 252 points.
+    EXPECT_TRUE(bytes.contains("/MediaBox [0 0 288")) << bytes.left(2000).toStdString();
+    EXPECT_TRUE(bytes.contains(" 252"));
+    EXPECT_TRUE(bytes.contains("/Count 1"));
+    EXPECT_TRUE(bytes.contains("/FontFile2"));  // the title went in as text
+}
+
+TEST(CliRender, BundledSampleFindsItsPictureBesideIt) {
+    TempFolder dir;
+    const std::string png = dir.Path("mixtape.png");
+    CliRun run = Cli({"render", QStringLiteral(REELCARD_BIN_DIR "/samples/mixtape.cas"), "-o", Q(png),
+                      "--dpi", "72"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err.find("cassette.bmp"), std::string::npos) << run.err;
+    EXPECT_FALSE(QImage(Q(png)).isNull());
+}
+
+TEST(CliRender, ExitStatuses) {
+    TempFolder dir;
+    const std::string cas = WriteRenderLiner(dir);
+    const QString png = Q(dir.Path("x.png"));
+    EXPECT_EQ(Cli({"render", Q(cas)}).status, 2);                                  // no output
+    EXPECT_EQ(Cli({"render", Q(cas), "-o", Q(dir.Path("x.jpg"))}).status, 2);     // unknown kind
+    EXPECT_EQ(Cli({"render", Q(cas), "-o", png, "--dpi", "0"}).status, 2);
+    EXPECT_EQ(Cli({"render", Q(cas), "-o", png, "--dpi", "many"}).status, 2);
+    EXPECT_EQ(Cli({"render", Q(cas), "-o", png, "--dpi", "72", "--dpi", "96"}).status, 2);
+    EXPECT_EQ(Cli({"render", Q(cas), "-o", png, "--merge", "all"}).status, 2);
+    EXPECT_EQ(Cli({"export", Q(cas), "--dpi", "72"}).status, 2);  // render only
+    EXPECT_EQ(Cli({"render", Q(dir.Path("none.cas")), "-o", png}).status, 1);
+    CliRun unwritable = Cli({"render", Q(cas), "-o", Q(dir.Path("no/such/folder/x.png"))});
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_NE(unwritable.err.find("Cannot write file"), std::string::npos);
+    EXPECT_FALSE(QFile::exists(png));
 }
 
 }  // namespace
