@@ -327,6 +327,48 @@ void DrawFeature(Surface& surface, Liner& liner, const LinerGeometry& g, const F
 
 namespace {
 
+// ---- Title -------------------------------------------------------------------
+
+// A title in a font turned by 90 or 270 degrees reads along the title area:
+// its lines are broken to the area's height less the left and right margins
+// and follow each other across the strip from the edge the glyph tops face,
+// starting `top` in from it, or spread evenly across the strip with Center
+// Vertically.  Upright and upside-down titles are the text layout's.
+void DrawTurnedTitle(Surface& surface, Liner& liner, const LinerGeometry& g) {
+    const std::string text = liner.title.text;
+    const std::vector<std::string_view> lines = SplitItems(text, liner.title.lineCount);
+    if (lines.empty()) return;
+    const AreaFormat t = liner.titleFormat;
+    const DepthSpan span = TitleSpan(g);
+    const int length = span.height() - t.left.twips - t.right.twips;
+    const int leftX = span.top + t.left.twips;
+    const bool center = liner.centerTitleVertically != 0;
+    RowBuffer rows;
+
+    long long travel = t.top.twips;
+    long long gap = 0;
+    if (center) {
+        long long sum = 0;
+        int font = kFontTitle;
+        for (std::string_view line : lines) {
+            sum += LayOut(surface, liner, font, length, line, leftX, t.wrap.twips, t.within, rows);
+        }
+        const long long n = static_cast<long long>(lines.size());
+        gap = (g.width + 1 - sum - t.top.twips - t.bottom.twips) / (n + 1);
+        travel += gap;
+        if (gap == 0) travel += 2;
+    }
+    int font = kFontTitle;
+    for (std::string_view line : lines) {
+        LayOut(surface, liner, font, length, line, leftX, t.wrap.twips, t.within, rows);
+        const int baseline = DrawRows(surface, liner, static_cast<int>(-travel), span.top, span.height(),
+                                      rows, t, false, 2 * span.top);
+        const LayoutRow& last = rows.rows.back();
+        travel = -static_cast<long long>(baseline) + last.descent +
+                 (center ? gap : Spacing(t.between, last.height));
+    }
+}
+
 // ---- Songs -------------------------------------------------------------------
 
 struct SideFormats {
@@ -551,7 +593,13 @@ PaintResult PaintLiner(Surface& surface, Liner& liner, const PaintOptions& optio
         DrawSideLetter(surface, liner, g, letter, place.right, depth, place.area);
     }
 
-    if (liner.title.lineCount > 0) DrawTitleArea(surface, liner, g);
+    if (liner.title.lineCount > 0) {
+        if (IsTurned(TextRotationOf(liner, kFontTitle, liner.title.text))) {
+            DrawTurnedTitle(surface, liner, g);
+        } else {
+            DrawTitleArea(surface, liner, g);
+        }
+    }
     if (const auto split = SplitTitleLine(g)) ThinLines(surface, {*split});
 
     for (const Feature& feature : liner.features) DrawFeature(surface, liner, g, feature);
