@@ -1,6 +1,7 @@
 #include "document/liner_file.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include "document/byte_io.h"
 #include "document/older_version.h"
@@ -433,6 +434,11 @@ std::optional<std::vector<uint8_t>> LoadFileBytes(const std::string& path) {
     return bytes;
 }
 
+std::string FolderOf(const std::string& path) {
+    QFileInfo info(QString::fromStdString(path));
+    return info.absolutePath().toStdString();
+}
+
 std::string FileTitle(const std::string& path) {
     size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -449,6 +455,7 @@ bool ReadLinerFile(Liner& liner, const std::string& path, bool unattended, Promp
     BusyScope busy(prompter, !unattended);
     switch (ParseLinerBytes(*bytes, FileKind::Liner, liner)) {
         case ParseStatus::Ok:
+            SetPictureBaseFolder(FolderOf(path));
             if (LacksNaturalSizes(*bytes)) ExamineOlderPictures(liner, prompter);
             return true;
         case ParseStatus::Malformed:

@@ -55,5 +55,8 @@ std::optional<TextBlock> ReadTitlePreview(const std::string& path);
 // plausible liner size are not loaded.
 std::optional<std::vector<uint8_t>> LoadFileBytes(const std::string& path);
 
+// The absolute folder of a file.
+std::string FolderOf(const std::string& path);
+
 // The file name without its folder, as shown in captions.
 std::string FileTitle(const std::string& path);

@@ -135,6 +135,24 @@ void ReportReaderError(uint16_t code, const std::string& fileName, Prompter& pro
     ShowMessage(prompter, MessageOwner::MainWindow(), ErrorStyle(), id, {fileName});
 }
 
+namespace {
+std::string& PictureBaseFolder() {
+    static std::string folder;
+    return folder;
+}
+}  // namespace
+
+void SetPictureBaseFolder(const std::string& folder) { PictureBaseFolder() = folder; }
+
+std::string ResolvePicturePath(const std::string& fileName) {
+    const std::string& base = PictureBaseFolder();
+    if (fileName.empty() || fileName.front() == '/' || base.empty()) return fileName;
+    if (QFileInfo::exists(QString::fromStdString(fileName))) return fileName;
+    std::string beside = base + "/" + fileName;
+    if (QFileInfo::exists(QString::fromStdString(beside))) return beside;
+    return fileName;
+}
+
 std::optional<PictureExamination> ExaminePictureFile(const std::string& fileName, Prompter& prompter,
                                                      PictureReaderTable& table,
                                                      ScreenResolution screen) {
@@ -152,7 +170,7 @@ std::optional<PictureExamination> ExaminePictureFile(const std::string& fileName
     if (matched >= 0) {
         if (!LoadPictureReader(matched, prompter, table)) return std::nullopt;
         PictureReader& row = table.Row(matched);
-        block.reset(row.information(fileName.c_str()));
+        block.reset(row.information(ResolvePicturePath(fileName).c_str()));
         if (!block) {
             ReportReaderError(row.error(nullptr), fileName, prompter);
             return std::nullopt;
@@ -160,7 +178,7 @@ std::optional<PictureExamination> ExaminePictureFile(const std::string& fileName
     } else {
         for (int i = 0; i < kPictureReaderCount && !block; ++i) {
             if (!LoadPictureReader(i, prompter, table)) return std::nullopt;
-            block.reset(table.Row(i).information(fileName.c_str()));
+            block.reset(table.Row(i).information(ResolvePicturePath(fileName).c_str()));
             reader = i;
         }
         if (!block) {
@@ -192,7 +210,7 @@ DibPtr LoadPictureImage(const Picture& picture, Prompter& prompter, PictureReade
     }
     if (!LoadPictureReader(picture.formatIndex, prompter, table)) return nullptr;
     PictureReader& row = table.Row(picture.formatIndex);
-    DibPtr image(row.read(picture.fileName.c_str()));
+    DibPtr image(row.read(ResolvePicturePath(picture.fileName).c_str()));
     if (!image) ReportReaderError(row.error(nullptr), picture.fileName, prompter);
     return image;
 }
@@ -201,10 +219,11 @@ const void* PictureImages::Get(size_t index, const Picture& picture, Prompter& p
                                PictureReaderTable& table) {
     if (index >= entries_.size()) entries_.resize(index + 1);
     Entry& entry = entries_[index];
-    if (entry.image && entry.fileName == picture.fileName) return entry.image.get();
+    if (entry.tried && entry.fileName == picture.fileName) return entry.image.get();
     entry.image.reset();
     entry.fileName = picture.fileName;
     entry.image = LoadPictureImage(picture, prompter, table);
+    entry.tried = true;
     return entry.image.get();
 }
 

@@ -85,6 +85,12 @@ struct PictureExamination {
 // Which reader reads `fileName` and the picture's own size.  Failures are
 // reported to the user, except an information call that fails while readers
 // are tried one after another for an unknown extension.
+// A picture named without a folder, or with a relative one, is looked for
+// beside the liner file that names it (the folder set here, normally by the
+// liner reader) when it is not found from the working folder.
+void SetPictureBaseFolder(const std::string& folder);
+std::string ResolvePicturePath(const std::string& fileName);
+
 std::optional<PictureExamination> ExaminePictureFile(const std::string& fileName, Prompter& prompter,
                                                      PictureReaderTable& table,
                                                      ScreenResolution screen);
@@ -112,7 +118,10 @@ DibPtr LoadPictureImage(const Picture& picture, Prompter& prompter,
 // tried again on every paint.
 class PictureImages {
 public:
-    // The bitmap of picture `index`, decoding it first when needed.
+    // The bitmap of picture `index`, decoding it first when needed.  A
+    // picture whose file could not be read is not tried again (and its
+    // message not shown again) until its file name changes or the list is
+    // replaced.
     const void* Get(size_t index, const Picture& picture, Prompter& prompter,
                     PictureReaderTable& table = PictureReaders());
     // Whether picture `index` holds a bitmap for `fileName` now.
@@ -126,6 +135,7 @@ private:
     struct Entry {
         std::string fileName;
         DibPtr image;
+        bool tried = false;
     };
     std::vector<Entry> entries_;
 };

@@ -275,7 +275,7 @@ TEST_F(PictureHostTest, LoadPictureImageFailures) {
     EXPECT_EQ(prompter_.shown.size(), 3u);
 }
 
-TEST_F(PictureHostTest, PictureImagesDecodeOnceAndRetryFailures) {
+TEST_F(PictureHostTest, PictureImagesDecodeOnceAndDoNotRetryFailures) {
     Picture a, b;
     a.fileName = Write("a.bmp", ColourBmp());
     b.fileName = folder_.Path("b.bmp");  // not there yet
@@ -286,15 +286,20 @@ TEST_F(PictureHostTest, PictureImagesDecodeOnceAndRetryFailures) {
     QFile::remove(QString::fromStdString(a.fileName));
     EXPECT_EQ(images.Get(0, a, prompter_, table_), first);  // kept, not read again
 
-    // A picture that cannot be read is tried again on every paint.
+    // A picture that cannot be read is not tried again on every paint (one
+    // message, not one per paint); replacing the list tries it afresh.
     EXPECT_EQ(images.Get(1, b, prompter_, table_), nullptr);
     EXPECT_EQ(images.Get(1, b, prompter_, table_), nullptr);
-    EXPECT_EQ(prompter_.shown.size(), 2u);
+    EXPECT_EQ(prompter_.shown.size(), 1u);
     Write("b.bmp", BlankBmp(8, 8));
+    EXPECT_EQ(images.Get(1, b, prompter_, table_), nullptr);
+    images.Clear();
+    EXPECT_EQ(images.Get(0, a, prompter_, table_), nullptr);  // a.bmp was removed above
     EXPECT_NE(images.Get(1, b, prompter_, table_), nullptr);
     EXPECT_TRUE(images.Has(1, b.fileName));
 
     // Another file at the same place is decoded afresh.
+    prompter_.shown.clear();
     Picture c;
     c.fileName = Write("c.bmp", ColourBmp());
     EXPECT_FALSE(images.Has(0, c.fileName));
@@ -363,3 +368,16 @@ TEST_F(PictureHostTest, DrawPictureStretchesTheWholeBitmap) {
 }
 
 }  // namespace
+
+TEST_F(PictureHostTest, RelativeNamesAreFoundBesideTheLiner) {
+    Write("beside.bmp", ColourBmp());
+    SetPictureBaseFolder(folder_.Path(""));
+    Picture p;
+    p.fileName = "beside.bmp";
+    EXPECT_EQ(ResolvePicturePath("beside.bmp"), folder_.Path("") + "/beside.bmp");
+    EXPECT_EQ(ResolvePicturePath("/abs/x.bmp"), "/abs/x.bmp");
+    EXPECT_EQ(ResolvePicturePath("missing.bmp"), "missing.bmp");
+    PictureImages images;
+    ExpectColours(images.Get(0, p, prompter_, table_));
+    SetPictureBaseFolder("");
+}
