@@ -1,0 +1,33 @@
+// The liner file reader on arbitrary bytes.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "document/liner_file.h"
+#include "fuzz_support.h"
+#include "liner_seeds.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    if (const char* folder = fuzz::SeedFolder()) {
+        fuzz::WriteLinerSeeds(folder, FileKind::Liner);
+        std::exit(0);
+    }
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::vector<uint8_t> bytes(data, data + size);
+    Liner liner;
+    EnsureStandardFonts(liner);
+    const Liner before = liner;
+    const ParseStatus status = ParseLinerBytes(bytes, FileKind::Liner, liner);
+    // A refused file leaves the Liner as it was.
+    if (status != ParseStatus::Ok && !(liner == before)) std::abort();
+    if (status == ParseStatus::Ok) {
+        // What was read must be something the painter can walk.
+        if (liner.fonts.size() > kMaxFonts) std::abort();
+        ParseTabStops(liner);
+        (void)liner.totalHeight();
+    }
+    return 0;
+}
