@@ -175,7 +175,7 @@ void WriteLinerSeeds(const char* folder, FileKind kind) {
         const std::string stem = QFileInfo(source).baseName().toStdString();
         auto current = SerializeLiner(*liner, kind);
         if (!current) std::exit(1);
-        WriteChecked(folder, std::string(prefix) + "-" + stem + "-507", *current, kind);
+        WriteChecked(folder, std::string(prefix) + "-" + stem, *current, kind);
         ++made;
         // The earlier layouts only of the short files, to keep the corpus small.
         if (source.startsWith("formats") || source == "default-format.json") {

@@ -1,0 +1,106 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets (clang, libFuzzer, ASan + UBSan) and runs them.
+#
+#   scripts/fuzz.sh build              build the targets only
+#   scripts/fuzz.sh replay             run every committed corpus and regression file once
+#   scripts/fuzz.sh ci [SECONDS]       replay, then fuzz each target for SECONDS (60)
+#   scripts/fuzz.sh run TARGET [SECONDS] [JOBS]
+#                                      a longer session of one target (default one hour,
+#                                      one job); the grown corpus stays in the build folder
+#   scripts/fuzz.sh seeds              rewrite fuzz/corpus from the targets' seed mode
+#
+# Targets: liner format liner_round_trip older_version bmp tga png.
+# A crash leaves its input in <build>/artifacts; put it into
+# tests/data/regressions/<target>/ so that ctest replays it from then on.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build="${REELCARD_FUZZ_BUILD_DIR:-build-fuzz}"
+targets=(liner format liner_round_trip older_version bmp tga png)
+export QT_QPA_PLATFORM=offscreen
+# Leaks are looked for too: the readers run without Qt's caches.  The round
+# trip and the readers must never abort, time out or run out of memory.
+export ASAN_OPTIONS="${ASAN_OPTIONS:-abort_on_error=1:detect_leaks=1}"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+
+# The round trip starts from the liner reader's seeds.
+corpus_of() {
+  case "$1" in
+    liner_round_trip) echo fuzz/corpus/liner ;;
+    *) echo "fuzz/corpus/$1" ;;
+  esac
+}
+
+build_targets() {
+  REELCARD_WITH_CHECK_TOOLS=1 bash scripts/install-deps.sh
+  if [ ! -f "$build/build.ninja" ]; then
+    CC=clang-14 CXX=clang++-14 cmake -S fuzz -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  fi
+  ninja -C "$build"
+}
+
+# Every committed input once, through the target's own checks.
+replay() {
+  local t status=0
+  for t in "${targets[@]}"; do
+    local inputs=()
+    mapfile -t inputs < <(find "$(corpus_of "$t")" "tests/data/regressions/$t" -type f 2>/dev/null | sort)
+    [ ${#inputs[@]} -eq 0 ] && continue
+    if "$build/${t}_fuzzer" -runs=1 "${inputs[@]}" >"$build/replay-$t.log" 2>&1; then
+      echo "replay $t: ${#inputs[@]} inputs ok"
+    else
+      echo "replay $t: FAILED (see $build/replay-$t.log)"; tail -40 "$build/replay-$t.log"; status=1
+    fi
+  done
+  return $status
+}
+
+# One target for a number of seconds, starting from the committed inputs;
+# what it adds goes to a scratch corpus, not into the repository.
+fuzz_one() {
+  local t="$1" seconds="$2" jobs="${3:-1}"
+  local work="$build/corpus/$t"
+  mkdir -p "$work" "$build/artifacts"
+  local extra=()
+  [ -d "tests/data/regressions/$t" ] && extra+=("tests/data/regressions/$t")
+  local args=(-max_total_time="$seconds" -dict=fuzz/reelcard.dict -timeout=10 -rss_limit_mb=2048
+              -artifact_prefix="$build/artifacts/$t-" -print_final_stats=1)
+  if [ "$jobs" -gt 1 ]; then args+=(-fork="$jobs"); fi
+  if "$build/${t}_fuzzer" "${args[@]}" "$work" "$(corpus_of "$t")" "${extra[@]}" >"$build/fuzz-$t.log" 2>&1; then
+    local runs speed
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$build/fuzz-$t.log" | tail -1)
+    speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$build/fuzz-$t.log" | tail -1)
+    echo "fuzz $t: ${seconds}s, ${runs:-?} executions, ${speed:-?}/s, no crash"
+  else
+    echo "fuzz $t: FAILED (see $build/fuzz-$t.log; inputs in $build/artifacts)"
+    grep -E "ERROR|SUMMARY|Test unit written" "$build/fuzz-$t.log" | head -10
+    return 1
+  fi
+}
+
+case "${1:-ci}" in
+  build) build_targets ;;
+  replay) build_targets; replay ;;
+  ci)
+    seconds="${2:-60}"
+    build_targets
+    status=0
+    replay || status=1
+    for t in "${targets[@]}"; do fuzz_one "$t" "$seconds" || status=1; done
+    exit $status
+    ;;
+  run)
+    [ $# -ge 2 ] || { echo "usage: $0 run TARGET [SECONDS] [JOBS]" >&2; exit 2; }
+    build_targets
+    fuzz_one "$2" "${3:-3600}" "${4:-1}"
+    ;;
+  seeds)
+    build_targets
+    for t in "${targets[@]}"; do
+      [ "$t" = liner_round_trip ] && continue
+      rm -rf "fuzz/corpus/$t" && mkdir -p "fuzz/corpus/$t"
+      REELCARD_FUZZ_SEEDS="fuzz/corpus/$t" "$build/${t}_fuzzer"
+    done
+    ;;
+  *) echo "usage: $0 build|replay|ci [SECONDS]|run TARGET [SECONDS] [JOBS]|seeds" >&2; exit 2 ;;
+esac
