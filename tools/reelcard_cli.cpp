@@ -4,6 +4,8 @@
 //   reelcard-cli import FILE.json -o OUT
 //   reelcard-cli convert IN -o OUT [--merge text|all] [--format FILE.fmt]
 //   reelcard-cli render FILE -o OUT.png|OUT.pdf [--dpi N]
+//   reelcard-cli print FILE... -o OUT.pdf [--copies N] [--2up] [--paper A4|Letter]
+//                [--margins L,R,T,B]
 //
 // Exit status: 0 success, 1 a file could not be read or written, 2 usage.
 
@@ -20,6 +22,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +35,7 @@
 #include "platform/strings.h"
 #include "render/geometry.h"
 #include "render/painter.h"
+#include "render/print_job.h"
 
 namespace {
 
@@ -44,11 +48,18 @@ const char kUsage[] =
     "       reelcard-cli import FILE.json -o OUT\n"
     "       reelcard-cli convert IN -o OUT [--merge text|all] [--format FILE.fmt]\n"
     "       reelcard-cli render FILE -o OUT.png|OUT.pdf [--dpi N]\n"
+    "       reelcard-cli print FILE... -o OUT.pdf [--copies N] [--2up] [--paper A4|Letter]\n"
+    "                    [--margins L,R,T,B]\n"
     "A name ending in .fmt is a format file; any other name is a liner file.\n"
     "A liner file of the earlier generation is merged into the default format\n"
     "(or the one given with --format), as Text unless --merge all is given.\n"
     "render draws the liner as it prints: a PNG image of the paper at N dots\n"
-    "per inch (300 unless given), or a one-page PDF of the paper's size.\n";
+    "per inch (300 unless given), or a one-page PDF of the paper's size.\n"
+    "print prints the liners as the program does, into a PDF of A4 (unless\n"
+    "Letter is given) sheets: each file in N copies (1 unless given), two to a\n"
+    "sheet with --2up, within the margins (left, right, top, bottom, such as\n"
+    "0.25in or 0.6cm; a bare number counts in inches; 0 unless given).  A liner\n"
+    "that fits the sheet only turned gets a landscape page.\n";
 
 // Resolutions render accepts: enough for any printer, small enough that the
 // image of the longest liner stays addressable.
@@ -295,8 +306,115 @@ int Render(const Args& args, ConsolePrompter& prompter) {
     return WriteImage(image, args.output, prompter) ? kExitOk : kExitFile;
 }
 
+struct PrintArgs {
+    std::vector<std::string> files;
+    std::string output;
+    int copies = 0;  // 0 when not given
+    bool twoUp = false;
+    QPageSize::PageSizeId paper = QPageSize::A4;
+    bool paperGiven = false;
+    std::optional<PrintSettings> margins;
+};
+
+// The copies a print dialog accepts.
+constexpr int kMaxCopies = 9999;
+
+std::optional<PrintSettings> ParseMargins(const QString& text) {
+    const QStringList parts = text.split(',');
+    if (parts.size() != 4) return std::nullopt;
+    PrintSettings page;
+    Measurement* fields[] = {&page.marginLeft, &page.marginRight, &page.marginTop, &page.marginBottom};
+    for (int i = 0; i < 4; ++i) {
+        const std::string typed = parts[i].trimmed().toStdString();
+        auto m = ParseMeasurement(typed, false, kUnitInches);
+        if (typed.empty() || !m || m->twips < 0) return std::nullopt;
+        *fields[i] = *m;
+    }
+    return page;
+}
+
+std::optional<PrintArgs> ParsePrintArgs(const QStringList& list) {
+    PrintArgs args;
+    for (qsizetype i = 2; i < list.size(); ++i) {
+        const QString a = list[i];
+        const bool hasValue = i + 1 < list.size();
+        if (a == "-o" || a == "--output") {
+            if (!hasValue || !args.output.empty()) return std::nullopt;
+            args.output = list[++i].toStdString();
+        } else if (a == "--copies") {
+            bool ok = false;
+            const int copies = hasValue ? list[++i].toInt(&ok) : 0;
+            if (!ok || args.copies != 0 || copies < 1 || copies > kMaxCopies) return std::nullopt;
+            args.copies = copies;
+        } else if (a == "--2up") {
+            if (args.twoUp) return std::nullopt;
+            args.twoUp = true;
+        } else if (a == "--paper") {
+            if (!hasValue || args.paperGiven) return std::nullopt;
+            const QString paper = list[++i].toLower();
+            if (paper == "a4") {
+                args.paper = QPageSize::A4;
+            } else if (paper == "letter") {
+                args.paper = QPageSize::Letter;
+            } else {
+                return std::nullopt;
+            }
+            args.paperGiven = true;
+        } else if (a == "--margins") {
+            if (!hasValue || args.margins) return std::nullopt;
+            args.margins = ParseMargins(list[++i]);
+            if (!args.margins) return std::nullopt;
+        } else if (a.startsWith('-') && a != "-") {
+            return std::nullopt;
+        } else {
+            args.files.push_back(a.toStdString());
+        }
+    }
+    if (args.files.empty() || !EndsWith(args.output, ".pdf")) return std::nullopt;
+    return args;
+}
+
+// The liner files go through the program's own print job, into a PDF written
+// beside the output and put in its place only when every file printed.
+int Print(const PrintArgs& args, ConsolePrompter& prompter) {
+    Liner liner;
+    // An older liner file is merged into the default format, as the program
+    // would merge it into the Liner it has open.
+    const std::string format = GetProgramFolder() + "/default.fmt";
+    if (QFileInfo::exists(QString::fromStdString(format))) ReadFormatFile(liner, format, prompter);
+    EnsureStandardFonts(liner);
+
+    PrintJobRequest request;
+    request.files = args.files;
+    request.copies = args.copies ? args.copies : 1;
+    if (args.margins) request.page = *args.margins;
+    request.page.print2Up = args.twoUp;
+    request.documentName = QStringLiteral("Reelcard");
+    request.warnSongFit = true;
+
+    const QString output = QString::fromStdString(args.output);
+    const QString partial = output + ".part";
+    PrintJobResult result;
+    {
+        PdfPrintDevice device(partial, args.paper);
+        PrintProgress progress;
+        result = RunPrintJob(device, liner, request, prompter, progress);
+    }
+    if (!result.complete) {
+        QFile::remove(partial);
+        return kExitFile;
+    }
+    QFile::remove(output);
+    if (!QFile::rename(partial, output)) {
+        QFile::remove(partial);
+        ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_WRITE_FILE, {args.output});
+        return kExitFile;
+    }
+    return kExitOk;
+}
+
 bool IsRenderCall(int argc, char** argv) {
-    return argc >= 2 && std::string(argv[1]) == "render";
+    return argc >= 2 && (std::string(argv[1]) == "render" || std::string(argv[1]) == "print");
 }
 
 }  // namespace
@@ -311,6 +429,14 @@ int main(int argc, char** argv) {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
     ConsolePrompter prompter;
+    if (app->arguments().size() >= 2 && app->arguments()[1] == "print") {
+        auto printArgs = ParsePrintArgs(app->arguments());
+        if (!printArgs) {
+            std::fputs(kUsage, stderr);
+            return kExitUsage;
+        }
+        return Print(*printArgs, prompter);
+    }
     auto args = ParseArgs(app->arguments());
     if (!args) {
         std::fputs(kUsage, stderr);

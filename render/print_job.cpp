@@ -1,0 +1,430 @@
+#include "render/print_job.h"
+
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPagedPaintDevice>
+#include <QPainter>
+#include <QPdfWriter>
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "document/liner_file.h"
+#include "pictures/picture_host.h"
+#include "platform/messages.h"
+#include "platform/qt_surface.h"
+#include "platform/strings.h"
+#include "render/painter.h"
+
+namespace {
+
+constexpr int kTwipsPerPoint = 20;
+
+int PointsToTwips(double points) { return static_cast<int>(std::lround(std::abs(points) * kTwipsPerPoint)); }
+
+MessageStyle StopStyle() { return {MessageIcon::Stop, MessageButtons::Ok, false}; }
+
+PageTurn OtherTurn(PageTurn turn) {
+    return turn == PageTurn::Portrait ? PageTurn::Landscape : PageTurn::Portrait;
+}
+
+// The needed width: the liner's paper is one twip wider than its nominal
+// width, and two liners sit side by side.
+int NeededWidth(int linerWidth, bool twoUp) { return twoUp ? 2 * linerWidth + 2 : linerWidth + 1; }
+
+}  // namespace
+
+// ---- placement ---------------------------------------------------------------------
+
+EffectiveMargins ComputeEffectiveMargins(const PageMetrics& page, const PrintSettings& margins) {
+    EffectiveMargins m;
+    m.left = std::max<int>(margins.marginLeft.twips, page.printableX);
+    m.top = std::max<int>(margins.marginTop.twips, page.printableY);
+    m.right = std::max<int>(margins.marginRight.twips, page.paperWidth - page.printableX - page.printableWidth);
+    m.bottom =
+        std::max<int>(margins.marginBottom.twips, page.paperHeight - page.printableY - page.printableHeight);
+    return m;
+}
+
+std::optional<PrintPlacement> PlaceUpright(const PageMetrics& page, const PrintSettings& margins,
+                                           int linerWidth, int linerHeight, bool twoUp) {
+    const EffectiveMargins m = ComputeEffectiveMargins(page, margins);
+    const int availableWidth = page.paperWidth - m.left - m.right;
+    const int availableHeight = page.paperHeight - m.top - m.bottom;
+    if (!(NeededWidth(linerWidth, twoUp) < availableWidth && linerHeight + 1 < availableHeight)) {
+        return std::nullopt;
+    }
+    PrintPlacement p;
+    p.firstX = m.left - page.printableX;
+    p.secondX = p.firstX + linerWidth + 1;
+    p.y = page.printableY - m.top;
+    return p;
+}
+
+PrintSettings TurnedMargins(const PrintSettings& margins) {
+    PrintSettings turned = margins;
+    turned.marginLeft = margins.marginTop;
+    turned.marginTop = margins.marginRight;
+    turned.marginRight = margins.marginBottom;
+    turned.marginBottom = margins.marginLeft;
+    return turned;
+}
+
+bool FitsTurned(const PageMetrics& page, const PrintSettings& margins, int linerWidth, int linerHeight,
+                bool twoUp) {
+    const EffectiveMargins m = ComputeEffectiveMargins(page, margins);
+    const int availableWidth = page.paperWidth - m.left - m.right;
+    const int availableHeight = page.paperHeight - m.top - m.bottom;
+    return NeededWidth(linerWidth, twoUp) < availableHeight && linerHeight + 1 < availableWidth;
+}
+
+bool SetPrinterOrientation(PrintDevice& device, PageTurn turn) {
+    if (device.Orientation() == turn) return true;
+    return device.SetOrientation(turn) && device.Orientation() == turn;
+}
+
+std::optional<PrintPlacement> ComputePrintPlacement(PrintDevice& device, const PrintSettings& margins,
+                                                    int linerWidth, int linerHeight, bool twoUp,
+                                                    Prompter& prompter) {
+    const PageMetrics page = device.Metrics();
+    if (auto upright = PlaceUpright(page, margins, linerWidth, linerHeight, twoUp)) return upright;
+
+    if (FitsTurned(page, margins, linerWidth, linerHeight, twoUp)) {
+        const PageTurn before = device.Orientation();
+        if (!SetPrinterOrientation(device, OtherTurn(before))) {
+            ShowMessage(prompter, MessageOwner::MainWindow(), StopStyle(),
+                        twoUp ? IDS_TWO_LINERS_WONT_FIT_TURNED : IDS_LINER_WONT_FIT_TURNED);
+            return std::nullopt;
+        }
+        // The turned page is measured again rather than derived from the
+        // upright one: drivers differ in which edge the unprintable strips
+        // go to when the paper turns.
+        if (auto turned = PlaceUpright(device.Metrics(), TurnedMargins(margins), linerWidth, linerHeight, twoUp)) {
+            return turned;
+        }
+        SetPrinterOrientation(device, before);
+    }
+    ShowMessage(prompter, MessageOwner::MainWindow(), StopStyle(),
+                twoUp ? IDS_TWO_LINERS_WONT_FIT : IDS_LINER_WONT_FIT);
+    return std::nullopt;
+}
+
+// ---- errors and copies ---------------------------------------------------------------
+
+void ReportPrintError(Prompter& prompter, uint16_t stringId, int code) {
+    static constexpr uint16_t kReasons[] = {IDS_SPOOL_GENERAL_ERROR, IDS_SPOOL_CANCELED_BY_PROGRAM,
+                                            IDS_SPOOL_CANCELED_BY_USER, IDS_SPOOL_OUT_OF_DISK,
+                                            IDS_SPOOL_OUT_OF_MEMORY};
+    if (code > -1 || code < -5) return;
+    const std::string text = LoadString(stringId) + "\n\r" + LoadString(kReasons[-code - 1]);
+    prompter.Show(MessageOwner::MainWindow(), StopStyle(), text);
+}
+
+int TakeCopies(int dialogCopies, PrintDevice& device) {
+    int copies = std::max(dialogCopies, 1);
+    const int deviceCopies = device.DeviceCopies();
+    if (dialogCopies == 1 && deviceCopies > 1) copies = deviceCopies;
+    if (deviceCopies != 1) device.SetDeviceCopies(1);
+    return copies;
+}
+
+// ---- devices -------------------------------------------------------------------------
+
+PagedPrintDevice::PagedPrintDevice(QPagedPaintDevice& device) : device_(device) {}
+
+PagedPrintDevice::~PagedPrintDevice() { EndPainter(); }
+
+PageMetrics PagedPrintDevice::Metrics() const {
+    QPageLayout layout = device_.pageLayout();
+    layout.setUnits(QPageLayout::Point);
+    const QRectF paper = layout.fullRect(QPageLayout::Point);
+    const QMarginsF unprintable = layout.minimumMargins();
+    PageMetrics m;
+    m.paperWidth = PointsToTwips(paper.width());
+    m.paperHeight = PointsToTwips(paper.height());
+    m.printableX = PointsToTwips(unprintable.left());
+    m.printableY = PointsToTwips(unprintable.top());
+    m.printableWidth = PointsToTwips(paper.width() - unprintable.left() - unprintable.right());
+    m.printableHeight = PointsToTwips(paper.height() - unprintable.top() - unprintable.bottom());
+    return m;
+}
+
+PageTurn PagedPrintDevice::Orientation() const {
+    return device_.pageLayout().orientation() == QPageLayout::Landscape ? PageTurn::Landscape
+                                                                         : PageTurn::Portrait;
+}
+
+bool PagedPrintDevice::SetOrientation(PageTurn turn) {
+    return device_.setPageOrientation(turn == PageTurn::Landscape ? QPageLayout::Landscape
+                                                                  : QPageLayout::Portrait);
+}
+
+bool PagedPrintDevice::StartDocument(const QString& name) {
+    lastError_ = 0;
+    SetDocumentName(name);
+    painter_ = std::make_unique<QPainter>();
+    if (!painter_->begin(&device_)) {
+        painter_.reset();
+        lastError_ = FailureCode();
+        return false;
+    }
+    pagesStarted_ = 0;
+    pageOpen_ = false;
+    return true;
+}
+
+bool PagedPrintDevice::StartPage() {
+    if (!Begun() || pageOpen_) {
+        lastError_ = -1;
+        return false;
+    }
+    // The painter opened the first page when it began.
+    if (pagesStarted_ > 0 && !device_.newPage()) {
+        lastError_ = FailureCode();
+        return false;
+    }
+    ++pagesStarted_;
+    pageOpen_ = true;
+    painter_->save();
+    // Liners are placed from the printable area's corner; the painter's
+    // origin is wherever the layout's margins put it.
+    QPageLayout layout = device_.pageLayout();
+    layout.setUnits(QPageLayout::Point);
+    const QPointF origin = layout.paintRect(QPageLayout::Point).topLeft();
+    const QMarginsF unprintable = layout.minimumMargins();
+    painter_->translate((unprintable.left() - origin.x()) * DpiX() / 72.0,
+                        (unprintable.top() - origin.y()) * DpiY() / 72.0);
+    return true;
+}
+
+bool PagedPrintDevice::EndPage() {
+    if (!Begun() || !pageOpen_) {
+        lastError_ = -1;
+        return false;
+    }
+    painter_->restore();
+    pageOpen_ = false;
+    return true;
+}
+
+bool PagedPrintDevice::EndDocument() {
+    if (!Begun()) {
+        lastError_ = -1;
+        return false;
+    }
+    if (pageOpen_) painter_->restore();
+    pageOpen_ = false;
+    const bool ended = painter_->end();
+    painter_.reset();
+    if (!ended) lastError_ = FailureCode();
+    return ended;
+}
+
+void PagedPrintDevice::EndPainter() {
+    if (painter_ && painter_->isActive()) painter_->end();
+    painter_.reset();
+    pageOpen_ = false;
+}
+
+QPainter* PagedPrintDevice::Painter() { return pageOpen_ ? painter_.get() : nullptr; }
+
+double PagedPrintDevice::DpiX() const { return device_.logicalDpiX(); }
+double PagedPrintDevice::DpiY() const { return device_.logicalDpiY(); }
+
+bool PagedPrintDevice::Begun() const { return painter_ && painter_->isActive(); }
+
+PdfWriterHolder::PdfWriterHolder(const QString& path) : writer(std::make_unique<QPdfWriter>(path)) {}
+PdfWriterHolder::~PdfWriterHolder() = default;
+
+PdfPrintDevice::PdfPrintDevice(const QString& path, int paperId, int resolution)
+    : PdfWriterHolder(path), PagedPrintDevice(*writer) {
+    writer->setCreator(QStringLiteral("Reelcard"));
+    writer->setResolution(resolution);
+    writer->setPageLayout(QPageLayout(QPageSize(static_cast<QPageSize::PageSizeId>(paperId)),
+                                       QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+}
+
+PdfPrintDevice::~PdfPrintDevice() { EndPainter(); }
+
+void PdfPrintDevice::SetDocumentName(const QString& name) { writer->setTitle(name); }
+
+// ---- the job -------------------------------------------------------------------------
+
+namespace {
+
+class Job {
+public:
+    Job(PrintDevice& device, Liner& liner, const PrintJobRequest& request, Prompter& prompter,
+        PrintProgress& progress)
+        : device_(device), liner_(liner), request_(request), prompter_(prompter), progress_(progress) {}
+
+    PrintJobResult Run();
+
+private:
+    bool ReadFile(size_t index);
+    bool PlaceCurrent();
+    bool PrintCopies();
+    bool Draw(int x);
+    bool EndSheet();
+    const PrintSettings& MarginsNow() const { return turned_ ? turnedMargins_ : request_.page; }
+
+    PrintDevice& device_;
+    Liner& liner_;
+    const PrintJobRequest& request_;
+    Prompter& prompter_;
+    PrintProgress& progress_;
+    PrintJobResult result_;
+
+    PageTurn noted_ = PageTurn::Portrait;
+    PrintSettings turnedMargins_;
+    bool turned_ = false;
+    PrintPlacement placement_;
+    bool fresh_ = true;    // the next liner starts a sheet
+    int sheetFirstWidth_ = 0;  // width of the liner in the first place of a 2-up sheet
+    bool ok_ = true;
+    PictureImages pictures_;
+};
+
+std::string TitleOf(const std::string& path) { return FileTitle(path); }
+
+bool Job::ReadFile(size_t index) {
+    if (!ReadLinerFile(liner_, request_.files[index], true, prompter_)) return false;
+    EnsureStandardFonts(liner_);
+    pictures_.Clear();
+    return true;
+}
+
+// Places the liner just read.  A 2-up sheet half filled by the previous file
+// takes it beside that one when it fits there; otherwise the half sheet is
+// finished and the liner is placed for a sheet of its own.
+bool Job::PlaceCurrent() {
+    const int width = liner_.width.twips;
+    const int height = liner_.totalHeight();
+    if (request_.page.print2Up && !fresh_) {
+        if (PlaceUpright(device_.Metrics(), MarginsNow(), sheetFirstWidth_ + 1 + width, height, false)) {
+            placement_.secondX = placement_.firstX + sheetFirstWidth_ + 1;
+            return true;
+        }
+        if (!EndSheet()) return false;
+    }
+    SetPrinterOrientation(device_, noted_);
+    auto placement = ComputePrintPlacement(device_, request_.page, width, height, request_.page.print2Up, prompter_);
+    if (!placement) return false;
+    placement_ = *placement;
+    turned_ = device_.Orientation() != noted_;
+    return true;
+}
+
+bool Job::EndSheet() {
+    if (!device_.EndPage()) {
+        ReportPrintError(prompter_, IDS_PRINT_END_PAGE_FAILED, device_.LastError());
+        ok_ = false;
+        return false;
+    }
+    ++result_.sheets;
+    fresh_ = true;
+    return true;
+}
+
+bool Job::Draw(int x) {
+    QPainter* painter = device_.Painter();
+    if (!painter) return false;
+    painter->save();
+    {
+        QtSurface surface(*painter, device_.DpiX(), device_.DpiY());
+        PaintOptions options;
+        options.x = x;
+        options.y = placement_.y;
+        options.printing = true;
+        bool songFitWarning = request_.warnSongFit;
+        PaintLiner(surface, liner_, options, pictures_, prompter_, songFitWarning);
+    }
+    painter->restore();
+    return true;
+}
+
+// The copies of the current liner, each drawn whole, one after the other.
+bool Job::PrintCopies() {
+    const bool twoUp = request_.page.print2Up;
+    for (int copy = 1; copy <= request_.copies; ++copy) {
+        progress_.CopyChanged(copy, request_.copies);
+        if (!twoUp || fresh_) {
+            if (!device_.StartPage()) {
+                ReportPrintError(prompter_, IDS_PRINT_START_PAGE_FAILED, device_.LastError());
+                ok_ = false;
+                return false;
+            }
+        }
+        const bool first = fresh_;
+        Draw(first ? placement_.firstX : placement_.secondX);
+        if (twoUp && first) {
+            fresh_ = false;
+            sheetFirstWidth_ = liner_.width.twips;
+            // The next copy of the same liner goes beside it.
+            placement_.secondX = placement_.firstX + liner_.width.twips + 1;
+        } else if (!EndSheet()) {
+            return false;
+        }
+        if (progress_.Cancelled()) {
+            result_.cancelled = true;
+            return false;
+        }
+    }
+    return true;
+}
+
+PrintJobResult Job::Run() {
+    noted_ = device_.Orientation();
+    turnedMargins_ = TurnedMargins(request_.page);
+    const bool batch = !request_.files.empty();
+    size_t index = 0;
+    bool complete = false;
+
+    if ((!batch || ReadFile(0)) && PlaceCurrent()) {
+        if (!device_.StartDocument(request_.documentName)) {
+            ReportPrintError(prompter_, IDS_PRINT_START_DOC_FAILED, device_.LastError());
+        } else {
+            progress_.Started(batch ? TitleOf(request_.files[0]) : request_.documentName.toStdString());
+            for (;;) {
+                if (!PrintCopies()) break;
+                if (!batch || ++index >= request_.files.size()) {
+                    complete = true;
+                    break;
+                }
+                progress_.FileChanged(TitleOf(request_.files[index]));
+                if (!ReadFile(index) || !PlaceCurrent()) break;
+            }
+            if (result_.cancelled) {
+                // Cancel throws the job away where the device can; otherwise
+                // what was drawn is kept and the document ended.
+                if (!device_.AbortDocument()) {
+                    if (!fresh_) device_.EndPage();
+                    device_.EndDocument();
+                }
+            } else if (ok_) {
+                if (!fresh_) EndSheet();
+                if (ok_ && !device_.EndDocument()) {
+                    ReportPrintError(prompter_, IDS_PRINT_END_DOC_FAILED, device_.LastError());
+                } else if (ok_) {
+                    result_.printed = true;
+                }
+            } else {
+                // A page that would not start or end: the job cannot be
+                // finished, so it is given up.
+                device_.AbortDocument();
+                device_.EndDocument();
+            }
+            progress_.Finished();
+        }
+    }
+    SetPrinterOrientation(device_, noted_);
+    result_.complete = complete && result_.printed;
+    return result_;
+}
+
+}  // namespace
+
+PrintJobResult RunPrintJob(PrintDevice& device, Liner& liner, const PrintJobRequest& request,
+                           Prompter& prompter, PrintProgress& progress) {
+    return Job(device, liner, request, prompter, progress).Run();
+}
