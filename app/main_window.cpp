@@ -23,6 +23,7 @@
 #include "app/help_window.h"
 #include "app/icons.h"
 #include "dialogs/font_dialog.h"
+#include "dialogs/text_dialog.h"
 #include "document/liner_file.h"
 #include "platform/messages.h"
 #include "platform/strings.h"
@@ -75,6 +76,7 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
     BuildActions();
     BuildToolBar();
     BuildMenus();
+    InstallTextDialogs(*this);
 
     auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(f1, &QShortcut::activated, this, [this] { ShowHelp(false); });
@@ -308,6 +310,8 @@ void MainWindow::FitWindowToLiner() {
     setGeometry(left, g.top(), wanted, g.height());
     view_->viewport()->update();
 }
+
+void MainWindow::RepaintLiner() { view_->viewport()->update(); }
 
 void MainWindow::ScrollForNewLiner() {
     if (liner_.invertImage) {

@@ -77,6 +77,14 @@ public:
     const QString& currentTitle() const { return currentTitle_; }
     const QString& formatPath() const { return formatPath_; }
     bool songFitWarning() const { return songFitWarning_; }
+    void ArmSongFitWarning() { songFitWarning_ = true; }
+    // The font chosen last in a text dialog; 0xFFFF until one is chosen.
+    uint16_t& lastFont() { return lastFont_; }
+    Prompter& prompter() { return prompter_; }
+    // The font chooser of the services, owned by `owner`.
+    bool ChooseFontFor(QWidget* owner, FontEntry& entry) { return services_.chooseFont(owner, entry, prompter_); }
+    // Repaints the liner from the model after a dialog changed it.
+    void RepaintLiner();
     bool helpUsed() const { return helpUsed_; }
 
     // The folder of the shipped help, or empty when its path would be too long.

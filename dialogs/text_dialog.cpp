@@ -1,0 +1,511 @@
+#include "dialogs/text_dialog.h"
+
+#include <QAbstractScrollArea>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QPointer>
+#include <QPushButton>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QVBoxLayout>
+#include <array>
+#include <memory>
+
+#include "app/commands.h"
+#include "app/main_window.h"
+#include "platform/code_page.h"
+#include "platform/messages.h"
+#include "platform/qt_surface.h"
+#include "platform/strings.h"
+
+namespace {
+
+// Where a character's format keeps its font number.
+constexpr int kFontNumberProperty = QTextFormat::UserProperty + 1;
+
+constexpr char16_t kTabMarkChar = u'\u00BB';
+
+QString Str(uint16_t id) { return QString::fromStdString(LoadString(id)); }
+
+int FontNumberOf(const QTextCharFormat& format, int fallback) {
+    bool ok = false;
+    const int n = format.property(kFontNumberProperty).toInt(&ok);
+    return ok && n >= 1 && n <= kMaxFonts ? n : fallback;
+}
+
+// Whether a character may stand in a liner's text: the code page has it, and
+// it is no control character (0x01 would read as a font change).
+bool Storable(QChar ch) {
+    if (ch.unicode() < 0x20) return false;
+    return UnicodeToCodePage(ch.unicode()).has_value();
+}
+
+}  // namespace
+
+// ---- the edit field ------------------------------------------------------------
+
+FontTextEdit::FontTextEdit(QWidget* parent) : QTextEdit(parent) {
+    setAcceptRichText(false);
+    // One row of the field is one line of the text; long lines scroll.
+    setLineWrapMode(QTextEdit::NoWrap);
+    setTabChangesFocus(false);
+}
+
+QTextCharFormat FontTextEdit::FormatOf(int number) const {
+    QTextCharFormat format = look ? look(number) : QTextCharFormat();
+    format.setProperty(kFontNumberProperty, number);
+    return format;
+}
+
+void FontTextEdit::Load(const DisplayText& display, int standard) {
+    QTextDocument* doc = document();
+    doc->setUndoRedoEnabled(false);
+    doc->clear();
+    auto fontAt = [&](size_t i) {
+        const int n = i < display.fonts.size() ? display.fonts[i] : 0;
+        return n >= 1 ? n : standard;
+    };
+    QTextCursor cursor(doc);
+    // Typing at the very start of a line with nothing before it takes this.
+    const QTextCharFormat first = FormatOf(display.text.empty() ? standard : fontAt(0));
+    cursor.setBlockCharFormat(first);
+    cursor.setCharFormat(first);
+
+    const std::string& text = display.text;
+    size_t i = 0;
+    while (i < text.size()) {
+        const int n = fontAt(i);
+        if (text[i] == '\r' || text[i] == '\n') {
+            // The line break keeps the font of its CR.
+            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+            ++i;
+            cursor.insertBlock(QTextBlockFormat(), FormatOf(n));
+            continue;
+        }
+        QString run;
+        while (i < text.size() && fontAt(i) == n && text[i] != '\r' && text[i] != '\n') {
+            run += QChar(CodePageToUnicode(static_cast<unsigned char>(text[i])));
+            ++i;
+        }
+        cursor.insertText(run, FormatOf(n));
+    }
+    doc->setUndoRedoEnabled(true);
+    doc->setModified(false);
+    QTextCursor start(doc);
+    setTextCursor(start);
+    setCurrentCharFormat(first);
+}
+
+DisplayText FontTextEdit::Read(int standard) const {
+    DisplayText d;
+    int current = standard;
+    const QTextDocument* doc = document();
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+        if (block != doc->begin()) {
+            // A block's character format is that of the break before it.
+            const int n = FontNumberOf(block.charFormat(), current);
+            d.text += "\r\n";
+            d.fonts.push_back(static_cast<uint8_t>(n));
+            d.fonts.push_back(static_cast<uint8_t>(n));
+        }
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const int n = FontNumberOf(fragment.charFormat(), current);
+            for (QChar ch : fragment.text()) {
+                const std::optional<unsigned char> byte = UnicodeToCodePage(ch.unicode());
+                d.text += static_cast<char>(byte && *byte >= 0x20 ? *byte : '?');
+                d.fonts.push_back(static_cast<uint8_t>(n));
+            }
+            current = n;
+        }
+    }
+    d.fonts.push_back(static_cast<uint8_t>(current));
+    d.fonts.push_back(0);
+    return d;
+}
+
+std::pair<size_t, size_t> FontTextEdit::SelectionRange() const {
+    // Every line break before a position is one more character (CR LF).
+    const QTextCursor cursor = textCursor();
+    auto index = [this](int position) {
+        return static_cast<size_t>(position + document()->findBlock(position).blockNumber());
+    };
+    return {index(cursor.selectionStart()), index(cursor.selectionEnd())};
+}
+
+void FontTextEdit::SetSelectionFont(int number) {
+    QTextCursor cursor = textCursor();
+    if (!cursor.hasSelection()) return;
+    cursor.mergeCharFormat(FormatOf(number));
+}
+
+void FontTextEdit::InsertTyped(const QString& text) {
+    QTextCursor cursor = textCursor();
+    cursor.insertText(text);
+    setTextCursor(cursor);
+    ensureCursorVisible();
+}
+
+void FontTextEdit::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    if (key == Qt::Key_Tab || key == Qt::Key_Backtab) {
+        if (event->modifiers() & Qt::ControlModifier) {
+            // Ctrl+Tab leaves the field, as Tab does elsewhere.
+            QWidget::focusNextPrevChild(key == Qt::Key_Tab && !(event->modifiers() & Qt::ShiftModifier));
+        } else {
+            InsertTyped(QString(QChar(kTabMarkChar)));
+        }
+        event->accept();
+        return;
+    }
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        // Always a new line: a soft line break (Shift+Return) has no place
+        // in a liner's text.
+        QTextCursor cursor = textCursor();
+        cursor.insertBlock();
+        setTextCursor(cursor);
+        ensureCursorVisible();
+        event->accept();
+        return;
+    }
+    const QString text = event->text();
+    for (QChar ch : text) {
+        if (ch.unicode() >= 0x20 && ch.unicode() != 0x7F && !Storable(ch)) {
+            if (refused) refused(false);
+            event->accept();
+            return;
+        }
+    }
+    QTextEdit::keyPressEvent(event);
+}
+
+void FontTextEdit::inputMethodEvent(QInputMethodEvent* event) {
+    QString commit = event->commitString();
+    bool bad = false;
+    for (QChar& ch : commit) {
+        if (!Storable(ch)) {
+            ch = u'?';
+            bad = true;
+        }
+    }
+    if (!bad) {
+        QTextEdit::inputMethodEvent(event);
+        return;
+    }
+    QInputMethodEvent filtered(event->preeditString(), event->attributes());
+    filtered.setCommitString(commit, event->replacementStart(), event->replacementLength());
+    QTextEdit::inputMethodEvent(&filtered);
+    if (refused) refused(true);
+}
+
+void FontTextEdit::insertFromMimeData(const QMimeData* source) {
+    if (!source || !source->hasText()) return;
+    QString text = source->text();
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    bool replaced = false;
+    for (QChar& ch : text) {
+        if (ch == u'\r' || ch == u'\n' || ch == QChar::LineSeparator || ch == QChar::ParagraphSeparator) {
+            ch = u'\n';
+        } else if (ch == u'\t') {
+            ch = QChar(kTabMarkChar);
+        } else if (!Storable(ch)) {
+            ch = u'?';
+            replaced = true;
+        }
+    }
+    // Plain text takes the font of the text before it, as typing does.
+    InsertTyped(text);
+    if (replaced && refused) refused(true);
+}
+
+QMenu* FontTextEdit::CreateEditMenu(QWidget* parent) {
+    auto* menu = new QMenu(parent);
+    menu->setObjectName("EditMenu");
+    const bool selected = textCursor().hasSelection();
+    const QMimeData* clip = QGuiApplication::clipboard()->mimeData();
+    auto add = [&](uint16_t id, bool enabled, auto slot) {
+        QAction* a = menu->addAction(Str(id));
+        a->setEnabled(enabled);
+        connect(a, &QAction::triggered, this, slot);
+        return a;
+    };
+    add(IDS_EDIT_UNDO, document()->isUndoAvailable(), [this] { undo(); })->setObjectName("Undo");
+    menu->addSeparator();
+    add(IDS_EDIT_CUT, selected, [this] { cut(); })->setObjectName("Cut");
+    add(IDS_EDIT_COPY, selected, [this] { copy(); })->setObjectName("Copy");
+    add(IDS_EDIT_PASTE, clip && clip->hasText() && !clip->text().isEmpty(), [this] { paste(); })
+        ->setObjectName("Paste");
+    add(IDS_EDIT_CLEAR, selected, [this] {
+        QTextCursor cursor = textCursor();
+        cursor.removeSelectedText();
+        setTextCursor(cursor);
+    })->setObjectName("Clear");
+    return menu;
+}
+
+void FontTextEdit::contextMenuEvent(QContextMenuEvent* event) {
+    QMenu* menu = CreateEditMenu(this);
+    menu->exec(event->globalPos());
+    delete menu;
+}
+
+// ---- the dialog ------------------------------------------------------------------
+
+TextDialog::TextDialog(MainWindow& window, TextDialogKind kind)
+    : QDialog(&window), window_(window), kind_(kind) {
+    switch (kind) {
+        case TextDialogKind::Title:
+            setObjectName("TitleLinesDialog");
+            setWindowTitle(tr("Title Lines"));
+            break;
+        case TextDialogKind::SongsA:
+            setObjectName("SongsSideADialog");
+            setWindowTitle(Str(IDS_SONGS_CAPTION_PREFIX) + Str(IDS_SIDE_A));
+            break;
+        case TextDialogKind::SongsB:
+            setObjectName("SongsSideBDialog");
+            setWindowTitle(Str(IDS_SONGS_CAPTION_PREFIX) + Str(IDS_SIDE_B));
+            break;
+    }
+    setModal(false);
+
+    edit_ = new FontTextEdit(this);
+    edit_->setObjectName("TextEdit");
+    edit_->setMinimumSize(420, 260);
+    edit_->look = [this](int number) {
+        QTextCharFormat format;
+        if (!FontNumberExists(window_.liner(), number)) return format;
+        // Face and style show which font a character has; the size stays
+        // the field's so that every text remains readable.
+        const QFont font = MakeQFont(window_.liner().fonts[number - 1].logFont);
+        format.setFontFamilies(QStringList{font.family()});
+        format.setFontWeight(font.weight());
+        format.setFontItalic(font.italic());
+        format.setFontUnderline(font.underline());
+        format.setFontStrikeOut(font.strikeOut());
+        return format;
+    };
+    edit_->refused = [this](bool pasted) {
+        const QString text =
+            pasted ? tr("Some characters cannot be kept in a liner, whose texts use the Western "
+                        "(Windows-1252) character set. They were replaced by \"?\".")
+                   : tr("This character cannot be kept in a liner, whose texts use the Western "
+                        "(Windows-1252) character set.");
+        window_.prompter().Show(MessageOwner::Dialog(this), ErrorStyle(), text.toStdString());
+    };
+
+    okButton_ = new QPushButton(tr("OK"), this);
+    okButton_->setObjectName("OkButton");
+    okButton_->setDefault(true);
+    cancelButton_ = new QPushButton(tr("Cancel"), this);
+    cancelButton_->setObjectName("CancelButton");
+    applyButton_ = new QPushButton(tr("Appl&y"), this);
+    applyButton_->setObjectName("ApplyButton");
+    fontButton_ = new QPushButton(tr("&Font..."), this);
+    fontButton_->setObjectName("FontButton");
+    lastFontButton_ = new QPushButton(tr("&Last Font"), this);
+    lastFontButton_->setObjectName("LastFontButton");
+
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(okButton_);
+    buttons->addWidget(cancelButton_);
+    buttons->addWidget(applyButton_);
+    buttons->addSpacing(16);
+    buttons->addWidget(fontButton_);
+    buttons->addWidget(lastFontButton_);
+    buttons->addStretch();
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(edit_, 1);
+    layout->addLayout(buttons);
+    // Ctrl+Tab from the field reaches the font buttons first.
+    setTabOrder(edit_, fontButton_);
+    setTabOrder(fontButton_, lastFontButton_);
+    setTabOrder(lastFontButton_, okButton_);
+    setTabOrder(okButton_, cancelButton_);
+    setTabOrder(cancelButton_, applyButton_);
+
+    connect(okButton_, &QPushButton::clicked, this, [this] {
+        if (Apply()) Finish();
+    });
+    connect(applyButton_, &QPushButton::clicked, this, [this] {
+        if (!Apply()) return;
+        cancelButton_->setText(Str(IDS_CLOSE));
+        edit_->setFocus();
+    });
+    connect(cancelButton_, &QPushButton::clicked, this, [this] { RequestClose(); });
+    connect(fontButton_, &QPushButton::clicked, this, [this] { FontButton(false); });
+    connect(lastFontButton_, &QPushButton::clicked, this, [this] { FontButton(true); });
+
+    const TextBlock& block = Block();
+    if (block.lineCount != 0) {
+        edit_->Load(DecodeFontCodedText(block.text, StandardFont()), StandardFont());
+    } else {
+        edit_->Load(NewEmptyDisplayText(StandardFont()), StandardFont());
+    }
+    UpdateLastFontButton();
+    edit_->setFocus();
+
+    // Closing the program must not drop edits that were never applied.
+    window_.installEventFilter(this);
+}
+
+TextDialog::~TextDialog() = default;
+
+TextBlock& TextDialog::Block() const {
+    Liner& liner = window_.liner();
+    switch (kind_) {
+        case TextDialogKind::SongsA: return liner.songsA;
+        case TextDialogKind::SongsB: return liner.songsB;
+        case TextDialogKind::Title: break;
+    }
+    return liner.title;
+}
+
+int TextDialog::StandardFont() const { return kind_ == TextDialogKind::Title ? kFontTitle : kFontSong; }
+
+uint16_t TextDialog::SaveQuestion() const {
+    switch (kind_) {
+        case TextDialogKind::SongsA: return IDS_SAVE_SONGS_SIDE_A;
+        case TextDialogKind::SongsB: return IDS_SAVE_SONGS_SIDE_B;
+        case TextDialogKind::Title: break;
+    }
+    return IDS_SAVE_TITLE_LINES;
+}
+
+bool TextDialog::HasChanges() const { return edit_->document()->isModified() || fontChanged_; }
+
+bool TextDialog::Apply() {
+    const DisplayText display = edit_->Read(StandardFont());
+    // An emptied field leaves no text at all, as a liner file read back
+    // would have it, rather than one empty line.
+    const int lines = display.text.empty() ? 0 : edit_->document()->blockCount();
+    std::string coded = lines == 0 ? std::string() : EncodeFontCodedText(display);
+    if (coded.size() > 0xFFFF || lines > INT16_MAX) {
+        window_.prompter().Show(MessageOwner::Dialog(this), ErrorStyle(),
+                                tr("The text is too long to be kept in a liner. Please shorten it.").toStdString());
+        return false;
+    }
+    TextBlock& block = Block();
+    block.lineCount = static_cast<int16_t>(lines);
+    block.text = std::move(coded);
+
+    window_.SetModified(true);
+    if (kind_ != TextDialogKind::Title) window_.ArmSongFitWarning();
+    fontChanged_ = false;
+    edit_->document()->setModified(false);
+    window_.RepaintLiner();
+    return true;
+}
+
+bool TextDialog::RequestClose() {
+    if (closing_) return true;
+    if (HasChanges()) {
+        const MessageResult answer =
+            ShowMessage(window_.prompter(), MessageOwner::Dialog(this),
+                        {MessageIcon::Question, MessageButtons::YesNoCancel, false}, SaveQuestion());
+        if (answer == MessageResult::Cancel) return false;
+        if (answer == MessageResult::Yes && !Apply()) return false;
+    }
+    Finish();
+    return true;
+}
+
+void TextDialog::Finish() {
+    closing_ = true;
+    window_.removeEventFilter(this);
+    hide();
+    deleteLater();
+}
+
+void TextDialog::reject() { RequestClose(); }
+
+void TextDialog::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    RequestClose();
+}
+
+void TextDialog::changeEvent(QEvent* event) {
+    // Another dialog may have chosen a font meanwhile.
+    if (event->type() == QEvent::ActivationChange) UpdateLastFontButton();
+    QDialog::changeEvent(event);
+}
+
+bool TextDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == &window_ && event->type() == QEvent::Close && !closing_ && HasChanges()) {
+        const MessageResult answer =
+            ShowMessage(window_.prompter(), MessageOwner::Dialog(this),
+                        {MessageIcon::Question, MessageButtons::YesNoCancel, false}, SaveQuestion());
+        if (answer == MessageResult::Cancel || (answer == MessageResult::Yes && !Apply())) {
+            event->ignore();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TextDialog::UpdateLastFontButton() {
+    const uint16_t last = window_.lastFont();
+    lastFontButton_->setEnabled(last != 0xFFFF && FontNumberExists(window_.liner(), last));
+}
+
+void TextDialog::FontButton(bool useLast) {
+    if (!edit_->textCursor().hasSelection()) {
+        ShowMessage(window_.prompter(), MessageOwner::Dialog(this), ErrorStyle(), IDS_SELECT_TEXT_FOR_FONT);
+        edit_->setFocus();
+        return;
+    }
+    Liner& liner = window_.liner();
+    int number = 0;
+    if (useLast) {
+        const uint16_t last = window_.lastFont();
+        if (last != 0xFFFF && FontNumberExists(liner, last)) number = last;
+    } else {
+        const DisplayText display = edit_->Read(StandardFont());
+        const auto [start, end] = edit_->SelectionRange();
+        const std::optional<int> shared = SelectionFont(display, start, end);
+        FontEntry entry;
+        if (shared && FontNumberExists(liner, *shared)) entry = liner.fonts[*shared - 1];
+        if (window_.ChooseFontFor(this, entry)) {
+            // Choosing a font changes the table even if nothing else changes.
+            window_.SetModified(true);
+            number = FindOrAddFont(liner, entry, window_.prompter());
+            if (number != 0) window_.lastFont() = static_cast<uint16_t>(number);
+        }
+    }
+    if (number != 0) {
+        edit_->SetSelectionFont(number);
+        fontChanged_ = true;
+    }
+    UpdateLastFontButton();
+    edit_->setFocus();
+    if (useLast && number != 0 && window_.settings().applyLastFont) Apply();
+}
+
+// ---- opening ------------------------------------------------------------------------
+
+void InstallTextDialogs(MainWindow& window) {
+    // One slot per kind: each dialog exists at most once.
+    auto openDialogs = std::make_shared<std::array<QPointer<TextDialog>, 3>>();
+    const std::pair<int, TextDialogKind> commands[] = {{kCmdTitleLines, TextDialogKind::Title},
+                                                       {kCmdSongsSideA, TextDialogKind::SongsA},
+                                                       {kCmdSongsSideB, TextDialogKind::SongsB}};
+    int slot = 0;
+    for (const auto& [command, kind] : commands) {
+        window.SetCommandHandler(command, [&window, openDialogs, slot, kind = kind] {
+            QPointer<TextDialog>& dialog = (*openDialogs)[slot];
+            if (!dialog || dialog->closing()) dialog = new TextDialog(window, kind);
+            dialog->show();
+            dialog->raise();
+            dialog->activateWindow();
+        });
+        ++slot;
+    }
+}

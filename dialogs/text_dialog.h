@@ -1,0 +1,110 @@
+// The Title Lines dialog and the two song-list dialogs: a multi-line edit
+// whose characters each carry a font of the liner's font table, the font
+// buttons, and Apply / OK / Cancel that write the text back into the Liner.
+#pragma once
+
+#include <QDialog>
+#include <QTextEdit>
+#include <functional>
+#include <optional>
+
+#include "render/fonts.h"
+
+class MainWindow;
+class QMenu;
+class QPushButton;
+
+enum class TextDialogKind { Title, SongsA, SongsB };
+
+// The edit field.  Every character's format carries its font number, so the
+// font array is read off the document instead of being kept beside it.  Tab
+// types the tab mark "»"; text typed or pasted takes the font of the text
+// before it.  Characters the liner's code page lacks never get in.
+class FontTextEdit : public QTextEdit {
+    Q_OBJECT
+
+public:
+    explicit FontTextEdit(QWidget* parent = nullptr);
+
+    // How a font number looks in the field (face and style, at the field's
+    // own size); the number itself is added by the field.
+    std::function<QTextCharFormat(int number)> look;
+    // Told when characters were refused (typed) or replaced by '?' (pasted).
+    std::function<void(bool pasted)> refused;
+
+    // Puts a decoded text into the field; `standard` is the font of an
+    // empty text.  Not undoable, and leaves the field unmodified.
+    void Load(const DisplayText& display, int standard);
+    // The field's text as Windows-1252 bytes (lines joined by CR LF) with one
+    // font number per character, then the font after the last one, then 0.
+    DisplayText Read(int standard) const;
+    // The selection as a range of Read()'s characters.
+    std::pair<size_t, size_t> SelectionRange() const;
+    // Gives the selected characters font `number` (undoable).
+    void SetSelectionFont(int number);
+
+    // The Undo, Cut, Copy, Paste and Clear menu, greyed for the present state.
+    QMenu* CreateEditMenu(QWidget* parent);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void insertFromMimeData(const QMimeData* source) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    QTextCharFormat FormatOf(int number) const;
+    void InsertTyped(const QString& text);
+};
+
+class TextDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    TextDialog(MainWindow& window, TextDialogKind kind);
+    ~TextDialog() override;
+
+    // Writes the text into the Liner; false (nothing written) when it cannot
+    // be kept there.
+    bool Apply();
+    // Cancel, Esc and the close box: asks about unapplied changes first.
+    // True when the dialog closed.
+    bool RequestClose();
+    // Unapplied edits or font changes.
+    bool HasChanges() const;
+    // Hidden and about to be deleted.
+    bool closing() const { return closing_; }
+
+    TextDialogKind kind() const { return kind_; }
+    FontTextEdit* editor() const { return edit_; }
+
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    TextBlock& Block() const;
+    int StandardFont() const;
+    uint16_t SaveQuestion() const;
+    void FontButton(bool useLast);
+    void UpdateLastFontButton();
+    void Finish();
+
+    MainWindow& window_;
+    TextDialogKind kind_;
+    FontTextEdit* edit_ = nullptr;
+    QPushButton* fontButton_ = nullptr;
+    QPushButton* lastFontButton_ = nullptr;
+    QPushButton* applyButton_ = nullptr;
+    QPushButton* okButton_ = nullptr;
+    QPushButton* cancelButton_ = nullptr;
+    bool fontChanged_ = false;
+    bool closing_ = false;
+};
+
+// Makes commands 108 (Title Lines), 109 and 110 (Songs Side A and B) open
+// their dialog, or bring it forward when it is already open.
+void InstallTextDialogs(MainWindow& window);

@@ -1,0 +1,178 @@
+// The title and song text dialogs: what they write into the Liner, the font
+// buttons, and the questions on closing.
+#include <QApplication>
+#include <QClipboard>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "app/commands.h"
+#include "app_test_support.h"
+#include "dialogs/text_dialog.h"
+
+namespace {
+
+TextDialog* Open(MainWindow& w, int command, const char* name) {
+    EXPECT_EQ(w.Dispatch(command), 1);
+    return w.findChild<TextDialog*>(name);
+}
+
+QPushButton* Button(TextDialog* d, const char* name) { return d->findChild<QPushButton*>(name); }
+
+void Select(FontTextEdit* edit, int from, int to) {
+    QTextCursor c = edit->textCursor();
+    c.setPosition(from);
+    c.setPosition(to, QTextCursor::KeepAnchor);
+    edit->setTextCursor(c);
+}
+
+FontEntry Courier() {
+    FontEntry e;
+    e.logFont.height = 200;
+    e.logFont.weight = 700;
+    e.logFont.SetFaceName("Courier New");
+    return e;
+}
+
+TEST(TextDialogs, TypedTextWithTabsAndAChosenFontIsStoredFontCoded) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    TextDialog* d = Open(w, kCmdTitleLines, "TitleLinesDialog");
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->windowTitle(), "Title Lines");
+    EXPECT_EQ(Open(w, kCmdTitleLines, "TitleLinesDialog"), d);  // only activated
+    EXPECT_FALSE(Button(d, "LastFontButton")->isEnabled());
+
+    FontTextEdit* edit = d->editor();
+    QTest::keyClicks(edit, "Side");
+    QTest::keyClick(edit, Qt::Key_Tab);
+    QTest::keyClicks(edit, "one");
+    QTest::keyClick(edit, Qt::Key_Return);
+    QTest::keyClicks(edit, "Two");
+    EXPECT_EQ(edit->toPlainText(), QString::fromUtf8("Side\u00BBone\nTwo"));
+
+    app.fontAnswer = Courier();
+    const int number = static_cast<int>(w.liner().fonts.size()) + 1;
+    Select(edit, 5, 8);  // "one"
+    QTest::mouseClick(Button(d, "FontButton"), Qt::LeftButton);
+    EXPECT_EQ(app.fontChoices, 1);
+    EXPECT_EQ(w.lastFont(), number);
+    EXPECT_TRUE(Button(d, "LastFontButton")->isEnabled());
+    EXPECT_TRUE(w.liner().title.text.empty());  // nothing reaches the Liner before applying
+
+    Select(edit, 8, 8);
+    QTest::keyClicks(edit, "!");  // continues in the font before it
+    QTest::mouseClick(Button(d, "OkButton"), Qt::LeftButton);
+    EXPECT_TRUE(d->closing());
+    EXPECT_EQ(w.liner().title.lineCount, 2);
+    EXPECT_EQ(w.liner().title.text, std::string("\x01\x04Side\xBB\x01") + char(number) + "one!\x01\x04\r\nTwo");
+    EXPECT_TRUE(w.modified());
+    EXPECT_TRUE(app.prompter.shown.empty());
+}
+
+TEST(TextDialogs, FontButtonsNeedASelectionAndLastFontCanApplyAtOnce) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    w.liner().songsA = {2, "\x01\x05Song\r\nMore"};
+    TextDialog* d = Open(w, kCmdSongsSideA, "SongsSideADialog");
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->windowTitle(), "Songs - Side A");
+    FontTextEdit* edit = d->editor();
+    EXPECT_EQ(edit->toPlainText(), "Song\nMore");
+
+    QTest::mouseClick(Button(d, "FontButton"), Qt::LeftButton);
+    ASSERT_EQ(app.prompter.shown.size(), 1u);
+    EXPECT_EQ(app.prompter.LastText(), "Text must be selected to use a font-related button");
+    EXPECT_EQ(app.fontChoices, 0);
+    EXPECT_FALSE(d->HasChanges());
+
+    app.fontAnswer = Courier();
+    Select(edit, 0, 2);
+    QTest::mouseClick(Button(d, "FontButton"), Qt::LeftButton);
+    const int number = w.lastFont();
+    EXPECT_TRUE(d->HasChanges());
+
+    w.Dispatch(kCmdApplyLastFont);
+    Select(edit, 5, 9);  // "More"
+    QTest::mouseClick(Button(d, "LastFontButton"), Qt::LeftButton);
+    const std::string f(1, char(number));
+    EXPECT_EQ(w.liner().songsA.text, "\x01" + f + "So\x01\x05ng\r\n\x01" + f + "More");
+    EXPECT_EQ(w.liner().songsA.lineCount, 2);
+    EXPECT_FALSE(d->HasChanges());
+    EXPECT_EQ(app.fontChoices, 1);
+}
+
+TEST(TextDialogs, ClosingAsksOnlyAboutUnappliedChanges) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    TextDialog* d = Open(w, kCmdSongsSideB, "SongsSideBDialog");
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->windowTitle(), "Songs - Side B");
+    QTest::keyClicks(d->editor(), "A");
+
+    app.prompter.answers = {MessageResult::Cancel};
+    QTest::mouseClick(Button(d, "CancelButton"), Qt::LeftButton);
+    EXPECT_EQ(app.prompter.LastText(), "Save changes to songs on Side B");
+    EXPECT_FALSE(d->closing());
+
+    // Quitting the program asks too, and Cancel keeps both open.
+    app.prompter.answers = {MessageResult::Cancel};
+    EXPECT_FALSE(w.close());
+    EXPECT_EQ(app.prompter.shown.size(), 2u);
+
+    QTest::mouseClick(Button(d, "ApplyButton"), Qt::LeftButton);
+    EXPECT_EQ(Button(d, "CancelButton")->text(), "Close");
+    EXPECT_EQ(w.liner().songsB.text, "\x01\x05" "A");
+    EXPECT_EQ(w.liner().songsB.lineCount, 1);
+    QTest::mouseClick(Button(d, "CancelButton"), Qt::LeftButton);
+    EXPECT_TRUE(d->closing());
+    EXPECT_EQ(app.prompter.shown.size(), 2u);
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    // An emptied list leaves no text; No discards, Yes applies.
+    d = Open(w, kCmdSongsSideB, "SongsSideBDialog");
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->editor()->toPlainText(), "A");
+    d->editor()->selectAll();
+    QTest::keyClick(d->editor(), Qt::Key_Delete);
+    app.prompter.answers = {MessageResult::No};
+    d->close();
+    EXPECT_TRUE(d->closing());
+    EXPECT_EQ(w.liner().songsB.lineCount, 1);
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+    d = Open(w, kCmdSongsSideB, "SongsSideBDialog");
+    d->editor()->selectAll();
+    QTest::keyClick(d->editor(), Qt::Key_Delete);
+    app.prompter.answers = {MessageResult::Yes};
+    QTest::keyClick(d, Qt::Key_Escape);
+    EXPECT_TRUE(d->closing());
+    EXPECT_EQ(w.liner().songsB.lineCount, 0);
+    EXPECT_EQ(w.liner().songsB.text, "");
+}
+
+TEST(TextDialogs, PastedCharactersOutsideTheCodePageAreReplacedAndReported) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    TextDialog* d = Open(w, kCmdTitleLines, "TitleLinesDialog");
+    ASSERT_NE(d, nullptr);
+    FontTextEdit* edit = d->editor();
+
+    std::unique_ptr<QMenu> menu(edit->CreateEditMenu(nullptr));
+    EXPECT_FALSE(menu->findChild<QAction*>("Cut")->isEnabled());
+    EXPECT_FALSE(menu->findChild<QAction*>("Undo")->isEnabled());
+
+    QApplication::clipboard()->setText(QString::fromUtf8("\u0141\u00F3d\u017A\t\u20AC"));
+    edit->paste();
+    EXPECT_EQ(edit->toPlainText(), QString::fromUtf8("?\u00F3d?\u00BB\u20AC"));
+    ASSERT_EQ(app.prompter.shown.size(), 1u);
+    QTest::mouseClick(Button(d, "OkButton"), Qt::LeftButton);
+    EXPECT_EQ(w.liner().title.text, "\x01\x04?\xF3" "d?\xBB\x80");
+}
+
+}  // namespace
