@@ -7,6 +7,8 @@
 #include "app/file_dialogs.h"
 #include "app/main_window.h"
 #include "app/message_box_prompter.h"
+#include "app/print_commands.h"
+#include "app/print_dialogs.h"
 #include "platform/messages.h"
 
 int main(int argc, char** argv) {
@@ -24,6 +26,9 @@ int main(int argc, char** argv) {
 
     MainWindow window(services);
     prompter.SetMainWindow(&window);
+    QtPrintDialogs printDialogs;
+    Printing printing(window, printDialogs, prompter);
+    printing.Install();
     app.SetPrompter(&prompter);
 
     // The whole rest of the command line names one file, spaces and all.

@@ -56,6 +56,10 @@ public:
     void SetCommandHandler(int command, std::function<void()> handler);
 
     MessageResult QuerySaveChanges();
+    // A new Liner from a format file, or the Liner of a liner file, in place
+    // of the open one (printing a batch brings the open Liner back with them).
+    bool NewLinerFromFormat(const QString& path);
+    bool OpenLinerFile(const QString& path);
     void UpdateWindowTitle();
     void UpdateScrollRanges();
     void FitWindowToLiner();
@@ -103,8 +107,6 @@ private:
 
     bool SaveChangesFirst();
     std::optional<FileDialogResult> ChooseFormatFile();
-    bool NewLinerFromFormat(const QString& path);
-    bool OpenLinerFile(const QString& path);
     void NewCommand();
     void OpenCommand();
     int SaveCommand();

@@ -1,0 +1,58 @@
+// The program's printer and its two commands, Print (4) and Page Setup (112).
+// The printer and its settings live for the whole run; each Print runs one
+// print job on it, for the open Liner or for a batch of liner files.
+#pragma once
+
+#include <QPrinter>
+#include <QStringList>
+#include <memory>
+
+#include "render/print_job.h"
+
+class MainWindow;
+class PrintDialogs;
+class Prompter;
+
+// The printer as a print device.  Liners are placed from the corner of what
+// the printer can mark (its minimum margins), whatever margins its layout has.
+class PrinterDevice : public PagedPrintDevice {
+public:
+    explicit PrinterDevice(QPrinter& printer);
+
+    int DeviceCopies() const override;
+    void SetDeviceCopies(int copies) override;
+    bool AbortDocument() override;
+
+private:
+    void SetDocumentName(const QString& name) override;
+    int FailureCode() const override;
+
+    QPrinter& printer_;
+};
+
+class Printing {
+public:
+    Printing(MainWindow& window, PrintDialogs& dialogs, Prompter& prompter);
+    ~Printing();
+
+    // Makes Print and Page Setup run here.
+    void Install();
+
+    void PrintLiner();
+    void PageSetup();
+
+    QPrinter& printer() { return *printer_; }
+    // The files chosen with "&Files..." in the last print dialog.
+    const QStringList& batchFiles() const { return files_; }
+    const PrintJobResult& lastResult() const { return lastResult_; }
+
+private:
+    void ChooseFiles(QWidget* printDialog);
+
+    MainWindow& window_;
+    PrintDialogs& dialogs_;
+    Prompter& prompter_;
+    std::unique_ptr<QPrinter> printer_;
+    QStringList files_;
+    PrintJobResult lastResult_;
+};

@@ -1,0 +1,273 @@
+#include "app/print_dialogs.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QPageSize>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "document/measurement.h"
+#include "platform/code_page.h"
+#include "platform/messages.h"
+#include "platform/strings.h"
+
+namespace {
+
+QString Str(uint16_t id) { return QString::fromStdString(LoadString(id)); }
+
+// The paper sizes Page Setup offers.
+constexpr QPageSize::PageSizeId kPapers[] = {QPageSize::Letter, QPageSize::Legal, QPageSize::Executive,
+                                             QPageSize::A4,     QPageSize::A5,    QPageSize::B5,
+                                             QPageSize::Tabloid};
+
+// A margin in the page-setup record's units: thousandths of an inch or
+// hundredths of a millimetre.
+int RecordValue(const Measurement& m, bool metric) {
+    return static_cast<int>(metric ? MulDivRound(m.twips, 1000, 567) : MulDivRound(m.twips, 1000, 1440));
+}
+
+}  // namespace
+
+// ---- print dialog --------------------------------------------------------------------
+
+QPushButton* AddFilesButton(QDialog& printDialog, const std::function<void(QWidget*)>& chooseFiles) {
+    auto* buttons = printDialog.findChild<QDialogButtonBox*>();
+    auto* files = new QPushButton(QObject::tr("&Files..."), &printDialog);
+    files->setObjectName("FilesButton");
+    files->setAutoDefault(false);
+    if (buttons) {
+        // An action button sits at the left end of the button row.
+        buttons->addButton(files, QDialogButtonBox::ActionRole);
+    } else if (printDialog.layout()) {
+        printDialog.layout()->addWidget(files);
+    }
+    QObject::connect(files, &QPushButton::clicked, &printDialog, [&printDialog, chooseFiles] {
+        chooseFiles(&printDialog);
+    });
+    return files;
+}
+
+bool QtPrintDialogs::Print(QWidget* owner, QPrinter& printer, const std::function<void(QWidget*)>& chooseFiles) {
+    QPrintDialog dialog(&printer, owner);
+    // No page numbers, no selection, and the program collates by itself.
+    dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize);
+    AddFilesButton(dialog, chooseFiles);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+std::optional<PrintFilesChoice> QtPrintDialogs::ChooseFiles(QWidget* owner, const PrintFilesRequest& request) {
+    QFileDialog dialog(owner, request.caption, request.folder);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::ReadOnly);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setNameFilters(request.nameFilters);
+    if (request.filterIndex >= 1 && request.filterIndex <= request.nameFilters.size()) {
+        dialog.selectNameFilter(request.nameFilters[request.filterIndex - 1]);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    PrintFilesChoice choice;
+    choice.paths = dialog.selectedFiles();
+    choice.filterIndex = static_cast<int>(request.nameFilters.indexOf(dialog.selectedNameFilter())) + 1;
+    if (choice.filterIndex < 1) choice.filterIndex = 1;
+    return choice;
+}
+
+bool QtPrintDialogs::PageSetup(PageSetupDialog& dialog) { return dialog.exec() == QDialog::Accepted; }
+
+// ---- page setup ----------------------------------------------------------------------
+
+PageSetupDialog::PageSetupDialog(QWidget* owner, const QPrinter& printer, const PrintSettings& print,
+                                 int defaultUnit)
+    : QDialog(owner), original_(print), defaultUnit_(defaultUnit) {
+    setObjectName("PageSetupDialog");
+    setWindowTitle(tr("Page Setup"));
+    // The record's unit follows the left margin alone.
+    metric_ = ToPageSetupUnits(print.marginLeft, defaultUnit).units == PageSetupUnits::HundredthsOfMillimeter;
+
+    auto* paperGroup = new QGroupBox(tr("Paper"), this);
+    paper_ = new QComboBox(paperGroup);
+    paper_->setObjectName("PaperSize");
+    const QPageSize current = printer.pageLayout().pageSize();
+    bool found = false;
+    for (QPageSize::PageSizeId id : kPapers) {
+        paper_->addItem(QPageSize::name(id), static_cast<int>(id));
+        if (current.id() == id) {
+            paper_->setCurrentIndex(paper_->count() - 1);
+            found = true;
+        }
+    }
+    if (!found && current.isValid()) {
+        paper_->addItem(current.name(), static_cast<int>(current.id()));
+        paper_->setCurrentIndex(paper_->count() - 1);
+    }
+    auto* paperLayout = new QFormLayout(paperGroup);
+    paperLayout->addRow(tr("Si&ze:"), paper_);
+
+    auto* orientationGroup = new QGroupBox(tr("Orientation"), this);
+    portrait_ = new QRadioButton(tr("P&ortrait"), orientationGroup);
+    landscape_ = new QRadioButton(tr("L&andscape"), orientationGroup);
+    portrait_->setObjectName("Portrait");
+    landscape_->setObjectName("Landscape");
+    (printer.pageLayout().orientation() == QPageLayout::Landscape ? landscape_ : portrait_)->setChecked(true);
+    auto* orientationLayout = new QVBoxLayout(orientationGroup);
+    orientationLayout->addWidget(portrait_);
+    orientationLayout->addWidget(landscape_);
+
+    auto* marginGroup =
+        new QGroupBox(metric_ ? tr("Margins (millimeters)") : tr("Margins (inches)"), this);
+    auto* marginLayout = new QGridLayout(marginGroup);
+    const Measurement* values[] = {&print.marginLeft, &print.marginRight, &print.marginTop, &print.marginBottom};
+    const QString labels[] = {tr("&Left:"), tr("&Right:"), tr("&Top:"), tr("&Bottom:")};
+    const char* names[] = {"MarginLeft", "MarginRight", "MarginTop", "MarginBottom"};
+    for (int i = 0; i < 4; ++i) {
+        auto* box = new QDoubleSpinBox(marginGroup);
+        box->setObjectName(names[i]);
+        box->setDecimals(metric_ ? 2 : 3);
+        box->setRange(0, metric_ ? 500.0 : 20.0);
+        box->setSingleStep(metric_ ? 1.0 : 0.125);
+        box->setValue(RecordValue(*values[i], metric_) / (metric_ ? 100.0 : 1000.0));
+        auto* label = new QLabel(labels[i], marginGroup);
+        label->setBuddy(box);
+        marginLayout->addWidget(label, i / 2, (i % 2) * 2);
+        marginLayout->addWidget(box, i / 2, (i % 2) * 2 + 1);
+        margins_[i] = box;
+    }
+
+    twoUp_ = new QCheckBox(tr("Print &2-Up"), this);
+    twoUp_->setObjectName("Print2Up");
+    twoUp_->setChecked(print.print2Up);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(paperGroup, 1);
+    top->addWidget(orientationGroup);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(twoUp_);
+    bottom->addStretch(1);
+    bottom->addWidget(buttons);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(marginGroup);
+    layout->addLayout(bottom);
+}
+
+PrintSettings PageSetupDialog::Result() const {
+    PrintSettings result = original_;
+    Measurement* fields[] = {&result.marginLeft, &result.marginRight, &result.marginTop, &result.marginBottom};
+    const PageSetupUnits units = metric_ ? PageSetupUnits::HundredthsOfMillimeter : PageSetupUnits::ThousandthsOfInch;
+    for (int i = 0; i < 4; ++i) {
+        const int value = static_cast<int>(std::lround(margins_[i]->value() * (metric_ ? 100.0 : 1000.0)));
+        // A margin left as it was keeps the form the user typed it in.
+        if (value == RecordValue(*fields[i], metric_)) continue;
+        *fields[i] = FromPageSetupUnits(value, units, defaultUnit_);
+    }
+    result.print2Up = twoUp_->isChecked();
+    return result;
+}
+
+void PageSetupDialog::ApplyPaper(QPrinter& printer) const {
+    const auto id = static_cast<QPageSize::PageSizeId>(paper_->currentData().toInt());
+    if (id != printer.pageLayout().pageSize().id()) printer.setPageSize(QPageSize(id));
+    printer.setPageOrientation(landscape_->isChecked() ? QPageLayout::Landscape : QPageLayout::Portrait);
+}
+
+// ---- progress ------------------------------------------------------------------------
+
+namespace {
+
+// Esc and the Cancel button both cancel; the dialog has no close button.
+class ProgressWindow : public QDialog {
+public:
+    ProgressWindow(QWidget* owner, std::function<void()> cancel) : QDialog(owner), cancel_(std::move(cancel)) {}
+
+protected:
+    void reject() override { cancel_(); }
+    void closeEvent(QCloseEvent* event) override {
+        event->ignore();
+    }
+
+private:
+    std::function<void()> cancel_;
+};
+
+}  // namespace
+
+PrintProgressDialog::~PrintProgressDialog() { Close(); }
+
+void PrintProgressDialog::Started(const std::string& line) {
+    cancelled_ = false;
+    auto* dialog = new ProgressWindow(mainWindow_, [this] { Cancel(); });
+    dialog->setObjectName("PrintingDialog");
+    dialog->setWindowTitle(Str(IDS_APP_NAME));
+    dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+    dialog->setModal(false);
+    auto* printing = new QLabel(QObject::tr("Printing"), dialog);
+    document_ = new QLabel(DecodeCodePage(line), dialog);
+    document_->setObjectName("DocumentLine");
+    copy_ = new QLabel(dialog);
+    copy_->setObjectName("CopyLine");
+    auto* cancel = new QPushButton(QObject::tr("Cancel"), dialog);
+    cancel->setObjectName("CancelButton");
+    QObject::connect(cancel, &QPushButton::clicked, dialog, [this] { Cancel(); });
+    auto* layout = new QVBoxLayout(dialog);
+    for (QLabel* label : {printing, document_, copy_}) {
+        label->setAlignment(Qt::AlignCenter);
+        layout->addWidget(label);
+    }
+    layout->addWidget(cancel, 0, Qt::AlignCenter);
+    dialog_ = dialog;
+    if (mainWindow_) mainWindow_->setEnabled(false);
+    // The dialog is a window of its own: it stays usable while its owner is off.
+    dialog->setEnabled(true);
+    dialog->show();
+    cancel->setFocus();
+}
+
+void PrintProgressDialog::FileChanged(const std::string& line) {
+    if (dialog_) document_->setText(DecodeCodePage(line));
+}
+
+void PrintProgressDialog::CopyChanged(int copy, int copies) {
+    if (!dialog_) return;
+    copy_->setText(QString::fromStdString(
+        FormatMessageText(LoadString(IDS_PRINT_COPY_OF), {static_cast<long long>(copy), static_cast<long long>(copies)})));
+    QCoreApplication::processEvents();
+}
+
+bool PrintProgressDialog::Cancelled() {
+    if (!cancelled_) QCoreApplication::processEvents();
+    return cancelled_;
+}
+
+void PrintProgressDialog::Cancel() {
+    cancelled_ = true;
+    Close();
+}
+
+void PrintProgressDialog::Finished() { Close(); }
+
+void PrintProgressDialog::Close() {
+    if (mainWindow_) mainWindow_->setEnabled(true);
+    if (dialog_) {
+        dialog_->hide();
+        dialog_->deleteLater();
+        dialog_ = nullptr;
+    }
+}
