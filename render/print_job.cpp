@@ -411,8 +411,7 @@ PrintJobResult Job::Run() {
             } else {
                 // A page that would not start or end: the job cannot be
                 // finished, so it is given up.
-                device_.AbortDocument();
-                device_.EndDocument();
+                if (!device_.AbortDocument()) device_.EndDocument();
             }
             progress_.Finished();
         }
