@@ -2,6 +2,7 @@
 // buttons, and the questions on closing.
 #include <QApplication>
 #include <QClipboard>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
@@ -103,6 +104,9 @@ TEST(TextDialogs, FontButtonsNeedASelectionAndLastFontCanApplyAtOnce) {
     EXPECT_EQ(w.liner().songsA.lineCount, 2);
     EXPECT_FALSE(d->HasChanges());
     EXPECT_EQ(app.fontChoices, 1);
+
+    QTest::keyClick(edit, Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(d->focusWidget(), Button(d, "FontButton"));
 }
 
 TEST(TextDialogs, ClosingAsksOnlyAboutUnappliedChanges) {
@@ -171,6 +175,9 @@ TEST(TextDialogs, PastedCharactersOutsideTheCodePageAreReplacedAndReported) {
     edit->paste();
     EXPECT_EQ(edit->toPlainText(), QString::fromUtf8("?\u00F3d?\u00BB\u20AC"));
     ASSERT_EQ(app.prompter.shown.size(), 1u);
+    QKeyEvent typed(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString::fromUtf8("\u0142"));
+    QApplication::sendEvent(edit, &typed);  // refused when typed
+    EXPECT_EQ(app.prompter.shown.size(), 2u);
     QTest::mouseClick(Button(d, "OkButton"), Qt::LeftButton);
     EXPECT_EQ(w.liner().title.text, "\x01\x04?\xF3" "d?\xBB\x80");
 }
