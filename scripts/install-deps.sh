@@ -8,10 +8,10 @@ packages=(
   qt6-base-dev libgl-dev
   libpng-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev libstb-dev
-  fonts-liberation fonts-dejavu-core
+  fonts-liberation fonts-dejavu-core poppler-utils
 )
 if [ "${REELCARD_WITH_CHECK_TOOLS:-0}" = 1 ]; then
-  packages+=(clang-14 libclang-rt-14-dev poppler-utils)
+  packages+=(clang-14 libclang-rt-14-dev)
 fi
 
 missing=()

@@ -286,4 +286,150 @@ TEST(CliRender, ExitStatuses) {
     EXPECT_FALSE(QFile::exists(png));
 }
 
+// ---- print ----------------------------------------------------------------------------
+
+// Runs a poppler tool on a PDF and gives its standard output.
+std::string Poppler(const QString& tool, const QStringList& args) {
+    QProcess process;
+    process.start(tool, args);
+    if (!process.waitForFinished(30000)) return {};
+    return process.readAllStandardOutput().toStdString();
+}
+
+// Each page's size in points and the left edge (points) of every word "Mix".
+struct PdfPage {
+    double width = 0, height = 0;
+    std::vector<std::pair<double, double>> titles;  // xMin, yMin of each title word
+};
+
+std::vector<PdfPage> ReadPages(const std::string& pdf) {
+    const std::string html = Poppler("pdftotext", {"-bbox", Q(pdf), "-"});
+    std::vector<PdfPage> pages;
+    size_t at = 0;
+    while ((at = html.find('<', at)) != std::string::npos) {
+        const size_t end = html.find('>', at);
+        const std::string tag = html.substr(at, end - at);
+        auto attr = [&](const char* name) {
+            const size_t p = tag.find(std::string(name) + "=\"");
+            return p == std::string::npos ? 0.0 : std::stod(tag.substr(p + std::strlen(name) + 2));
+        };
+        if (tag.rfind("<page ", 0) == 0) {
+            pages.push_back({attr("width"), attr("height"), {}});
+        } else if (tag.rfind("<word ", 0) == 0 && html.compare(end + 1, 3, "Mix") == 0 && !pages.empty()) {
+            pages.back().titles.push_back({attr("xMin"), attr("yMin")});
+        }
+        at = end;
+    }
+    return pages;
+}
+
+// A 4 by 3.5 inch liner whose only text is its title "Mix", centred.
+std::string WritePrintLiner(const TempFolder& dir, const std::string& name, int width = 5760) {
+    Liner liner;
+    EnsureStandardFonts(liner);
+    liner.title = {1, "Mix"};
+    liner.titleFormat.alignment = kAlignCentered;
+    liner.width.twips = static_cast<int16_t>(width);
+    liner.flapHeight.twips = 1440;
+    liner.titleHeight.twips = 720;
+    liner.primaryHeight.twips = 2880;
+    for (auto& letter : liner.sideLetters) letter.style = kLetterNone;
+    ScriptedPrompter prompter;
+    const std::string path = dir.Path(name);
+    EXPECT_TRUE(WriteLinerFile(liner, path, prompter));
+    return path;
+}
+
+TEST(CliPrint, CopiesAndTwoUpSheetsInThePdf) {
+    TempFolder dir;
+    const std::string narrow = WritePrintLiner(dir, "narrow.cas", 4320);  // 3 in: two fit upright
+    const std::string pdf = dir.Path("out.pdf");
+
+    CliRun run = Cli({"print", Q(narrow), "-o", Q(pdf), "--copies", "3", "--paper", "Letter"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::vector<PdfPage> pages = ReadPages(pdf);
+    ASSERT_EQ(pages.size(), 3u);
+    EXPECT_EQ(pages[0].width, 612);
+    EXPECT_EQ(pages[0].height, 792);
+    for (const PdfPage& page : pages) EXPECT_EQ(page.titles.size(), 1u);
+
+    // Three copies two-up: a full sheet, then one at the first place.
+    ASSERT_EQ(Cli({"print", Q(narrow), "-o", Q(pdf), "--copies", "3", "--2up", "--paper", "Letter"}).status, 0);
+    pages = ReadPages(pdf);
+    ASSERT_EQ(pages.size(), 2u);
+    ASSERT_EQ(pages[0].titles.size(), 2u);
+    ASSERT_EQ(pages[1].titles.size(), 1u);
+    // The second liner starts 3 in + 1 twip to the right of the first.
+    EXPECT_NEAR(pages[0].titles[1].first - pages[0].titles[0].first, 216.05, 0.1);
+    EXPECT_NEAR(pages[1].titles[0].first, pages[0].titles[0].first, 0.01);
+
+    // Two copies two-up: one sheet.  Three files two-up: two sheets.
+    ASSERT_EQ(Cli({"print", Q(narrow), "-o", Q(pdf), "--copies", "2", "--2up"}).status, 0);
+    EXPECT_EQ(ReadPages(pdf).size(), 1u);
+    const std::string second = WritePrintLiner(dir, "b.cas", 4320), third = WritePrintLiner(dir, "c.cas", 4320);
+    ASSERT_EQ(Cli({"print", Q(narrow), Q(second), Q(third), "-o", Q(pdf), "--2up"}).status, 0);
+    pages = ReadPages(pdf);
+    ASSERT_EQ(pages.size(), 2u);
+    EXPECT_EQ(pages[0].titles.size(), 2u);
+    EXPECT_EQ(pages[1].titles.size(), 1u);
+}
+
+TEST(CliPrint, MarginsPlaceTheLinerAndATurnedPageWhenOnlyThatFits) {
+    TempFolder dir;
+    const std::string wide = WritePrintLiner(dir, "wide.cas");  // 4 in
+    const std::string pdf = dir.Path("out.pdf");
+
+    // Without margins the liner sits at the paper's corner; with them it moves
+    // by exactly the left and top margins.
+    ASSERT_EQ(Cli({"print", Q(wide), "-o", Q(pdf)}).status, 0);
+    const PdfPage bare = ReadPages(pdf).at(0);
+    CliRun run = Cli({"print", Q(wide), "-o", Q(pdf), "--margins", "0.5,0.25in,1.27cm,0"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const PdfPage moved = ReadPages(pdf).at(0);
+    ASSERT_EQ(bare.titles.size(), 1u);
+    ASSERT_EQ(moved.titles.size(), 1u);
+    EXPECT_NEAR(moved.titles[0].first - bare.titles[0].first, 36, 0.05);
+    EXPECT_NEAR(moved.titles[0].second - bare.titles[0].second, 36, 0.05);
+    EXPECT_EQ(moved.width, bare.width);  // A4 upright
+    EXPECT_LT(moved.width, moved.height);
+
+    // Two 4-inch liners need 8 in + 2 twips: on Letter within 1/4 in margins
+    // they fit only across a turned page.
+    ASSERT_EQ(Cli({"print", Q(wide), "-o", Q(pdf), "--2up", "--copies", "2", "--paper", "Letter",
+                   "--margins", "0.25,0.25,0.25,0.25"}).status, 0);
+    const std::vector<PdfPage> turned = ReadPages(pdf);
+    ASSERT_EQ(turned.size(), 1u);
+    EXPECT_EQ(turned[0].width, 792);
+    EXPECT_EQ(turned[0].height, 612);
+    ASSERT_EQ(turned[0].titles.size(), 2u);
+    EXPECT_NEAR(turned[0].titles[1].first - turned[0].titles[0].first, 288.05, 0.1);
+}
+
+TEST(CliPrint, ExitStatusesAndPlacementMessages) {
+    TempFolder dir;
+    const std::string wide = WritePrintLiner(dir, "wide.cas");
+    const QString pdf = Q(dir.Path("out.pdf"));
+    // Within 2 in margins a 4-inch pair fits neither way on Letter.
+    CliRun refused = Cli({"print", Q(wide), "-o", pdf, "--2up", "--paper", "Letter", "--margins", "2,2,2,2"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("2 liners will not fit within 'printable' area"), std::string::npos) << refused.err;
+    EXPECT_FALSE(QFile::exists(pdf));
+    CliRun missing = Cli({"print", Q(wide), Q(dir.Path("none.cas")), "-o", pdf});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_FALSE(QFile::exists(pdf));
+
+    EXPECT_EQ(Cli({"print", Q(wide)}).status, 2);                                      // no output
+    EXPECT_EQ(Cli({"print", "-o", pdf}).status, 2);                                    // no file
+    EXPECT_EQ(Cli({"print", Q(wide), "-o", Q(dir.Path("out.png"))}).status, 2);     // not a PDF
+    EXPECT_EQ(Cli({"print", Q(wide), "-o", pdf, "--copies", "0"}).status, 2);
+    EXPECT_EQ(Cli({"print", Q(wide), "-o", pdf, "--paper", "A3"}).status, 2);
+    EXPECT_EQ(Cli({"print", Q(wide), "-o", pdf, "--margins", "1,1,1"}).status, 2);
+    EXPECT_EQ(Cli({"print", Q(wide), "-o", pdf, "--margins", "1,1,1,wide"}).status, 2);
+    EXPECT_EQ(Cli({"print", Q(wide), "-o", pdf, "--margins", "1,1,1,-1"}).status, 2);
+    EXPECT_EQ(Cli({"print", Q(wide), "-o", pdf, "--dpi", "72"}).status, 2);
+    EXPECT_FALSE(QFile::exists(pdf));
+    EXPECT_EQ(Cli({"print", Q(wide), "-o", pdf}).status, 0);
+    EXPECT_TRUE(QFile::exists(pdf));
+}
+
 }  // namespace
