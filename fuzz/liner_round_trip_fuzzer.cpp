@@ -38,6 +38,22 @@ void RoundTrip(const std::vector<uint8_t>& bytes, FileKind kind) {
     }
     // Writing is a function of the Liner: the second write is the first.
     if (SerializeLiner(second, kind) != written) std::abort();
+
+    // Saving compacts the fonts first.  What was compacted is read back as
+    // it was written, and compacting it again changes nothing.
+    CompactFonts(first, nullptr);
+    auto compacted = SerializeLiner(first, kind);
+    if (!compacted) std::abort();
+    Liner third;
+    if (ParseLinerBytes(*compacted, kind, third) != ParseStatus::Ok || !(third == first)) {
+        std::fprintf(stderr, "a compacted Liner is not read back as it was written\n");
+        std::abort();
+    }
+    CompactFonts(third, nullptr);
+    if (!(third == first)) {
+        std::fprintf(stderr, "compacting the fonts twice differs from compacting once\n");
+        std::abort();
+    }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // Text into an open Liner that has sided features to match.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -176,9 +177,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         AnsweringPrompter prompter(choice);
         ImportResult result = ImportOlderVersion(liner, bytes, false, "old.cas", prompter);
         if (result.outcome == ImportOutcome::Merged) {
-            // A merged Liner must still be one the program can save.
-            if (!SerializeLiner(liner, FileKind::Liner)) std::abort();
+            // A merged Liner must be one the program can save, and saving
+            // then opening it must give the same Liner back.
             CompactFonts(liner, nullptr);
+            auto saved = SerializeLiner(liner, FileKind::Liner);
+            if (!saved) std::abort();
+            Liner reopened;
+            if (ParseLinerBytes(*saved, FileKind::Liner, reopened) != ParseStatus::Ok) std::abort();
+            if (!(reopened == liner)) {
+                std::fprintf(stderr, "a merged Liner changes when saved and opened again\n");
+                std::abort();
+            }
         }
     }
     return 0;
