@@ -70,7 +70,12 @@ fuzz_one() {
     local runs speed
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$build/fuzz-$t.log" | tail -1)
     speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$build/fuzz-$t.log" | tail -1)
-    echo "fuzz $t: ${seconds}s, ${runs:-?} executions, ${speed:-?}/s, no crash"
+    if [ -n "$runs" ]; then
+      echo "fuzz $t: ${seconds}s, $runs executions, $speed/s, no crash"
+    else
+      # With several jobs only the progress lines tell the counts.
+      echo "fuzz $t: ${seconds}s, $jobs jobs, no crash; last: $(grep 'exec/s' "$build/fuzz-$t.log" | tail -1)"
+    fi
   else
     echo "fuzz $t: FAILED (see $build/fuzz-$t.log; inputs in $build/artifacts)"
     grep -E "ERROR|SUMMARY|Test unit written" "$build/fuzz-$t.log" | head -10
