@@ -243,6 +243,39 @@ TEST(SafeSave, EveryFailingCallKeepsTheOldFileAndTellsTheUser) {
     }
 }
 
+// A failed save leaves the Liner as a successful one would: the font
+// compaction that precedes every write has run, nothing else has changed.
+TEST(SafeSave, AFailedSaveOnlyCompactsTheFonts) {
+    Liner liner = BigLiner();
+    FontEntry unused;
+    unused.logFont.SetFaceName("Unused");
+    FontEntry used;
+    used.logFont.SetFaceName("Used");
+    liner.fonts.push_back(unused);
+    liner.fonts.push_back(used);
+    liner.title.text += "\x01\x07!";
+    Liner expected = liner;
+    uint16_t expectedLast = 7;
+    CompactFonts(expected, &expectedLast);
+    ASSERT_EQ(expected.fonts.size(), 6u);
+    ASSERT_EQ(expectedLast, 6);
+
+    TempFolder dir;
+    const std::string path = dir.Path("fonts.cas");
+    for (int n = 1; n <= 3; ++n) {
+        FailAtCall fs(n, Failure::DiskFull);
+        Liner work = liner;
+        uint16_t last = 7;
+        ScriptedPrompter prompter;
+        {
+            UseFileSystem use(&fs);
+            EXPECT_FALSE(WriteLinerFile(work, path, prompter, &last));
+        }
+        EXPECT_EQ(work, expected) << "call " << n;
+        EXPECT_EQ(last, expectedLast) << "call " << n;
+    }
+}
+
 // --- a real full file system -------------------------------------------------
 
 // Exit codes of the child that does the work.
