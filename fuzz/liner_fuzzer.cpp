@@ -1,6 +1,8 @@
 // The liner file reader on arbitrary bytes.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <optional>
 #include <vector>
 
 #include "document/liner_file.h"
@@ -28,6 +30,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (liner.fonts.size() > kMaxFonts) std::abort();
         ParseTabStops(liner);
         (void)liner.totalHeight();
+    }
+    // The open dialog's title preview reads the same file quietly, and shows
+    // the title the whole reader would.
+    fuzz::MemoryFile file(data, size);
+    const std::optional<TextBlock> preview = ReadTitlePreview(file.path());
+    if (status == ParseStatus::Ok && (!preview || !(*preview == liner.title))) {
+        std::fprintf(stderr, "the title preview differs from the title read\n");
+        std::abort();
     }
     return 0;
 }

@@ -51,6 +51,8 @@ TEST(FuzzRegressions, LinerReader) {
         const ParseStatus status = ParseLinerBytes(ReadBytes(path), FileKind::Liner, liner);
         if (status != ParseStatus::Ok) {
             EXPECT_EQ(liner, before) << "a refused file changed the Liner";
+        } else {
+            EXPECT_EQ(ReadTitlePreview(path), std::optional<TextBlock>(liner.title));
         }
     }
 }
