@@ -83,11 +83,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     void* info = BmpGetFileInformation(file.path());
     if (!info && BmpGetError(nullptr) == PluginErrorNone) std::abort();
     fuzz::TouchPackedDib(info, false);
-    std::free(info);
     void* dib = BmpReadGraphicFile(file.path());
     if (!dib && BmpGetError(nullptr) == PluginErrorNone) std::abort();
     // Whatever the information call accepts, the read call describes alike.
     fuzz::TouchPackedDib(dib, true);
+    fuzz::ExpectSamePicture(info, dib);
+    std::free(info);
     std::free(dib);
     return 0;
 }

@@ -74,6 +74,20 @@ inline void TouchPackedDib(const void* dib, bool withPixels) {
     (void)sink;
 }
 
+// The information call describes the picture the read call delivers: the
+// same size, bit count and colour table.
+inline void ExpectSamePicture(const void* info, const void* dib) {
+    if (!info || !dib) return;
+    const uint8_t* a = static_cast<const uint8_t*>(info);
+    const uint8_t* b = static_cast<const uint8_t*>(dib);
+    const uint32_t colours = Le32(a + 32);
+    if (std::memcmp(a + 4, b + 4, 12) != 0 || colours != Le32(b + 32) ||
+        std::memcmp(a + 40, b + 40, size_t{colours} * 4) != 0) {
+        std::fprintf(stderr, "the information block and the bitmap disagree\n");
+        std::abort();
+    }
+}
+
 // Seed mode: with REELCARD_FUZZ_SEEDS=folder in the environment a target
 // writes its seed corpus there and exits instead of fuzzing.
 inline const char* SeedFolder() {

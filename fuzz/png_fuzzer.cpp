@@ -129,10 +129,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     void* info = GetFileInformation(file.path());
     if (!info && GetError(nullptr) == PluginErrorNone) std::abort();
     fuzz::TouchPackedDib(info, false);
-    std::free(info);
     void* dib = ReadGraphicFile(file.path());
     if (!dib && GetError(nullptr) == PluginErrorNone) std::abort();
     fuzz::TouchPackedDib(dib, true);
+    fuzz::ExpectSamePicture(info, dib);
+    std::free(info);
     std::free(dib);
     return 0;
 }

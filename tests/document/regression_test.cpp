@@ -140,6 +140,17 @@ void ExpectWholeBlock(const void* dib, bool withPixels) {
     EXPECT_GE(malloc_usable_size(const_cast<void*>(dib)), extent);
 }
 
+// The information block describes the bitmap the read delivers.
+void ExpectSamePicture(const void* info, const void* dib) {
+    if (!info || !dib) return;
+    const auto* a = static_cast<const uint8_t*>(info);
+    const auto* b = static_cast<const uint8_t*>(dib);
+    const uint32_t colours = a[32] | a[33] << 8 | a[34] << 16 | uint32_t{a[35]} << 24;
+    EXPECT_EQ(std::vector<uint8_t>(a + 4, a + 16), std::vector<uint8_t>(b + 4, b + 16)) << "size and bit count";
+    EXPECT_EQ(std::vector<uint8_t>(a + 32, a + 40 + size_t{colours} * 4),
+              std::vector<uint8_t>(b + 32, b + 40 + size_t{colours} * 4)) << "colour table";
+}
+
 TEST(FuzzRegressions, BuiltInBmpReader) {
     int decoded = 0;
     for (const std::string& path : Inputs("bmp")) {
@@ -155,6 +166,7 @@ TEST(FuzzRegressions, BuiltInBmpReader) {
         }
         decoded += dib != nullptr;
         ExpectWholeBlock(dib.get(), true);
+        ExpectSamePicture(info.get(), dib.get());
     }
     EXPECT_GT(decoded, 0);
 }
@@ -179,6 +191,7 @@ void ReplayPlugin(int row, const std::string& target) {
         }
         decoded += dib != nullptr;
         ExpectWholeBlock(dib.get(), true);
+        ExpectSamePicture(info.get(), dib.get());
     }
     EXPECT_GT(decoded, 0);
 }
