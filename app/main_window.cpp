@@ -23,6 +23,7 @@
 #include "app/help_window.h"
 #include "app/icons.h"
 #include "dialogs/font_dialog.h"
+#include "dialogs/format_fields_dialog.h"
 #include "dialogs/text_dialog.h"
 #include "document/liner_file.h"
 #include "platform/messages.h"
@@ -77,6 +78,7 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
     BuildToolBar();
     BuildMenus();
     InstallTextDialogs(*this);
+    InstallFormatDialogs(*this);
 
     auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(f1, &QShortcut::activated, this, [this] { ShowHelp(false); });

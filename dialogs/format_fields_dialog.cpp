@@ -1,0 +1,270 @@
+#include "dialogs/format_fields_dialog.h"
+
+#include <QCloseEvent>
+#include <QPointer>
+#include <memory>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "app/commands.h"
+#include "app/main_window.h"
+#include "dialogs/format_liner_dialog.h"
+#include "dialogs/format_songs_dialog.h"
+#include "dialogs/format_title_dialog.h"
+#include "document/liner.h"
+#include "platform/messages.h"
+#include "platform/strings.h"
+
+namespace {
+
+// Enough for any value as the program shows it, with room to spare.
+constexpr int kMeasurementChars = 16;
+
+}  // namespace
+
+void FillChoices(QComboBox* box, const ChoiceTable& table, int selectValue) {
+    for (const ChoiceEntry& row : table) box->addItem(QString::fromStdString(row.text), row.value);
+    if (selectValue == -1) {
+        box->setCurrentIndex(-1);
+    } else {
+        SelectChoice(box, table, selectValue);
+    }
+}
+
+void SelectChoice(QComboBox* box, const ChoiceTable& table, int value) {
+    const std::string* text = ChoiceTextOf(table, value);
+    if (!text) return;
+    const int index = box->findText(QString::fromStdString(*text), Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (index >= 0) box->setCurrentIndex(index);
+}
+
+uint16_t ReadChoice(const QComboBox* box, const ChoiceTable& table) {
+    return ChoiceValueOf(table, box->currentText().left(79).toStdString());
+}
+
+QLineEdit* NewMeasurementField(QWidget* parent, const QString& objectName) {
+    auto* field = new QLineEdit(parent);
+    field->setObjectName(objectName);
+    field->setMaxLength(kMeasurementChars);
+    // Room for eight characters and a little more.
+    field->setMinimumWidth(field->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 10);
+    return field;
+}
+
+void ShowMeasurement(QLineEdit* field, const Measurement& m) {
+    field->setText(QString::fromStdString(FormatMeasurement(m)));
+}
+
+std::optional<Measurement> ReadMeasurement(QLineEdit* field, bool allowNegative, bool quiet, int defaultUnit,
+                                           Prompter& prompter, QWidget* dialog) {
+    // The whole text is read: a value as the program shows it ("2.5625 in")
+    // can be longer than the eight characters a field used to deliver, and
+    // cutting it would refuse a value the user never touched.
+    const std::string text = field->text().toStdString();
+    const std::optional<Measurement> m = ParseMeasurement(text, false, defaultUnit);
+    uint16_t error = 0;
+    if (!m) {
+        error = IDS_INVALID_MEASUREMENT;
+    } else if (m->twips < 0 && !allowNegative) {
+        error = IDS_NEGATIVE_MEASUREMENT;
+    }
+    if (error == 0) return m;
+    if (!quiet) {
+        ShowMessage(prompter, MessageOwner::Dialog(dialog), ErrorStyle(), error);
+        field->setFocus(Qt::OtherFocusReason);
+        field->selectAll();
+    }
+    return std::nullopt;
+}
+
+// ---- a text area's format ---------------------------------------------------------
+
+namespace {
+
+Measurement AreaFormat::* const kAreaMeasures[7] = {&AreaFormat::left, &AreaFormat::right, &AreaFormat::top,
+                                                    &AreaFormat::bottom, &AreaFormat::wrap,
+                                                    &AreaFormat::between, &AreaFormat::within};
+
+}  // namespace
+
+void AreaFormatFields::Build(QWidget* parent, QBoxLayout* layout) {
+    alignments = AlignmentChoices();
+    alignment = new QComboBox(parent);
+    alignment->setObjectName("AlignmentList");
+    auto* alignmentRow = new QHBoxLayout;
+    auto* alignmentLabel = new QLabel(QObject::tr("&Alignment:"), parent);
+    alignmentLabel->setBuddy(alignment);
+    alignmentRow->addWidget(alignmentLabel);
+    alignmentRow->addWidget(alignment, 1);
+    layout->addLayout(alignmentRow);
+
+    const char* const names[7] = {"LeftField", "RightField", "TopField", "BottomField",
+                                  "WrapField", "BetweenField", "WithinField"};
+    const QString labels[7] = {QObject::tr("&Left:"),  QObject::tr("&Right:"),    QObject::tr("&Top:"),
+                               QObject::tr("&Bottom:"), QObject::tr("&Wrap:"),    QObject::tr("Betwee&n:"),
+                               QObject::tr("W&ithin:")};
+    for (int i = 0; i < 7; ++i) fields[i] = NewMeasurementField(parent, names[i]);
+    auto addRow = [&](QGridLayout* grid, int row, int column, int i) {
+        auto* label = new QLabel(labels[i], parent);
+        label->setBuddy(fields[i]);
+        grid->addWidget(label, row, column * 2);
+        grid->addWidget(fields[i], row, column * 2 + 1);
+    };
+
+    auto* margins = new QGroupBox(QObject::tr("Margins"), parent);
+    auto* marginGrid = new QGridLayout(margins);
+    addRow(marginGrid, 0, 0, 0);  // left
+    addRow(marginGrid, 0, 1, 1);  // right
+    addRow(marginGrid, 1, 0, 2);  // top
+    addRow(marginGrid, 1, 1, 3);  // bottom
+    layout->addWidget(margins);
+
+    auto* spacing = new QGroupBox(QObject::tr("Spacing"), parent);
+    auto* spacingGrid = new QGridLayout(spacing);
+    addRow(spacingGrid, 0, 0, 4);  // wrap
+    addRow(spacingGrid, 1, 0, 5);  // between
+    addRow(spacingGrid, 1, 1, 6);  // within
+    layout->addWidget(spacing);
+
+    fields[4]->setToolTip(QObject::tr("Indent of the continuation rows of a long item"));
+    const QString lines = QObject::tr("A number without a unit counts lines of the text's height");
+    fields[5]->setToolTip(QObject::tr("Space between items. ") + lines);
+    fields[6]->setToolTip(QObject::tr("Space between the rows of one item. ") + lines);
+}
+
+void AreaFormatFields::FillAlignment(int value) { FillChoices(alignment, alignments, value); }
+
+void AreaFormatFields::Show(const AreaFormat& format) {
+    SelectChoice(alignment, alignments, format.alignment);
+    for (int i = 0; i < 7; ++i) ShowMeasurement(fields[i], format.*kAreaMeasures[i]);
+}
+
+bool AreaFormatFields::Read(AreaFormat& format, bool quiet, int defaultUnit, Prompter& prompter,
+                            QWidget* dialog) const {
+    AreaFormat read = format;
+    for (int i = 0; i < 7; ++i) {
+        const std::optional<Measurement> m = ReadMeasurement(fields[i], true, quiet, defaultUnit, prompter, dialog);
+        if (!m) return false;
+        read.*kAreaMeasures[i] = *m;
+    }
+    read.alignment = ReadChoice(alignment, alignments);
+    format = read;
+    return true;
+}
+
+// ---- the dialog ------------------------------------------------------------------
+
+FormatDialog::FormatDialog(MainWindow& window, uint16_t saveQuestion)
+    : QDialog(&window), window_(window), saveQuestion_(saveQuestion) {
+    setModal(false);
+    okButton_ = new QPushButton(tr("OK"), this);
+    okButton_->setObjectName("OkButton");
+    okButton_->setDefault(true);
+    cancelButton_ = new QPushButton(tr("Cancel"), this);
+    cancelButton_->setObjectName("CancelButton");
+    applyButton_ = new QPushButton(tr("Appl&y"), this);
+    applyButton_->setObjectName("ApplyButton");
+
+    connect(okButton_, &QPushButton::clicked, this, [this] {
+        if (Apply()) Finish();
+    });
+    connect(applyButton_, &QPushButton::clicked, this, [this] {
+        if (!Apply()) return;
+        cancelButton_->setText(QString::fromStdString(LoadString(IDS_CLOSE)));
+        if (QWidget* first = FirstField()) first->setFocus(Qt::OtherFocusReason);
+    });
+    connect(cancelButton_, &QPushButton::clicked, this, [this] { RequestClose(); });
+
+    // Closing the program must not drop changes that were never applied.
+    window_.installEventFilter(this);
+}
+
+QBoxLayout* FormatDialog::ButtonColumn() {
+    auto* column = new QVBoxLayout;
+    column->addWidget(okButton_);
+    column->addWidget(cancelButton_);
+    column->addWidget(applyButton_);
+    column->addStretch();
+    return column;
+}
+
+bool FormatDialog::RequestClose() {
+    if (closing_) return true;
+    if (HasChanges()) {
+        const MessageResult answer =
+            ShowMessage(window_.prompter(), MessageOwner::MainWindow(),
+                        {MessageIcon::Question, MessageButtons::YesNoCancel, false}, saveQuestion_);
+        if (answer == MessageResult::Cancel) return false;
+        if (answer == MessageResult::Yes && !Apply()) return false;
+    }
+    Finish();
+    return true;
+}
+
+void FormatDialog::Finish() {
+    closing_ = true;
+    window_.removeEventFilter(this);
+    hide();
+    deleteLater();
+}
+
+void FormatDialog::reject() { RequestClose(); }
+
+void FormatDialog::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    RequestClose();
+}
+
+bool FormatDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == &window_ && event->type() == QEvent::Close && !closing_ && HasChanges()) {
+        const MessageResult answer =
+            ShowMessage(window_.prompter(), MessageOwner::MainWindow(),
+                        {MessageIcon::Question, MessageButtons::YesNoCancel, false}, saveQuestion_);
+        if (answer == MessageResult::Cancel || (answer == MessageResult::Yes && !Apply())) {
+            event->ignore();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+// ---- opening ------------------------------------------------------------------------
+
+namespace {
+
+template <typename Make>
+void Activate(QPointer<FormatDialog>& slot, Make make) {
+    if (!slot || slot->closing()) slot = make();
+    slot->show();
+    slot->raise();
+    slot->activateWindow();
+}
+
+}  // namespace
+
+void InstallFormatDialogs(MainWindow& window) {
+    // One slot per dialog: each exists at most once.
+    struct Slots {
+        QPointer<FormatDialog> title, songs, liner;
+    };
+    auto open = std::make_shared<Slots>();
+    window.SetCommandHandler(kCmdFormatTitle, [&window, open] {
+        Activate(open->title, [&window] { return new FormatTitleDialog(window); });
+    });
+    window.SetCommandHandler(kCmdFormatLiner, [&window, open] {
+        Activate(open->liner, [&window] { return new FormatLinerDialog(window); });
+    });
+    const std::pair<int, int> songCommands[] = {{kCmdFormatSongs, kSideAPrimaryArea},
+                                                {kCmdSongsAPrimary, kSideAPrimaryArea},
+                                                {kCmdSongsBPrimary, kSideBPrimaryArea},
+                                                {kCmdSongsAOverflow, kSideAOverflowArea},
+                                                {kCmdSongsBOverflow, kSideBOverflowArea}};
+    for (const auto& [command, area] : songCommands) {
+        window.SetCommandHandler(command, [&window, open, area = area] {
+            Activate(open->songs, [&window, area] { return new FormatSongsDialog(window, area); });
+        });
+    }
+}
