@@ -23,8 +23,10 @@
 #include "app/help_window.h"
 #include "app/icons.h"
 #include "dialogs/font_dialog.h"
+#include "dialogs/register_types_dialog.h"
 #include "dialogs/format_fields_dialog.h"
 #include "dialogs/text_dialog.h"
+#include "document/file_types.h"
 #include "document/liner_file.h"
 #include "platform/messages.h"
 #include "platform/strings.h"
@@ -36,7 +38,7 @@ QString Str(uint16_t id) { return QString::fromStdString(LoadString(id)); }
 
 // Commands whose dialogs are not part of the program yet: present, greyed.
 constexpr int kPendingCommands[] = {
-    kCmdPrint,         kCmdPageSetup,       kCmdRegisterFileTypes, kCmdFormatFeatures,
+    kCmdPrint,         kCmdPageSetup,       kCmdFormatFeatures,
     kCmdFormatLiner,   kCmdFormatSides,     kCmdFormatSongs,       kCmdFormatTitle,
     kCmdFormatPictures, kCmdTitleLines,     kCmdSongsSideA,        kCmdSongsSideB,
     kCmdSidesAFlap,    kCmdSidesBFlap,      kCmdSidesAPrimary,     kCmdSidesBPrimary,
@@ -66,6 +68,9 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
     setObjectName("MainWindow");
     setWindowIcon(ProgramIcon());
     if (!services_.chooseFont) services_.chooseFont = ChooseFont;
+    if (!services_.isAssociated) {
+        services_.isAssociated = [](const std::string& ext) { return IsAssociatedWithProgram(ext); };
+    }
 
     EnsureStandardFonts(liner_);
     view_ = new LinerView(liner_, this);
@@ -78,6 +83,7 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
     BuildToolBar();
     BuildMenus();
     InstallTextDialogs(*this);
+    InstallRegisterTypesDialog(*this);
     InstallFormatDialogs(*this);
 
     auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);

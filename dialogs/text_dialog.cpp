@@ -154,8 +154,24 @@ void FontTextEdit::InsertTyped(const QString& text) {
     ensureCursorVisible();
 }
 
+void FontTextEdit::SetSingleLine() {
+    singleLine_ = true;
+    setTabChangesFocus(true);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+}
+
 void FontTextEdit::keyPressEvent(QKeyEvent* event) {
     const int key = event->key();
+    if (singleLine_ && (key == Qt::Key_Tab || key == Qt::Key_Backtab)) {
+        focusNextPrevChild(key == Qt::Key_Tab && !(event->modifiers() & Qt::ShiftModifier));
+        event->accept();
+        return;
+    }
+    if (singleLine_ && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        event->ignore();
+        return;
+    }
     if (key == Qt::Key_Tab || key == Qt::Key_Backtab) {
         if (event->modifiers() & Qt::ControlModifier) {
             // Ctrl+Tab leaves the field, as Tab does elsewhere.
@@ -213,7 +229,9 @@ void FontTextEdit::insertFromMimeData(const QMimeData* source) {
     bool replaced = false;
     for (QChar& ch : text) {
         if (ch == u'\r' || ch == u'\n' || ch == QChar::LineSeparator || ch == QChar::ParagraphSeparator) {
-            ch = u'\n';
+            ch = singleLine_ ? u' ' : u'\n';
+        } else if (ch == u'\t' && singleLine_) {
+            ch = u' ';
         } else if (ch == u'\t') {
             ch = QChar(kTabMarkChar);
         } else if (!Storable(ch)) {

@@ -46,6 +46,10 @@ public:
     // The Undo, Cut, Copy, Paste and Clear menu, greyed for the present state.
     QMenu* CreateEditMenu(QWidget* parent);
 
+    // One line only: Tab and Shift+Tab move the focus, Return reaches the
+    // dialog's default button, and pasted line breaks and tabs become spaces.
+    void SetSingleLine();
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
@@ -55,6 +59,8 @@ protected:
 private:
     QTextCharFormat FormatOf(int number) const;
     void InsertTyped(const QString& text);
+
+    bool singleLine_ = false;
 };
 
 class TextDialog : public QDialog {

@@ -145,8 +145,7 @@ TEST(MainWindowCommands, DialogsOfLaterWorkAreGreyedAndDoNothing) {
     AppHarness app;
     ASSERT_TRUE(app.Start());
     MainWindow& w = app.window();
-    for (int command : {kCmdPrint, kCmdPageSetup, kCmdRegisterFileTypes, kCmdFormatFeatures, kCmdFormatSides,
-                        kCmdFormatPictures}) {
+    for (int command : {kCmdPrint, kCmdPageSetup, kCmdFormatFeatures, kCmdFormatSides, kCmdFormatPictures}) {
         EXPECT_FALSE(w.action(command)->isEnabled()) << command;
         EXPECT_EQ(w.Dispatch(command), 0) << command;
     }
