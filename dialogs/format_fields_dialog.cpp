@@ -98,7 +98,8 @@ void AreaFormatFields::Build(QWidget* parent, QBoxLayout* layout) {
     auto* alignmentLabel = new QLabel(QObject::tr("&Alignment:"), parent);
     alignmentLabel->setBuddy(alignment);
     alignmentRow->addWidget(alignmentLabel);
-    alignmentRow->addWidget(alignment, 1);
+    alignmentRow->addWidget(alignment);
+    alignmentRow->addStretch();
     layout->addLayout(alignmentRow);
 
     const char* const names[7] = {"LeftField", "RightField", "TopField", "BottomField",

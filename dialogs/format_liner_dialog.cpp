@@ -143,6 +143,7 @@ FormatLinerDialog::FormatLinerDialog(MainWindow& window) : FormatDialog(window, 
     repeat_ = new QLineEdit(this);
     repeat_->setObjectName("RepeatField");
     repeat_->setMaxLength(6);
+    repeat_->setMaximumWidth(repeat_->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 8);
     repeat_->setToolTip(tr("How many overflow song areas follow the primary one (0 for none)"));
     auto* heights = new QGroupBox(tr("Heights"), this);
     auto* heightsForm = new QFormLayout(heights);
@@ -158,6 +159,7 @@ FormatLinerDialog::FormatLinerDialog(MainWindow& window) : FormatDialog(window, 
     tabStops_ = new QLineEdit(this);
     tabStops_->setObjectName("TabStopsField");
     tabStops_->setMaxLength(255);
+    tabStops_->setMinimumWidth(tabStops_->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 24);
     tabStops_->setToolTip(tr("Positions separated by commas, for example 1in, 2.5in"));
     auto* general = new QFormLayout;
     general->addRow(BuddyLabel(tr("&Width:"), fields_[kWidth], this), fields_[kWidth]);

@@ -19,7 +19,8 @@ FormatSongsDialog::FormatSongsDialog(MainWindow& window, int area)
     auto* areaLabel = new QLabel(tr("S&ong Area:"), this);
     areaLabel->setBuddy(areaList_);
     areaRow->addWidget(areaLabel);
-    areaRow->addWidget(areaList_, 1);
+    areaRow->addWidget(areaList_);
+    areaRow->addStretch();
     fields->addLayout(areaRow);
     area_.Build(this, fields);
 
