@@ -82,6 +82,8 @@ EntryDialog::EntryDialog(MainWindow& window, QWidget* owner, const EntryRequest&
                                   this);
         prompt->setObjectName("PromptLabel");
         prompt->setTextFormat(Qt::PlainText);
+        // A long feature name wraps rather than stretching the dialog.
+        prompt->setWordWrap(true);
         left->addWidget(prompt);
     }
     left->addWidget(edit_);
