@@ -162,7 +162,7 @@ FieldReading ReadMeasurementField(std::string_view fieldText, bool negativesAllo
                                   bool quiet, int defaultUnit, Prompter* prompter,
                                   const MessageOwner* owner) {
     FieldReading reading;
-    std::string_view text = fieldText.substr(0, 8);
+    std::string_view text = fieldText.substr(0, kMeasurementFieldChars);
     auto parsed = ParseMeasurement(text, negate, defaultUnit);
     auto report = [&](uint16_t id) {
         if (!quiet && prompter) {

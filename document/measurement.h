@@ -64,7 +64,11 @@ struct FieldReading {
     FieldError error = FieldError::None;
 };
 
-// The core of reading a measurement field: reads at most 8 characters of the
+// Measurement fields hold 16 characters: room for every value the program
+// itself shows, such as "2.5625 in" or "-22.7501 cm".
+constexpr size_t kMeasurementFieldChars = 16;
+
+// The core of reading a measurement field: reads at most 16 characters of the
 // field's text, parses it and checks the sign.  Unless `quiet`, a failure is
 // reported through the prompter ("Invalid measurement" or "Measurement may not
 // be less than zero"), owned by `owner`; selecting the field is the dialog's part.

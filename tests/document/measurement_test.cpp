@@ -109,12 +109,14 @@ TEST(Measurement, ReadFieldReportsAndStaysQuietWhenAsked) {
     EXPECT_EQ(quiet.error, FieldError::Invalid);
     EXPECT_EQ(prompter.shown.size(), 2u);
 
-    // A field delivers eight characters at most: "1.5 in x" is cut to a valid "1.5 in x"[0..8).
-    auto cut = ReadMeasurementField("1.5 in xyz", true, false, false, kUnitInches, &prompter, &owner);
-    EXPECT_EQ(cut.error, FieldError::Invalid);
-    auto eight = ReadMeasurementField("0.25 in   junk", true, false, false, kUnitInches, &prompter, &owner);
-    ASSERT_TRUE(eight.value);
-    EXPECT_EQ(eight.value->twips, 360);
+    // A field delivers sixteen characters at most: enough for what the
+    // program shows itself, and the rest is not read.
+    auto shown = ReadMeasurementField("2.5625 in", true, false, false, kUnitInches, &prompter, &owner);
+    ASSERT_TRUE(shown.value);
+    EXPECT_EQ(shown.value->twips, 3690);
+    auto cut = ReadMeasurementField("0.25 in         junk", true, false, false, kUnitInches, &prompter, &owner);
+    ASSERT_TRUE(cut.value);
+    EXPECT_EQ(cut.value->twips, 360);
     // Negative picture heights are allowed: the value is held negated.
     auto height = ReadMeasurementField("2", false, true, false, kUnitInches, &prompter, &owner);
     EXPECT_EQ(height.error, FieldError::Negative);
