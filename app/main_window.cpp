@@ -25,6 +25,7 @@
 #include "dialogs/font_dialog.h"
 #include "dialogs/register_types_dialog.h"
 #include "dialogs/format_fields_dialog.h"
+#include "dialogs/format_features_dialog.h"
 #include "dialogs/text_dialog.h"
 #include "document/file_types.h"
 #include "document/liner_file.h"
@@ -85,6 +86,7 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
     InstallTextDialogs(*this);
     InstallRegisterTypesDialog(*this);
     InstallFormatDialogs(*this);
+    InstallFeatureDialogs(*this);
 
     auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(f1, &QShortcut::activated, this, [this] { ShowHelp(false); });

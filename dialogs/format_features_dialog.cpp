@@ -1,0 +1,404 @@
+#include "dialogs/format_features_dialog.h"
+
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <memory>
+
+#include "app/commands.h"
+#include "app/main_window.h"
+#include "dialogs/entry_dialog.h"
+#include "dialogs/format_sides_dialog.h"
+#include "platform/code_page.h"
+#include "platform/messages.h"
+#include "platform/strings.h"
+#include "render/fonts.h"
+
+namespace {
+
+int DefaultFontOf(uint16_t style) { return IsSidedStyle(style) ? kFontFeatureName : kFontFeature; }
+
+QString Shown(const std::string& coded) { return DecodeCodePage(StripFontChanges(coded)); }
+
+ChoiceTable FeatureStyleChoices() {
+    ChoiceTable table;
+    const std::pair<uint16_t, uint16_t> rows[] = {
+        {kFeatureCenteredWithSides, IDS_STYLE_CENTERED_WITH_SIDES},
+        {kFeatureAdjacentWithSides, IDS_STYLE_ADJACENT_WITH_SIDES},
+        {kFeatureBlankWithSides, IDS_STYLE_BLANK_WITH_SIDES},
+        {kFeatureLeftJustified, IDS_STYLE_LEFT_JUSTIFIED},
+        {kFeatureRightJustified, IDS_STYLE_RIGHT_JUSTIFIED},
+        {kFeatureCentered, IDS_STYLE_CENTERED}};
+    for (const auto& [value, id] : rows) table.push_back({value, id, LoadString(id, 31)});
+    return table;
+}
+
+// A name's characters in the default font of one style class take the
+// default font of the other when the feature changes class.
+std::string SwitchDefaultFont(const std::string& coded, uint16_t from, uint16_t to) {
+    const int oldFont = DefaultFontOf(from), newFont = DefaultFontOf(to);
+    if (oldFont == newFont) return coded;
+    DisplayText display = DecodeFontCodedText(coded, oldFont);
+    for (uint8_t& number : display.fonts) {
+        if (number == oldFont) number = static_cast<uint8_t>(newFont);
+    }
+    return EncodeFontCodedText(display);
+}
+
+}  // namespace
+
+bool SameFeaturesApartFromChoices(const std::vector<Feature>& a, const std::vector<Feature>& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i].style != b[i].style || !(a[i].top == b[i].top) || !(a[i].side == b[i].side) ||
+            a[i].name != b[i].name)
+            return false;
+    }
+    return true;
+}
+
+FormatFeaturesDialog::FormatFeaturesDialog(MainWindow& window) : FormatDialog(window, IDS_SAVE_FEATURES) {
+    setObjectName("FormatFeaturesDialog");
+    setWindowTitle(tr("Format Features"));
+
+    list_ = new QListWidget(this);
+    list_->setObjectName("FeatureList");
+    list_->setMinimumWidth(260);
+    auto* listLabel = new QLabel(tr("F&eatures:"), this);
+    listLabel->setBuddy(list_);
+
+    addButton_ = new QPushButton(tr("&Add..."), this);
+    addButton_->setObjectName("AddButton");
+    changeButton_ = new QPushButton(tr("&Change..."), this);
+    changeButton_->setObjectName("ChangeButton");
+    deleteButton_ = new QPushButton(tr("&Delete"), this);
+    deleteButton_->setObjectName("DeleteButton");
+    for (QPushButton* b : {addButton_, changeButton_, deleteButton_}) b->setAutoDefault(false);
+    auto* editButtons = new QHBoxLayout;
+    editButtons->addWidget(addButton_);
+    editButtons->addWidget(changeButton_);
+    editButtons->addWidget(deleteButton_);
+    editButtons->addStretch();
+
+    style_ = new QComboBox(this);
+    style_->setObjectName("StyleList");
+    auto* styleLabel = new QLabel(tr("S&tyle:"), this);
+    styleLabel->setBuddy(style_);
+    auto* styleRow = new QHBoxLayout;
+    styleRow->addWidget(styleLabel);
+    styleRow->addWidget(style_);
+    styleRow->addStretch();
+
+    top_ = NewMeasurementField(this, "TopField");
+    side_ = NewMeasurementField(this, "SideField");
+    auto* margins = new QGroupBox(tr("Margins"), this);
+    auto* grid = new QGridLayout(margins);
+    auto* topLabel = new QLabel(tr("T&op:"), margins);
+    topLabel->setBuddy(top_);
+    auto* sideLabel = new QLabel(tr("&Side:"), margins);
+    sideLabel->setBuddy(side_);
+    grid->addWidget(topLabel, 0, 0);
+    grid->addWidget(top_, 0, 1);
+    grid->addWidget(sideLabel, 0, 2);
+    grid->addWidget(side_, 0, 3);
+    grid->setColumnStretch(4, 1);
+    fieldWidgets_ = {styleLabel, style_, margins};
+
+    auto* fields = new QVBoxLayout;
+    fields->addWidget(listLabel);
+    fields->addWidget(list_, 1);
+    fields->addLayout(editButtons);
+    fields->addLayout(styleRow);
+    fields->addWidget(margins);
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(fields, 1);
+    layout->addLayout(ButtonColumn());
+
+    styles_ = FeatureStyleChoices();
+    FillChoices(style_, styles_, -1);
+    Load();
+
+    connect(list_, &QListWidget::currentRowChanged, this, [this] { Chosen(); });
+    connect(addButton_, &QPushButton::clicked, this, [this] { Add(); });
+    connect(changeButton_, &QPushButton::clicked, this, [this] { Change(); });
+    connect(deleteButton_, &QPushButton::clicked, this, [this] { Delete(); });
+    list_->setFocus();
+}
+
+QWidget* FormatFeaturesDialog::FirstField() const { return list_; }
+
+void FormatFeaturesDialog::Load() {
+    base_ = window_.liner().features;
+    records_.clear();
+    switching_ = true;
+    list_->clear();
+    for (size_t i = 0; i < base_.size(); ++i) {
+        const Feature& f = base_[i];
+        records_.push_back({f.style, f.top, f.side, f.name, static_cast<int>(i)});
+        list_->addItem(Shown(f.name));
+    }
+    switching_ = false;
+    changed_ = false;
+    shown_ = -1;
+    if (!records_.empty()) SetRow(0);
+    UpdateEnabled();
+}
+
+bool FormatFeaturesDialog::Resync() {
+    if (SameFeaturesApartFromChoices(base_, window_.liner().features)) return false;
+    Load();
+    return true;
+}
+
+bool FormatFeaturesDialog::event(QEvent* event) {
+    // Another liner may have been opened while the dialog was in the back.
+    if (event->type() == QEvent::WindowActivate && !closing()) Resync();
+    return FormatDialog::event(event);
+}
+
+void FormatFeaturesDialog::SetRow(int row) {
+    switching_ = true;
+    list_->setCurrentRow(row);
+    switching_ = false;
+    Show(row);
+}
+
+void FormatFeaturesDialog::Show(int index) {
+    shown_ = index;
+    if (index < 0) {
+        style_->setCurrentIndex(-1);
+        top_->clear();
+        side_->clear();
+        return;
+    }
+    const Record& r = records_[index];
+    SelectChoice(style_, styles_, r.style);
+    ShowMeasurement(top_, r.top);
+    ShowMeasurement(side_, r.side);
+}
+
+void FormatFeaturesDialog::UpdateEnabled() {
+    const bool any = !records_.empty();
+    for (QWidget* w : fieldWidgets_) w->setEnabled(any);
+    changeButton_->setEnabled(any);
+    deleteButton_->setEnabled(any);
+}
+
+bool FormatFeaturesDialog::StoreShown(bool quiet) {
+    if (shown_ < 0 || shown_ >= static_cast<int>(records_.size())) return true;
+    const int unit = window_.liner().defaultUnits;
+    const auto top = ReadMeasurement(top_, true, quiet, unit, window_.prompter(), this);
+    if (!top) return false;
+    const auto side = ReadMeasurement(side_, true, quiet, unit, window_.prompter(), this);
+    if (!side) return false;
+    Record& r = records_[shown_];
+    r.top = *top;
+    r.side = *side;
+    r.style = ReadChoice(style_, styles_);
+    return true;
+}
+
+void FormatFeaturesDialog::Chosen() {
+    if (switching_) return;
+    const int row = list_->currentRow();
+    if (row == shown_) return;
+    if (!StoreShown(false)) {
+        switching_ = true;
+        list_->setCurrentRow(shown_);
+        switching_ = false;
+        return;
+    }
+    Show(row);
+}
+
+Feature FormatFeaturesDialog::Build(const Record& r) const {
+    Feature f;
+    f.style = r.style;
+    f.top = r.top;
+    f.side = r.side;
+    const Feature* source = nullptr;
+    if (r.source >= 0 && r.source < static_cast<int>(window_.liner().features.size()))
+        source = &window_.liner().features[r.source];
+    const uint16_t sourceStyle = source ? source->style : uint16_t{kFeatureCenteredWithSides};
+    f.name = IsSidedStyle(sourceStyle) == IsSidedStyle(r.style) ? r.name : SwitchDefaultFont(r.name, sourceStyle, r.style);
+    if (IsSidedStyle(r.style) && source && IsSidedStyle(source->style)) {
+        f.sides[0] = source->sides[0];
+        f.sides[1] = source->sides[1];
+    }
+    return f;
+}
+
+void FormatFeaturesDialog::Add() {
+    if (!StoreShown(false)) return;
+    EntryRequest request;
+    request.kind = EntryKind::Feature;
+    request.mode = EntryMode::Add;
+    const std::optional<std::string> name = RunEntryDialog(window_, this, request);
+    if (!name) return;
+    Record r;
+    r.top.unit = static_cast<int16_t>(window_.liner().defaultUnits);
+    r.side = r.top;
+    r.name = *name;
+    if (Build(r).RecordSize() > kMaxFeatureRecordSize) {
+        window_.prompter().Show(MessageOwner::Dialog(this), ErrorStyle(),
+                                tr("This feature name is too long to be kept in a liner.").toStdString());
+        return;
+    }
+    records_.push_back(r);
+    list_->addItem(Shown(r.name));
+    SetRow(static_cast<int>(records_.size()) - 1);
+    UpdateEnabled();
+    changed_ = true;
+    list_->setFocus();
+}
+
+void FormatFeaturesDialog::Change() {
+    if (shown_ < 0 || !StoreShown(false)) return;
+    EntryRequest request;
+    request.kind = EntryKind::Feature;
+    request.mode = EntryMode::Change;
+    request.text = records_[shown_].name;
+    const std::optional<std::string> name = RunEntryDialog(window_, this, request);
+    if (!name) return;
+    Record r = records_[shown_];
+    r.name = *name;
+    if (Build(r).RecordSize() > kMaxFeatureRecordSize) {
+        window_.prompter().Show(
+            MessageOwner::Dialog(this), ErrorStyle(),
+            tr("This feature name is too long to be kept in a liner together with its choices.").toStdString());
+        return;
+    }
+    // A renamed feature goes to the end of the list: the way to reorder them.
+    records_.erase(records_.begin() + shown_);
+    records_.push_back(r);
+    switching_ = true;
+    delete list_->takeItem(shown_);
+    list_->addItem(Shown(r.name));
+    switching_ = false;
+    SetRow(static_cast<int>(records_.size()) - 1);
+    changed_ = true;
+    list_->setFocus();
+}
+
+void FormatFeaturesDialog::Delete() {
+    const int row = shown_;
+    if (row < 0) return;
+    const MessageResult answer =
+        ShowMessage(window_.prompter(), MessageOwner::MainWindow(),
+                    {MessageIcon::Question, MessageButtons::YesNo, false}, IDS_DELETE_FEATURE,
+                    {StripFontChanges(records_[row].name)});
+    if (answer == MessageResult::Yes) {
+        records_.erase(records_.begin() + row);
+        switching_ = true;
+        delete list_->takeItem(row);
+        switching_ = false;
+        const int count = static_cast<int>(records_.size());
+        if (count == 0) {
+            shown_ = -1;
+            switching_ = true;
+            list_->setCurrentRow(-1);
+            switching_ = false;
+            Show(-1);
+        } else {
+            SetRow(row < count ? row : count - 1);
+        }
+        UpdateEnabled();
+        changed_ = true;
+    }
+    list_->setFocus();
+}
+
+bool FormatFeaturesDialog::Apply() {
+    Resync();
+    if (!StoreShown(false)) {
+        switching_ = true;
+        list_->setCurrentRow(shown_);
+        switching_ = false;
+        return false;
+    }
+    std::vector<Feature> built;
+    built.reserve(records_.size());
+    for (size_t i = 0; i < records_.size(); ++i) {
+        built.push_back(Build(records_[i]));
+        if (built.back().RecordSize() > kMaxFeatureRecordSize) {
+            SetRow(static_cast<int>(i));
+            window_.prompter().Show(
+                MessageOwner::Dialog(this), ErrorStyle(),
+                tr("The feature \"%1\" and its choices are too long to be kept in a liner.")
+                    .arg(Shown(records_[i].name))
+                    .toStdString());
+            return false;
+        }
+    }
+    // Where each new feature came from, so Format Sides can keep its edits.
+    std::vector<int> origins;
+    for (Record& r : records_) origins.push_back(r.source);
+    Liner& liner = window_.liner();
+    liner.features = std::move(built);
+    for (size_t i = 0; i < records_.size(); ++i) {
+        records_[i].source = static_cast<int>(i);
+        records_[i].name = liner.features[i].name;
+    }
+    base_ = liner.features;
+    changed_ = false;
+    window_.SetModified(true);
+    window_.RepaintLiner();
+    if (sides) sides->FeaturesRebuilt(origins);
+    return true;
+}
+
+bool FormatFeaturesDialog::HasChanges() {
+    Resync();
+    if (changed_ || !StoreShown(true)) return true;
+    for (const Record& r : records_) {
+        if (r.source < 0 || r.source >= static_cast<int>(base_.size())) return true;
+        const Feature& f = base_[r.source];
+        if (!(r.top == f.top) || !(r.side == f.side) || r.style != f.style) return true;
+    }
+    return false;
+}
+
+// ---- opening ------------------------------------------------------------------------
+
+namespace {
+
+template <typename D, typename Make>
+D* Activate(QPointer<D>& slot, Make make) {
+    if (!slot || slot->closing()) slot = make();
+    slot->show();
+    slot->raise();
+    slot->activateWindow();
+    return slot;
+}
+
+}  // namespace
+
+void InstallFeatureDialogs(MainWindow& window) {
+    struct Slots {
+        QPointer<FormatFeaturesDialog> features;
+        QPointer<FormatSidesDialog> sides;
+    };
+    auto open = std::make_shared<Slots>();
+    window.SetCommandHandler(kCmdFormatFeatures, [&window, open] {
+        FormatFeaturesDialog* d = Activate(open->features, [&window] { return new FormatFeaturesDialog(window); });
+        d->sides = open->sides;
+    });
+    const struct {
+        int command, location, side;
+    } sideCommands[] = {{kCmdFormatSides, kSideAFlap, 0},
+                        {kCmdSidesAFlap, kSideAFlap, 0},
+                        {kCmdSidesBFlap, kSideBFlap, 1},
+                        {kCmdSidesAPrimary, kSideAPrimary, 0},
+                        {kCmdSidesBPrimary, kSideBPrimary, 1}};
+    for (const auto& c : sideCommands) {
+        window.SetCommandHandler(c.command, [&window, open, c] {
+            Activate(open->sides, [&window, c] { return new FormatSidesDialog(window, c.location, c.side); });
+            if (open->features) open->features->sides = open->sides;
+        });
+    }
+}
