@@ -19,8 +19,9 @@ struct ImportResult {
 };
 
 // Merges the old file `bytes` into `liner`.  Unless `unattended` the user is
-// asked how much to merge; `fileTitle` is the question's caption.  The Liner
-// is changed only when the merge succeeds.
+// asked how much to merge; `fileTitle` is the question's caption.  A merge
+// that fails part-way may have changed `liner` already: callers merge into a
+// copy and keep it only when the merge succeeds (as ReadLinerFile does).
 ImportResult ImportOlderVersion(Liner& liner, const std::vector<uint8_t>& bytes, bool unattended,
                                 const std::string& fileTitle, Prompter& prompter);
 
