@@ -56,7 +56,7 @@ bool SameFeaturesApartFromChoices(const std::vector<Feature>& a, const std::vect
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
         if (a[i].style != b[i].style || !(a[i].top == b[i].top) || !(a[i].side == b[i].side) ||
-            a[i].name != b[i].name)
+            StripFontChanges(a[i].name) != StripFontChanges(b[i].name))
             return false;
     }
     return true;
@@ -150,9 +150,17 @@ void FormatFeaturesDialog::Load() {
 }
 
 bool FormatFeaturesDialog::Resync() {
-    if (SameFeaturesApartFromChoices(base_, window_.liner().features)) return false;
-    Load();
-    return true;
+    const std::vector<Feature>& now = window_.liner().features;
+    if (!SameFeaturesApartFromChoices(base_, now)) {
+        Load();
+        return true;
+    }
+    // Saving renumbers the fonts: names not renamed here take the new numbers.
+    for (Record& r : records_) {
+        if (r.source >= 0 && r.name == base_[r.source].name) r.name = now[r.source].name;
+    }
+    base_ = now;
+    return false;
 }
 
 bool FormatFeaturesDialog::event(QEvent* event) {

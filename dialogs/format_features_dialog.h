@@ -15,7 +15,8 @@ class QLabel;
 class QListWidget;
 
 // Whether two feature lists are the same features in the same order, their
-// choices aside (which Format Sides changes on its own).
+// choices (which Format Sides changes on its own) and font numbers (which
+// saving renumbers) aside.
 bool SameFeaturesApartFromChoices(const std::vector<Feature>& a, const std::vector<Feature>& b);
 
 class FormatFeaturesDialog : public FormatDialog {

@@ -459,8 +459,29 @@ void FormatSidesDialog::FeaturesRebuilt(const std::vector<int>& origins) {
 
 bool FormatSidesDialog::Resync() {
     const Liner& liner = window_.liner();
-    if (liner.sideLetters == baseLetters_ && SameFeaturesApartFromChoices(baseFeatures_, liner.features))
+    bool same = SameFeaturesApartFromChoices(baseFeatures_, liner.features);
+    for (int i = 0; i < 4 && same; ++i) {
+        const SideLetterFormat &a = liner.sideLetters[i], &b = baseLetters_[i];
+        same = a.style == b.style && a.top == b.top && a.side == b.side &&
+               StripFontChanges(a.text) == StripFontChanges(b.text);
+    }
+    if (same) {
+        // Saving renumbers the fonts: letters and choices not edited here take
+        // the new numbers.
+        for (int i = 0; i < 4; ++i) {
+            if (i != locationShown_ && letters_[i] == baseLetters_[i]) letters_[i] = liner.sideLetters[i];
+        }
+        baseLetters_ = liner.sideLetters;
+        for (SidedFeature& f : sided_) {
+            for (int side = 0; side < 2; ++side) {
+                if (f.sides[side] == baseFeatures_[f.index].sides[side] && (side != sideShown_ ||
+                                                                           &f != &sided_[featureShown_]))
+                    f.sides[side] = liner.features[f.index].sides[side];
+            }
+        }
+        baseFeatures_ = liner.features;
         return false;
+    }
     // Another liner: its own letters and features, unapplied edits dropped.
     LoadLetters();
     sided_.clear();
