@@ -26,6 +26,7 @@
 #include "dialogs/register_types_dialog.h"
 #include "dialogs/format_fields_dialog.h"
 #include "dialogs/format_features_dialog.h"
+#include "dialogs/format_pictures_dialog.h"
 #include "dialogs/text_dialog.h"
 #include "document/file_types.h"
 #include "document/liner_file.h"
@@ -87,6 +88,7 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
     InstallRegisterTypesDialog(*this);
     InstallFormatDialogs(*this);
     InstallFeatureDialogs(*this);
+    InstallPicturesDialog(*this);
 
     auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(f1, &QShortcut::activated, this, [this] { ShowHelp(false); });

@@ -120,6 +120,8 @@ public:
         pictures_.Clear();
         reported_.clear();
     }
+    // Picture `index` was taken out of the list: the later ones move down.
+    void ForgetPicture(size_t index) { pictures_.Erase(index); }
     // Counts paint events; tests use it to see that a clamped step repaints nothing.
     int paintCount() const { return paintCount_; }
 

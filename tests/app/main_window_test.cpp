@@ -145,7 +145,7 @@ TEST(MainWindowCommands, DialogsOfLaterWorkAreGreyedAndDoNothing) {
     AppHarness app;
     ASSERT_TRUE(app.Start());
     MainWindow& w = app.window();
-    for (int command : {kCmdPrint, kCmdPageSetup, kCmdFormatPictures}) {
+    for (int command : {kCmdPrint, kCmdPageSetup}) {
         EXPECT_FALSE(w.action(command)->isEnabled()) << command;
         EXPECT_EQ(w.Dispatch(command), 0) << command;
     }

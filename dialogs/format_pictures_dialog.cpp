@@ -1,0 +1,619 @@
+#include "dialogs/format_pictures_dialog.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <memory>
+
+#include "app/commands.h"
+#include "app/main_window.h"
+#include "dialogs/format_fields_dialog.h"
+#include "document/measurement.h"
+#include "pictures/picture_host.h"
+#include "platform/messages.h"
+#include "platform/strings.h"
+#include "render/view.h"
+
+namespace {
+
+// The picture count is stored in 16 bits.
+constexpr size_t kMaxPictures = 0xFFFF;
+
+enum Field { kLeft = 0, kTop = 1, kWidth = 2, kHeight = 3 };
+
+QString Str(uint16_t id) { return QString::fromStdString(LoadString(id)); }
+
+// Where an area lies, in depth below the liner's top edge.
+struct AreaSpan {
+    int top = 0;
+    int height = 0;
+};
+
+// The areas as they are stacked: the feature flap on top, then the title,
+// the primary song area and the overflow song areas; turned upside down with
+// Invert Image.
+std::optional<AreaSpan> SpanOf(const Liner& liner, int code) {
+    const int f = std::max<int>(liner.flapHeight.twips, 0);
+    const int t = std::max<int>(liner.titleHeight.twips, 0);
+    const int p = std::max<int>(liner.primaryHeight.twips, 0);
+    const int o = std::max<int>(liner.overflowHeight.twips, 0);
+    const int n = std::max<int>(liner.overflowCount, 0);
+    const bool inverted = liner.invertImage != 0;
+    switch (code) {
+        case kPlaceEntireLiner:
+            return AreaSpan{0, liner.totalHeight()};
+        case kPlaceAllButOverflow:
+            return AreaSpan{inverted ? n * o : 0, f + t + p};
+        case kPlaceFeatureFlap:
+            return AreaSpan{inverted ? n * o + p + t : 0, f};
+        case kPlaceTitle:
+            return AreaSpan{inverted ? n * o + p : f, t};
+        case kPlacePrimarySong:
+            return AreaSpan{inverted ? n * o : f + t, p};
+        default:
+            break;
+    }
+    const int k = code - kPlaceOverflowBase;
+    if (k < 1 || k > n) return std::nullopt;
+    return AreaSpan{inverted ? (n - k) * o : f + t + p + (k - 1) * o, o};
+}
+
+}  // namespace
+
+std::string PictureDisplayName(const std::string& fileName) {
+    // Older liners name their pictures with backslashes, ours with slashes.
+    size_t cut = fileName.find_last_of("/\\");
+    if (cut == std::string::npos) cut = fileName.find_last_of(':');
+    return cut == std::string::npos ? fileName : fileName.substr(cut + 1);
+}
+
+FormatPicturesDialog::FormatPicturesDialog(MainWindow& window, PictureFileChooser chooser)
+    : QDialog(&window), window_(window), chooser_(std::move(chooser)) {
+    setObjectName("FormatPicturesDialog");
+    setWindowTitle(tr("Format Pictures"));
+    setModal(false);
+
+    list_ = new QComboBox(this);
+    list_->setObjectName("PictureList");
+    list_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    list_->setMinimumContentsLength(24);
+    listLabel_ = new QLabel(tr("&Picture:"), this);
+    listLabel_->setBuddy(list_);
+
+    const char* const names[4] = {"LeftField", "TopField", "WidthField", "HeightField"};
+    const QString labels[4] = {tr("&Left:"), tr("&Top:"), tr("&Width:"), tr("&Height:")};
+    auto* grid = new QGridLayout;
+    for (int i = 0; i < 4; ++i) {
+        fields_[i] = NewMeasurementField(this, names[i]);
+        fieldLabels_[i] = new QLabel(labels[i], this);
+        fieldLabels_[i]->setBuddy(fields_[i]);
+        grid->addWidget(fieldLabels_[i], i / 2, (i % 2) * 2);
+        grid->addWidget(fields_[i], i / 2, (i % 2) * 2 + 1);
+    }
+    fields_[kLeft]->setToolTip(tr("Distance from the liner's left edge"));
+    fields_[kTop]->setToolTip(tr("Distance below the liner's top edge"));
+
+    stretch_ = new QComboBox(this);
+    stretch_->setObjectName("StretchList");
+    stretchLabel_ = new QLabel(tr("&Stretch:"), this);
+    stretchLabel_->setBuddy(stretch_);
+    stretch_->setToolTip(tr("On Apply, size the picture to fill this area, or to its own size"));
+    center_ = new QComboBox(this);
+    center_->setObjectName("CenterList");
+    centerLabel_ = new QLabel(tr("&Center:"), this);
+    centerLabel_->setBuddy(center_);
+    center_->setToolTip(tr("On Apply, centre the picture in this area"));
+    grid->addWidget(stretchLabel_, 2, 0);
+    grid->addWidget(stretch_, 2, 1, 1, 3);
+    grid->addWidget(centerLabel_, 3, 0);
+    grid->addWidget(center_, 3, 1, 1, 3);
+
+    auto* listRow = new QHBoxLayout;
+    listRow->addWidget(listLabel_);
+    listRow->addWidget(list_, 1);
+    auto* left = new QVBoxLayout;
+    left->addLayout(listRow);
+    left->addLayout(grid);
+    left->addStretch();
+
+    ok_ = new QPushButton(tr("OK"), this);
+    ok_->setObjectName("OkButton");
+    ok_->setDefault(true);
+    cancel_ = new QPushButton(tr("Cancel"), this);
+    cancel_->setObjectName("CancelButton");
+    apply_ = new QPushButton(tr("Appl&y"), this);
+    apply_->setObjectName("ApplyButton");
+    add_ = new QPushButton(tr("&Add"), this);
+    add_->setObjectName("AddButton");
+    delete_ = new QPushButton(tr("&Delete"), this);
+    delete_->setObjectName("DeleteButton");
+    // Long enough for "Cancel Add" without the column changing width.
+    const int buttonWidth = add_->fontMetrics().horizontalAdvance(Str(IDS_CANCEL_ADD)) + 24;
+    for (QPushButton* b : {ok_, cancel_, apply_, add_, delete_}) b->setMinimumWidth(buttonWidth);
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(ok_);
+    buttons->addWidget(cancel_);
+    buttons->addWidget(apply_);
+    buttons->addSpacing(12);
+    buttons->addWidget(add_);
+    buttons->addWidget(delete_);
+    buttons->addStretch();
+
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(left, 1);
+    layout->addLayout(buttons);
+
+    // One screen pixel in twips, as the view maps them.
+    const int dpi = window_.view() ? window_.view()->dpiX() : CurrentScreenResolution().x;
+    px_ = static_cast<int>(MulDivRound(1, 1440, std::max(dpi, 1)));
+
+    FillPlacements();
+    Refill();
+
+    connect(list_, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (!settingList_) PictureChosen(index);
+    });
+    // A Stretch or Center choice stays for the next Apply, so a value typed
+    // afterwards would be overwritten by it: typing a length the choice sets
+    // drops the choice.  A new size keeps Center, which then centres it.
+    for (int i = 0; i < 4; ++i) {
+        connect(fields_[i], &QLineEdit::textEdited, this, [this, i] {
+            stretch_->setCurrentIndex(0);
+            if (i == kLeft || i == kTop) center_->setCurrentIndex(0);
+        });
+    }
+    connect(add_, &QPushButton::clicked, this, &FormatPicturesDialog::AddClicked);
+    connect(delete_, &QPushButton::clicked, this, &FormatPicturesDialog::DeleteClicked);
+    connect(ok_, &QPushButton::clicked, this, [this] {
+        if (!InStep()) return Refill();
+        if (Apply()) Finish();
+    });
+    connect(apply_, &QPushButton::clicked, this, [this] {
+        if (!InStep()) return Refill();
+        if (!Apply()) return;
+        delete_->setEnabled(true);
+        add_->setEnabled(window_.liner().pictures.size() < kMaxPictures);
+        add_->setText(tr("&Add"));
+        cancel_->setText(Str(IDS_CLOSE));
+        fields_[kLeft]->setFocus(Qt::OtherFocusReason);
+    });
+    connect(cancel_, &QPushButton::clicked, this, [this] { RequestClose(); });
+
+    // Closing the program must not drop a rectangle that was never stored.
+    window_.installEventFilter(this);
+}
+
+// ---- the lists --------------------------------------------------------------------
+
+void FormatPicturesDialog::FillPlacements() {
+    const Liner& liner = window_.liner();
+    const int stretchCode = stretch_->count() ? stretch_->currentData().toInt() : kPlaceNone;
+    const int centerCode = center_->count() ? center_->currentData().toInt() : kPlaceNone;
+    stretch_->clear();
+    center_->clear();
+    auto offer = [&](int code, const QString& text, bool stretchOnly = false) {
+        stretch_->addItem(text, code);
+        if (!stretchOnly) center_->addItem(text, code);
+    };
+    const int overflow = liner.overflowHeight.twips;
+    const int count = liner.overflowCount;
+    offer(kPlaceNone, Str(IDS_PLACE_NONE));
+    offer(kPlaceOriginalSize, Str(IDS_PLACE_ORIGINAL_SIZE), true);
+    if (liner.totalHeight() != 0) offer(kPlaceEntireLiner, Str(IDS_PLACE_ENTIRE_LINER));
+    if (liner.totalHeight() != overflow) offer(kPlaceAllButOverflow, Str(IDS_PLACE_ALL_BUT_OVERFLOW));
+    if (liner.flapHeight.twips != 0) offer(kPlaceFeatureFlap, Str(IDS_PLACE_FEATURE_FLAP));
+    if (liner.titleHeight.twips != 0) offer(kPlaceTitle, Str(IDS_PLACE_TITLE));
+    if (liner.primaryHeight.twips != 0) offer(kPlacePrimarySong, Str(IDS_PLACE_PRIMARY_SONG));
+    if (overflow != 0 && count == 1) offer(kPlaceOverflowBase + 1, Str(IDS_PLACE_OVERFLOW_SONG));
+    if (overflow != 0 && count > 1) {
+        QString base = Str(IDS_PLACE_OVERFLOW_SONG);
+        if (base.endsWith(QLatin1Char(')'))) base.chop(1);
+        const std::string number = LoadString(IDS_PLACE_OVERFLOW_NUMBER);
+        for (int k = 1; k <= count; ++k) {
+            offer(kPlaceOverflowBase + k, base + QString::fromStdString(FormatMessageText(number, {k})));
+        }
+    }
+    auto select = [](QComboBox* box, int code) {
+        const int index = box->findData(code);
+        box->setCurrentIndex(index >= 0 ? index : 0);
+    };
+    select(stretch_, stretchCode);
+    select(center_, centerCode);
+}
+
+bool FormatPicturesDialog::InStep() const {
+    const std::vector<Picture>& pictures = window_.liner().pictures;
+    if (pictures.size() != names_.size()) return false;
+    for (size_t i = 0; i < names_.size(); ++i) {
+        if (pictures[i].fileName != names_[i]) return false;
+    }
+    return true;
+}
+
+// Builds the Picture list from the Liner and shows the first picture.  Also
+// how the dialog follows a liner opened or created while it is open.
+void FormatPicturesDialog::Refill() {
+    const std::vector<Picture>& pictures = window_.liner().pictures;
+    adding_ = false;
+    before_ = -1;
+    current_ = 0;
+    names_.clear();
+    settingList_ = true;
+    list_->clear();
+    for (const Picture& picture : pictures) {
+        names_.push_back(picture.fileName);
+        list_->addItem(QString::fromStdString(PictureDisplayName(picture.fileName)));
+    }
+    settingList_ = false;
+    add_->setText(tr("&Add"));
+    add_->setEnabled(pictures.size() < kMaxPictures);
+    EnablePictureControls(!pictures.empty());
+    delete_->setEnabled(!pictures.empty());
+    if (pictures.empty()) {
+        ClearFields();
+    } else {
+        SetListIndex(0);
+        ShowPicture(0);
+    }
+}
+
+void FormatPicturesDialog::SetListIndex(int index) {
+    settingList_ = true;
+    list_->setCurrentIndex(index);
+    settingList_ = false;
+}
+
+void FormatPicturesDialog::EnablePictureControls(bool on) {
+    for (QWidget* w : {static_cast<QWidget*>(listLabel_), static_cast<QWidget*>(list_),
+                       static_cast<QWidget*>(stretchLabel_), static_cast<QWidget*>(stretch_),
+                       static_cast<QWidget*>(centerLabel_), static_cast<QWidget*>(center_),
+                       static_cast<QWidget*>(ok_), static_cast<QWidget*>(apply_)}) {
+        w->setEnabled(on);
+    }
+    for (int i = 0; i < 4; ++i) {
+        fieldLabels_[i]->setEnabled(on);
+        fields_[i]->setEnabled(on);
+    }
+}
+
+int FormatPicturesDialog::current() const {
+    const int count = static_cast<int>(window_.liner().pictures.size());
+    return InStep() && current_ < count ? current_ : -1;
+}
+
+void FormatPicturesDialog::ShowPicture(int index) {
+    const Picture& picture = window_.liner().pictures[static_cast<size_t>(index)];
+    fields_[kLeft]->setText(QString::fromStdString(FormatMeasurement(picture.left)));
+    fields_[kTop]->setText(QString::fromStdString(FormatMeasurement(picture.top, true)));
+    fields_[kWidth]->setText(QString::fromStdString(FormatMeasurement(picture.width)));
+    fields_[kHeight]->setText(QString::fromStdString(FormatMeasurement(picture.height, true)));
+}
+
+void FormatPicturesDialog::ClearFields() {
+    for (QLineEdit* f : fields_) f->clear();
+}
+
+void FormatPicturesDialog::ShowLength(int field, int twips) {
+    const int clamped = std::clamp(twips, -32768, 32767);
+    fields_[field]->setText(
+        QString::fromStdString(FormatMeasurement(FromTwips(clamped, window_.liner().defaultUnits))));
+}
+
+// ---- Stretch, Center and storing -------------------------------------------------------
+
+void FormatPicturesDialog::ApplyStretch() {
+    const Liner& liner = window_.liner();
+    const int code = stretch_->currentData().toInt();
+    const int width = liner.width.twips;
+    if (code == kPlaceNone) return;
+    if (code == kPlaceOriginalSize) {
+        const Picture& picture = liner.pictures[static_cast<size_t>(current_)];
+        ShowLength(kLeft, 0);
+        ShowLength(kTop, 0);
+        fields_[kWidth]->setText(QString::fromStdString(FormatMeasurement(picture.naturalWidth)));
+        fields_[kHeight]->setText(QString::fromStdString(FormatMeasurement(picture.naturalHeight, true)));
+        return;
+    }
+    const std::optional<AreaSpan> span = SpanOf(liner, code);
+    if (!span) return;
+    ShowLength(kLeft, 0);
+    ShowLength(kTop, span->top);
+    ShowLength(kWidth, width + px_);
+    // The whole liner takes in its bottom edge line as well.
+    ShowLength(kHeight, span->height + px_ + (code == kPlaceEntireLiner ? 1 : 0));
+}
+
+bool FormatPicturesDialog::ApplyCenter() {
+    const Liner& liner = window_.liner();
+    const int code = center_->currentData().toInt();
+    if (code == kPlaceNone) return true;
+    const std::optional<Measurement> w = ReadField(kWidth, false, false);
+    if (!w) return false;
+    const std::optional<Measurement> h = ReadField(kHeight, false, false);
+    if (!h) return false;
+    const std::optional<AreaSpan> span = SpanOf(liner, code);
+    if (!span) return true;
+    const int width = liner.width.twips;
+    const int room = span->height + px_ + (code == kPlaceEntireLiner ? 1 : 0);
+    if (width + px_ + 1 < w->twips || room < h->twips) return true;
+    ShowLength(kLeft, (width - w->twips + 1) / 2);
+    ShowLength(kTop, code == kPlaceEntireLiner ? (span->height - h->twips + 1) / 2
+                                                : span->top + (span->height - h->twips) / 2);
+    return true;
+}
+
+std::optional<Measurement> FormatPicturesDialog::ReadField(int field, bool negate, bool quiet) {
+    const std::string text = fields_[field]->text().toStdString();
+    const MessageOwner owner = MessageOwner::Dialog(this);
+    const FieldReading reading = ReadMeasurementField(text, true, negate, quiet, window_.liner().defaultUnits,
+                                                      &window_.prompter(), &owner);
+    if (!reading.value && !quiet) {
+        fields_[field]->setFocus(Qt::OtherFocusReason);
+        fields_[field]->selectAll();
+    }
+    return reading.value;
+}
+
+bool FormatPicturesDialog::Store() {
+    Measurement read[4];
+    for (int i = 0; i < 4; ++i) {
+        const std::optional<Measurement> m = ReadField(i, i == kTop || i == kHeight, false);
+        if (!m) return false;
+        read[i] = *m;
+    }
+    Picture& picture = window_.liner().pictures[static_cast<size_t>(current_)];
+    picture.left = read[kLeft];
+    picture.top = read[kTop];
+    picture.width = read[kWidth];
+    picture.height = read[kHeight];
+    window_.SetModified(true);
+    window_.RepaintLiner();
+    adding_ = false;
+    return true;
+}
+
+bool FormatPicturesDialog::Apply() {
+    if (current() < 0) return false;
+    ApplyStretch();
+    if (!ApplyCenter() || !Store()) {
+        SetListIndex(current_);
+        return false;
+    }
+    return true;
+}
+
+bool FormatPicturesDialog::HasChanges() {
+    if (current() < 0) return false;
+    if (adding_) return true;
+    const Picture& picture = window_.liner().pictures[static_cast<size_t>(current_)];
+    const Measurement* stored[4] = {&picture.left, &picture.top, &picture.width, &picture.height};
+    for (int i = 0; i < 4; ++i) {
+        const std::optional<Measurement> m = ReadField(i, i == kTop || i == kHeight, true);
+        if (!m || !(*m == *stored[i])) return true;
+    }
+    return false;
+}
+
+bool FormatPicturesDialog::ResolveChanges() {
+    if (!HasChanges()) return true;
+    const std::string name = PictureDisplayName(window_.liner().pictures[static_cast<size_t>(current_)].fileName);
+    const MessageResult answer =
+        ShowMessage(window_.prompter(), MessageOwner::MainWindow(),
+                    {MessageIcon::Question, MessageButtons::YesNoCancel, false}, IDS_SAVE_PICTURE, {name});
+    if (answer == MessageResult::Cancel) return false;
+    if (answer == MessageResult::Yes) return Store();
+    // No: a picture that was never stored is not kept.
+    if (adding_) RemoveAddedPicture();
+    return true;
+}
+
+// The picture being added goes again, and the one on show before it comes back.
+void FormatPicturesDialog::RemoveAddedPicture() {
+    std::vector<Picture>& pictures = window_.liner().pictures;
+    const size_t index = pictures.size() - 1;
+    pictures.pop_back();
+    names_.pop_back();
+    if (LinerView* view = window_.view()) view->ForgetPicture(index);
+    settingList_ = true;
+    list_->removeItem(static_cast<int>(index));
+    settingList_ = false;
+    adding_ = false;
+    add_->setText(tr("&Add"));
+    add_->setEnabled(true);
+    if (!pictures.empty() && before_ >= 0 && before_ < static_cast<int>(pictures.size())) {
+        current_ = before_;
+        SetListIndex(current_);
+        ShowPicture(current_);
+        delete_->setEnabled(true);
+    } else {
+        current_ = 0;
+        settingList_ = true;
+        list_->clear();
+        settingList_ = false;
+        ClearFields();
+        EnablePictureControls(false);
+        delete_->setEnabled(false);
+    }
+    window_.RepaintLiner();
+}
+
+// ---- the Picture list, Add and Delete ----------------------------------------------------
+
+void FormatPicturesDialog::PictureChosen(int index) {
+    if (!InStep()) return Refill();
+    if (index < 0 || (index == current_ && !adding_)) return;
+    if (!ResolveChanges()) {
+        SetListIndex(current_);
+        return;
+    }
+    current_ = index;
+    SetListIndex(current_);
+    ShowPicture(current_);
+    delete_->setEnabled(true);
+    add_->setText(tr("&Add"));
+}
+
+void FormatPicturesDialog::AddClicked() {
+    if (!InStep()) return Refill();
+    if (adding_) {
+        RemoveAddedPicture();
+        list_->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    AddPicture();
+}
+
+void FormatPicturesDialog::AddPicture() {
+    Liner& liner = window_.liner();
+    if (!liner.pictures.empty()) {
+        if (!ResolveChanges()) {
+            SetListIndex(current_);
+            return;
+        }
+    }
+    before_ = liner.pictures.empty() ? -1 : current_;
+
+    Settings& settings = window_.settings();
+    FileDialogRequest request;
+    request.caption = Str(IDS_CAPTION_PICTURE_ADD);
+    request.filter = BuildFileFilter(IDS_FILTER_PICTURES, settings.pictureFilterIndex, settings.fileTypes);
+    request.filterIndex = settings.pictureFilterIndex;
+    request.folder = QString::fromStdString(settings.pictureFolder);
+    std::optional<FileDialogResult> chosen;
+    if (chooser_) {
+        chosen = chooser_(&window_, request);
+    } else {
+        QtFileDialogs dialogs;
+        chosen = dialogs.Open(&window_, request);
+    }
+    if (!chosen) return;
+    settings.pictureFolder = FolderOfChosenFile(chosen->path);
+    settings.pictureFilterIndex = chosen->filterIndex;
+
+    const std::string path = chosen->path.toStdString();
+    const std::optional<PictureExamination> examined = ExaminePictureFile(path, window_.prompter());
+    if (!examined) return;
+    // The file dialog is modal to the main window: whatever happened
+    // meanwhile, the list must still be the one shown.
+    if (!InStep()) Refill();
+
+    Picture picture;
+    picture.formatIndex = examined->formatIndex;
+    picture.fileName = path;
+    picture.naturalWidth = FromTwips(examined->naturalWidth, liner.defaultUnits);
+    picture.naturalHeight = FromTwips(examined->naturalHeight, liner.defaultUnits);
+    before_ = liner.pictures.empty() ? -1 : current_;
+    liner.pictures.push_back(picture);
+    names_.push_back(path);
+
+    ShowLength(kLeft, 0);
+    ShowLength(kTop, 0);
+    fields_[kWidth]->setText(QString::fromStdString(FormatMeasurement(picture.naturalWidth)));
+    fields_[kHeight]->setText(QString::fromStdString(FormatMeasurement(picture.naturalHeight, true)));
+
+    adding_ = true;
+    current_ = static_cast<int>(liner.pictures.size()) - 1;
+    settingList_ = true;
+    list_->addItem(QString::fromStdString(PictureDisplayName(path)));
+    list_->setCurrentIndex(current_);
+    settingList_ = false;
+    add_->setText(Str(IDS_CANCEL_ADD));
+    delete_->setEnabled(false);
+    EnablePictureControls(true);
+    fields_[kLeft]->setFocus(Qt::OtherFocusReason);
+    fields_[kLeft]->selectAll();
+}
+
+void FormatPicturesDialog::DeleteClicked() {
+    if (!InStep()) return Refill();
+    if (adding_ || current() < 0) return;
+    std::vector<Picture>& pictures = window_.liner().pictures;
+    const std::string name = PictureDisplayName(pictures[static_cast<size_t>(current_)].fileName);
+    const MessageResult answer =
+        ShowMessage(window_.prompter(), MessageOwner::MainWindow(),
+                    {MessageIcon::Question, MessageButtons::YesNo, false}, IDS_DELETE_PICTURE, {name});
+    if (answer == MessageResult::Yes) {
+        pictures.erase(pictures.begin() + current_);
+        names_.erase(names_.begin() + current_);
+        if (LinerView* view = window_.view()) view->ForgetPicture(static_cast<size_t>(current_));
+        settingList_ = true;
+        list_->removeItem(current_);
+        settingList_ = false;
+        add_->setEnabled(true);
+        if (!pictures.empty()) {
+            current_ = std::min(current_, static_cast<int>(pictures.size()) - 1);
+            SetListIndex(current_);
+            ShowPicture(current_);
+        } else {
+            current_ = 0;
+            ClearFields();
+            EnablePictureControls(false);
+            delete_->setEnabled(false);
+        }
+        cancel_->setText(Str(IDS_CLOSE));
+        window_.SetModified(true);
+        window_.RepaintLiner();
+    }
+    list_->setFocus(Qt::OtherFocusReason);
+}
+
+// ---- closing --------------------------------------------------------------------------
+
+bool FormatPicturesDialog::RequestClose() {
+    if (closing_) return true;
+    // A list that no longer matches the Liner has nothing of its own to keep.
+    if (InStep() && !ResolveChanges()) return false;
+    Finish();
+    return true;
+}
+
+void FormatPicturesDialog::Finish() {
+    closing_ = true;
+    window_.removeEventFilter(this);
+    hide();
+    deleteLater();
+}
+
+void FormatPicturesDialog::reject() { RequestClose(); }
+
+void FormatPicturesDialog::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    RequestClose();
+}
+
+void FormatPicturesDialog::changeEvent(QEvent* event) {
+    // Coming back to the dialog: follow a replaced picture list and the
+    // areas as Format Liner may have changed them.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow() && !closing_) {
+        if (!InStep()) Refill();
+        FillPlacements();
+    }
+    QDialog::changeEvent(event);
+}
+
+bool FormatPicturesDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == &window_ && event->type() == QEvent::Close && !closing_ && InStep() && !ResolveChanges()) {
+        event->ignore();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+// ---- opening ----------------------------------------------------------------------------
+
+void InstallPicturesDialog(MainWindow& window, PictureFileChooser chooser) {
+    auto slot = std::make_shared<QPointer<FormatPicturesDialog>>();
+    window.SetCommandHandler(kCmdFormatPictures, [&window, slot, chooser] {
+        if (!*slot || (*slot)->closing()) *slot = new FormatPicturesDialog(window, chooser);
+        (*slot)->show();
+        (*slot)->raise();
+        (*slot)->activateWindow();
+    });
+}

@@ -1,0 +1,135 @@
+// Format Pictures: adds picture files to the Liner's picture list, removes
+// them, and sets where each one is drawn, typed or computed from an area of
+// the liner.  Unlike the other format dialogs it edits the Liner's pictures
+// directly: Add and Delete change the list at once, Apply and OK store the
+// rectangle of the picture on show.
+#pragma once
+
+#include <QDialog>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/file_dialogs.h"
+
+class MainWindow;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+struct Measurement;
+
+// Chooses the picture file to add; nothing when the user cancels.
+using PictureFileChooser =
+    std::function<std::optional<FileDialogResult>(QWidget* owner, const FileDialogRequest& request)>;
+
+// The codes of the Stretch and Center choices; overflow area k (from 1) is
+// kPlaceOverflowBase + k.
+enum PlacementCode : int {
+    kPlaceNone = 1000,
+    kPlaceOriginalSize = 1001,
+    kPlaceEntireLiner = 1002,
+    kPlaceAllButOverflow = 1003,
+    kPlaceFeatureFlap = 1004,
+    kPlaceTitle = 1005,
+    kPlacePrimarySong = 1006,
+    kPlaceOverflowBase = 1006,
+};
+
+class FormatPicturesDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    FormatPicturesDialog(MainWindow& window, PictureFileChooser chooser);
+
+    // Applies the Stretch and Center choices to the fields, then stores the
+    // picture on show.  False, with the offending field focused, when a field
+    // does not read.
+    bool Apply();
+    // Whether the fields show anything the picture on show does not hold.
+    bool HasChanges();
+    // Cancel, Esc and the close box.  True when the dialog closed.
+    bool RequestClose();
+    bool closing() const { return closing_; }
+    void reject() override;
+
+    // The picture on show, or -1 when there is none.
+    int current() const;
+    bool adding() const { return adding_; }
+
+    QComboBox* pictureList() const { return list_; }
+    QComboBox* stretchList() const { return stretch_; }
+    QComboBox* centerList() const { return center_; }
+    // Left, Top, Width, Height.
+    QLineEdit* field(int i) const { return fields_[i]; }
+    QPushButton* addButton() const { return add_; }
+    QPushButton* deleteButton() const { return delete_; }
+    QPushButton* okButton() const { return ok_; }
+    QPushButton* cancelButton() const { return cancel_; }
+    QPushButton* applyButton() const { return apply_; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FillPlacements();
+    void Refill();
+    bool InStep() const;
+    void SetListIndex(int index);
+    void EnablePictureControls(bool on);
+    void ShowPicture(int index);
+    void ClearFields();
+    void ShowLength(int field, int twips);
+
+    void ApplyStretch();
+    bool ApplyCenter();
+    bool Store();
+    std::optional<Measurement> ReadField(int field, bool negate, bool quiet);
+    // Asks about unstored changes to the picture on show.  False when the
+    // user keeps them (Cancel) or they cannot be stored.
+    bool ResolveChanges();
+    void RemoveAddedPicture();
+
+    void PictureChosen(int index);
+    void AddClicked();
+    void AddPicture();
+    void DeleteClicked();
+    void Finish();
+
+    MainWindow& window_;
+    PictureFileChooser chooser_;
+
+    QLabel* listLabel_ = nullptr;
+    QComboBox* list_ = nullptr;
+    QLabel* fieldLabels_[4] = {};
+    QLineEdit* fields_[4] = {};
+    QLabel* stretchLabel_ = nullptr;
+    QComboBox* stretch_ = nullptr;
+    QLabel* centerLabel_ = nullptr;
+    QComboBox* center_ = nullptr;
+    QPushButton* ok_ = nullptr;
+    QPushButton* cancel_ = nullptr;
+    QPushButton* apply_ = nullptr;
+    QPushButton* add_ = nullptr;
+    QPushButton* delete_ = nullptr;
+
+    int current_ = 0;
+    int before_ = -1;  // the picture on show before the last Add
+    bool adding_ = false;
+    bool settingList_ = false;
+    bool closing_ = false;
+    int px_ = 15;  // twips of one screen pixel
+    // The file names the Picture list was built from, to notice when the
+    // Liner's picture list has been replaced behind the dialog's back.
+    std::vector<std::string> names_;
+};
+
+// The name a picture is listed by: its file name without the folder.
+std::string PictureDisplayName(const std::string& fileName);
+
+// Makes Format Pictures (command 5) open the dialog, or bring it forward when
+// it is open.  Without a chooser the program's file dialog is used.
+void InstallPicturesDialog(MainWindow& window, PictureFileChooser chooser = {});

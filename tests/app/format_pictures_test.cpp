@@ -1,0 +1,207 @@
+// Format Pictures: adding a picture file, placing it by the Stretch and
+// Center choices, a field that does not read, Cancel Add and Delete.
+#include <QComboBox>
+#include <QFile>
+#include <QImage>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "app_test_support.h"
+#include "dialogs/format_pictures_dialog.h"
+#include "pictures/picture_host.h"
+
+namespace {
+
+class FormatPicturesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        EnsureApplication();
+        ASSERT_TRUE(app.Start());
+        Liner& liner = app.window().liner();
+        liner.defaultUnits = kUnitInches;
+        liner.invertImage = 0;
+        liner.width = FromTwips(2880, kUnitInches);         // 2 in
+        liner.flapHeight = FromTwips(720, kUnitInches);     // 0.5 in
+        liner.titleHeight = FromTwips(1440, kUnitInches);   // 1 in
+        liner.primaryHeight = FromTwips(2160, kUnitInches); // 1.5 in
+        liner.overflowHeight = FromTwips(720, kUnitInches);
+        liner.overflowCount = 2;
+        liner.pictures.clear();
+        app.window().SetModified(false);
+    }
+
+    // A 96 by 48 pixel picture: 1 by 0.5 inch on a 96 pixels-per-inch screen.
+    std::string Bitmap(const std::string& name) {
+        QImage image(96, 48, QImage::Format_RGB32);
+        image.fill(Qt::darkCyan);
+        const std::string path = app.Path(name);
+        EXPECT_TRUE(image.save(QString::fromStdString(path), "BMP"));
+        return path;
+    }
+
+    FormatPicturesDialog* Open() {
+        auto* d = new FormatPicturesDialog(app.window(), [this](QWidget*, const FileDialogRequest& request) {
+            requests.push_back(request);
+            std::optional<FileDialogResult> answer;
+            if (!answers.empty()) {
+                answer = answers.front();
+                answers.pop_front();
+            }
+            return answer;
+        });
+        d->show();
+        return d;
+    }
+
+    static void Type(QLineEdit* field, const char* text) {
+        field->selectAll();
+        QTest::keyClicks(field, text);
+    }
+    static void Choose(QComboBox* box, const char* text) {
+        const int index = box->findText(text);
+        ASSERT_GE(index, 0) << text;
+        box->setCurrentIndex(index);
+    }
+
+    AppHarness app;
+    std::deque<std::optional<FileDialogResult>> answers;
+    std::vector<FileDialogRequest> requests;
+};
+
+TEST_F(FormatPicturesTest, AddingGivesTheNaturalSizeAndStretchAndCenterPlaceItExactly) {
+    MainWindow& w = app.window();
+    w.settings().pictureFolder = app.Path("");
+    w.settings().pictureFilterIndex = 4;
+    FormatPicturesDialog* d = Open();
+    // Without pictures only Add and Cancel work.
+    EXPECT_FALSE(d->okButton()->isEnabled());
+    EXPECT_FALSE(d->field(0)->isEnabled());
+    EXPECT_FALSE(d->deleteButton()->isEnabled());
+    // The numbered overflow areas are offered, and "(original size)" by Stretch only.
+    EXPECT_GE(d->centerList()->findText("(overflow song #2)"), 0);
+    EXPECT_LT(d->centerList()->findText("(original size)"), 0);
+
+    answers.push_back(Chosen(Bitmap("bird.bmp"), 1));
+    QTest::mouseClick(d->addButton(), Qt::LeftButton);
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].caption, "Picture Add");
+    EXPECT_EQ(requests[0].filterIndex, 4);
+    EXPECT_EQ(requests[0].folder.toStdString(), app.Path(""));
+    EXPECT_EQ(w.settings().pictureFilterIndex, 1);
+    ASSERT_EQ(w.liner().pictures.size(), 1u);
+    const Picture& added = w.liner().pictures[0];
+    EXPECT_EQ(added.formatIndex, kReaderBmp);
+    EXPECT_EQ(added.naturalWidth.twips, 1440);
+    EXPECT_EQ(added.naturalHeight.twips, -720);
+    EXPECT_EQ(added.width.twips, 0);  // nothing stored yet
+    EXPECT_EQ(d->pictureList()->currentText(), "bird.bmp");
+    EXPECT_EQ(d->field(2)->text(), "1");
+    EXPECT_EQ(d->field(3)->text(), "0.5");
+    EXPECT_EQ(d->addButton()->text(), "Cancel Add");
+    EXPECT_TRUE(d->okButton()->isEnabled());
+
+    // The whole liner: one screen pixel wider, and one twip more in height
+    // for the bottom edge line.
+    Choose(d->stretchList(), "(entire liner)");
+    QTest::mouseClick(d->applyButton(), Qt::LeftButton);
+    EXPECT_EQ(d->field(2)->text(), "2.01");  // 2895 twips, shown to three decimals
+    EXPECT_FALSE(d->adding());
+    EXPECT_EQ(d->addButton()->text(), "&Add");
+    EXPECT_TRUE(d->deleteButton()->isEnabled());
+    EXPECT_TRUE(w.modified());
+    EXPECT_EQ(w.liner().pictures[0].width, *ParseMeasurement("2.01", false, kUnitInches));
+
+    // Centred in the title area (0.5 in below the top, 1 in high).
+    // Typing a size drops the Stretch choice that would overwrite it.
+    Choose(d->centerList(), "(title)");
+    Type(d->field(2), "1");
+    EXPECT_EQ(d->stretchList()->currentText(), "(none)");
+    EXPECT_EQ(d->centerList()->currentText(), "(title)");
+    Type(d->field(3), "0.25");
+    QTest::mouseClick(d->applyButton(), Qt::LeftButton);
+    const Picture& placed = w.liner().pictures[0];
+    EXPECT_EQ(placed.left.twips, 720);
+    EXPECT_EQ(placed.top.twips, -1260);  // 720 + (1440 - 360) / 2, held negated
+    EXPECT_EQ(placed.height.twips, -360);
+    EXPECT_EQ(d->field(1)->text(), "0.875");
+
+    // Larger than the title by more than a pixel: left where it is.
+    Type(d->field(3), "1.1");
+    QTest::mouseClick(d->applyButton(), Qt::LeftButton);
+    EXPECT_EQ(w.liner().pictures[0].top.twips, -1260);
+    EXPECT_EQ(w.liner().pictures[0].height.twips, -1584);
+    EXPECT_TRUE(app.prompter.shown.empty());
+
+    // Turned upside down, the feature flap lies at the bottom of the liner.
+    w.liner().invertImage = 1;
+    Choose(d->centerList(), "(none)");
+    Choose(d->stretchList(), "(feature flap)");
+    QTest::mouseClick(d->applyButton(), Qt::LeftButton);
+    EXPECT_EQ(w.liner().pictures[0].top.twips, -(2 * 720 + 2160 + 1440));
+    d->RequestClose();
+}
+
+TEST_F(FormatPicturesTest, ABadFieldStoresNothingCancelAddAndDeleteTakePicturesOut) {
+    MainWindow& w = app.window();
+    FormatPicturesDialog* d = Open();
+    answers.push_back(Chosen(Bitmap("a.bmp")));
+    QTest::mouseClick(d->addButton(), Qt::LeftButton);
+    QTest::mouseClick(d->applyButton(), Qt::LeftButton);
+    const Picture stored = w.liner().pictures.at(0);
+    EXPECT_EQ(stored.width.twips, 1440);
+
+    // Letters are no measurement: nothing is stored, the field is selected.
+    w.SetModified(false);
+    Type(d->field(1), "abc");
+    QTest::mouseClick(d->okButton(), Qt::LeftButton);
+    EXPECT_EQ(app.prompter.LastText(), "Invalid measurement");
+    EXPECT_FALSE(d->closing());
+    EXPECT_EQ(w.liner().pictures.at(0), stored);
+    EXPECT_FALSE(w.modified());
+    EXPECT_EQ(d->focusWidget(), d->field(1));
+
+    // Adding asks about the unstored field first; No keeps the stored one.
+    app.prompter.answers.push_back(MessageResult::No);
+    answers.push_back(Chosen(Bitmap("b.bmp")));
+    QTest::mouseClick(d->addButton(), Qt::LeftButton);
+    EXPECT_EQ(app.prompter.LastText(), "Save changes to picture 'a.bmp'");
+    ASSERT_EQ(w.liner().pictures.size(), 2u);
+    EXPECT_EQ(w.liner().pictures[0], stored);
+
+    // Cancel Add: the picture goes and the one before comes back.
+    QTest::mouseClick(d->addButton(), Qt::LeftButton);
+    ASSERT_EQ(w.liner().pictures.size(), 1u);
+    EXPECT_EQ(d->pictureList()->count(), 1);
+    EXPECT_EQ(d->current(), 0);
+    EXPECT_EQ(d->field(1)->text(), "0");
+    EXPECT_TRUE(d->deleteButton()->isEnabled());
+
+    // A file that is no picture adds nothing.
+    const size_t shown = app.prompter.shown.size();
+    {
+        QFile text(QString::fromStdString(app.Path("notes.bmp")));
+        ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+        text.write("not a picture");
+    }
+    answers.push_back(Chosen(app.Path("notes.bmp")));
+    QTest::mouseClick(d->addButton(), Qt::LeftButton);
+    EXPECT_GT(app.prompter.shown.size(), shown);
+    EXPECT_EQ(w.liner().pictures.size(), 1u);
+    EXPECT_FALSE(d->adding());
+
+    // Delete, answered Yes: the list is empty and the controls greyed.
+    app.prompter.answers.push_back(MessageResult::Yes);
+    QTest::mouseClick(d->deleteButton(), Qt::LeftButton);
+    EXPECT_EQ(app.prompter.LastText(), "Delete the reference to picture 'a.bmp'?");
+    EXPECT_TRUE(w.liner().pictures.empty());
+    EXPECT_EQ(d->pictureList()->count(), 0);
+    EXPECT_FALSE(d->okButton()->isEnabled());
+    EXPECT_FALSE(d->deleteButton()->isEnabled());
+    EXPECT_EQ(d->cancelButton()->text(), "Close");
+    EXPECT_TRUE(w.modified());
+    EXPECT_TRUE(d->RequestClose());
+}
+
+}  // namespace
