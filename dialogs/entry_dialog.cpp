@@ -177,41 +177,11 @@ void EntryDialog::reject() {
     QDialog::reject();
 }
 
-void EntryDialog::UpdateLastFontButton() {
-    const uint16_t last = window_.lastFont();
-    lastFontButton_->setEnabled(last != 0xFFFF && FontNumberExists(window_.liner(), last));
-}
+void EntryDialog::UpdateLastFontButton() { lastFontButton_->setEnabled(LastFontAvailable(window_)); }
 
 void EntryDialog::FontButton(bool useLast) {
-    if (!edit_->textCursor().hasSelection()) {
-        ShowMessage(window_.prompter(), MessageOwner::Dialog(this), ErrorStyle(), IDS_SELECT_TEXT_FOR_FONT);
-        edit_->setFocus();
-        return;
-    }
-    Liner& liner = window_.liner();
-    int number = 0;
-    if (useLast) {
-        const uint16_t last = window_.lastFont();
-        if (last != 0xFFFF && FontNumberExists(liner, last)) number = last;
-    } else {
-        const DisplayText display = edit_->Read(StandardFont());
-        const auto [start, end] = edit_->SelectionRange();
-        const std::optional<int> shared = SelectionFont(display, start, end);
-        FontEntry entry;
-        if (shared && FontNumberExists(liner, *shared)) entry = liner.fonts[*shared - 1];
-        if (window_.ChooseFontFor(this, entry)) {
-            // Choosing a font changes the table even when nothing else does.
-            window_.SetModified(true);
-            number = FindOrAddFont(liner, entry, window_.prompter());
-            if (number != 0) window_.lastFont() = static_cast<uint16_t>(number);
-        }
-    }
-    if (number != 0) {
-        edit_->SetSelectionFont(number);
-        fontChanged_ = true;
-    }
+    if (ChangeSelectionFont(window_, this, *edit_, StandardFont(), useLast) != 0) fontChanged_ = true;
     UpdateLastFontButton();
-    edit_->setFocus();
 }
 
 void EntryDialog::InsertDateText(const std::string& text) {

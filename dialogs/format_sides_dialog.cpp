@@ -193,9 +193,9 @@ void FormatSidesDialog::LoadLetters() {
 }
 
 void FormatSidesDialog::UpdateLastFont() {
-    const uint16_t last = window_.lastFont();
-    lastFontButton_->setEnabled(letterStyle_->isEnabled() && ReadChoice(letterStyle_, letterStyles_) != kLetterNone &&
-                                last != 0xFFFF && FontNumberExists(window_.liner(), last));
+    lastFontButton_->setEnabled(letterStyle_->isEnabled() &&
+                                ReadChoice(letterStyle_, letterStyles_) != kLetterNone &&
+                                LastFontAvailable(window_));
 }
 
 void FormatSidesDialog::ShowLocation(int location) {
@@ -261,31 +261,8 @@ void FormatSidesDialog::LetterStyleChosen() {
 }
 
 void FormatSidesDialog::LetterFontButton(bool useLast) {
-    if (!text_->textCursor().hasSelection()) {
-        ShowMessage(window_.prompter(), MessageOwner::Dialog(this), ErrorStyle(), IDS_SELECT_TEXT_FOR_FONT);
-        text_->setFocus();
-        return;
-    }
-    Liner& liner = window_.liner();
-    int number = 0;
-    if (useLast) {
-        const uint16_t last = window_.lastFont();
-        if (last != 0xFFFF && FontNumberExists(liner, last)) number = last;
-    } else {
-        const DisplayText display = text_->Read(kFontSideLetter);
-        const auto [start, end] = text_->SelectionRange();
-        const std::optional<int> shared = SelectionFont(display, start, end);
-        FontEntry entry;
-        if (shared && FontNumberExists(liner, *shared)) entry = liner.fonts[*shared - 1];
-        if (window_.ChooseFontFor(this, entry)) {
-            window_.SetModified(true);
-            number = FindOrAddFont(liner, entry, window_.prompter());
-            if (number != 0) window_.lastFont() = static_cast<uint16_t>(number);
-        }
-    }
-    if (number != 0) text_->SetSelectionFont(number);
+    const int number = ChangeSelectionFont(window_, this, *text_, kFontSideLetter, useLast);
     UpdateLastFont();
-    text_->setFocus();
     if (useLast && number != 0 && window_.settings().applyLastFont) applyButton()->click();
 }
 

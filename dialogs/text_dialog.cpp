@@ -469,41 +469,46 @@ bool TextDialog::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void TextDialog::UpdateLastFontButton() {
-    const uint16_t last = window_.lastFont();
-    lastFontButton_->setEnabled(last != 0xFFFF && FontNumberExists(window_.liner(), last));
+bool LastFontAvailable(MainWindow& window) {
+    const uint16_t last = window.lastFont();
+    return last != 0xFFFF && FontNumberExists(window.liner(), last);
 }
 
-void TextDialog::FontButton(bool useLast) {
-    if (!edit_->textCursor().hasSelection()) {
-        ShowMessage(window_.prompter(), MessageOwner::Dialog(this), ErrorStyle(), IDS_SELECT_TEXT_FOR_FONT);
-        edit_->setFocus();
-        return;
+int ChangeSelectionFont(MainWindow& window, QWidget* owner, FontTextEdit& edit, int standardFont,
+                        bool useLast) {
+    if (!edit.textCursor().hasSelection()) {
+        ShowMessage(window.prompter(), MessageOwner::Dialog(owner), ErrorStyle(), IDS_SELECT_TEXT_FOR_FONT);
+        edit.setFocus();
+        return 0;
     }
-    Liner& liner = window_.liner();
+    Liner& liner = window.liner();
     int number = 0;
     if (useLast) {
-        const uint16_t last = window_.lastFont();
-        if (last != 0xFFFF && FontNumberExists(liner, last)) number = last;
+        if (LastFontAvailable(window)) number = window.lastFont();
     } else {
-        const DisplayText display = edit_->Read(StandardFont());
-        const auto [start, end] = edit_->SelectionRange();
+        const DisplayText display = edit.Read(standardFont);
+        const auto [start, end] = edit.SelectionRange();
         const std::optional<int> shared = SelectionFont(display, start, end);
         FontEntry entry;
         if (shared && FontNumberExists(liner, *shared)) entry = liner.fonts[*shared - 1];
-        if (window_.ChooseFontFor(this, entry)) {
+        if (window.ChooseFontFor(owner, entry)) {
             // Choosing a font changes the table even if nothing else changes.
-            window_.SetModified(true);
-            number = FindOrAddFont(liner, entry, window_.prompter());
-            if (number != 0) window_.lastFont() = static_cast<uint16_t>(number);
+            window.SetModified(true);
+            number = FindOrAddFont(liner, entry, window.prompter());
+            if (number != 0) window.lastFont() = static_cast<uint16_t>(number);
         }
     }
-    if (number != 0) {
-        edit_->SetSelectionFont(number);
-        fontChanged_ = true;
-    }
+    if (number != 0) edit.SetSelectionFont(number);
+    edit.setFocus();
+    return number;
+}
+
+void TextDialog::UpdateLastFontButton() { lastFontButton_->setEnabled(LastFontAvailable(window_)); }
+
+void TextDialog::FontButton(bool useLast) {
+    const int number = ChangeSelectionFont(window_, this, *edit_, StandardFont(), useLast);
+    if (number != 0) fontChanged_ = true;
     UpdateLastFontButton();
-    edit_->setFocus();
     if (useLast && number != 0 && window_.settings().applyLastFont) Apply();
 }
 

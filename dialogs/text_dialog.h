@@ -63,6 +63,16 @@ private:
     bool singleLine_ = false;
 };
 
+// The font buttons of every dialog with a font-coded edit: gives the selected
+// characters of `edit` a font chosen with the font chooser (owned by `owner`)
+// or, with `useLast`, the last font chosen.  Without a selection the user is
+// told to select text first.  Returns the font number given, or 0 when none.
+int ChangeSelectionFont(MainWindow& window, QWidget* owner, FontTextEdit& edit, int standardFont,
+                        bool useLast);
+
+// Whether the last chosen font can be given (it exists in the font table).
+bool LastFontAvailable(MainWindow& window);
+
 class TextDialog : public QDialog {
     Q_OBJECT
 
