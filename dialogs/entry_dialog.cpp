@@ -41,26 +41,7 @@ EntryDialog::EntryDialog(MainWindow& window, QWidget* owner, const EntryRequest&
     edit_->setMinimumWidth(360);
     edit_->document()->setDocumentMargin(3);
     edit_->setFixedHeight(edit_->fontMetrics().lineSpacing() * 3 / 2 + 6 + 2 * edit_->frameWidth());
-    edit_->look = [this](int number) {
-        QTextCharFormat format;
-        if (!FontNumberExists(window_.liner(), number)) return format;
-        // Face and style show a character's font; the size stays the field's.
-        const QFont font = MakeQFont(window_.liner().fonts[number - 1].logFont);
-        format.setFontFamilies(QStringList{font.family()});
-        format.setFontWeight(font.weight());
-        format.setFontItalic(font.italic());
-        format.setFontUnderline(font.underline());
-        format.setFontStrikeOut(font.strikeOut());
-        return format;
-    };
-    edit_->refused = [this](bool pasted) {
-        const QString text =
-            pasted ? tr("Some characters cannot be kept in a liner, whose texts use the Western "
-                        "(Windows-1252) character set. They were replaced by \"?\".")
-                   : tr("This character cannot be kept in a liner, whose texts use the Western "
-                        "(Windows-1252) character set.");
-        window_.prompter().Show(MessageOwner::Dialog(this), ErrorStyle(), text.toStdString());
-    };
+    ShowLinerFonts(*edit_, window_, this);
 
     auto* okButton = new QPushButton(tr("OK"), this);
     okButton->setObjectName("OkButton");

@@ -62,23 +62,7 @@ FormatSidesDialog::FormatSidesDialog(MainWindow& window, int location, int side)
     text_->setLineWrapMode(QTextEdit::NoWrap);
     text_->document()->setDocumentMargin(3);
     text_->setFixedHeight(text_->fontMetrics().lineSpacing() * 3 / 2 + 6 + 2 * text_->frameWidth());
-    text_->look = [this](int number) {
-        QTextCharFormat format;
-        if (!FontNumberExists(window_.liner(), number)) return format;
-        const QFont font = MakeQFont(window_.liner().fonts[number - 1].logFont);
-        format.setFontFamilies(QStringList{font.family()});
-        format.setFontWeight(font.weight());
-        format.setFontItalic(font.italic());
-        format.setFontUnderline(font.underline());
-        format.setFontStrikeOut(font.strikeOut());
-        return format;
-    };
-    text_->refused = [this](bool) {
-        window_.prompter().Show(MessageOwner::Dialog(this), ErrorStyle(),
-                                tr("Some characters cannot be kept in a liner, whose texts use the Western "
-                                   "(Windows-1252) character set.")
-                                    .toStdString());
-    };
+    ShowLinerFonts(*text_, window_, this);
     fontButton_ = new QPushButton(tr("&Font..."), letters);
     fontButton_->setObjectName("FontButton");
     lastFontButton_ = new QPushButton(tr("&Last Font"), letters);

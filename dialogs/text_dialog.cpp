@@ -298,27 +298,7 @@ TextDialog::TextDialog(MainWindow& window, TextDialogKind kind)
     edit_ = new FontTextEdit(this);
     edit_->setObjectName("TextEdit");
     edit_->setMinimumSize(420, 260);
-    edit_->look = [this](int number) {
-        QTextCharFormat format;
-        if (!FontNumberExists(window_.liner(), number)) return format;
-        // Face and style show which font a character has; the size stays
-        // the field's so that every text remains readable.
-        const QFont font = MakeQFont(window_.liner().fonts[number - 1].logFont);
-        format.setFontFamilies(QStringList{font.family()});
-        format.setFontWeight(font.weight());
-        format.setFontItalic(font.italic());
-        format.setFontUnderline(font.underline());
-        format.setFontStrikeOut(font.strikeOut());
-        return format;
-    };
-    edit_->refused = [this](bool pasted) {
-        const QString text =
-            pasted ? tr("Some characters cannot be kept in a liner, whose texts use the Western "
-                        "(Windows-1252) character set. They were replaced by \"?\".")
-                   : tr("This character cannot be kept in a liner, whose texts use the Western "
-                        "(Windows-1252) character set.");
-        window_.prompter().Show(MessageOwner::Dialog(this), ErrorStyle(), text.toStdString());
-    };
+    ShowLinerFonts(*edit_, window_, this);
 
     okButton_ = new QPushButton(tr("OK"), this);
     okButton_->setObjectName("OkButton");
@@ -467,6 +447,30 @@ bool TextDialog::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return QDialog::eventFilter(watched, event);
+}
+
+void ShowLinerFonts(FontTextEdit& edit, MainWindow& window, QWidget* owner) {
+    edit.look = [&window](int number) {
+        QTextCharFormat format;
+        if (!FontNumberExists(window.liner(), number)) return format;
+        // Face and style show which font a character has; the size stays
+        // the field's so that every text remains readable.
+        const QFont font = MakeQFont(window.liner().fonts[number - 1].logFont);
+        format.setFontFamilies(QStringList{font.family()});
+        format.setFontWeight(font.weight());
+        format.setFontItalic(font.italic());
+        format.setFontUnderline(font.underline());
+        format.setFontStrikeOut(font.strikeOut());
+        return format;
+    };
+    edit.refused = [&window, owner](bool pasted) {
+        const QString text =
+            pasted ? QObject::tr("Some characters cannot be kept in a liner, whose texts use the "
+                                 "Western (Windows-1252) character set. They were replaced by \"?\".")
+                   : QObject::tr("This character cannot be kept in a liner, whose texts use the "
+                                 "Western (Windows-1252) character set.");
+        window.prompter().Show(MessageOwner::Dialog(owner), ErrorStyle(), text.toStdString());
+    };
 }
 
 bool LastFontAvailable(MainWindow& window) {

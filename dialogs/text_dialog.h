@@ -70,6 +70,11 @@ private:
 int ChangeSelectionFont(MainWindow& window, QWidget* owner, FontTextEdit& edit, int standardFont,
                         bool useLast);
 
+// Shows each character of `edit` in the face and style of its font from the
+// open Liner, and tells the user (in a box owned by `owner`) when characters
+// the liner's character set lacks are refused or replaced.
+void ShowLinerFonts(FontTextEdit& edit, MainWindow& window, QWidget* owner);
+
 // Whether the last chosen font can be given (it exists in the font table).
 bool LastFontAvailable(MainWindow& window);
 
