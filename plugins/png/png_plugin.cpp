@@ -75,6 +75,11 @@ void OnPngWarning(png_structp, png_const_charp) {}
 // libpng allocates through these so that running out of memory is told apart
 // from a damaged file.
 png_voidp ReadMalloc(png_structp png, png_alloc_size_t size) {
+    // libpng's own buffers (rows, chunk data, zlib state) stay far below this;
+    // a larger request comes from a damaged chunk length and is refused as a
+    // damaged file, not as memory running out.
+    constexpr png_alloc_size_t kLargestBuffer = 64u * 1024u * 1024u;
+    if (size > kLargestBuffer) return nullptr;
     void* p = malloc(size);
     if (!p) static_cast<ReadJob*>(png_get_mem_ptr(png))->outOfMemory = true;
     return p;
@@ -192,6 +197,10 @@ void RunRead(ReadJob* job) {
         return;
     }
     png_init_io(job->png, job->file);
+    // A damaged chunk can claim any length.  No chunk a picture needs comes
+    // near these limits, and a bad length then never asks for gigabytes.
+    png_set_chunk_malloc_max(job->png, 8u * 1024u * 1024u);
+    png_set_user_limits(job->png, 0xFFFF, 0xFFFF);
     png_read_info(job->png, job->info);
 
     const uint32_t width = png_get_image_width(job->png, job->info);

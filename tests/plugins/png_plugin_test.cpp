@@ -459,6 +459,18 @@ TEST_F(PngPluginTest, HugePicturesInTinyFilesAllocateNothing) {
     EXPECT_NE(info, nullptr);
 }
 
+TEST_F(PngPluginTest, AChunkClaimingGigabytesIsADamagedFile) {
+    // Found by fuzzing: an ancillary chunk whose length says 1.9 GB (header
+    // checksum put right, as the fuzzer does).  It must
+    // neither be allocated nor be taken for memory running out (which ends the
+    // program).
+    const std::vector<uint8_t> bytes = {0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a, 0x00, 0x00, 0x00, 0x0d, 0x49, 0x48, 0x44, 0x52, 0x00, 0x00, 0x00, 0x05, 0x00, 0x00, 0x00, 0x04, 0x04, 0x03, 0x00, 0x00, 0x00, 0xb4, 0x1d, 0xe8, 0x73, 0x73, 0x00, 0x00, 0x30, 0x73, 0x50, 0x4c, 0x54, 0x99, 0x01, 0x06, 0xae, 0x42, 0x60, 0x82};
+    const std::string path = dir_.Path("chunk.png");
+    WriteBytes(path, bytes);
+    EXPECT_EQ(plugin_->readGraphicFile(path.c_str()), nullptr);
+    EXPECT_EQ(Error(), 2);
+}
+
 // --- Writing ------------------------------------------------------------------
 
 class PngWriteTest : public PngPluginTest {
