@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "fuzz_support.h"
+#include "picture_fuzz.h"
 #include "pictures/bmp_reader.h"
 
 namespace {
@@ -79,16 +80,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzz::MemoryFile file(data, size);
-    void* info = BmpGetFileInformation(file.path());
-    if (!info && BmpGetError(nullptr) == PluginErrorNone) std::abort();
-    fuzz::TouchPackedDib(info, false);
-    void* dib = BmpReadGraphicFile(file.path());
-    if (!dib && BmpGetError(nullptr) == PluginErrorNone) std::abort();
-    // Whatever the information call accepts, the read call describes alike.
-    fuzz::TouchPackedDib(dib, true);
-    fuzz::ExpectSamePicture(info, dib);
-    std::free(info);
-    std::free(dib);
+    fuzz::CheckPictureReader(data, size, BmpGetFileInformation, BmpReadGraphicFile, BmpGetError);
     return 0;
 }

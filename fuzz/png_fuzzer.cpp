@@ -11,28 +11,13 @@
 #include "common/graphics_plugin.h"
 #include "common/packed_dib.h"
 #include "fuzz_support.h"
+#include "pattern_dib.h"
+#include "picture_fuzz.h"
 
 namespace {
 
-using reelcard::plugin::BuildPackedDib;
-using reelcard::plugin::RgbPalette;
+using fuzz::Pattern;
 
-PackedDibHandle Pattern(uint16_t width, uint16_t height, int depth) {
-    RgbPalette palette;
-    for (int i = 0; i < 256; ++i) {
-        palette.rgb[i][0] = static_cast<uint8_t>(i);
-        palette.rgb[i][1] = static_cast<uint8_t>(255 - i);
-        palette.rgb[i][2] = static_cast<uint8_t>(i * 3);
-    }
-    PackedDibHandle dib = BuildPackedDib(width, height, depth, &palette, true);
-    if (!dib) std::abort();
-    uint8_t* p = static_cast<uint8_t*>(dib);
-    const uint32_t colours = fuzz::Le32(p + 32);
-    const uint32_t imageSize = fuzz::Le32(p + 20);
-    uint8_t* bits = p + 40 + colours * 4;
-    for (uint32_t i = 0; i < imageSize; ++i) bits[i] = static_cast<uint8_t>(i * 37 + 5);
-    return dib;
-}
 
 void Append(png_structp png, png_bytep data, png_size_t size) {
     auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
@@ -125,15 +110,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<uint8_t> bytes = FixChunkChecksums(data, size);
-    fuzz::MemoryFile file(bytes.data(), bytes.size());
-    void* info = GetFileInformation(file.path());
-    if (!info && GetError(nullptr) == PluginErrorNone) std::abort();
-    fuzz::TouchPackedDib(info, false);
-    void* dib = ReadGraphicFile(file.path());
-    if (!dib && GetError(nullptr) == PluginErrorNone) std::abort();
-    fuzz::TouchPackedDib(dib, true);
-    fuzz::ExpectSamePicture(info, dib);
-    std::free(info);
-    std::free(dib);
+    fuzz::CheckPictureReader(bytes.data(), bytes.size(), GetFileInformation, ReadGraphicFile, GetError);
     return 0;
 }

@@ -8,30 +8,13 @@
 #include "common/graphics_plugin.h"
 #include "common/packed_dib.h"
 #include "fuzz_support.h"
+#include "pattern_dib.h"
+#include "picture_fuzz.h"
 
 namespace {
 
+using fuzz::Pattern;
 using fuzz::Put16;
-using reelcard::plugin::BuildPackedDib;
-using reelcard::plugin::RgbPalette;
-
-// A bitmap of the given depth with a pattern in it, for the plugin's writer.
-PackedDibHandle Pattern(uint16_t width, uint16_t height, int depth) {
-    RgbPalette palette;
-    for (int i = 0; i < 256; ++i) {
-        palette.rgb[i][0] = static_cast<uint8_t>(i);
-        palette.rgb[i][1] = static_cast<uint8_t>(255 - i);
-        palette.rgb[i][2] = static_cast<uint8_t>(i * 3);
-    }
-    PackedDibHandle dib = BuildPackedDib(width, height, depth, &palette, true);
-    if (!dib) std::abort();
-    uint8_t* p = static_cast<uint8_t*>(dib);
-    const uint32_t colours = fuzz::Le32(p + 32);
-    const uint32_t imageSize = fuzz::Le32(p + 20);
-    uint8_t* bits = p + 40 + colours * 4;
-    for (uint32_t i = 0; i < imageSize; ++i) bits[i] = static_cast<uint8_t>(i * 37 + 5);
-    return dib;
-}
 
 // An 18-byte header and what follows it.
 std::vector<uint8_t> Tga(uint8_t imageType, uint16_t width, uint16_t height, uint8_t depth,
@@ -96,15 +79,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzz::MemoryFile file(data, size);
-    void* info = GetFileInformation(file.path());
-    if (!info && GetError(nullptr) == PluginErrorNone) std::abort();
-    fuzz::TouchPackedDib(info, false);
-    void* dib = ReadGraphicFile(file.path());
-    if (!dib && GetError(nullptr) == PluginErrorNone) std::abort();
-    fuzz::TouchPackedDib(dib, true);
-    fuzz::ExpectSamePicture(info, dib);
-    std::free(info);
-    std::free(dib);
+    fuzz::CheckPictureReader(data, size, GetFileInformation, ReadGraphicFile, GetError);
     return 0;
 }
