@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QFile>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -74,6 +75,7 @@ HelpWindow::HelpWindow(const QString& folder, QWidget* parent) : QWidget(parent,
     connect(search_, &QLineEdit::returnPressed, this, &HelpWindow::RunSearch);
     connect(search_, &QLineEdit::textChanged, this, &HelpWindow::RunSearch);
     connect(results_, &QListWidget::itemActivated, this, [this](QListWidgetItem* item) {
+        if (item->data(Qt::UserRole).toString().isEmpty()) return;
         browser_->setSource(QUrl::fromLocalFile(QDir(folder_).filePath(item->data(Qt::UserRole).toString())));
     });
     connect(results_, &QListWidget::itemClicked, results_, &QListWidget::itemActivated);
@@ -118,8 +120,22 @@ QStringList HelpWindow::Search(const QString& query) const {
 void HelpWindow::RunSearch() {
     results_->clear();
     const QDir dir(folder_);
-    for (const QString& name : Search(search_->text())) {
+    const QStringList found = Search(search_->text());
+    for (const QString& name : found) {
         auto* item = new QListWidgetItem(TitleOf(dir.filePath(name)), results_);
         item->setData(Qt::UserRole, name);
     }
+    if (found.isEmpty() && !search_->text().trimmed().isEmpty()) {
+        // Say so rather than show an empty list.
+        auto* none = new QListWidgetItem(tr("No page contains all of these words."), results_);
+        none->setFlags(Qt::NoItemFlags);
+    }
+}
+
+void HelpWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }

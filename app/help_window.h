@@ -26,6 +26,9 @@ public:
     QLineEdit* searchField() const { return search_; }
     QListWidget* results() const { return results_; }
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void RunSearch();
 

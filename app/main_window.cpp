@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLocale>
 #include <QMenuBar>
 #include <QScreen>
 #include <QScrollBar>
@@ -22,6 +23,7 @@
 #include "app/file_dialogs.h"
 #include "app/help_window.h"
 #include "app/icons.h"
+#include "dialogs/date_time.h"
 #include "dialogs/font_dialog.h"
 #include "dialogs/register_types_dialog.h"
 #include "dialogs/format_fields_dialog.h"
@@ -38,8 +40,9 @@ namespace {
 
 QString Str(uint16_t id) { return QString::fromStdString(LoadString(id)); }
 
-// Commands whose dialogs are not part of the program yet: present, greyed.
-constexpr int kPendingCommands[] = {
+// Commands carried out by the dialogs and printing installed after the window
+// is made (SetCommandHandler): greyed until their handler is installed.
+constexpr int kInstalledCommands[] = {
     kCmdPrint,         kCmdPageSetup,       kCmdFormatFeatures,
     kCmdFormatLiner,   kCmdFormatSides,     kCmdFormatSongs,       kCmdFormatTitle,
     kCmdFormatPictures, kCmdTitleLines,     kCmdSongsSideA,        kCmdSongsSideB,
@@ -47,8 +50,8 @@ constexpr int kPendingCommands[] = {
     kCmdSongsAPrimary, kCmdSongsAOverflow,  kCmdSongsBPrimary,     kCmdSongsBOverflow,
 };
 
-bool IsPending(int command) {
-    for (int c : kPendingCommands) {
+bool NeedsInstalledHandler(int command) {
+    for (int c : kInstalledCommands) {
         if (c == command) return true;
     }
     return false;
@@ -114,7 +117,7 @@ QAction* MainWindow::MakeAction(int command, const QString& text, const QKeySequ
     if (!shortcut.isEmpty()) a->setShortcut(shortcut);
     const QString tip = Str(static_cast<uint16_t>(command));
     if (command <= kCmdFormatFeatures && !tip.isEmpty()) a->setToolTip(tip);
-    if (IsPending(command)) a->setEnabled(false);
+    if (NeedsInstalledHandler(command)) a->setEnabled(false);
     connect(a, &QAction::triggered, this, [this, command] { Dispatch(command); });
     actions_[command] = a;
     return a;
@@ -287,7 +290,7 @@ void MainWindow::RebuildRecentMenu() {
 
 bool MainWindow::IsCommandEnabled(int command) const {
     if (handlers_.count(command)) return true;
-    if (IsPending(command)) return false;
+    if (NeedsInstalledHandler(command)) return false;
     if (QAction* a = action(command)) return a->isEnabled();
     return true;
 }
@@ -344,6 +347,8 @@ QString MainWindow::HelpFolder() const {
 
 bool MainWindow::Start(const QString& commandLine) {
     settings_ = LoadSettings(*services_.store, services_.programFolder, services_.isAssociated);
+    // The date and time buttons follow the user's locale and "intl" overrides.
+    LoadDateSettings(QLocale::system(), *services_.store);
     recent_.Load(*services_.store);
     RebuildRecentMenu();
     RefreshChecks();
@@ -413,8 +418,18 @@ void MainWindow::SaveState() {
     services_.store->sync();
 }
 
+void MainWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LocaleChange && services_.store) {
+        LoadDateSettings(QLocale::system(), *services_.store);
+    }
+    QMainWindow::changeEvent(event);
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
-    if (modified_ && !sessionAnswered_ && QuerySaveChanges() == MessageResult::Cancel) {
+    // The answer given for an ending session holds only for the windows that
+    // close with it, never for a close the user asks for later.
+    const bool answered = sessionAnswered_ && !event->spontaneous();
+    if (modified_ && !answered && QuerySaveChanges() == MessageResult::Cancel) {
         event->ignore();
         return;
     }
@@ -426,14 +441,43 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 void MainWindow::CommitData(QSessionManager& manager) {
     if (!modified_) return;
     if (!manager.allowsInteraction()) return;
-    const MessageResult answer = QuerySaveChanges();
+    const bool proceed = AnswerSessionEnd(true);
     manager.release();
-    if (answer == MessageResult::Cancel) {
-        manager.cancel();
-        return;
-    }
+    if (!proceed) manager.cancel();
+}
+
+bool MainWindow::AnswerSessionEnd(bool allowsInteraction) {
+    sessionAnswered_ = false;
+    if (!modified_ || !allowsInteraction) return true;
+    if (QuerySaveChanges() == MessageResult::Cancel) return false;
     // Answered: the windows closing with the session do not ask again.
     sessionAnswered_ = true;
+    return true;
+}
+
+bool MainWindow::FinishDialogEdits() {
+    bool proceed = true;
+    emit aboutToReplaceLiner(&proceed);
+    return proceed;
+}
+
+void MainWindow::LinerWasReplaced() {
+    songFitWarning_ = true;
+    emit linerReplaced();
+}
+
+std::function<void()> MainWindow::CompactFontsForSave() {
+    std::vector<FontEntry> before = liner_.fonts;
+    std::vector<int> numbers;
+    CompactFonts(liner_, &lastFont_, &numbers);
+    bool renumbered = before.size() != liner_.fonts.size();
+    for (size_t i = 0; i < numbers.size() && !renumbered; ++i) renumbered = numbers[i] != static_cast<int>(i) + 1;
+    if (!renumbered) return [] {};
+    // Told once the file was written (its own compaction then changes
+    // nothing), so that fonts the dialogs bring back stay in the table.
+    return [this, before = std::move(before), numbers = std::move(numbers)] {
+        emit fontsRenumbered(before, numbers);
+    };
 }
 
 MessageResult MainWindow::QuerySaveChanges() {
@@ -461,17 +505,18 @@ int MainWindow::Dispatch(int command) {
     }
     switch (command) {
         case kCmdNew:
-            if (!SaveChangesFirst()) return 0;
+            if (!FinishDialogEdits() || !SaveChangesFirst()) return 0;
             NewCommand();
             return 1;
         case kCmdOpen:
-            if (!SaveChangesFirst()) return 0;
+            if (!FinishDialogEdits() || !SaveChangesFirst()) return 0;
             OpenCommand();
             return 1;
         case kCmdSave: return SaveCommand();
         case kCmdSaveAs: return SaveAsCommand();
         case kCmdFormatSaveAs: FormatSaveAsCommand(); return 1;
         case kCmdExit:
+            sessionAnswered_ = false;
             QMetaObject::invokeMethod(this, "close", Qt::QueuedConnection);
             return 1;
         case kCmdFontSideLetter:
@@ -495,7 +540,7 @@ int MainWindow::Dispatch(int command) {
     }
     if (command >= kCmdRecentFirst && command <= kCmdRecentLast) {
         if (recent_.PathOfCommand(command).empty()) return 0;
-        if (!SaveChangesFirst()) return 0;
+        if (!FinishDialogEdits() || !SaveChangesFirst()) return 0;
         OpenRecentFile(command);
         return 1;
     }
@@ -545,6 +590,7 @@ void MainWindow::NewCommand() {
     if (!NewLinerFromFormat(chosen->path)) return;
     // The format chosen here is the one the next start begins with.
     settings_.defaultFormatName = FileTitle(chosen->path.toStdString());
+    LinerWasReplaced();
     FitWindowToLiner();
 }
 
@@ -594,6 +640,7 @@ void MainWindow::OpenCommand() {
     }
     recent_.Add(chosen->path.toStdString());
     RebuildRecentMenu();
+    LinerWasReplaced();
     FitWindowToLiner();
 }
 
@@ -610,6 +657,7 @@ void MainWindow::OpenRecentFile(int command) {
     }
     recent_.Add(path.toStdString());
     RebuildRecentMenu();
+    LinerWasReplaced();
     FitWindowToLiner();
 }
 
@@ -620,7 +668,10 @@ int MainWindow::SaveCommand() {
                     IDS_FILE_IS_READ_ONLY);
         return SaveAsCommand();
     }
-    if (!WriteLinerFile(liner_, currentPath_.toStdString(), prompter_, &lastFont_)) return 0;
+    const auto announce = CompactFontsForSave();
+    const bool written = WriteLinerFile(liner_, currentPath_.toStdString(), prompter_, &lastFont_);
+    announce();
+    if (!written) return 0;
     readOnly_ = false;
     modified_ = false;
     return 1;
@@ -637,7 +688,10 @@ int MainWindow::SaveAsCommand() {
     if (!chosen) return 0;
     settings_.linerFolder = FolderOfChosenFile(chosen->path);
     settings_.linerFilterIndex = chosen->filterIndex;
-    if (!WriteLinerFile(liner_, chosen->path.toStdString(), prompter_, &lastFont_)) return 0;
+    const auto announce = CompactFontsForSave();
+    const bool written = WriteLinerFile(liner_, chosen->path.toStdString(), prompter_, &lastFont_);
+    announce();
+    if (!written) return 0;
     currentPath_ = chosen->path;
     currentTitle_ = QString::fromStdString(FileTitle(chosen->path.toStdString()));
     recent_.Add(chosen->path.toStdString());
@@ -659,7 +713,10 @@ void MainWindow::FormatSaveAsCommand() {
     if (!chosen) return;
     settings_.formatFolder = FolderOfChosenFile(chosen->path);
     settings_.formatFilterIndex = chosen->filterIndex;
-    if (WriteFormatFile(liner_, chosen->path.toStdString(), prompter_, &lastFont_)) {
+    const auto announce = CompactFontsForSave();
+    const bool written = WriteFormatFile(liner_, chosen->path.toStdString(), prompter_, &lastFont_);
+    announce();
+    if (written) {
         settings_.defaultFormatName = FileTitle(chosen->path.toStdString());
     }
 }

@@ -75,7 +75,11 @@ public:
     const RecentFiles& recentFiles() const { return recent_; }
 
     bool modified() const { return modified_; }
-    void SetModified(bool modified) { modified_ = modified; }
+    // A change after the session's end was answered makes the answer void.
+    void SetModified(bool modified) {
+        modified_ = modified;
+        if (modified) sessionAnswered_ = false;
+    }
     bool readOnly() const { return readOnly_; }
     const QString& currentPath() const { return currentPath_; }
     const QString& currentTitle() const { return currentTitle_; }
@@ -94,8 +98,26 @@ public:
     // The folder of the shipped help, or empty when its path would be too long.
     QString HelpFolder() const;
 
+    // Asks every open dialog with unapplied edits whether to apply them before
+    // the Liner is replaced; false when one of them was cancelled.
+    bool FinishDialogEdits();
+    // The desktop session is ending: asks to save changes unless that cannot
+    // be asked.  False when the user cancelled (the session should not end).
+    bool AnswerSessionEnd(bool allowsInteraction);
+
+signals:
+    // Before the Liner is replaced: each open dialog with unapplied edits asks
+    // about them and clears `proceed` when the user cancels.
+    void aboutToReplaceLiner(bool* proceed);
+    // New, Open or a recent file replaced the Liner: open dialogs show it.
+    void linerReplaced();
+    // Saving renumbered the font table.  `newNumbers[n - 1]` is the new number
+    // of font n, 0 when it was dropped; `oldFonts` is the table before.
+    void fontsRenumbered(const std::vector<FontEntry>& oldFonts, const std::vector<int>& newNumbers);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void BuildActions();
@@ -120,6 +142,10 @@ private:
     void ScrollForNewLiner();
     void CommitData(QSessionManager& manager);
     void SaveState();
+    // Compacts the font table as a save does; the function returned tells the
+    // open dialogs the new numbers.
+    std::function<void()> CompactFontsForSave();
+    void LinerWasReplaced();
 
     MainWindowServices services_;
     Prompter& prompter_;

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QPushButton>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -59,10 +60,10 @@ std::optional<int> ParseRotation(const QString& text) {
 }
 
 double PointSizeOfHeight(int32_t height) {
-    // Twips to screen units at 15 twips a unit, then units to points at 96 per inch.
-    const int units = (height / 5 + 1) / 3;
-    if (units <= 0) return 12.0;
-    return static_cast<double>(std::lround(units * 0.75));
+    // Twenty twips a point, to the nearest half point.
+    const int64_t twips = height < 0 ? -static_cast<int64_t>(height) : height;
+    if (twips < 10) return 12.0;
+    return static_cast<double>((twips + 5) / 10) / 2.0;
 }
 
 FontChooserDialog::FontChooserDialog(const FontEntry& start, Prompter& prompter, QWidget* parent)
@@ -86,6 +87,10 @@ FontChooserDialog::FontChooserDialog(const FontEntry& start, Prompter& prompter,
     fontPart_->setWindowFlags(Qt::Widget);
     fontPart_->setSizeGripEnabled(false);
     fontPart_->setCurrentFont(font);
+    // What the chooser shows may be a substitute (a face that is not
+    // installed, a size from its list): only what the user changes from
+    // this goes back into the entry.
+    shown_ = fontPart_->currentFont();
 
     color_ = new QComboBox(this);
     color_->setObjectName("Color");
@@ -115,6 +120,8 @@ FontChooserDialog::FontChooserDialog(const FontEntry& start, Prompter& prompter,
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->setObjectName("Buttons");
     connect(buttons, &QDialogButtonBox::accepted, this, &FontChooserDialog::accept);
+    // Enter in the rotation field means OK, as anywhere else in the dialog.
+    buttons->button(QDialogButtonBox::Ok)->setDefault(true);
     connect(buttons, &QDialogButtonBox::rejected, this, &FontChooserDialog::reject);
 
     auto* layout = new QVBoxLayout(this);
@@ -134,14 +141,19 @@ void FontChooserDialog::accept() {
     const QFont font = fontPart_->currentFont();
     LogFont& lf = result_.logFont;
     const double points = font.pointSizeF() > 0 ? font.pointSizeF() : font.pointSize();
-    lf.height = static_cast<int32_t>(std::lround(points * 10)) * 2;
-    lf.weight = static_cast<int32_t>(font.weight());
-    lf.italic = font.italic() ? 1 : 0;
-    lf.underline = font.underline() ? 1 : 0;
-    lf.strikeOut = font.strikeOut() ? 1 : 0;
-    std::string face = EncodeCodePage(font.family());
-    if (face.size() > 31) face.resize(31);
-    lf.SetFaceName(face);
+    if (points != shown_.pointSizeF() && points > 0) {
+        // Tenths of a point, times 2: twips.
+        lf.height = static_cast<int32_t>(std::lround(points * 10)) * 2;
+    }
+    if (font.weight() != shown_.weight()) lf.weight = static_cast<int32_t>(font.weight());
+    if (font.italic() != shown_.italic()) lf.italic = font.italic() ? 1 : 0;
+    if (font.underline() != shown_.underline()) lf.underline = font.underline() ? 1 : 0;
+    if (font.strikeOut() != shown_.strikeOut()) lf.strikeOut = font.strikeOut() ? 1 : 0;
+    if (font.family() != shown_.family()) {
+        std::string face = EncodeCodePage(font.family());
+        if (face.size() > 31) face.resize(31);
+        lf.SetFaceName(face);
+    }
     lf.escapement = *rotation * 10;
     result_.color = color_->currentData().toUInt();
     QDialog::accept();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QFont>
 #include <optional>
 
 #include "document/liner.h"
@@ -16,7 +17,8 @@ class QLineEdit;
 // modulo 360, or nothing when the text is no such number.
 std::optional<int> ParseRotation(const QString& text);
 
-// The size in points the chooser starts from for a stored height in twips.
+// The size in points the chooser starts from for a stored height in twips,
+// to the nearest half point.
 double PointSizeOfHeight(int32_t height);
 
 class FontChooserDialog : public QDialog {
@@ -37,6 +39,7 @@ public:
 private:
     Prompter& prompter_;
     FontEntry result_;
+    QFont shown_;
     QFontDialog* fontPart_ = nullptr;
     QLineEdit* rotation_ = nullptr;
     QComboBox* color_ = nullptr;

@@ -299,7 +299,7 @@ void FormatFeaturesDialog::Delete() {
     const MessageResult answer =
         ShowMessage(window_.prompter(), MessageOwner::MainWindow(),
                     {MessageIcon::Question, MessageButtons::YesNo, false}, IDS_DELETE_FEATURE,
-                    {StripFontChanges(records_[row].name)});
+                    {Shown(records_[row].name).toStdString()});
     if (answer == MessageResult::Yes) {
         records_.erase(records_.begin() + row);
         switching_ = true;

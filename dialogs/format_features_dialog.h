@@ -27,6 +27,7 @@ public:
 
     bool Apply() override;
     bool HasChanges() override;
+    void Reload() override { Load(); }
 
     QListWidget* featureList() const { return list_; }
     QComboBox* styleList() const { return style_; }

@@ -179,8 +179,15 @@ FormatDialog::FormatDialog(MainWindow& window, uint16_t saveQuestion)
     });
     connect(cancelButton_, &QPushButton::clicked, this, [this] { RequestClose(); });
 
-    // Closing the program must not drop changes that were never applied.
+    // Closing the program must not drop changes that were never applied, nor
+    // must replacing the Liner; the dialog then shows the new one.
     window_.installEventFilter(this);
+    connect(&window_, &MainWindow::aboutToReplaceLiner, this, [this](bool* proceed) {
+        if (*proceed && !closing_ && !AskAboutChanges()) *proceed = false;
+    });
+    connect(&window_, &MainWindow::linerReplaced, this, [this] {
+        if (!closing_) Reload();
+    });
 }
 
 QBoxLayout* FormatDialog::ButtonColumn() {
@@ -192,15 +199,18 @@ QBoxLayout* FormatDialog::ButtonColumn() {
     return column;
 }
 
+bool FormatDialog::AskAboutChanges() {
+    if (!HasChanges()) return true;
+    const MessageResult answer =
+        ShowMessage(window_.prompter(), MessageOwner::MainWindow(),
+                    {MessageIcon::Question, MessageButtons::YesNoCancel, false}, saveQuestion_);
+    if (answer == MessageResult::Cancel) return false;
+    return answer != MessageResult::Yes || Apply();
+}
+
 bool FormatDialog::RequestClose() {
     if (closing_) return true;
-    if (HasChanges()) {
-        const MessageResult answer =
-            ShowMessage(window_.prompter(), MessageOwner::MainWindow(),
-                        {MessageIcon::Question, MessageButtons::YesNoCancel, false}, saveQuestion_);
-        if (answer == MessageResult::Cancel) return false;
-        if (answer == MessageResult::Yes && !Apply()) return false;
-    }
+    if (!AskAboutChanges()) return false;
     Finish();
     return true;
 }
@@ -220,14 +230,9 @@ void FormatDialog::closeEvent(QCloseEvent* event) {
 }
 
 bool FormatDialog::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == &window_ && event->type() == QEvent::Close && !closing_ && HasChanges()) {
-        const MessageResult answer =
-            ShowMessage(window_.prompter(), MessageOwner::MainWindow(),
-                        {MessageIcon::Question, MessageButtons::YesNoCancel, false}, saveQuestion_);
-        if (answer == MessageResult::Cancel || (answer == MessageResult::Yes && !Apply())) {
-            event->ignore();
-            return true;
-        }
+    if (watched == &window_ && event->type() == QEvent::Close && !closing_ && !AskAboutChanges()) {
+        event->ignore();
+        return true;
     }
     return QDialog::eventFilter(watched, event);
 }

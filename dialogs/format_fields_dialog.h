@@ -73,6 +73,8 @@ public:
     virtual bool Apply() = 0;
     // Whether the fields show anything the Liner does not hold.
     virtual bool HasChanges() = 0;
+    // Shows the Liner's values afresh (another Liner took the open one's place).
+    virtual void Reload() = 0;
 
     // Cancel, Esc and the close box: asks about unapplied changes first.
     // True when the dialog closed.
@@ -98,6 +100,9 @@ protected:
 
 private:
     void Finish();
+    // Asks about unapplied changes; false when the user cancelled (or the
+    // changes could not be applied).
+    bool AskAboutChanges();
 
     uint16_t saveQuestion_;
     QPushButton* okButton_ = nullptr;

@@ -122,8 +122,6 @@ Measurement Liner::* const kBound[] = {&Liner::width, &Liner::flapHeight, &Liner
 FormatLinerDialog::FormatLinerDialog(MainWindow& window) : FormatDialog(window, IDS_SAVE_LINER_FORMAT) {
     setObjectName("FormatLinerDialog");
     setWindowTitle(tr("Format Liner"));
-    const Liner& liner = window_.liner();
-
     // Lines.
     cutLines_ = new LineStyleList(this);
     cutLines_->setObjectName("CutLinesList");
@@ -212,7 +210,14 @@ FormatLinerDialog::FormatLinerDialog(MainWindow& window) : FormatDialog(window, 
     setTabOrder(cancelButton(), applyButton());
 
     unitChoices_ = DefaultUnitChoices();
-    FillChoices(units_, unitChoices_, liner.defaultUnits);
+    FillChoices(units_, unitChoices_, window_.liner().defaultUnits);
+    Reload();
+    cutLines_->setFocus();
+}
+
+void FormatLinerDialog::Reload() {
+    const Liner& liner = window_.liner();
+    SelectChoice(units_, unitChoices_, liner.defaultUnits);
     cutLines_->setLineStyle(liner.cutLineStyle < kLineStyleCount ? int(liner.cutLineStyle) : int(kLineSolid));
     foldLines_->setLineStyle(liner.foldLineStyle < kLineStyleCount ? int(liner.foldLineStyle) : int(kLineSolid));
     invert_->setChecked(liner.invertImage != 0);
@@ -222,7 +227,6 @@ FormatLinerDialog::FormatLinerDialog(MainWindow& window) : FormatDialog(window, 
     for (int i = 0; i < kFieldCount; ++i) ShowMeasurement(fields_[i], liner.*kBound[i]);
     tabStops_->setText(QString::fromStdString(liner.tabStopsText));
     repeat_->setText(QString::number(liner.overflowCount));
-    cutLines_->setFocus();
 }
 
 std::optional<FormatLinerDialog::Reading> FormatLinerDialog::Read(bool quiet) {
@@ -280,6 +284,23 @@ std::optional<FormatLinerDialog::Reading> FormatLinerDialog::Read(bool quiet) {
             tabStops_->setFocus(Qt::OtherFocusReason);
         }
         return std::nullopt;
+    }
+
+    // A liner without a width or a height has nowhere to put its texts.
+    if (r.values[kWidth].twips <= 0) {
+        return refuse(fields_[kWidth], [&] {
+            prompter.Show(owner, ErrorStyle(),
+                          tr("A liner must be wider than zero. Type the width of the card.").toStdString());
+        });
+    }
+    const int areasHeight = r.values[kFlap].twips + r.values[kTitle].twips + r.values[kPrimary].twips +
+                            r.repeat * r.values[kOverflow].twips;
+    if (areasHeight <= 0) {
+        return refuse(fields_[kFlap], [&] {
+            prompter.Show(owner, ErrorStyle(),
+                          tr("A liner must be higher than zero. Give at least one of its areas a height.")
+                              .toStdString());
+        });
     }
 
     // The liner's height is kept in 16 bits: a taller format cannot be drawn.

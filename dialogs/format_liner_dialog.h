@@ -29,6 +29,7 @@ public:
 
     bool Apply() override;
     bool HasChanges() override;
+    void Reload() override;
 
 protected:
     QWidget* FirstField() const override { return cutLines_; }

@@ -1,5 +1,6 @@
 #include "dialogs/format_sides_dialog.h"
 
+#include <QAbstractItemView>
 #include <QEvent>
 #include <algorithm>
 #include <QGridLayout>
@@ -100,10 +101,14 @@ FormatSidesDialog::FormatSidesDialog(MainWindow& window, int location, int side)
     sideList_->setObjectName("SideList");
     featureList_ = new QComboBox(featuresGroup_);
     featureList_->setObjectName("FeatureList");
-    featureList_->setMinimumContentsLength(20);
     choiceList_ = new QComboBox(featuresGroup_);
     choiceList_->setObjectName("ChoiceList");
-    choiceList_->setMinimumContentsLength(20);
+    // Long names are elided rather than widening the dialog past the screen.
+    for (QComboBox* list : {featureList_, choiceList_}) {
+        list->setMinimumContentsLength(20);
+        list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        list->view()->setTextElideMode(Qt::ElideRight);
+    }
     addButton_ = new QPushButton(tr("&Add..."), featuresGroup_);
     addButton_->setObjectName("AddButton");
     deleteButton_ = new QPushButton(tr("&Delete"), featuresGroup_);
@@ -387,7 +392,7 @@ void FormatSidesDialog::DeleteChoice() {
     if (row < 0) return;
     const MessageResult answer = ShowMessage(
         window_.prompter(), MessageOwner::MainWindow(), {MessageIcon::Question, MessageButtons::YesNo, false},
-        IDS_DELETE_CHOICE, {StripFontChanges(choiceList_->currentData().toByteArray().toStdString())});
+        IDS_DELETE_CHOICE, {Shown(choiceList_->currentData().toByteArray().toStdString()).toStdString()});
     if (answer == MessageResult::Yes) {
         choiceList_->removeItem(row);
         if (choiceList_->count() > 0) choiceList_->setCurrentIndex(std::min(row, choiceList_->count() - 1));
@@ -444,11 +449,15 @@ bool FormatSidesDialog::Resync() {
         return false;
     }
     // Another liner: its own letters and features, unapplied edits dropped.
+    Reload();
+    return true;
+}
+
+void FormatSidesDialog::Reload() {
     LoadLetters();
     sided_.clear();
     featureShown_ = 0;
     LoadFeatures({});
-    return true;
 }
 
 // ---- apply ------------------------------------------------------------------------------

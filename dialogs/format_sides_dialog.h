@@ -24,6 +24,7 @@ public:
 
     bool Apply() override;
     bool HasChanges() override;
+    void Reload() override;
 
     // Format Features rebuilt the feature list: `origins[i]` is the index the
     // new feature i had before (-1 for a new one).  Unapplied choice edits of

@@ -75,6 +75,11 @@ bool FormatSongsDialog::Apply() {
     return true;
 }
 
+void FormatSongsDialog::Reload() {
+    working_ = window_.liner().songFormats;
+    ShowArea(shown_);
+}
+
 bool FormatSongsDialog::HasChanges() {
     if (!StoreShown(true)) return true;
     return working_ != window_.liner().songFormats;

@@ -16,6 +16,7 @@ public:
 
     bool Apply() override;
     bool HasChanges() override;
+    void Reload() override;
 
     int areaShown() const { return shown_; }
     QComboBox* areaList() const { return areaList_; }

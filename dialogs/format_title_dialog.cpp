@@ -28,15 +28,20 @@ FormatTitleDialog::FormatTitleDialog(MainWindow& window) : FormatDialog(window, 
     layout->addLayout(fields, 1);
     layout->addLayout(ButtonColumn());
 
+    area_.FillAlignment(window_.liner().titleFormat.alignment);
+    Reload();
+    area_.fields[0]->setFocus();
+}
+
+void FormatTitleDialog::Reload() {
     const Liner& liner = window_.liner();
-    area_.FillAlignment(liner.titleFormat.alignment);
     area_.Show(liner.titleFormat);
     center_->setChecked(liner.centerTitleVertically != 0);
     split_->setChecked(liner.splitTitle != 0);
-    FirstField()->setFocus();
 }
 
-QWidget* FormatTitleDialog::FirstField() const { return area_.fields[0]; }
+// After Apply the focus goes to Top, the first field of the title's table.
+QWidget* FormatTitleDialog::FirstField() const { return area_.fields[2]; }
 
 bool FormatTitleDialog::Apply() {
     Liner& liner = window_.liner();

@@ -14,6 +14,7 @@ public:
 
     bool Apply() override;
     bool HasChanges() override;
+    void Reload() override;
 
     const AreaFormatFields& area() const { return area_; }
     QCheckBox* centerBox() const { return center_; }

@@ -16,6 +16,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <array>
 #include <memory>
 
@@ -35,12 +36,6 @@ constexpr char16_t kTabMarkChar = u'\u00BB';
 
 QString Str(uint16_t id) { return QString::fromStdString(LoadString(id)); }
 
-int FontNumberOf(const QTextCharFormat& format, int fallback) {
-    bool ok = false;
-    const int n = format.property(kFontNumberProperty).toInt(&ok);
-    return ok && n >= 1 && n <= kMaxFonts ? n : fallback;
-}
-
 // Whether a character may stand in a liner's text: the code page has it, and
 // it is no control character (0x01 would read as a font change).
 bool Storable(QChar ch) {
@@ -57,18 +52,51 @@ FontTextEdit::FontTextEdit(QWidget* parent) : QTextEdit(parent) {
     // One row of the field is one line of the text; long lines scroll.
     setLineWrapMode(QTextEdit::NoWrap);
     setTabChangesFocus(false);
+    refusalTimer_.setSingleShot(true);
+    refusalTimer_.setInterval(kRefusalPauseMs);
+    connect(&refusalTimer_, &QTimer::timeout, this, &FontTextEdit::ReportRefusals);
 }
 
 QTextCharFormat FontTextEdit::FormatOf(int number) const {
     QTextCharFormat format = look ? look(number) : QTextCharFormat();
-    format.setProperty(kFontNumberProperty, number);
+    auto it = std::find(numbers_.begin(), numbers_.end(), number);
+    if (it == numbers_.end()) it = numbers_.insert(numbers_.end(), number);
+    format.setProperty(kFontNumberProperty, static_cast<int>(it - numbers_.begin()));
     return format;
+}
+
+int FontTextEdit::NumberOf(const QTextCharFormat& format, int fallback) const {
+    bool ok = false;
+    const int index = format.property(kFontNumberProperty).toInt(&ok);
+    if (!ok || index < 0 || index >= static_cast<int>(numbers_.size())) return fallback;
+    const int n = numbers_[static_cast<size_t>(index)];
+    return n >= 1 && n <= kMaxFonts ? n : fallback;
+}
+
+void FontTextEdit::RenumberFonts(const std::function<int(int number)>& renumber) {
+    for (int& n : numbers_) n = renumber(n);
+}
+
+void FontTextEdit::Refused(bool pasted) {
+    refusalPending_ = true;
+    refusedPasted_ = refusedPasted_ || pasted;
+    refusalTimer_.start();
+}
+
+void FontTextEdit::ReportRefusals() {
+    refusalTimer_.stop();
+    if (!refusalPending_) return;
+    const bool pasted = refusedPasted_;
+    refusalPending_ = false;
+    refusedPasted_ = false;
+    if (refused) refused(pasted);
 }
 
 void FontTextEdit::Load(const DisplayText& display, int standard) {
     QTextDocument* doc = document();
     doc->setUndoRedoEnabled(false);
     doc->clear();
+    numbers_.clear();
     auto fontAt = [&](size_t i) {
         const int n = i < display.fonts.size() ? display.fonts[i] : 0;
         return n >= 1 ? n : standard;
@@ -111,14 +139,14 @@ DisplayText FontTextEdit::Read(int standard) const {
     for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
         if (block != doc->begin()) {
             // A block's character format is that of the break before it.
-            const int n = FontNumberOf(block.charFormat(), current);
+            const int n = NumberOf(block.charFormat(), current);
             d.text += "\r\n";
             d.fonts.push_back(static_cast<uint8_t>(n));
             d.fonts.push_back(static_cast<uint8_t>(n));
         }
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
-            const int n = FontNumberOf(fragment.charFormat(), current);
+            const int n = NumberOf(fragment.charFormat(), current);
             for (QChar ch : fragment.text()) {
                 const std::optional<unsigned char> byte = UnicodeToCodePage(ch.unicode());
                 d.text += static_cast<char>(byte && *byte >= 0x20 ? *byte : '?');
@@ -163,6 +191,8 @@ void FontTextEdit::SetSingleLine() {
 
 void FontTextEdit::keyPressEvent(QKeyEvent* event) {
     const int key = event->key();
+    // Refusals are reported once typing pauses.
+    if (refusalTimer_.isActive()) refusalTimer_.start();
     if (singleLine_ && (key == Qt::Key_Tab || key == Qt::Key_Backtab)) {
         focusNextPrevChild(key == Qt::Key_Tab && !(event->modifiers() & Qt::ShiftModifier));
         event->accept();
@@ -195,7 +225,7 @@ void FontTextEdit::keyPressEvent(QKeyEvent* event) {
     const QString text = event->text();
     for (QChar ch : text) {
         if (ch.unicode() >= 0x20 && ch.unicode() != 0x7F && !Storable(ch)) {
-            if (refused) refused(false);
+            Refused(false);
             event->accept();
             return;
         }
@@ -219,7 +249,7 @@ void FontTextEdit::inputMethodEvent(QInputMethodEvent* event) {
     QInputMethodEvent filtered(event->preeditString(), event->attributes());
     filtered.setCommitString(commit, event->replacementStart(), event->replacementLength());
     QTextEdit::inputMethodEvent(&filtered);
-    if (refused) refused(true);
+    Refused(true);
 }
 
 void FontTextEdit::insertFromMimeData(const QMimeData* source) {
@@ -241,7 +271,7 @@ void FontTextEdit::insertFromMimeData(const QMimeData* source) {
     }
     // Plain text takes the font of the text before it, as typing does.
     InsertTyped(text);
-    if (replaced && refused) refused(true);
+    if (replaced) Refused(true);
 }
 
 QMenu* FontTextEdit::CreateEditMenu(QWidget* parent) {
@@ -342,17 +372,44 @@ TextDialog::TextDialog(MainWindow& window, TextDialogKind kind)
     connect(fontButton_, &QPushButton::clicked, this, [this] { FontButton(false); });
     connect(lastFontButton_, &QPushButton::clicked, this, [this] { FontButton(true); });
 
+    LoadText();
+    UpdateLastFontButton();
+    edit_->setFocus();
+
+    // Closing the program must not drop edits that were never applied, nor
+    // must replacing the Liner; the dialog then shows the new one's text.
+    window_.installEventFilter(this);
+    connect(&window_, &MainWindow::aboutToReplaceLiner, this, [this](bool* proceed) {
+        if (*proceed && !closing_ && !AskAboutChanges()) *proceed = false;
+    });
+    connect(&window_, &MainWindow::linerReplaced, this, [this] {
+        if (closing_) return;
+        LoadText();
+        fontChanged_ = false;
+        UpdateLastFontButton();
+    });
+    // Saving renumbers the fonts: the field follows, and a font only the
+    // field uses comes back into the table.
+    connect(&window_, &MainWindow::fontsRenumbered, this,
+            [this](const std::vector<FontEntry>& oldFonts, const std::vector<int>& newNumbers) {
+                edit_->RenumberFonts([&](int number) {
+                    if (number < 1 || number > static_cast<int>(newNumbers.size())) return number;
+                    const int renumbered = newNumbers[static_cast<size_t>(number - 1)];
+                    if (renumbered != 0) return renumbered;
+                    const int added = AddFont(window_.liner(), oldFonts[static_cast<size_t>(number - 1)],
+                                              window_.prompter());
+                    return added != 0 ? added : StandardFont();
+                });
+            });
+}
+
+void TextDialog::LoadText() {
     const TextBlock& block = Block();
     if (block.lineCount != 0) {
         edit_->Load(DecodeFontCodedText(block.text, StandardFont()), StandardFont());
     } else {
         edit_->Load(NewEmptyDisplayText(StandardFont()), StandardFont());
     }
-    UpdateLastFontButton();
-    edit_->setFocus();
-
-    // Closing the program must not drop edits that were never applied.
-    window_.installEventFilter(this);
 }
 
 TextDialog::~TextDialog() = default;
@@ -403,15 +460,18 @@ bool TextDialog::Apply() {
     return true;
 }
 
+bool TextDialog::AskAboutChanges() {
+    if (!HasChanges()) return true;
+    const MessageResult answer =
+        ShowMessage(window_.prompter(), MessageOwner::Dialog(this),
+                    {MessageIcon::Question, MessageButtons::YesNoCancel, false}, SaveQuestion());
+    if (answer == MessageResult::Cancel) return false;
+    return answer != MessageResult::Yes || Apply();
+}
+
 bool TextDialog::RequestClose() {
     if (closing_) return true;
-    if (HasChanges()) {
-        const MessageResult answer =
-            ShowMessage(window_.prompter(), MessageOwner::Dialog(this),
-                        {MessageIcon::Question, MessageButtons::YesNoCancel, false}, SaveQuestion());
-        if (answer == MessageResult::Cancel) return false;
-        if (answer == MessageResult::Yes && !Apply()) return false;
-    }
+    if (!AskAboutChanges()) return false;
     Finish();
     return true;
 }
@@ -437,14 +497,9 @@ void TextDialog::changeEvent(QEvent* event) {
 }
 
 bool TextDialog::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == &window_ && event->type() == QEvent::Close && !closing_ && HasChanges()) {
-        const MessageResult answer =
-            ShowMessage(window_.prompter(), MessageOwner::Dialog(this),
-                        {MessageIcon::Question, MessageButtons::YesNoCancel, false}, SaveQuestion());
-        if (answer == MessageResult::Cancel || (answer == MessageResult::Yes && !Apply())) {
-            event->ignore();
-            return true;
-        }
+    if (watched == &window_ && event->type() == QEvent::Close && !closing_ && !AskAboutChanges()) {
+        event->ignore();
+        return true;
     }
     return QDialog::eventFilter(watched, event);
 }

@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <QTextEdit>
+#include <QTimer>
 #include <functional>
 #include <optional>
 
@@ -29,8 +30,12 @@ public:
     // How a font number looks in the field (face and style, at the field's
     // own size); the number itself is added by the field.
     std::function<QTextCharFormat(int number)> look;
-    // Told when characters were refused (typed) or replaced by '?' (pasted).
+    // Told when characters were refused (typed) or replaced by '?' (pasted):
+    // once a burst of typing has paused, however many there were, so that no
+    // message box takes keys that were meant for the field.
     std::function<void(bool pasted)> refused;
+    // How long typing must pause before refused characters are reported.
+    static constexpr int kRefusalPauseMs = 600;
 
     // Puts a decoded text into the field; `standard` is the font of an
     // empty text.  Not undoable, and leaves the field unmodified.
@@ -42,6 +47,11 @@ public:
     std::pair<size_t, size_t> SelectionRange() const;
     // Gives the selected characters font `number` (undoable).
     void SetSelectionFont(int number);
+    // The Liner's font table was renumbered: every character, also in the
+    // field's undo history, takes the number `renumber` gives for its own.
+    void RenumberFonts(const std::function<int(int number)>& renumber);
+    // Refused characters not reported yet are reported now.
+    void ReportRefusals();
 
     // The Undo, Cut, Copy, Paste and Clear menu, greyed for the present state.
     QMenu* CreateEditMenu(QWidget* parent);
@@ -58,9 +68,18 @@ protected:
 
 private:
     QTextCharFormat FormatOf(int number) const;
+    // The font number a character format stands for, `fallback` for none.
+    int NumberOf(const QTextCharFormat& format, int fallback) const;
     void InsertTyped(const QString& text);
+    void Refused(bool pasted);
 
     bool singleLine_ = false;
+    // A character format keeps an index into this list rather than the font
+    // number itself, so renumbering reaches the undo history too.
+    mutable std::vector<int> numbers_;
+    QTimer refusalTimer_;
+    bool refusalPending_ = false;
+    bool refusedPasted_ = false;
 };
 
 // The font buttons of every dialog with a font-coded edit: gives the selected
@@ -108,6 +127,10 @@ protected:
 
 private:
     TextBlock& Block() const;
+    void LoadText();
+    // Asks about unapplied changes; false when the user cancelled (or the
+    // text could not be applied).
+    bool AskAboutChanges();
     int StandardFont() const;
     uint16_t SaveQuestion() const;
     void FontButton(bool useLast);

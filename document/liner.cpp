@@ -88,7 +88,7 @@ void ForEachFontNumber(std::string& text, OnNumber&& onNumber) {
 
 }  // namespace
 
-void CompactFonts(Liner& liner, uint16_t* lastFont) {
+void CompactFonts(Liner& liner, uint16_t* lastFont, std::vector<int>* newNumbers) {
     const size_t count = liner.fonts.size();
     std::vector<bool> referenced(count, false);
     for (size_t i = 0; i < count && i < kStandardFontCount; ++i) referenced[i] = true;
@@ -122,6 +122,12 @@ void CompactFonts(Liner& liner, uint16_t* lastFont) {
         unsigned n = *lastFont;
         int index = (n >= 1 && n <= count && referenced[n - 1]) ? newIndex[n - 1] : 0;
         *lastFont = static_cast<uint16_t>(index + 1);
+    }
+    if (newNumbers) {
+        newNumbers->assign(count, 0);
+        for (size_t i = 0; i < count; ++i) {
+            if (referenced[i]) (*newNumbers)[i] = newIndex[i] + 1;
+        }
     }
     liner.fonts.resize(next);
 }

@@ -173,7 +173,9 @@ void EnsureStandardFonts(Liner& liner);
 
 // Drops the fonts no text refers to and renumbers the rest, in every text and
 // in `lastFont` (0xFFFF = none).
-void CompactFonts(Liner& liner, uint16_t* lastFont);
+// With `newNumbers`, entry n - 1 receives the new number of font n (0 when it
+// was dropped).
+void CompactFonts(Liner& liner, uint16_t* lastFont, std::vector<int>* newNumbers = nullptr);
 
 // Parses tabStopsText into tabStops.
 void ParseTabStops(Liner& liner);

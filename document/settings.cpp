@@ -2,7 +2,10 @@
 
 #include <QByteArray>
 #include <QSettings>
+#include <algorithm>
 #include <cstring>
+
+#include "platform/code_page.h"
 
 namespace {
 
@@ -127,10 +130,20 @@ Settings LoadSettings(QSettings& store, const std::string& programFolder,
         for (int i = 0; i < kFileTypeSlots; ++i) {
             QString ext = QString("FTy%1").arg(i);
             if (!store.contains(ext)) continue;
-            read.fileTypes[static_cast<size_t>(i)].extension = store.value(ext).toString().toStdString();
+            anySlot = true;
+            const std::string extension = store.value(ext).toString().toStdString();
+            // An extension already in an earlier slot is dropped: the dialog
+            // could never be left with it twice.
+            const auto begin = read.fileTypes.begin();
+            const bool twice = std::any_of(begin, begin + i, [&](const FileTypeSlot& earlier) {
+                return !extension.empty() &&
+                       QString::fromStdString(earlier.extension).compare(QString::fromStdString(extension),
+                                                                         Qt::CaseInsensitive) == 0;
+            });
+            if (twice) continue;
+            read.fileTypes[static_cast<size_t>(i)].extension = extension;
             read.fileTypes[static_cast<size_t>(i)].description =
                 store.value(QString("FDs%1").arg(i)).toString().toStdString();
-            anySlot = true;
         }
         store.endGroup();
         if (!anySlot && isAssociated) {
@@ -171,8 +184,14 @@ void SaveSettings(QSettings& store, const Settings& s) {
     store.setValue("Ptm", MeasurementBytes(s.print.marginTop));
     store.setValue("Wrc", Raw(s.windowRect));
     for (int i = 0; i < kFileTypeSlots; ++i) {
+        // Every slot is written, so that none keeps what an earlier save put
+        // there: an empty slot is cleared.
         const FileTypeSlot& slot = s.fileTypes[static_cast<size_t>(i)];
-        if (slot.extension.empty()) continue;
+        if (slot.extension.empty()) {
+            store.remove(QString("FTy%1").arg(i));
+            store.remove(QString("FDs%1").arg(i));
+            continue;
+        }
         store.setValue(QString("FTy%1").arg(i), QString::fromStdString(slot.extension));
         store.setValue(QString("FDs%1").arg(i), QString::fromStdString(slot.description));
     }
@@ -278,8 +297,8 @@ std::string ShortenPath(const std::string& p, int limit) {
     std::string base = dot == std::string::npos ? name : name.substr(0, dot);
     std::string ext = dot == std::string::npos ? std::string() : name.substr(dot + 1);
     long room = static_cast<long>(L) - static_cast<long>(ext.size()) - 2;
-    if (room < 1) return base.substr(0, L > 0 ? L - 1 : 0);
-    std::string out = base.substr(0, static_cast<size_t>(room));
+    if (room < 1) return Utf8Prefix(base, L > 0 ? L - 1 : 0);
+    std::string out = Utf8Prefix(base, static_cast<size_t>(room));
     if (!ext.empty()) out += "." + ext;
     return out;
 }

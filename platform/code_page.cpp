@@ -46,3 +46,11 @@ std::string EncodeCodePage(const QString& text, bool* ok) {
     }
     return out;
 }
+
+std::string Utf8Prefix(const std::string& text, size_t maxBytes) {
+    if (text.size() <= maxBytes) return text;
+    size_t end = maxBytes;
+    // Back off over continuation bytes to the start of the character cut.
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    return text.substr(0, end);
+}

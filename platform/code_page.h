@@ -18,3 +18,7 @@ QString DecodeCodePage(const std::string& bytes);
 // Characters the code page lacks become '?' unless `ok` is given, which is
 // then cleared.
 std::string EncodeCodePage(const QString& text, bool* ok = nullptr);
+
+// The longest start of UTF-8 text `text` that has at most `maxBytes` bytes and
+// ends on a character boundary (texts shown to the user are UTF-8).
+std::string Utf8Prefix(const std::string& text, size_t maxBytes);

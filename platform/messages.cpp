@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "platform/code_page.h"
 #include "platform/strings.h"
 
 namespace {
@@ -50,7 +51,7 @@ std::string FormatMessageText(const std::string& format, const std::vector<Messa
             out += std::to_string(std::get<long long>(arg));
         }
     }
-    if (out.size() > kMessageBufferChars - 1) out.resize(kMessageBufferChars - 1);
+    if (out.size() > kMessageBufferChars - 1) out = Utf8Prefix(out, kMessageBufferChars - 1);
     return out;
 }
 

@@ -1,7 +1,6 @@
 #include "render/fonts.h"
 
 #include <algorithm>
-#include <cctype>
 #include <limits>
 
 #include "platform/prompter.h"
@@ -54,39 +53,7 @@ int TextRotation(const Liner& liner, int standardNumber, std::string_view text) 
     return FontEntryFor(liner, number, standardNumber).logFont.escapement / 10;
 }
 
-// ---- Font dialog -------------------------------------------------------------
-
-int DialogHeightOf(const LogFont& logFont) {
-    return -((logFont.height / 5 + 1) / 3);
-}
-
-std::optional<unsigned long> ParseRotationField(std::string_view field) {
-    size_t i = 0;
-    while (i < field.size() && std::isspace(static_cast<unsigned char>(field[i]))) ++i;
-    size_t end = field.size();
-    while (end > i && std::isspace(static_cast<unsigned char>(field[end - 1]))) --end;
-    if (i == end) return std::nullopt;
-    if (field[i] == '+') ++i;
-    if (i == end) return std::nullopt;
-    unsigned long value = 0;
-    for (; i < end; ++i) {
-        unsigned char c = static_cast<unsigned char>(field[i]);
-        if (!std::isdigit(c)) return std::nullopt;
-        // Only the value modulo 360 matters, so huge numbers stay exact.
-        value = (value * 10 + (c - '0')) % 360;
-    }
-    return value;
-}
-
-FontEntry ChosenFontEntry(const LogFont& chosen, int pointSizeTenths, uint32_t color,
-                          unsigned long rotationDegrees) {
-    FontEntry entry;
-    entry.logFont = chosen;
-    entry.logFont.height = pointSizeTenths * 2;
-    entry.logFont.escapement = static_cast<int32_t>(rotationDegrees % 360) * 10;
-    entry.color = color;
-    return entry;
-}
+// ---- Font table -------------------------------------------------------------
 
 int FindOrAddFont(Liner& liner, const FontEntry& entry, Prompter& prompter) {
     return AddFont(liner, entry, prompter);

@@ -1,6 +1,6 @@
 // The font table as text sees it: which entry a font number stands for,
-// selecting an entry on a surface, the rotation of a text, the choices of
-// the font dialog, and the editing form of font-coded text (display text
+// selecting an entry on a surface, the rotation of a text, adding a chosen
+// font to the table, and the editing form of font-coded text (display text
 // with one font number per character).
 #pragma once
 
@@ -48,23 +48,7 @@ int StartingFont(const Liner& liner, std::string_view text, int standardNumber);
 // divided by 10, truncated.
 int TextRotation(const Liner& liner, int standardNumber, std::string_view text);
 
-// ---- Font dialog -----------------------------------------------------------
-
-// The height the dialog shows for an entry: its screen units are 15 twips.
-int DialogHeightOf(const LogFont& logFont);
-
-// The rotation field as typed: an unsigned decimal number, surrounding
-// blanks allowed.  Nothing for anything else (the dialog then says
-// "Degrees of rotation may not be less than zero" and stays open).
-std::optional<unsigned long> ParseRotationField(std::string_view field);
-
-// The entry the dialog produces on OK: `start` with the height of the chosen
-// size (tenths of a point, times 2 = twips), the chosen colour and the
-// rotation (taken modulo 360) as escapement.  `chosen` carries the face,
-// weight and effects picked in the dialog; its height and escapement are
-// replaced.
-FontEntry ChosenFontEntry(const LogFont& chosen, int pointSizeTenths, uint32_t color,
-                          unsigned long rotationDegrees);
+// ---- Font table ------------------------------------------------------------
 
 // Adds a chosen font to the table (an equal entry is reused) and returns its
 // font number, or 0 when the table is full; the user has then been told.

@@ -1,5 +1,6 @@
 #include "render/view.h"
 
+#include <QCursor>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -13,11 +14,20 @@
 #include "document/liner.h"
 #include "platform/prompter.h"
 #include "platform/qt_surface.h"
+#include "platform/strings.h"
 #include "render/painter.h"
 #include <QTimer>
 #include <deque>
 
 namespace {
+
+// Warnings the program re-arms after every change of songs or formats; each
+// arming may show them once more.
+bool IsArmedWarning(const std::string& text) {
+    const std::string format = LoadString(IDS_SONGS_WONT_FIT);
+    const std::string prefix = format.substr(0, format.find('%'));
+    return !prefix.empty() && text.compare(0, prefix.size(), prefix) == 0;
+}
 
 // Inclusive at both ends: a point on a fold line belongs to the area tested first.
 bool InSpan(const DepthSpan& span, int depth) {
@@ -279,11 +289,6 @@ void LinerView::paintEvent(QPaintEvent* event) {
     ++paintCount_;
     QPainter painter(viewport());
     painter.fillRect(event->rect(), palette().color(QPalette::Window));
-    const TwipMapping mapping = MakeTwipMapping(dpiX(), dpiY());
-    const DevicePoint origin = TwipsToDevice(
-        mapping, LogicalPoint{kViewMargin - state_.scrollX,
-                              state_.toolbarAllowance - kViewMargin + state_.scrollY});
-    (void)origin;
     painter.setRenderHint(QPainter::TextAntialiasing);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
 
@@ -307,7 +312,9 @@ void LinerView::paintEvent(QPaintEvent* event) {
         QTimer::singleShot(0, this, [self, messages] {
             if (!self || !self->prompter_) return;
             for (const auto& m : messages->messages) {
-                if (!self->reported_.insert(m.text).second) continue;
+                // A picture's message is shown once; the song warning every
+                // time it was armed again by a change.
+                if (!IsArmedWarning(m.text) && !self->reported_.insert(m.text).second) continue;
                 self->prompter_->Show(m.owner, m.style, m.text);
                 if (!self) return;
             }
@@ -394,6 +401,17 @@ void LinerView::ShowPopup(QPoint pixel) {
     if (menu) menu->popup(viewport()->mapToGlobal(pixel));
 }
 
+void LinerView::ShowKeyboardPopup() {
+    // The area under the mouse pointer, or the title's when it is over none.
+    QPoint pixel = viewport()->mapFromGlobal(QCursor::pos());
+    int area = viewport()->rect().contains(pixel) ? AreaAt(pixel) : -1;
+    if (!PopupMenuName(area)) {
+        area = kAreaTitle;
+        pixel = viewport()->rect().center();
+    }
+    if (QMenu* menu = MakePopup(area)) menu->popup(viewport()->mapToGlobal(pixel));
+}
+
 void LinerView::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::RightButton) {
         ShowPopup(event->position().toPoint());
@@ -417,6 +435,11 @@ void LinerView::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void LinerView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Menu || (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier)) {
+        ShowKeyboardPopup();
+        event->accept();
+        return;
+    }
     switch (event->key()) {
         case Qt::Key_Home: ScrollVertically(Scroll::Start); break;
         case Qt::Key_End: ScrollVertically(Scroll::End); break;

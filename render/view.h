@@ -139,6 +139,8 @@ protected:
 private:
     bool ScrollBy(Qt::Orientation orientation, int change);
     void ShowPopup(QPoint viewportPixel);
+    // Shift+F10 and the Menu key.
+    void ShowKeyboardPopup();
 
     Liner& liner_;
     ViewState state_;

@@ -13,6 +13,7 @@
 #include "dialogs/format_liner_dialog.h"
 #include "dialogs/format_songs_dialog.h"
 #include "dialogs/format_title_dialog.h"
+#include "document/liner_file.h"
 
 namespace {
 
@@ -154,6 +155,20 @@ TEST(FormatDialogs, LinerRefusesBadFieldsAndApplyingANewUnitReexpressesBareNumbe
             "Make an area lower or repeat the overflow area fewer times.");
     Type(repeat, "0");
 
+    // A liner needs a width and a height.
+    QLineEdit* width = Field(d, "WidthField");
+    const QString widthText = width->text();
+    Type(width, "0");
+    refused("A liner must be wider than zero. Type the width of the card.");
+    Type(width, widthText.toLatin1().constData());
+    std::vector<std::pair<QLineEdit*, QString>> heights;
+    for (const char* name : {"FeatureFlapField", "TitleField", "PrimarySongField"}) {
+        heights.emplace_back(Field(d, name), Field(d, name)->text());
+        Type(heights.back().first, "0");
+    }
+    refused("A liner must be higher than zero. Give at least one of its areas a height.");
+    for (auto& [field, text] : heights) Type(field, text.toLatin1().constData());
+
     d->findChild<QCheckBox*>("BisectAreaBox")->click();
     auto* fold = d->findChild<QComboBox*>("FoldLinesList");
     fold->setCurrentIndex(6);
@@ -174,6 +189,52 @@ TEST(FormatDialogs, LinerRefusesBadFieldsAndApplyingANewUnitReexpressesBareNumbe
     EXPECT_EQ(w.settings().print.marginLeft.unit, kUnitCentimeters);
     EXPECT_EQ(FormatMeasurement(w.settings().print.marginLeft), "1.27 cm");
     EXPECT_TRUE(w.modified());
+}
+
+TEST(FormatDialogs, ANewLinerAsksAboutUnappliedEditsAndEveryDialogShowsIt) {
+    AppHarness app;
+    const std::string other = app.Path("other.fmt");
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    // Another format: a wider liner with another title margin.
+    Liner changed = w.liner();
+    changed.width = M("5in");
+    changed.titleFormat.top = M("0.3in");
+    ASSERT_TRUE(WriteFormatFile(changed, other, app.prompter));
+
+    auto* liner = Open<FormatLinerDialog>(w, kCmdFormatLiner, "FormatLinerDialog");
+    auto* title = Open<FormatTitleDialog>(w, kCmdFormatTitle, "FormatTitleDialog");
+    ASSERT_TRUE(liner && title);
+    Type(Field(liner, "WidthField"), "3in");
+
+    // Cancel in the question: nothing is replaced.
+    app.prompter.answers = {MessageResult::Cancel};
+    app.dialogs.openAnswers = {Chosen(other)};
+    EXPECT_EQ(w.Dispatch(kCmdNew), 0);
+    EXPECT_EQ(app.prompter.shown.size(), 1u);
+    EXPECT_TRUE(app.dialogs.openRequests.empty());
+
+    // No: the edit is dropped and both dialogs show the new liner.
+    app.prompter.answers = {MessageResult::No};
+    ASSERT_EQ(w.Dispatch(kCmdNew), 1);
+    EXPECT_EQ(w.liner().width, M("5in"));
+    EXPECT_EQ(Field(liner, "WidthField")->text().toStdString(), FormatMeasurement(M("5in")));
+    EXPECT_EQ(title->area().fields[2]->text().toStdString(), FormatMeasurement(M("0.3in")));
+    EXPECT_FALSE(liner->HasChanges());
+    EXPECT_FALSE(title->HasChanges());
+    // Closing asks nothing, and Apply writes nothing old.
+    app.prompter.shown.clear();
+    QTest::mouseClick(Button(liner, "ApplyButton"), Qt::LeftButton);
+    EXPECT_EQ(w.liner().width, M("5in"));
+    QTest::mouseClick(Button(liner, "CancelButton"), Qt::LeftButton);
+    EXPECT_TRUE(liner->closing());
+    EXPECT_TRUE(app.prompter.shown.empty());
+
+    // After Apply the focus is on Top, the title's first field.
+    title->show();
+    title->activateWindow();
+    QTest::mouseClick(Button(title, "ApplyButton"), Qt::LeftButton);
+    EXPECT_EQ(title->focusWidget(), title->area().fields[2]);
 }
 
 }  // namespace

@@ -1,6 +1,10 @@
 // Format Features and Format Sides: what Apply writes into the Liner's
 // feature list and side letters, and that a field that does not read stops it.
+#include <QAbstractButton>
 #include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <map>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -50,7 +54,7 @@ TEST(FormatFeatures, ApplyRebuildsTheListInOrderWithStylesAndChoicesAndABadField
     MainWindow& w = app.window();
     Liner& liner = w.liner();
     liner.features = {Named("Noise", kFeatureLeftJustified), Named("Tape", kFeatureCenteredWithSides),
-                      Named("Eq", kFeatureCentered)};
+                      Named("Caf\xE9", kFeatureCentered)};
     liner.features[1].sides[1] = {1, {"x", "y"}};
     w.SetModified(false);
 
@@ -66,9 +70,10 @@ TEST(FormatFeatures, ApplyRebuildsTheListInOrderWithStylesAndChoicesAndABadField
     EXPECT_EQ(d->featureList()->currentRow(), 1);
     Enter("Tape Type");
     Button(d, "ChangeButton")->click();
-    d->featureList()->setCurrentRow(1);  // "Eq"
+    d->featureList()->setCurrentRow(1);  // "Café"
     app.prompter.answers.push_back(MessageResult::Yes);
     Button(d, "DeleteButton")->click();
+    EXPECT_EQ(app.prompter.LastText(), "Delete the feature 'Caf\xC3\xA9'?");  // shown as UTF-8
 
     // A margin that does not read keeps everything as it was.
     Type(d->sideField(), "wide");
@@ -150,6 +155,46 @@ TEST(FormatSides, ApplyWritesLettersAndSortedChoicesKeepsUpWithFeaturesAndStopsA
     Button(d, "AddButton")->click();
     EXPECT_EQ(app.prompter.shown.size(), messages + 1);
     EXPECT_EQ(d->choiceList()->count(), kMaxChoices);
+}
+
+// Every Alt+letter of a dialog reaches one control only.
+TEST(Keyboard, NoTwoControlsOfAFormatDialogShareAMnemonic) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    for (int command : {kCmdFormatFeatures, kCmdFormatSides, kCmdFormatLiner, kCmdFormatTitle, kCmdFormatSongs,
+                        kCmdTitleLines}) {
+        ASSERT_EQ(w.Dispatch(command), 1);
+    }
+    for (QDialog* d : w.findChildren<QDialog*>()) {
+        if (!d->isVisible()) continue;
+        std::map<QChar, QString> seen;
+        QStringList texts;
+        for (QLabel* l : d->findChildren<QLabel*>()) texts << l->text();
+        for (QAbstractButton* b : d->findChildren<QAbstractButton*>()) texts << b->text();
+        for (QGroupBox* g : d->findChildren<QGroupBox*>()) texts << g->title();
+        for (const QString& text : texts) {
+            const int amp = text.indexOf('&');
+            if (amp < 0 || amp + 1 >= text.size() || text[amp + 1] == '&') continue;
+            const QChar key = text[amp + 1].toLower();
+            EXPECT_FALSE(seen.count(key)) << d->objectName().toStdString() << ": " << text.toStdString() << " and "
+                                          << seen[key].toStdString();
+            seen[key] = text;
+        }
+    }
+}
+
+TEST(FormatSides, ALongFeatureNameIsElidedRatherThanWideningTheDialog) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    w.liner().features = {Named(std::string(300, 'N').c_str(), kFeatureCenteredWithSides)};
+    w.liner().features[0].sides[0] = {0, {std::string(300, 'c')}};
+    ASSERT_EQ(w.Dispatch(kCmdFormatSides), 1);
+    auto* d = w.findChild<FormatSidesDialog*>("FormatSidesDialog");
+    ASSERT_NE(d, nullptr);
+    d->show();
+    EXPECT_LT(d->sizeHint().width(), 900);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The main window: start-up, the command table, menus and toolbar, file
 // commands, save prompts, recent files and settings.
+#include <QApplication>
 #include <QFile>
+#include <QSettings>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
@@ -10,6 +12,7 @@
 
 #include "app/commands.h"
 #include "app/help_window.h"
+#include "dialogs/date_time.h"
 #include "app_test_support.h"
 #include "document/liner_file.h"
 #include "platform/strings.h"
@@ -428,6 +431,32 @@ TEST(SavePrompt, ExitCommandAndOpenAskFirst) {
     EXPECT_FALSE(w.isVisible());
 }
 
+TEST(SavePrompt, AfterACancelledLogOutClosingAsksAgain) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    w.show();
+    w.SetModified(true);
+    // The session's end was answered with No; then the log-out was cancelled
+    // elsewhere and the program goes on.
+    app.prompter.answers = {MessageResult::No};
+    EXPECT_TRUE(w.AnswerSessionEnd(true));
+    EXPECT_EQ(app.prompter.shown.size(), 1u);
+    app.prompter.answers = {MessageResult::Cancel};
+    w.Dispatch(kCmdExit);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(app.prompter.shown.size(), 2u);
+    EXPECT_TRUE(w.isVisible());
+
+    // So does a change made after the answer.
+    app.prompter.answers = {MessageResult::No};
+    EXPECT_TRUE(w.AnswerSessionEnd(true));
+    w.SetModified(true);
+    app.prompter.answers = {MessageResult::Cancel};
+    EXPECT_FALSE(w.close());
+    EXPECT_EQ(app.prompter.shown.size(), 4u);
+}
+
 TEST(SavePrompt, YesSavesANamedFileAndCloses) {
     AppHarness app;
     const std::string path = app.CopySample("close.cas");
@@ -528,6 +557,47 @@ TEST(Settings, ResizeWindowFitsTheWidthAndKeepsTheHeight) {
     EXPECT_EQ(w.height(), 500);
     QTest::qWait(20);
     EXPECT_EQ(w.view()->state().scrollMaxX, 0);
+}
+
+TEST(Settings, DateAndTimeSettingsAreLoadedAtStartAndOnALocaleChange) {
+    AppHarness app;
+    {
+        QSettings store(QString::fromStdString(app.SettingsPath()), QSettings::IniFormat);
+        store.setValue("intl/sShortDate", "dd.MM.yy");
+        store.setValue("intl/s2359", "pm");
+    }
+    ASSERT_TRUE(app.Start());
+    EXPECT_EQ(CurrentDateSettings().sShortDate, "dd.MM.yy");
+    EXPECT_EQ(CurrentDateSettings().s2359, "pm");
+    {
+        QSettings store(QString::fromStdString(app.SettingsPath()), QSettings::IniFormat);
+        store.setValue("intl/sShortDate", "yyyy-MM-dd");
+    }
+    QEvent change(QEvent::LocaleChange);
+    QApplication::sendEvent(&app.window(), &change);
+    EXPECT_EQ(CurrentDateSettings().sShortDate, "yyyy-MM-dd");
+}
+
+TEST(Warnings, TheSongWarningComesBackAfterEveryChangeOfTheSongs) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    std::string songs;
+    for (int i = 0; i < 120; ++i) songs += "A song that takes its row\r\n";
+    w.liner().songsA = {120, songs};
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    auto paint = [&] {
+        w.view()->viewport()->repaint();
+        QTest::qWait(20);
+        int count = 0;
+        for (const auto& m : app.prompter.shown) count += m.text.rfind("Not all songs will fit on", 0) == 0;
+        return count;
+    };
+    EXPECT_EQ(paint(), 1);
+    EXPECT_EQ(paint(), 1);  // once per arming
+    w.ArmSongFitWarning();  // as Apply in Songs or a format dialog does
+    EXPECT_EQ(paint(), 2);
 }
 
 }  // namespace

@@ -174,12 +174,85 @@ TEST(TextDialogs, PastedCharactersOutsideTheCodePageAreReplacedAndReported) {
     QApplication::clipboard()->setText(QString::fromUtf8("\u0141\u00F3d\u017A\t\u20AC"));
     edit->paste();
     EXPECT_EQ(edit->toPlainText(), QString::fromUtf8("?\u00F3d?\u00BB\u20AC"));
+    edit->ReportRefusals();
     ASSERT_EQ(app.prompter.shown.size(), 1u);
-    QKeyEvent typed(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString::fromUtf8("\u0142"));
-    QApplication::sendEvent(edit, &typed);  // refused when typed
+
+    // A burst of typing with refused characters: the other keys all arrive,
+    // and one message follows once the typing pauses.
+    for (const char* key : {"\u0142", "a", "\u0142", "\u0142", "b"}) {
+        QKeyEvent typed(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString::fromUtf8(key));
+        QApplication::sendEvent(edit, &typed);
+    }
+    EXPECT_EQ(app.prompter.shown.size(), 1u);
+    QTest::qWait(FontTextEdit::kRefusalPauseMs + 200);
     EXPECT_EQ(app.prompter.shown.size(), 2u);
+    EXPECT_TRUE(edit->toPlainText().endsWith("ab"));
     QTest::mouseClick(Button(d, "OkButton"), Qt::LeftButton);
-    EXPECT_EQ(w.liner().title.text, "\x01\x04?\xF3" "d?\xBB\x80");
+    EXPECT_EQ(w.liner().title.text, "\x01\x04?\xF3" "d?\xBB\x80" "ab");
+}
+
+TEST(TextDialogs, SavingRenumbersTheFontsOfAnOpenDialogsText) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    EnsureStandardFonts(w.liner());
+    FontEntry unused = Courier();
+    unused.logFont.height = 400;
+    w.liner().fonts.push_back(unused);  // font 6, which the save drops
+    w.liner().fonts.push_back(Courier());  // font 7
+    w.liner().title = {1, "\x01\x07Old"};
+    TextDialog* d = Open(w, kCmdTitleLines, "TitleLinesDialog");
+    ASSERT_NE(d, nullptr);
+
+    // A font chosen in the dialog and used nowhere else yet.
+    FontEntry italic = Courier();
+    italic.logFont.italic = 1;
+    app.fontAnswer = italic;
+    QTextCursor end = d->editor()->textCursor();
+    end.movePosition(QTextCursor::End);
+    d->editor()->setTextCursor(end);
+    QTest::keyClicks(d->editor(), " new");
+    Select(d->editor(), 4, 7);
+    QTest::mouseClick(Button(d, "FontButton"), Qt::LeftButton);
+
+    app.dialogs.saveAnswers = {Chosen(app.Path("renumbered.cas"))};
+    ASSERT_EQ(w.Dispatch(kCmdSaveAs), 1);
+    EXPECT_EQ(w.liner().title.text, "\x01\x06Old");  // the file's fonts, renumbered
+
+    QTest::mouseClick(Button(d, "OkButton"), Qt::LeftButton);
+    const DisplayText shown = DecodeFontCodedText(w.liner().title.text, kFontTitle);
+    ASSERT_EQ(shown.text, "Old new");
+    EXPECT_EQ(FontEntryFor(w.liner(), shown.fonts[0], kFontTitle), Courier());
+    EXPECT_EQ(FontEntryFor(w.liner(), shown.fonts[3], kFontTitle), Courier());
+    EXPECT_EQ(FontEntryFor(w.liner(), shown.fonts[4], kFontTitle), italic);
+}
+
+TEST(TextDialogs, ANewOrOpenedLinerAsksAboutUnappliedEditsAndShowsItsOwnText) {
+    AppHarness app;
+    const std::string other = app.CopySample("other.cas");
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    TextDialog* d = Open(w, kCmdTitleLines, "TitleLinesDialog");
+    ASSERT_NE(d, nullptr);
+    QTest::keyClicks(d->editor(), "Draft");
+
+    // Cancel keeps everything as it was.
+    app.prompter.answers = {MessageResult::Cancel};
+    app.dialogs.openAnswers = {Chosen(other)};
+    EXPECT_EQ(w.Dispatch(kCmdOpen), 0);
+    EXPECT_EQ(app.prompter.LastText(), "Save changes to title lines");
+    EXPECT_TRUE(app.dialogs.openRequests.empty());
+    EXPECT_EQ(d->editor()->toPlainText(), "Draft");
+
+    // No drops the draft; the dialog shows the opened liner's title.
+    app.prompter.answers = {MessageResult::No};
+    ASSERT_EQ(w.Dispatch(kCmdOpen), 1);
+    EXPECT_EQ(w.currentPath().toStdString(), other);
+    EXPECT_FALSE(d->closing());
+    EXPECT_FALSE(d->HasChanges());
+    EXPECT_EQ(d->editor()->Read(kFontTitle).text,
+              DecodeFontCodedText(w.liner().title.text, kFontTitle).text);
+    EXPECT_FALSE(d->editor()->toPlainText().isEmpty());
 }
 
 }  // namespace

@@ -152,4 +152,42 @@ TEST(ShortenPath, MenuTexts) {
     EXPECT_EQ(ShortenPath(std::string(50, 'n') + "." + std::string(40, 'e'), 37), std::string(36, 'n'));
 }
 
+TEST(Settings, FileTypeSlotsMovedUpLeaveNoCopiesAndDuplicatesAreDropped) {
+    Store store;
+    Settings settings = DefaultSettings("/opt/reelcard");
+    settings.fileTypes[0] = {".cas", "Cassette Files"};
+    settings.fileTypes[1] = {".tape", "Tape Files"};
+    {
+        QSettings s = store.Open();
+        SaveSettings(s, settings);
+    }
+    // The second slot moves up; the first is cleared.
+    settings.fileTypes[0] = settings.fileTypes[1];
+    settings.fileTypes[1] = {};
+    {
+        QSettings s = store.Open();
+        SaveSettings(s, settings);
+    }
+    QSettings s = store.Open();
+    Settings read = LoadSettings(s, "/opt/reelcard", nullptr);
+    EXPECT_EQ(read.fileTypes[0].extension, ".tape");
+    EXPECT_TRUE(read.fileTypes[1].extension.empty());
+
+    // An extension a damaged settings file names twice is read once.
+    s.setValue("Options/FTy3", ".TAPE");
+    s.setValue("Options/FDs3", "Again");
+    read = LoadSettings(s, "/opt/reelcard", nullptr);
+    EXPECT_EQ(read.fileTypes[0].extension, ".tape");
+    EXPECT_TRUE(read.fileTypes[3].extension.empty());
+}
+
+TEST(ShortenPath, NamesAreNeverCutInsideACharacter) {
+    // Each "é" is two bytes; the cut must fall between characters.
+    std::string name;
+    for (int i = 0; i < 30; ++i) name += "\xC3\xA9";
+    const std::string shortened = ShortenPath(name + ".cas", 37);
+    EXPECT_LE(shortened.size(), 37u);
+    EXPECT_TRUE(QString::fromUtf8(shortened.c_str()).toUtf8().toStdString() == shortened);
+}
+
 }  // namespace

@@ -63,34 +63,6 @@ TEST(FontTableTest, RotationOfATextComesFromItsStartingFont) {
     EXPECT_EQ(StartingFont(liner, "\x01", kFontTitle), kFontTitle);
 }
 
-TEST(FontDialogTest, RotationFieldIsAnUnsignedNumberTakenModulo360) {
-    EXPECT_EQ(ParseRotationField("450"), 90u);
-    EXPECT_EQ(ParseRotationField(" 270 "), 270u);
-    EXPECT_EQ(ParseRotationField("0"), 0u);
-    EXPECT_EQ(ParseRotationField("3600000000000000000090"), 90u);
-    EXPECT_FALSE(ParseRotationField("-5"));
-    EXPECT_FALSE(ParseRotationField(""));
-    EXPECT_FALSE(ParseRotationField("12a"));
-    EXPECT_FALSE(ParseRotationField("   "));
-}
-
-TEST(FontDialogTest, ChosenEntryTakesSizeColourAndRotation) {
-    LogFont chosen;
-    chosen.SetFaceName("Arial");
-    chosen.weight = 700;
-    chosen.height = 1;
-    FontEntry e = ChosenFontEntry(chosen, 120, 0x0000FF, 450);
-    EXPECT_EQ(e.logFont.height, 240);
-    EXPECT_EQ(e.logFont.escapement, 900);
-    EXPECT_EQ(e.logFont.weight, 700);
-    EXPECT_EQ(e.logFont.FaceName(), "Arial");
-    EXPECT_EQ(e.color, 0x0000FFu);
-
-    LogFont f;
-    f.height = 240;
-    EXPECT_EQ(DialogHeightOf(f), -16);
-}
-
 TEST(FontDialogTest, ChosenFontIsReusedOrAddedUntilTheTableIsFull) {
     Liner liner = SixFonts();
     ScriptedPrompter prompter;
