@@ -1,16 +1,23 @@
 #include "dialogs/font_dialog.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QFontDialog>
+#include <QDoubleValidator>
+#include <QFontComboBox>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QFormLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <QSignalBlocker>
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "platform/code_page.h"
@@ -66,6 +73,127 @@ double PointSizeOfHeight(int32_t height) {
     return static_cast<double>((twips + 5) / 10) / 2.0;
 }
 
+// ---- the font part -------------------------------------------------------------
+
+FontPicker::FontPicker(QWidget* parent) : QWidget(parent) {
+    family_ = new QFontComboBox(this);
+    family_->setObjectName("FontFamily");
+    style_ = new QComboBox(this);
+    style_->setObjectName("FontStyle");
+    size_ = new QComboBox(this);
+    size_->setObjectName("FontSize");
+    size_->setEditable(true);
+    size_->setInsertPolicy(QComboBox::NoInsert);
+    auto* validator = new QDoubleValidator(1.0, 1600.0, 2, size_);
+    validator->setNotation(QDoubleValidator::StandardNotation);
+    validator->setLocale(QLocale::c());
+    size_->setValidator(validator);
+    for (int points : QFontDatabase::standardSizes()) size_->addItem(QString::number(points));
+    underline_ = new QCheckBox(tr("&Underline"), this);
+    underline_->setObjectName("Underline");
+    strikeOut_ = new QCheckBox(tr("Stri&keout"), this);
+    strikeOut_->setObjectName("Strikeout");
+    sample_ = new QLabel(tr("AaBbYyZz"), this);
+    sample_->setObjectName("Sample");
+    sample_->setAlignment(Qt::AlignCenter);
+    sample_->setMinimumHeight(60);
+    sample_->setFrameShape(QFrame::StyledPanel);
+
+    auto* form = new QFormLayout;
+    auto label = [this](const QString& text, QWidget* buddy) {
+        auto* l = new QLabel(text, this);
+        l->setBuddy(buddy);
+        return l;
+    };
+    form->addRow(label(tr("&Font:"), family_), family_);
+    form->addRow(label(tr("St&yle:"), style_), style_);
+    form->addRow(label(tr("&Size:"), size_), size_);
+    auto* effects = new QHBoxLayout;
+    effects->addWidget(underline_);
+    effects->addWidget(strikeOut_);
+    effects->addStretch();
+    form->addRow(effects);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addLayout(form);
+    layout->addWidget(sample_);
+
+    connect(family_, &QFontComboBox::currentFontChanged, this, [this] {
+        FillStyles(style_->currentText());
+        UpdateSample();
+    });
+    connect(style_, &QComboBox::currentIndexChanged, this, &FontPicker::UpdateSample);
+    connect(size_, &QComboBox::currentTextChanged, this, &FontPicker::UpdateSample);
+    connect(underline_, &QCheckBox::toggled, this, &FontPicker::UpdateSample);
+    connect(strikeOut_, &QCheckBox::toggled, this, &FontPicker::UpdateSample);
+    FillStyles({});
+}
+
+void FontPicker::FillStyles(const QString& keep) {
+    const QSignalBlocker block(style_);
+    style_->clear();
+    QStringList styles = QFontDatabase::styles(family_->currentFont().family());
+    if (styles.isEmpty()) styles = {QStringLiteral("Regular")};
+    style_->addItems(styles);
+    const int kept = style_->findText(keep);
+    style_->setCurrentIndex(kept >= 0 ? kept : 0);
+}
+
+QFont FontPicker::currentFont() const {
+    const QString family = family_->currentFont().family();
+    QFont font(family);
+    const QString style = style_->currentText();
+    if (QFontDatabase::styles(family).contains(style)) {
+        font.setWeight(static_cast<QFont::Weight>(QFontDatabase::weight(family, style)));
+        font.setItalic(QFontDatabase::italic(family, style));
+    } else {
+        font.setWeight(QFont::Normal);
+        font.setItalic(false);
+    }
+    bool ok = false;
+    const double points = QLocale::c().toDouble(size_->currentText().trimmed(), &ok);
+    font.setPointSizeF(ok && points > 0 ? points : 12.0);
+    font.setUnderline(underline_->isChecked());
+    font.setStrikeOut(strikeOut_->isChecked());
+    return font;
+}
+
+void FontPicker::setCurrentFont(const QFont& font) {
+    {
+        // A face that is not installed shows as the one the system draws
+        // in its place.
+        const QSignalBlocker block(family_);
+        family_->setCurrentFont(QFont(QFontInfo(QFont(font.family())).family()));
+    }
+    // The style of that face closest to the font's weight and slant.
+    const QString family = family_->currentFont().family();
+    FillStyles({});
+    int best = 0, bestDistance = INT_MAX;
+    for (int i = 0; i < style_->count(); ++i) {
+        const QString style = style_->itemText(i);
+        const int distance = std::abs(QFontDatabase::weight(family, style) - static_cast<int>(font.weight())) +
+                             (QFontDatabase::italic(family, style) != font.italic() ? 1000 : 0);
+        if (distance < bestDistance) {
+            best = i;
+            bestDistance = distance;
+        }
+    }
+    style_->setCurrentIndex(best);
+    size_->setCurrentText(QLocale::c().toString(font.pointSizeF() > 0 ? font.pointSizeF() : 12.0, 'g', 6));
+    underline_->setChecked(font.underline());
+    strikeOut_->setChecked(font.strikeOut());
+    UpdateSample();
+}
+
+void FontPicker::UpdateSample() {
+    QFont shown = currentFont();
+    // The sample keeps a readable size whatever the chosen one.
+    shown.setPointSizeF(std::clamp(shown.pointSizeF(), 6.0, 36.0));
+    sample_->setFont(shown);
+}
+
+// ---- the dialog -------------------------------------------------------------------
+
 FontChooserDialog::FontChooserDialog(const FontEntry& start, Prompter& prompter, QWidget* parent)
     : QDialog(parent), prompter_(prompter), result_(start) {
     setObjectName("FontChooserDialog");
@@ -81,11 +209,8 @@ FontChooserDialog::FontChooserDialog(const FontEntry& start, Prompter& prompter,
     font.setUnderline(start.logFont.underline != 0);
     font.setStrikeOut(start.logFont.strikeOut != 0);
 
-    fontPart_ = new QFontDialog(this);
+    fontPart_ = new FontPicker(this);
     fontPart_->setObjectName("FontPart");
-    fontPart_->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
-    fontPart_->setWindowFlags(Qt::Widget);
-    fontPart_->setSizeGripEnabled(false);
     fontPart_->setCurrentFont(font);
     // What the chooser shows may be a substitute (a face that is not
     // installed, a size from its list): only what the user changes from

@@ -9,8 +9,10 @@
 #include "document/liner.h"
 
 class Prompter;
+class QCheckBox;
 class QComboBox;
-class QFontDialog;
+class QFontComboBox;
+class QLabel;
 class QLineEdit;
 
 // The rotation field's text as degrees 0 to 359: an unsigned number taken
@@ -21,6 +23,31 @@ std::optional<int> ParseRotation(const QString& text);
 // to the nearest half point.
 double PointSizeOfHeight(int32_t height);
 
+// Face, style, size (in half points and finer, as typed) and effects, with a
+// sample.
+class FontPicker : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit FontPicker(QWidget* parent = nullptr);
+
+    QFont currentFont() const;
+    void setCurrentFont(const QFont& font);
+
+    QComboBox* sizeField() const { return size_; }
+
+private:
+    void FillStyles(const QString& keep);
+    void UpdateSample();
+
+    QFontComboBox* family_ = nullptr;
+    QComboBox* style_ = nullptr;
+    QComboBox* size_ = nullptr;
+    QCheckBox* underline_ = nullptr;
+    QCheckBox* strikeOut_ = nullptr;
+    QLabel* sample_ = nullptr;
+};
+
 class FontChooserDialog : public QDialog {
     Q_OBJECT
 
@@ -30,7 +57,7 @@ public:
     // The chosen entry; meaningful after the dialog was accepted.
     const FontEntry& chosen() const { return result_; }
 
-    QFontDialog* fontPart() const { return fontPart_; }
+    FontPicker* fontPart() const { return fontPart_; }
     QLineEdit* rotationField() const { return rotation_; }
     QComboBox* colorField() const { return color_; }
 
@@ -40,7 +67,7 @@ private:
     Prompter& prompter_;
     FontEntry result_;
     QFont shown_;
-    QFontDialog* fontPart_ = nullptr;
+    FontPicker* fontPart_ = nullptr;
     QLineEdit* rotation_ = nullptr;
     QComboBox* color_ = nullptr;
 };

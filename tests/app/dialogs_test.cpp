@@ -70,6 +70,40 @@ TEST(FontChooser, OkStoresSizeRotationAndColour) {
     EXPECT_TRUE(prompter.shown.empty());
 }
 
+TEST(FontChooser, OnlyWhatTheUserChangesGoesBackIntoTheEntry) {
+    EnsureApplication();
+    ScriptedPrompter prompter;
+    // A liner made elsewhere: a face that is not installed, a half-point size.
+    FontEntry start = ArialEntry();
+    start.logFont.SetFaceName("Gill Sans Nowhere");
+    start.logFont.height = 190;
+    start.logFont.weight = 600;
+    {
+        FontChooserDialog dialog(start, prompter);
+        EXPECT_DOUBLE_EQ(PointSizeOfHeight(190), 9.5);
+        EXPECT_DOUBLE_EQ(dialog.fontPart()->currentFont().pointSizeF(), 9.5);
+        dialog.show();
+        dialog.rotationField()->setText("90");
+        // Enter in the rotation field is OK.
+        QTest::keyClick(dialog.rotationField(), Qt::Key_Return);
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+        const LogFont& lf = dialog.chosen().logFont;
+        EXPECT_EQ(lf.FaceName(), "Gill Sans Nowhere");
+        EXPECT_EQ(lf.height, 190);
+        EXPECT_EQ(lf.weight, 600);
+        EXPECT_EQ(lf.escapement, 900);
+    }
+    // A size the user picks is stored, halves included.
+    FontChooserDialog dialog(start, prompter);
+    dialog.show();
+    QFont font = dialog.fontPart()->currentFont();
+    font.setPointSizeF(11.5);
+    dialog.fontPart()->setCurrentFont(font);
+    dialog.accept();
+    EXPECT_EQ(dialog.chosen().logFont.height, 230);
+    EXPECT_EQ(dialog.chosen().logFont.FaceName(), "Gill Sans Nowhere");
+}
+
 TEST(FontChooser, ANegativeRotationKeepsTheDialogOpen) {
     EnsureApplication();
     ScriptedPrompter prompter;
