@@ -6,6 +6,18 @@
 
 class Prompter;
 
+// Qt ends a program that cannot reach any window system with abort(), a crash
+// to the user.  While this guard lives (around the application object's
+// construction) that failure is reported in plain words and the program ends
+// with status 1 instead.
+class StartFailureReport {
+public:
+    StartFailureReport();
+    ~StartFailureReport();
+    StartFailureReport(const StartFailureReport&) = delete;
+    StartFailureReport& operator=(const StartFailureReport&) = delete;
+};
+
 class ReelcardApplication : public QApplication {
 public:
     ReelcardApplication(int& argc, char** argv);

@@ -2,6 +2,7 @@
 // is a liner file to open.
 #include <QSettings>
 #include <QStringList>
+#include <optional>
 
 #include "app/application.h"
 #include "app/file_dialogs.h"
@@ -12,7 +13,9 @@
 #include "platform/messages.h"
 
 int main(int argc, char** argv) {
+    std::optional<StartFailureReport> startReport(std::in_place);
     ReelcardApplication app(argc, argv);
+    startReport.reset();
 
     MessageBoxPrompter prompter;
     QtFileDialogs fileDialogs;

@@ -2,6 +2,7 @@
 // commands, save prompts, recent files and settings.
 #include <QApplication>
 #include <QFile>
+#include <QProcess>
 #include <QSettings>
 #include <QMenu>
 #include <QMenuBar>
@@ -598,6 +599,20 @@ TEST(Warnings, TheSongWarningComesBackAfterEveryChangeOfTheSongs) {
     EXPECT_EQ(paint(), 1);  // once per arming
     w.ArmSongFitWarning();  // as Apply in Songs or a format dialog does
     EXPECT_EQ(paint(), 2);
+}
+
+TEST(Start, NoReachableDisplayIsReportedInWordsNotAsACrash) {
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    env.insert("DISPLAY", ":97");  // no server there
+    env.remove("WAYLAND_DISPLAY");
+    program.setProcessEnvironment(env);
+    program.start(REELCARD_BIN_DIR "/reelcard", {});
+    ASSERT_TRUE(program.waitForFinished(20000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);  // not SIGABRT
+    EXPECT_EQ(program.exitCode(), 1);
+    EXPECT_TRUE(program.readAllStandardError().contains("Reelcard cannot open its window"));
 }
 
 }  // namespace
