@@ -3,11 +3,12 @@
 #include <new>
 
 #include "platform/messages.h"
+#include "platform/paths.h"
 
 ReelcardApplication::ReelcardApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setOrganizationName("Reelcard");
     setApplicationName("Reelcard");
-    setApplicationVersion("5.7");
+    setApplicationVersion(ProgramVersion());
 }
 
 bool ReelcardApplication::notify(QObject* receiver, QEvent* event) {
