@@ -33,13 +33,15 @@ ls "$usr/bin" | grep -qv '^reelcard\(-cli\)\?$' && fail "unexpected files in bin
 
 # The settings and user data of these runs stay in the scratch folder.
 export HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/.config" XDG_DATA_HOME="$scratch/home/.local/share"
-mkdir -p "$HOME" "$scratch/elsewhere"
+export XDG_RUNTIME_DIR="$scratch/runtime"
+mkdir -p "$HOME" "$scratch/elsewhere" && mkdir -m 700 "$XDG_RUNTIME_DIR"
 export QT_QPA_PLATFORM=offscreen
 
 # A liner whose picture only the PNG plugin reads: the installed icon.
 "$usr/bin/reelcard-cli" export "$usr/share/reelcard/samples/mixtape.cas" -o "$scratch/pictured.json"
-sed "s|\"cassette.bmp\"|\"$usr/share/icons/hicolor/48x48/apps/reelcard.png\"|" "$scratch/pictured.json" \
-  >"$scratch/pictured-png.json"
+cp "$usr/share/icons/hicolor/48x48/apps/reelcard.png" "$scratch/icon.png"
+sed -e "s|\"cassette.bmp\"|\"$scratch/icon.png\"|" \
+    -e 's|"formatIndex": 0|"formatIndex": 3|' "$scratch/pictured.json" >"$scratch/pictured-png.json"
 "$usr/bin/reelcard-cli" import "$scratch/pictured-png.json" -o "$scratch/pictured.cas"
 
 run_installed() {  # prefix
@@ -60,7 +62,9 @@ run_installed() {  # prefix
     timeout 4 "$prefix/bin/reelcard" "$prefix/share/reelcard/samples/mixtape.cas" >reelcard.out 2>&1
     status=$?
     set -e
-    [ "$status" = 124 ] && [ ! -s reelcard.out ] || fail "$prefix: reelcard ended with $status: $(cat reelcard.out)"
+    # (Qt's offscreen platform mentions what it cannot do with a window.)
+    grep -v "does not support propagateSizeHints" reelcard.out >reelcard.err || true
+    [ "$status" = 124 ] && [ ! -s reelcard.err ] || fail "$prefix: reelcard ended with $status: $(cat reelcard.out)"
     # On a display, its window shows the sample's name: the default format
     # and the sample were read without a question.
     QT_QPA_PLATFORM=xcb xvfb-run -a sh -c '
@@ -87,7 +91,7 @@ appstreamcli validate --no-net "$usr/share/metainfo/reelcard.metainfo.xml" >/dev
 grep -q "<release version=\"$version\"" "$usr/share/metainfo/reelcard.metainfo.xml" || fail "metainfo version"
 
 # The file types: by name, and a liner without an extension by its first bytes.
-update-mime-database "$usr/share/mime"
+XDG_DATA_DIRS="$usr/share:/usr/share" update-mime-database "$usr/share/mime"
 cp "$usr/share/reelcard/samples/mixtape.cas" "$scratch/elsewhere/no-extension"
 for pair in "$usr/share/reelcard/samples/mixtape.cas=application/x-reelcard-cas" \
             "$usr/share/reelcard/formats/four-panel.fmt=application/x-reelcard-fmt" \
