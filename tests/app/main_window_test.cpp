@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QTest>
 #include <QTextBrowser>
 #include <QToolBar>
@@ -14,6 +15,7 @@
 #include "app/help_window.h"
 #include "app_test_support.h"
 #include "document/liner_file.h"
+#include "platform/paths.h"
 #include "platform/strings.h"
 #include "render/view.h"
 
@@ -578,6 +580,26 @@ TEST(FileCommands, FirstDialogsOpenInTheDocumentsAndShippedFilesAreNeverWritten)
     EXPECT_EQ(app.dialogs.saveRequests[2].fileName, "mixtape.cas");
     EXPECT_EQ(ReadBytes(sample), sampleBytes);
     EXPECT_TRUE(w.modified());
+}
+
+TEST(ProgramCommandLine, HelpAndVersionNeedNoWindowSystem) {
+    // With no display to reach, making the application object would fail.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("DISPLAY");
+    environment.remove("WAYLAND_DISPLAY");
+    environment.insert("QT_QPA_PLATFORM", "xcb");
+    auto run = [&](const QString& argument) {
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(REELCARD_BIN_DIR "/reelcard"), {argument});
+        EXPECT_TRUE(process.waitForFinished(10000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 0);
+        return QString::fromUtf8(process.readAllStandardOutput());
+    };
+    EXPECT_TRUE(run("--help").startsWith("usage: reelcard [FILE]\n"));
+    EXPECT_TRUE(run("-h").startsWith("usage: reelcard [FILE]\n"));
+    EXPECT_EQ(run("--version"), QString("reelcard %1\n").arg(ProgramVersion()));
 }
 
 }  // namespace
