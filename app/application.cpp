@@ -6,6 +6,7 @@
 #include <new>
 
 #include "platform/messages.h"
+#include "platform/paths.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ StartFailureReport::~StartFailureReport() {
 ReelcardApplication::ReelcardApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setOrganizationName("Reelcard");
     setApplicationName("Reelcard");
-    setApplicationVersion("5.7");
+    setApplicationVersion(ProgramVersion());
 }
 
 bool ReelcardApplication::notify(QObject* receiver, QEvent* event) {

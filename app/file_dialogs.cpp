@@ -1,15 +1,18 @@
 #include "app/file_dialogs.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <algorithm>
 
 #include "document/liner_file.h"
 #include "platform/code_page.h"
 #include "platform/messages.h"
+#include "platform/paths.h"
 #include "platform/strings.h"
 
 namespace {
@@ -55,8 +58,18 @@ FileFilter BuildFileFilter(uint16_t stringId, int filterIndex,
     std::string combined;
     char separator = text.empty() ? '|' : text.back();
     if (separator == '?') {
+        // The program's own liner types are offered whether or not the
+        // desktop knows them as ours.
+        std::vector<FileTypeSlot> types(fileTypes.begin(), fileTypes.end());
+        for (FileTypeSlot builtIn : {FileTypeSlot{".cas", "Cassette Files"}, FileTypeSlot{".dat", "DAT Files"}}) {
+            const bool listed = std::any_of(types.begin(), types.end(), [&](const FileTypeSlot& slot) {
+                return QString::fromStdString(slot.extension).compare(QString::fromStdString(builtIn.extension),
+                                                                      Qt::CaseInsensitive) == 0;
+            });
+            if (!listed) types.push_back(builtIn);
+        }
         std::vector<std::string> descriptions;
-        for (const FileTypeSlot& slot : fileTypes) {
+        for (const FileTypeSlot& slot : types) {
             if (slot.extension.empty()) continue;
             if (std::find(descriptions.begin(), descriptions.end(), slot.description) ==
                 descriptions.end()) {
@@ -65,7 +78,7 @@ FileFilter BuildFileFilter(uint16_t stringId, int filterIndex,
         }
         for (const std::string& description : descriptions) {
             std::vector<std::string> extensions;
-            for (const FileTypeSlot& slot : fileTypes) {
+            for (const FileTypeSlot& slot : types) {
                 if (!slot.extension.empty() && slot.description == description) {
                     extensions.push_back(slot.extension);
                 }
@@ -79,6 +92,9 @@ FileFilter BuildFileFilter(uint16_t stringId, int filterIndex,
     FileFilter filter;
     const std::vector<std::string> parts = Split(combined, separator);
     for (size_t i = 0; i + 1 < parts.size(); i += 2) filter.pairs.emplace_back(parts[i], parts[i + 1]);
+    // Before any choice (index 0) the first filter, a type of the program, is
+    // the one shown, and names typed without an extension get its extension.
+    if (filterIndex == 0) filterIndex = 1;
     if (filterIndex >= 1 && filterIndex <= static_cast<int>(filter.pairs.size())) {
         filter.defaultExtension = DefaultExtensionOf(filter.pairs[filterIndex - 1].second);
     }
@@ -193,4 +209,13 @@ std::optional<FileDialogResult> QtFileDialogs::Save(QWidget* owner, const FileDi
     result.path = dialog.selectedFiles().first();
     result.filterIndex = ChosenFilterIndex(dialog);
     return result;
+}
+
+QString SaveDialogFolder(const std::string& folder, const QString& fileName, const std::string& dataFolder,
+                         const std::string& ownFolder) {
+    const QString remembered = QString::fromStdString(folder);
+    const QString name = fileName.isEmpty() ? QStringLiteral("untitled") : fileName;
+    if (!IsShippedFile(QDir(remembered).filePath(name).toStdString(), dataFolder)) return remembered;
+    QDir().mkpath(QString::fromStdString(ownFolder));
+    return QString::fromStdString(ownFolder);
 }

@@ -23,8 +23,9 @@ struct FileFilter {
 };
 
 // Builds a filter from string `stringId`.  A string ending in '?' is preceded
-// by one group per distinct description of the file-type slots; the default
-// extension follows the pair at the 1-based `filterIndex`.
+// by one group per distinct description of the file-type slots, followed by
+// the program's own liner types (".cas", ".dat") the slots do not hold; the
+// default extension follows the pair at the 1-based `filterIndex` (0: the first).
 FileFilter BuildFileFilter(uint16_t stringId, int filterIndex,
                            const std::array<FileTypeSlot, kFileTypeSlots>& fileTypes);
 
@@ -71,3 +72,9 @@ QString TitlePreviewText(const QString& path);
 
 // The folder of a chosen file as it is remembered for the next dialog.
 std::string FolderOfChosenFile(const QString& path);
+
+// The folder a save dialog opens in: the remembered `folder`, unless the name
+// it is pre-filled with would there name a file the program ships, which is
+// never written; then `ownFolder` (made when missing).
+QString SaveDialogFolder(const std::string& folder, const QString& fileName, const std::string& dataFolder,
+                         const std::string& ownFolder);

@@ -1,5 +1,6 @@
 #include "app/icons.h"
 
+#include <QFile>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -152,7 +153,14 @@ QPixmap CassettePixmap(int size) {
 }
 
 QIcon ProgramIcon() {
+    // The icon the desktop shows for the program, built into it; the
+    // drawing above stands in should the pictures be missing.
     QIcon icon;
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        const QString file = QString(":/icons/reelcard-%1.png").arg(size);
+        if (QFile::exists(file)) icon.addFile(file, QSize(size, size));
+    }
+    if (!icon.isNull()) return icon;
     for (int size : {16, 32, 48, 64}) icon.addPixmap(CassettePixmap(size));
     return icon;
 }

@@ -2,6 +2,8 @@
 // is a liner file to open.
 #include <QSettings>
 #include <QStringList>
+#include <cstdio>
+#include <cstring>
 #include <optional>
 
 #include "app/application.h"
@@ -11,8 +13,22 @@
 #include "app/print_commands.h"
 #include "app/print_dialogs.h"
 #include "platform/messages.h"
+#include "platform/paths.h"
 
 int main(int argc, char** argv) {
+    // Answered before any window system is needed.
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs("usage: reelcard [FILE]\n"
+                   "       reelcard --help | --version\n"
+                   "Designs and prints cassette J-cards.  Opens the liner file FILE, or a new\n"
+                   "liner made from the default format when no file is named.\n",
+                   stdout);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("reelcard %s\n", ProgramVersion());
+        return 0;
+    }
     std::optional<StartFailureReport> startReport(std::in_place);
     ReelcardApplication app(argc, argv);
     startReport.reset();

@@ -33,6 +33,7 @@
 #include "document/file_types.h"
 #include "document/liner_file.h"
 #include "platform/messages.h"
+#include "platform/paths.h"
 #include "platform/strings.h"
 #include "render/view.h"
 
@@ -336,8 +337,12 @@ void MainWindow::ScrollForNewLiner() {
     }
 }
 
+std::string MainWindow::DataFolderPath() const {
+    return DataFolder(services_.programFolder.empty() ? GetProgramFolder() : services_.programFolder);
+}
+
 QString MainWindow::HelpFolder() const {
-    const std::string folder = services_.programFolder.empty() ? GetProgramFolder() : services_.programFolder;
+    const std::string folder = DataFolderPath();
     // The shipped help must be reachable by a path of ordinary length.
     if (folder.size() + 14 >= 260) return {};
     return QDir(QString::fromStdString(folder)).filePath("help");
@@ -346,7 +351,9 @@ QString MainWindow::HelpFolder() const {
 // ---- start and end ------------------------------------------------------------------
 
 bool MainWindow::Start(const QString& commandLine) {
-    settings_ = LoadSettings(*services_.store, services_.programFolder, services_.isAssociated);
+    const StartFolders start{DataFolderPath(), services_.documentsFolder.empty() ? DocumentsFolder()
+                                                                                : services_.documentsFolder};
+    settings_ = LoadSettings(*services_.store, start, services_.isAssociated);
     // The date and time buttons follow the user's locale and "intl" overrides.
     LoadDateSettings(QLocale::system(), *services_.store);
     recent_.Load(*services_.store);
@@ -663,7 +670,8 @@ void MainWindow::OpenRecentFile(int command) {
 
 int MainWindow::SaveCommand() {
     if (currentTitle_.isEmpty() || currentPath_.isEmpty()) return SaveAsCommand();
-    if (readOnly_) {
+    // A shipped sample is never written: it saves as a read-only file does.
+    if (readOnly_ || IsShippedFile(currentPath_.toStdString(), DataFolderPath())) {
         ShowMessage(prompter_, MessageOwner::MainWindow(), {MessageIcon::Information, MessageButtons::Ok, false},
                     IDS_FILE_IS_READ_ONLY);
         return SaveAsCommand();
@@ -682,12 +690,15 @@ int MainWindow::SaveAsCommand() {
     request.caption = Str(IDS_CAPTION_FILE_SAVE_AS);
     request.filter = BuildFileFilter(IDS_FILTER_LINER_FILES, settings_.linerFilterIndex, settings_.fileTypes);
     request.filterIndex = settings_.linerFilterIndex;
-    request.folder = QString::fromStdString(settings_.linerFolder);
     request.fileName = currentTitle_;
+    request.folder = SaveDialogFolder(settings_.linerFolder, request.fileName, DataFolderPath(),
+                                      services_.documentsFolder.empty() ? DocumentsFolder()
+                                                                        : services_.documentsFolder);
     const std::optional<FileDialogResult> chosen = services_.fileDialogs->Save(this, request);
     if (!chosen) return 0;
     settings_.linerFolder = FolderOfChosenFile(chosen->path);
     settings_.linerFilterIndex = chosen->filterIndex;
+    if (RefuseShippedFile(chosen->path)) return 0;
     const auto announce = CompactFontsForSave();
     const bool written = WriteLinerFile(liner_, chosen->path.toStdString(), prompter_, &lastFont_);
     announce();
@@ -707,18 +718,29 @@ void MainWindow::FormatSaveAsCommand() {
     request.caption = Str(IDS_CAPTION_FORMAT_SAVE_AS);
     request.filter = BuildFileFilter(IDS_FILTER_FORMAT_FILES, settings_.formatFilterIndex, settings_.fileTypes);
     request.filterIndex = settings_.formatFilterIndex;
-    request.folder = QString::fromStdString(settings_.formatFolder);
     request.fileName = QString::fromStdString(settings_.defaultFormatName);
+    // Over a shipped format the user's own formats folder is offered instead.
+    request.folder = SaveDialogFolder(settings_.formatFolder, request.fileName, DataFolderPath(),
+                                      services_.userFormatFolder.empty() ? UserFormatFolder()
+                                                                         : services_.userFormatFolder);
     const std::optional<FileDialogResult> chosen = services_.fileDialogs->Save(this, request);
     if (!chosen) return;
     settings_.formatFolder = FolderOfChosenFile(chosen->path);
     settings_.formatFilterIndex = chosen->filterIndex;
+    if (RefuseShippedFile(chosen->path)) return;
     const auto announce = CompactFontsForSave();
     const bool written = WriteFormatFile(liner_, chosen->path.toStdString(), prompter_, &lastFont_);
     announce();
     if (written) {
         settings_.defaultFormatName = FileTitle(chosen->path.toStdString());
     }
+}
+
+bool MainWindow::RefuseShippedFile(const QString& path) {
+    if (!IsShippedFile(path.toStdString(), DataFolderPath())) return false;
+    ShowMessage(prompter_, MessageOwner::MainWindow(), {MessageIcon::Information, MessageButtons::Ok, false},
+                IDS_FILE_IS_READ_ONLY);
+    return true;
 }
 
 void MainWindow::PurgeRecentFiles() {
@@ -762,7 +784,8 @@ void ShowAboutBox(QWidget* owner) {
     icons->addWidget(appIcon);
     icons->addWidget(cassette);
     icons->addStretch();
-    auto* text = new QLabel(QString("Reelcard 5.7\n%1-bit version\n\n%2")
+    auto* text = new QLabel(QString("Reelcard %1\n%2-bit version\n\n%3")
+                                .arg(ProgramVersion())
                                 .arg(QSysInfo::WordSize)
                                 .arg(QObject::tr("Designs and prints J-cards, the folded paper "
                                                  "liners of cassette tape cases.")),

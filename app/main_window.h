@@ -30,6 +30,10 @@ struct MainWindowServices {
     Prompter* prompter = nullptr;
     FileDialogs* fileDialogs = nullptr;
     std::string programFolder;
+    // Where liners and pictures are first looked for, and where the user's
+    // own formats go (empty: the user's documents and $XDG_DATA_HOME/reelcard/formats).
+    std::string documentsFolder;
+    std::string userFormatFolder;
     // The font chooser (the real dialog unless a test answers for it).
     std::function<bool(QWidget* owner, FontEntry& entry, Prompter& prompter)> chooseFont;
     // Whether a liner file extension is associated with the program.
@@ -97,6 +101,8 @@ public:
 
     // The folder of the shipped help, or empty when its path would be too long.
     QString HelpFolder() const;
+    // The folder of the shipped data: default.fmt, formats, samples, help.
+    std::string DataFolderPath() const;
 
     // Asks every open dialog with unapplied edits whether to apply them before
     // the Liner is replaced; false when one of them was cancelled.
@@ -134,6 +140,8 @@ private:
     int SaveCommand();
     int SaveAsCommand();
     void FormatSaveAsCommand();
+    // Tells the user that a shipped file is never written; true for such a path.
+    bool RefuseShippedFile(const QString& path);
     void OpenRecentFile(int command);
     void PurgeRecentFiles();
     void FontCommand(int fontIndex);

@@ -87,19 +87,20 @@ void ReadString(QSettings& s, const char* key, std::string& out, size_t limit) {
 
 }  // namespace
 
-Settings DefaultSettings(const std::string& programFolder) {
+Settings DefaultSettings(const StartFolders& folders) {
     Settings s;
     for (Measurement* m : {&s.print.marginLeft, &s.print.marginRight, &s.print.marginTop,
                            &s.print.marginBottom}) {
         *m = ZeroInches();
     }
-    s.pictureFolder = s.formatFolder = s.linerFolder = s.printFolder = programFolder;
+    s.formatFolder = folders.formats;
+    s.pictureFolder = s.linerFolder = s.printFolder = folders.documents;
     return s;
 }
 
-Settings LoadSettings(QSettings& store, const std::string& programFolder,
+Settings LoadSettings(QSettings& store, const StartFolders& folders,
                       const std::function<bool(const std::string&)>& isAssociated) {
-    Settings s = DefaultSettings(programFolder);
+    Settings s = DefaultSettings(folders);
     const bool exists = store.childGroups().contains(kOptions);
     if (exists) {
         // Values that are missing or do not fit keep what the variable holds

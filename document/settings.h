@@ -42,13 +42,21 @@ struct Settings {
     std::array<FileTypeSlot, kFileTypeSlots> fileTypes;
 };
 
-// The start values, with every folder set to `programFolder`.
-Settings DefaultSettings(const std::string& programFolder);
+// Where the file dialogs start before the user chose anything: the default
+// format is the shipped one, liners and pictures start in the documents.
+struct StartFolders {
+    std::string formats;    // the folder of the shipped default.fmt
+    std::string documents;  // the user's documents folder
+};
+
+// The start values: the format folder is `formats`, the liner, picture and
+// print folders are `documents`.
+Settings DefaultSettings(const StartFolders& folders);
 
 // Reads the "Options" group.  Without it, every value takes its start value;
 // with it but without any file type, the built-in types whose extension is
 // associated with the program are offered.
-Settings LoadSettings(QSettings& store, const std::string& programFolder,
+Settings LoadSettings(QSettings& store, const StartFolders& folders,
                       const std::function<bool(const std::string& extension)>& isAssociated = {});
 void SaveSettings(QSettings& store, const Settings& settings);
 

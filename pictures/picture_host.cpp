@@ -14,6 +14,7 @@
 #include "document/measurement.h"
 #include "pictures/bmp_reader.h"
 #include "platform/messages.h"
+#include "platform/paths.h"
 #include "platform/strings.h"
 
 namespace {
@@ -23,15 +24,16 @@ const char* const kExtensions[kPictureReaderCount] = {"bmp", "jpg", "pcx", "png"
 MessageStyle StopStyle() { return {MessageIcon::Stop, MessageButtons::Ok, false}; }
 
 void* OpenLibrary(const std::string& folder, const std::string& name) {
-    // The program's own folder first, so that the plugins shipped beside it
-    // win over any of the same name elsewhere; then the usual search.
-    if (!folder.empty()) {
-        std::string path = folder == "/" ? "/" + name : folder + "/" + name;
+    // The program's own folder first (a build tree), then the installed
+    // plugin folder found from it; never a library of the same name elsewhere.
+    if (folder.empty()) return nullptr;
+    for (const std::string& place : PluginFolders(folder)) {
+        std::string path = place == "/" ? "/" + name : place + "/" + name;
         if (QFileInfo::exists(QString::fromStdString(path))) {
             if (void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) return handle;
         }
     }
-    return dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+    return nullptr;
 }
 
 // Pixels to twips, rounded; large pictures are held at the int range.

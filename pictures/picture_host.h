@@ -43,8 +43,9 @@ struct PictureReader {
 // libraries are looked for.
 class PictureReaderTable {
 public:
-    // Plugin libraries are looked for in `folder` first, then by the
-    // platform's library search.  An empty folder means the program's folder.
+    // Plugin libraries are looked for in `folder` first, then in the
+    // installed plugin folder found from it.  An empty folder means the
+    // program's folder.
     explicit PictureReaderTable(std::string folder = {});
 
     PictureReader& Row(int index) { return rows_[static_cast<size_t>(index)]; }

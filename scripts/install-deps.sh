@@ -13,6 +13,11 @@ packages=(
 if [ "${REELCARD_WITH_CHECK_TOOLS:-0}" = 1 ]; then
   packages+=(clang-14 libclang-rt-14-dev)
 fi
+# The checks of the installed program and its package (scripts/check-install.sh).
+if [ "${REELCARD_WITH_INSTALL_CHECKS:-0}" = 1 ]; then
+  packages+=(dpkg-dev fakeroot desktop-file-utils appstream shared-mime-info xdg-utils libfile-mimeinfo-perl
+             xvfb xauth xdotool)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

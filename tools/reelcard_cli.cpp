@@ -6,6 +6,7 @@
 //   reelcard-cli render FILE -o OUT.png|OUT.pdf [--dpi N]
 //   reelcard-cli print FILE... -o OUT.pdf [--copies N] [--2up] [--paper A4|Letter]
 //                [--margins L,R,T,B]
+//   reelcard-cli --help | --version
 //
 // Exit status: 0 success, 1 a file could not be read or written, 2 usage.
 
@@ -31,6 +32,7 @@
 #include "pictures/picture_host.h"
 #include "platform/code_page.h"
 #include "platform/messages.h"
+#include "platform/paths.h"
 #include "platform/qt_surface.h"
 #include "platform/strings.h"
 #include "render/geometry.h"
@@ -50,6 +52,7 @@ const char kUsage[] =
     "       reelcard-cli render FILE -o OUT.png|OUT.pdf [--dpi N]\n"
     "       reelcard-cli print FILE... -o OUT.pdf [--copies N] [--2up] [--paper A4|Letter]\n"
     "                    [--margins L,R,T,B]\n"
+    "       reelcard-cli --help | --version\n"
     "A name ending in .fmt is a format file; any other name is a liner file.\n"
     "A liner file of the earlier generation is merged into the default format\n"
     "(or the one given with --format), as Text unless --merge all is given.\n"
@@ -60,6 +63,24 @@ const char kUsage[] =
     "sheet with --2up, within the margins (left, right, top, bottom, such as\n"
     "0.25in or 0.6cm; a bare number counts in inches; 0 unless given).  A liner\n"
     "that fits the sheet only turned gets a landscape page.\n";
+
+// What was wrong with the command line, said in one line before the usage.
+std::string usageError;
+
+std::nullopt_t Bad(std::string why) {
+    usageError = std::move(why);
+    return std::nullopt;
+}
+
+int UsageError(const std::string& why) {
+    std::fprintf(stderr, "reelcard-cli: %s\n%s", why.c_str(), kUsage);
+    return kExitUsage;
+}
+
+// A command is one the usage lists.
+bool KnownCommand(const std::string& command) {
+    return std::string(kUsage).find("reelcard-cli " + command + " ") != std::string::npos;
+}
 
 // Resolutions render accepts: enough for any printer, small enough that the
 // image of the longest liner stays addressable.
@@ -118,37 +139,40 @@ struct Args {
 
 std::optional<Args> ParseArgs(const QStringList& list) {
     Args args;
-    if (list.size() < 2) return std::nullopt;
+    if (list.size() < 2) return Bad("no command given");
     args.command = list[1].toStdString();
+    if (!KnownCommand(args.command)) return Bad("unknown command '" + args.command + "'");
     for (qsizetype i = 2; i < list.size(); ++i) {
         QString a = list[i];
         if (a == "-o" || a == "--output") {
-            if (i + 1 >= list.size() || !args.output.empty()) return std::nullopt;
+            if (i + 1 >= list.size()) return Bad(a.toStdString() + " needs a file name");
+            if (!args.output.empty()) return Bad("-o given twice");
             args.output = list[++i].toStdString();
         } else if (a == "--merge") {
-            if (i + 1 >= list.size() || args.mergeGiven) return std::nullopt;
-            QString how = list[++i].toLower();
-            if (how != "all" && how != "text") return std::nullopt;
+            if (args.mergeGiven) return Bad("--merge given twice");
+            QString how = i + 1 < list.size() ? list[++i].toLower() : QString();
+            if (how != "all" && how != "text") return Bad("--merge must be text or all");
             args.mergeAll = how == "all";
             args.mergeGiven = true;
         } else if (a == "--dpi") {
-            if (i + 1 >= list.size() || args.dpi != 0) return std::nullopt;
+            if (args.dpi != 0) return Bad("--dpi given twice");
             bool ok = false;
-            const int dpi = list[++i].toInt(&ok);
-            if (!ok || dpi < 1 || dpi > kMaxDpi) return std::nullopt;
+            const int dpi = i + 1 < list.size() ? list[++i].toInt(&ok) : 0;
+            if (!ok || dpi < 1 || dpi > kMaxDpi) return Bad("--dpi must be 1 to " + std::to_string(kMaxDpi));
             args.dpi = dpi;
         } else if (a == "--format") {
-            if (i + 1 >= list.size() || !args.format.empty()) return std::nullopt;
+            if (i + 1 >= list.size()) return Bad("--format needs a file name");
+            if (!args.format.empty()) return Bad("--format given twice");
             args.format = list[++i].toStdString();
         } else if (a.startsWith('-') && a != "-") {
-            return std::nullopt;
+            return Bad("unknown option '" + a.toStdString() + "'");
         } else if (args.input.empty()) {
             args.input = a.toStdString();
         } else {
-            return std::nullopt;
+            return Bad("one FILE only: '" + a.toStdString() + "' is one too many");
         }
     }
-    if (args.input.empty()) return std::nullopt;
+    if (args.input.empty()) return Bad("no FILE given");
     return args;
 }
 
@@ -160,7 +184,7 @@ bool ReadAny(Liner& liner, const Args& args, ConsolePrompter& prompter) {
     if (KindOf(path) == FileKind::Format) return ReadFormatFile(liner, path, prompter);
     auto bytes = LoadFileBytes(path);
     if (bytes && ParseLinerBytes(*bytes, FileKind::Liner, liner) == ParseStatus::OlderVersion) {
-        std::string format = args.format.empty() ? GetProgramFolder() + "/default.fmt" : args.format;
+        std::string format = args.format.empty() ? BundledDefaultFormat() : args.format;
         if (!ReadFormatFile(liner, format, prompter)) return false;
         EnsureStandardFonts(liner);
         prompter.mergeAll = args.mergeAll;
@@ -339,38 +363,41 @@ std::optional<PrintArgs> ParsePrintArgs(const QStringList& list) {
         const QString a = list[i];
         const bool hasValue = i + 1 < list.size();
         if (a == "-o" || a == "--output") {
-            if (!hasValue || !args.output.empty()) return std::nullopt;
+            if (!hasValue) return Bad(a.toStdString() + " needs a file name");
+            if (!args.output.empty()) return Bad("-o given twice");
             args.output = list[++i].toStdString();
         } else if (a == "--copies") {
+            if (args.copies != 0) return Bad("--copies given twice");
             bool ok = false;
             const int copies = hasValue ? list[++i].toInt(&ok) : 0;
-            if (!ok || args.copies != 0 || copies < 1 || copies > kMaxCopies) return std::nullopt;
+            if (!ok || copies < 1 || copies > kMaxCopies) return Bad("--copies must be 1 to 9999");
             args.copies = copies;
         } else if (a == "--2up") {
-            if (args.twoUp) return std::nullopt;
+            if (args.twoUp) return Bad("--2up given twice");
             args.twoUp = true;
         } else if (a == "--paper") {
-            if (!hasValue || args.paperGiven) return std::nullopt;
-            const QString paper = list[++i].toLower();
+            if (args.paperGiven) return Bad("--paper given twice");
+            const QString paper = hasValue ? list[++i].toLower() : QString();
             if (paper == "a4") {
                 args.paper = QPageSize::A4;
             } else if (paper == "letter") {
                 args.paper = QPageSize::Letter;
             } else {
-                return std::nullopt;
+                return Bad("--paper must be A4 or Letter");
             }
             args.paperGiven = true;
         } else if (a == "--margins") {
-            if (!hasValue || args.margins) return std::nullopt;
-            args.margins = ParseMargins(list[++i]);
-            if (!args.margins) return std::nullopt;
+            if (args.margins) return Bad("--margins given twice");
+            args.margins = hasValue ? ParseMargins(list[++i]) : std::nullopt;
+            if (!args.margins) return Bad("--margins must be four lengths L,R,T,B such as 0.25in,0.25in,0.5in,0.5in");
         } else if (a.startsWith('-') && a != "-") {
-            return std::nullopt;
+            return Bad("unknown option '" + a.toStdString() + "'");
         } else {
             args.files.push_back(a.toStdString());
         }
     }
-    if (args.files.empty() || !EndsWith(args.output, ".pdf")) return std::nullopt;
+    if (args.files.empty()) return Bad("no FILE given");
+    if (!EndsWith(args.output, ".pdf")) return Bad("OUT must end in .pdf");
     return args;
 }
 
@@ -380,7 +407,7 @@ int Print(const PrintArgs& args, ConsolePrompter& prompter) {
     Liner liner;
     // An older liner file is merged into the default format, as the program
     // would merge it into the Liner it has open.
-    const std::string format = GetProgramFolder() + "/default.fmt";
+    const std::string format = BundledDefaultFormat();
     if (QFileInfo::exists(QString::fromStdString(format))) ReadFormatFile(liner, format, prompter);
     EnsureStandardFonts(liner);
 
@@ -420,6 +447,18 @@ bool IsRenderCall(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Help and version need nothing else, whatever else the line holds.
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--help" || a == "-h") {
+            std::fputs(kUsage, stdout);
+            return kExitOk;
+        }
+        if (a == "--version" && i == 1) {
+            std::printf("reelcard-cli %s\n", ProgramVersion());
+            return kExitOk;
+        }
+    }
     // Rendering needs fonts, and so a GUI application, but never a display.
     std::unique_ptr<QCoreApplication> app;
     if (IsRenderCall(argc, argv)) {
@@ -431,36 +470,25 @@ int main(int argc, char** argv) {
     ConsolePrompter prompter;
     if (app->arguments().size() >= 2 && app->arguments()[1] == "print") {
         auto printArgs = ParsePrintArgs(app->arguments());
-        if (!printArgs) {
-            std::fputs(kUsage, stderr);
-            return kExitUsage;
-        }
+        if (!printArgs) return UsageError(usageError);
         return Print(*printArgs, prompter);
     }
     auto args = ParseArgs(app->arguments());
-    if (!args) {
-        std::fputs(kUsage, stderr);
-        return kExitUsage;
-    }
+    if (!args) return UsageError(usageError);
     if ((args->mergeGiven || !args->format.empty()) && args->command == "import") {
-        std::fputs(kUsage, stderr);
-        return kExitUsage;
+        return UsageError("import takes no --merge or --format");
     }
-    if (args->dpi != 0 && args->command != "render") {
-        std::fputs(kUsage, stderr);
-        return kExitUsage;
-    }
+    if (args->dpi != 0 && args->command != "render") return UsageError("--dpi is for render only");
     if (args->command == "render") {
-        if (args->output.empty() || args->mergeGiven ||
-            !(EndsWith(args->output, ".png") || EndsWith(args->output, ".pdf"))) {
-            std::fputs(kUsage, stderr);
-            return kExitUsage;
+        if (args->mergeGiven) return UsageError("render takes no --merge");
+        if (!(EndsWith(args->output, ".png") || EndsWith(args->output, ".pdf"))) {
+            return UsageError("OUT must end in .png or .pdf");
         }
         return Render(*args, prompter);
     }
     if (args->command == "export") return Export(*args, prompter);
-    if (args->command == "import" && !args->output.empty()) return Import(*args, prompter);
-    if (args->command == "convert" && !args->output.empty()) return Convert(*args, prompter);
-    std::fputs(kUsage, stderr);
-    return kExitUsage;
+    if (args->output.empty()) return UsageError(args->command + " needs -o OUT");
+    if (args->command == "import") return Import(*args, prompter);
+    if (args->command == "convert") return Convert(*args, prompter);
+    return UsageError("unknown command '" + args->command + "'");
 }

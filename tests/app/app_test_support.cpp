@@ -1,6 +1,7 @@
 #include "app_test_support.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 
 void EnsureApplication() {
@@ -56,6 +57,9 @@ MainWindow& AppHarness::MakeWindow() {
     std::string folder = folder_.Path("");
     if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
     services.programFolder = folder;
+    services.documentsFolder = folder_.Path("documents");
+    services.userFormatFolder = folder_.Path("formats-of-the-user");
+    QDir().mkpath(QString::fromStdString(services.documentsFolder));
     services.chooseFont = [this](QWidget*, FontEntry& entry, Prompter&) {
         ++fontChoices;
         if (!fontAnswer) return false;

@@ -156,7 +156,8 @@ TEST(FileFilters, LinerFilterHasOneGroupPerDescription) {
     EXPECT_EQ(f.pairs[2], (std::pair<std::string, std::string>{"All Files (*.*)", "*.*"}));
     EXPECT_EQ(f.defaultExtension, "cas");
     EXPECT_EQ(BuildFileFilter(IDS_FILTER_LINER_FILES, 3, types).defaultExtension, "");
-    EXPECT_EQ(BuildFileFilter(IDS_FILTER_LINER_FILES, 0, types).defaultExtension, "");
+    // Before any choice the first filter holds, so "mytape" is saved as mytape.cas.
+    EXPECT_EQ(BuildFileFilter(IDS_FILTER_LINER_FILES, 0, types).defaultExtension, "cas");
 
     // Two extensions sharing a description make one group; empty slots are skipped.
     const auto shared = Types({{".cas", "Tapes"}, {}, {".tap", "Tapes"}, {".dat", "DAT Files"}});
@@ -164,8 +165,25 @@ TEST(FileFilters, LinerFilterHasOneGroupPerDescription) {
     ASSERT_EQ(f.pairs.size(), 3u);
     EXPECT_EQ(f.pairs[0], (std::pair<std::string, std::string>{"Tapes (*.cas;*.tap)", "*.cas;*.tap"}));
     EXPECT_EQ(f.defaultExtension, "dat");
-    // No file types: all files only.
-    EXPECT_EQ(BuildFileFilter(IDS_FILTER_LINER_FILES, 1, std::array<FileTypeSlot, kFileTypeSlots>{}).pairs.size(), 1u);
+}
+
+TEST(FileFilters, TheProgramsOwnTypesAreAlwaysOffered) {
+    // A first start: no type registered with the desktop.
+    FileFilter f = BuildFileFilter(IDS_FILTER_LINER_FILES, 0, std::array<FileTypeSlot, kFileTypeSlots>{});
+    ASSERT_EQ(f.pairs.size(), 3u);
+    EXPECT_EQ(f.pairs[0], (std::pair<std::string, std::string>{"Cassette Files (*.cas)", "*.cas"}));
+    EXPECT_EQ(f.pairs[1], (std::pair<std::string, std::string>{"DAT Files (*.dat)", "*.dat"}));
+    EXPECT_EQ(f.pairs[2].second, "*.*");
+    EXPECT_EQ(f.defaultExtension, "cas");
+    // Registered types come first; a built-in one registered (in any case) is not repeated.
+    f = BuildFileFilter(IDS_FILTER_LINER_FILES, 0, Types({{".tape", "Tape Files"}, {".DAT", "Digital Tapes"}}));
+    ASSERT_EQ(f.pairs.size(), 4u);
+    EXPECT_EQ(f.pairs[0].first, "Tape Files (*.tape)");
+    EXPECT_EQ(f.pairs[1].first, "Digital Tapes (*.DAT)");
+    EXPECT_EQ(f.pairs[2].first, "Cassette Files (*.cas)");
+    EXPECT_EQ(f.defaultExtension, "tape");
+    // The format dialogs offer .fmt first, also before any choice.
+    EXPECT_EQ(BuildFileFilter(IDS_FILTER_FORMAT_FILES, 0, {}).defaultExtension, "fmt");
 }
 
 TEST(FileFilters, FormatFilterAndQtNames) {

@@ -1,11 +1,13 @@
 // The main window: start-up, the command table, menus and toolbar, file
 // commands, save prompts, recent files and settings.
 #include <QApplication>
+#include <QDir>
 #include <QFile>
-#include <QProcess>
-#include <QSettings>
+#include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
+#include <QSettings>
 #include <QTest>
 #include <QTextBrowser>
 #include <QToolBar>
@@ -16,6 +18,7 @@
 #include "dialogs/date_time.h"
 #include "app_test_support.h"
 #include "document/liner_file.h"
+#include "platform/paths.h"
 #include "platform/strings.h"
 #include "render/view.h"
 
@@ -367,7 +370,7 @@ TEST(FileCommands, FormatSaveAsWritesTheFormatOnly) {
     ASSERT_EQ(app.dialogs.saveRequests.size(), 1u);
     EXPECT_EQ(app.dialogs.saveRequests[0].caption, "Format Save As");
     EXPECT_EQ(app.dialogs.saveRequests[0].fileName, "default.fmt");
-    EXPECT_EQ(app.dialogs.saveRequests[0].filter.defaultExtension, "");
+    EXPECT_EQ(app.dialogs.saveRequests[0].filter.defaultExtension, "fmt");
     Liner reread;
     ScriptedPrompter quiet;
     ASSERT_TRUE(ReadFormatFile(reread, format, quiet));
@@ -613,6 +616,72 @@ TEST(Start, NoReachableDisplayIsReportedInWordsNotAsACrash) {
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);  // not SIGABRT
     EXPECT_EQ(program.exitCode(), 1);
     EXPECT_TRUE(program.readAllStandardError().contains("Reelcard cannot open its window"));
+TEST(FileCommands, FirstDialogsOpenInTheDocumentsAndShippedFilesAreNeverWritten) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    const QString documents = QString::fromStdString(app.Path("documents"));
+    w.Dispatch(kCmdOpen);
+    ASSERT_EQ(app.dialogs.openRequests.size(), 1u);
+    EXPECT_EQ(app.dialogs.openRequests[0].folder, documents);
+    EXPECT_EQ(app.dialogs.openRequests[0].filter.pairs[0].first, "Cassette Files (*.cas)");
+    w.Dispatch(kCmdSaveAs);
+    ASSERT_EQ(app.dialogs.saveRequests.size(), 1u);
+    EXPECT_EQ(app.dialogs.saveRequests[0].folder, documents);
+    EXPECT_EQ(app.dialogs.saveRequests[0].filter.defaultExtension, "cas");
+
+    // Format Save As over the shipped default format opens in the user's formats.
+    const std::string shipped = app.Path("default.fmt");
+    const auto original = ReadBytes(shipped);
+    w.liner().width = *ParseMeasurement("3 in", false, kUnitInches);
+    app.dialogs.saveAnswers = {Chosen(shipped)};
+    w.Dispatch(kCmdFormatSaveAs);
+    ASSERT_EQ(app.dialogs.saveRequests.size(), 2u);
+    EXPECT_EQ(app.dialogs.saveRequests[1].folder, QString::fromStdString(app.Path("formats-of-the-user")));
+    EXPECT_TRUE(QFileInfo(app.dialogs.saveRequests[1].folder).isDir());
+    // Chosen all the same: refused.
+    ASSERT_EQ(app.prompter.shown.size(), 1u);
+    EXPECT_EQ(app.prompter.shown[0].text, "This file is read-only");
+    EXPECT_EQ(ReadBytes(shipped), original);
+    EXPECT_EQ(w.settings().defaultFormatName, "default.fmt");
+
+    // A shipped sample saves as a read-only file does: Save As, in the documents.
+    QDir().mkpath(QString::fromStdString(app.Path("samples")));
+    const std::string sample = app.CopySample("samples/mixtape.cas");
+    const auto sampleBytes = ReadBytes(sample);
+    app.dialogs.openAnswers = {Chosen(sample)};
+    w.Dispatch(kCmdOpen);
+    ASSERT_EQ(w.currentPath().toStdString(), sample);
+    w.SetModified(true);
+    app.prompter.shown.clear();
+    EXPECT_EQ(w.Dispatch(kCmdSave), 0);  // Save As cancelled
+    ASSERT_EQ(app.prompter.shown.size(), 1u);
+    EXPECT_EQ(app.prompter.shown[0].text, "This file is read-only");
+    ASSERT_EQ(app.dialogs.saveRequests.size(), 3u);
+    EXPECT_EQ(app.dialogs.saveRequests[2].folder, documents);
+    EXPECT_EQ(app.dialogs.saveRequests[2].fileName, "mixtape.cas");
+    EXPECT_EQ(ReadBytes(sample), sampleBytes);
+    EXPECT_TRUE(w.modified());
+}
+
+TEST(ProgramCommandLine, HelpAndVersionNeedNoWindowSystem) {
+    // With no display to reach, making the application object would fail.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("DISPLAY");
+    environment.remove("WAYLAND_DISPLAY");
+    environment.insert("QT_QPA_PLATFORM", "xcb");
+    auto run = [&](const QString& argument) {
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(REELCARD_BIN_DIR "/reelcard"), {argument});
+        EXPECT_TRUE(process.waitForFinished(10000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 0);
+        return QString::fromUtf8(process.readAllStandardOutput());
+    };
+    EXPECT_TRUE(run("--help").startsWith("usage: reelcard [FILE]\n"));
+    EXPECT_TRUE(run("-h").startsWith("usage: reelcard [FILE]\n"));
+    EXPECT_EQ(run("--version"), QString("reelcard %1\n").arg(ProgramVersion()));
 }
 
 }  // namespace

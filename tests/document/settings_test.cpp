@@ -16,11 +16,15 @@ struct Store {
 TEST(Settings, FirstStartTakesStartValuesAndNoFileTypes) {
     Store store;
     QSettings s = store.Open();
-    Settings settings = LoadSettings(s, "/opt/reelcard", [](const std::string&) { return true; });
-    EXPECT_EQ(settings.formatFolder, "/opt/reelcard");
-    EXPECT_EQ(settings.linerFolder, "/opt/reelcard");
+    Settings settings = LoadSettings(s, {"/usr/share/reelcard", "/home/me/Documents"},
+                                     [](const std::string&) { return true; });
+    // The shipped default format; liners, pictures and printing start in the documents.
+    EXPECT_EQ(settings.formatFolder, "/usr/share/reelcard");
+    EXPECT_EQ(settings.linerFolder, "/home/me/Documents");
+    EXPECT_EQ(settings.pictureFolder, "/home/me/Documents");
+    EXPECT_EQ(settings.printFolder, "/home/me/Documents");
     EXPECT_EQ(settings.defaultFormatName, "default.fmt");
-    EXPECT_EQ(DefaultFormatPath(settings), "/opt/reelcard/default.fmt");
+    EXPECT_EQ(DefaultFormatPath(settings), "/usr/share/reelcard/default.fmt");
     EXPECT_EQ(settings.copies, 1);
     EXPECT_EQ(settings.print.marginLeft.unit, kUnitInches);
     EXPECT_EQ(settings.print.marginLeft.twips, 0);
@@ -29,7 +33,7 @@ TEST(Settings, FirstStartTakesStartValuesAndNoFileTypes) {
 
 TEST(Settings, RoundTripAndBuiltInTypes) {
     Store store;
-    Settings settings = DefaultSettings("/opt/reelcard");
+    Settings settings = DefaultSettings({"/opt/reelcard", "/home/me"});
     settings.print.print2Up = true;
     settings.applyLastFont = true;
     settings.copies = 3;
@@ -45,7 +49,7 @@ TEST(Settings, RoundTripAndBuiltInTypes) {
     }
     QSettings s = store.Open();
     std::vector<std::string> asked;
-    Settings read = LoadSettings(s, "/elsewhere", [&](const std::string& ext) {
+    Settings read = LoadSettings(s, {"/elsewhere", "/elsewhere"}, [&](const std::string& ext) {
         asked.push_back(ext);
         return ext == ".dat";
     });
@@ -77,7 +81,7 @@ TEST(Settings, ValuesThatDoNotFitAreIgnored) {
         s.endGroup();
     }
     QSettings s = store.Open();
-    Settings read = LoadSettings(s, "/p", [](const std::string&) { return true; });
+    Settings read = LoadSettings(s, {"/p", "/p"}, [](const std::string&) { return true; });
     EXPECT_EQ(read.copies, 0);
     EXPECT_EQ(read.linerFolder, "");
     EXPECT_EQ(read.fileTypes[2].extension, ".tape");

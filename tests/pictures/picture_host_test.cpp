@@ -2,12 +2,15 @@
 
 #include <dlfcn.h>
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include "document/liner.h"
 #include "pictures/picture_host.h"
 #include "pictures/picture_image.h"
 #include "pictures/picture_test_support.h"
+#include "platform/paths.h"
 #include "platform/surface.h"
 #include "support/test_support.h"
 
@@ -94,6 +97,26 @@ TEST_F(PictureHostTest, LoadsPluginsFromTheProgramFolderOnce) {
     // the plugins next to this test.
     EXPECT_TRUE(LoadPictureReader(kReaderTga, prompter_));
     EXPECT_TRUE(prompter_.shown.empty());
+}
+
+TEST_F(PictureHostTest, InstalledPluginFolderIsSearchedAfterTheProgramFolder) {
+    // An installation: nothing beside the program in bin/, the plugin in the
+    // plugin folder found from there.
+    TempFolder prefix;
+    QDir().mkpath(QString::fromStdString(prefix.Path("bin")));
+    const std::string installed = PluginFolders(prefix.Path("bin"))[1];
+    QDir().mkpath(QString::fromStdString(installed));
+    ASSERT_TRUE(QFile::copy(REELCARD_BIN_DIR "/tgaflt32.so", QString::fromStdString(installed + "/tgaflt32.so")));
+    PictureReaderTable table(prefix.Path("bin"));
+    EXPECT_TRUE(LoadPictureReader(kReaderTga, prompter_, table));
+    EXPECT_TRUE(prompter_.shown.empty());
+    // One beside the program wins.
+    ASSERT_TRUE(QFile::copy(REELCARD_BIN_DIR "/pngflt32.so", QString::fromStdString(prefix.Path("bin/pngflt32.so"))));
+    ASSERT_TRUE(LoadPictureReader(kReaderPng, prompter_, table));
+    Dl_info info{};
+    ASSERT_NE(dladdr(reinterpret_cast<void*>(table.Row(kReaderPng).read), &info), 0);
+    EXPECT_EQ(QFileInfo(info.dli_fname).canonicalFilePath(),
+              QFileInfo(QString::fromStdString(prefix.Path("bin/pngflt32.so"))).canonicalFilePath());
 }
 
 TEST_F(PictureHostTest, MissingLibraryIsReportedOnEveryUse) {

@@ -432,4 +432,41 @@ TEST(CliPrint, ExitStatusesAndPlacementMessages) {
     EXPECT_TRUE(QFile::exists(pdf));
 }
 
+TEST(Cli, HelpVersionAndOneLineUsageErrors) {
+    // Help goes to standard output with status 0, also after a command.
+    for (const QStringList& args : {QStringList{"--help"}, QStringList{"-h"}, QStringList{"render", "--help"}}) {
+        const CliRun run = Cli(args);
+        EXPECT_EQ(run.status, 0) << args.join(' ').toStdString();
+        EXPECT_EQ(run.out.rfind("usage: reelcard-cli export", 0), 0u) << run.out;
+        EXPECT_EQ(run.err, "");
+    }
+    const CliRun version = Cli({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("reelcard-cli ", 0), 0u);
+    EXPECT_NE(version.out.find('.'), std::string::npos);
+
+    // A usage error: one line that says what is wrong, then the usage, status 2.
+    TempFolder dir;
+    const QString cas = Q(dir.Path("a.cas"));
+    const std::pair<QStringList, std::string> errors[] = {
+        {{}, "no command given"},
+        {{"frob", "x"}, "unknown command 'frob'"},
+        {{"frob"}, "unknown command 'frob'"},
+        {{"render", cas, "-o", Q(dir.Path("a.jpg"))}, "OUT must end in .png or .pdf"},
+        {{"render", cas, "-o", Q(dir.Path("a.png")), "--dpi", "0"}, "--dpi must be 1 to 2400"},
+        {{"export", cas, "--bogus"}, "unknown option '--bogus'"},
+        {{"import", Q(dir.Path("a.json"))}, "import needs -o OUT"},
+        {{"print", cas, "-o", Q(dir.Path("a.pdf")), "--paper", "A3"}, "--paper must be A4 or Letter"},
+        {{"print", cas, "-o", Q(dir.Path("a.png"))}, "OUT must end in .pdf"},
+    };
+    for (const auto& [args, line] : errors) {
+        const CliRun run = Cli(args);
+        EXPECT_EQ(run.status, 2) << line;
+        // (Qt may say something about the environment first.)
+        EXPECT_NE(run.err.find("reelcard-cli: " + line + "\nusage: reelcard-cli export"), std::string::npos)
+            << run.err;
+        EXPECT_EQ(run.out, "");
+    }
+}
+
 }  // namespace
