@@ -616,6 +616,8 @@ TEST(Start, NoReachableDisplayIsReportedInWordsNotAsACrash) {
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);  // not SIGABRT
     EXPECT_EQ(program.exitCode(), 1);
     EXPECT_TRUE(program.readAllStandardError().contains("Reelcard cannot open its window"));
+}
+
 TEST(FileCommands, FirstDialogsOpenInTheDocumentsAndShippedFilesAreNeverWritten) {
     AppHarness app;
     ASSERT_TRUE(app.Start());

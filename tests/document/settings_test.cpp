@@ -158,7 +158,7 @@ TEST(ShortenPath, MenuTexts) {
 
 TEST(Settings, FileTypeSlotsMovedUpLeaveNoCopiesAndDuplicatesAreDropped) {
     Store store;
-    Settings settings = DefaultSettings("/opt/reelcard");
+    Settings settings = DefaultSettings({"/opt/reelcard", "/home/me"});
     settings.fileTypes[0] = {".cas", "Cassette Files"};
     settings.fileTypes[1] = {".tape", "Tape Files"};
     {
@@ -173,14 +173,14 @@ TEST(Settings, FileTypeSlotsMovedUpLeaveNoCopiesAndDuplicatesAreDropped) {
         SaveSettings(s, settings);
     }
     QSettings s = store.Open();
-    Settings read = LoadSettings(s, "/opt/reelcard", nullptr);
+    Settings read = LoadSettings(s, {"/opt/reelcard", "/home/me"}, nullptr);
     EXPECT_EQ(read.fileTypes[0].extension, ".tape");
     EXPECT_TRUE(read.fileTypes[1].extension.empty());
 
     // An extension a damaged settings file names twice is read once.
     s.setValue("Options/FTy3", ".TAPE");
     s.setValue("Options/FDs3", "Again");
-    read = LoadSettings(s, "/opt/reelcard", nullptr);
+    read = LoadSettings(s, {"/opt/reelcard", "/home/me"}, nullptr);
     EXPECT_EQ(read.fileTypes[0].extension, ".tape");
     EXPECT_TRUE(read.fileTypes[3].extension.empty());
 }
