@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "pictures/picture_host.h"
+#include "platform/prompter.h"
 #include "platform/qt_surface.h"
 #include "render/painter.h"
 

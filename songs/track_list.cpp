@@ -136,7 +136,6 @@ void CompleteFromFile(Track& track, const QString& entry, const Reader& reader, 
         reader.out->missing.push_back({reader.name, line, *path});
         return;
     }
-    if (!titleFromName && track.seconds >= 0 && !track.artist.isEmpty()) return;
     const std::optional<Track> tags = ReadAudioFile(*path);
     if (!tags) return;
     if (titleFromName && !tags->title.isEmpty()) track.title = tags->title;
@@ -316,6 +315,7 @@ bool ReadXspf(const QByteArray& bytes, const Reader& reader) {
         return reader.Fail(static_cast<int>(xml.lineNumber()), QObject::tr("not an XSPF playlist"));
     }
     QString listTitle, listCreator;
+    const size_t first = reader.out->tracks.size();
     int depth = 1;
     bool inTrack = false;
     int trackLine = 0;
@@ -388,12 +388,12 @@ bool ReadXspf(const QByteArray& bytes, const Reader& reader) {
         }
     }
     if (xml.hasError()) return reader.Fail(static_cast<int>(xml.lineNumber()), xml.errorString());
-    // The playlist's own title and creator name the tape when its songs do
-    // not name one album.
+    // The playlist's own title and creator name the tape better than the
+    // albums its songs came from.
     if (!listTitle.isEmpty()) {
-        for (Track& t : reader.out->tracks) {
-            if (t.album.isEmpty()) t.album = listTitle;
-            if (t.albumArtist.isEmpty()) t.albumArtist = listCreator;
+        for (size_t i = first; i < reader.out->tracks.size(); ++i) {
+            reader.out->tracks[i].album = listTitle;
+            reader.out->tracks[i].albumArtist = listCreator;
         }
     }
     return true;

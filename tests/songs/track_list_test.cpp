@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QUrl>
 
 #include "songs/songs_test_support.h"
 #include "support/test_support.h"
@@ -163,7 +164,9 @@ TEST_F(TrackListTest, FoldersSortByDiscAndTrackAndTextGivesLengths) {
     expected << "One" << "Two" << "Three" << "Four" << "No length here";
     EXPECT_EQ(titles, expected);
     EXPECT_EQ(import->tracks[2].seconds, 12);
-    if (!flac.isEmpty()) EXPECT_EQ(import->tracks[3].seconds, 3);
+    if (!flac.isEmpty()) {
+        EXPECT_EQ(import->tracks[3].seconds, 3);
+    }
     const size_t text = flac.isEmpty() ? 3 : 4;
     EXPECT_EQ(import->tracks[text].seconds, 192);
     EXPECT_EQ(import->tracks[text + 1].seconds, 241);
