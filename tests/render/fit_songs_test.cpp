@@ -32,7 +32,9 @@ Liner LongAlbum() {
 TEST(FitSongs, ShrinksOnlyTheSongFontsUntilEverySongFits) {
     App();
     Liner liner = LongAlbum();
-    // The sample overflows: Side B's last songs are left out.
+    EXPECT_EQ(SongsLeftOut(liner), 0);
+    // Without its overflow panel the album does not fit the front.
+    liner.overflowCount = 0;
     ASSERT_GT(SongsLeftOut(liner), 0);
     // A font of its own in one song, and one the title shares with a song.
     FontEntry own = liner.fonts[kFontSong - 1];
