@@ -70,6 +70,8 @@ ImportSongsDialog::ImportSongsDialog(MainWindow& window) : QDialog(&window), win
     auto* addFolder = new QPushButton(tr("Add F&older..."), this);
     addFolder->setObjectName("AddFolderButton");
     auto* rowButtons = new QVBoxLayout;
+    // Return takes OK, whichever button was pressed last.
+    for (QPushButton* b : {up, down, other, addFiles, addFolder}) b->setAutoDefault(false);
     for (QPushButton* b : {up, down, other}) rowButtons->addWidget(b);
     rowButtons->addSpacing(12);
     rowButtons->addWidget(addFiles);
@@ -125,6 +127,7 @@ ImportSongsDialog::ImportSongsDialog(MainWindow& window) : QDialog(&window), win
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     ok_ = buttons->button(QDialogButtonBox::Ok);
     ok_->setObjectName("OkButton");
+    ok_->setDefault(true);
     buttons->button(QDialogButtonBox::Cancel)->setObjectName("CancelButton");
 
     auto* top = new QHBoxLayout;
