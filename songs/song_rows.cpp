@@ -131,14 +131,16 @@ std::optional<SongTexts> MakeSongTexts(const std::vector<Track>& tracks, size_t 
     std::vector<std::string> rows[2];
     for (size_t i = 0; i < tracks.size(); ++i) {
         const int number = static_cast<int>(i + 1);
-        // The row without its length: the tab mark is the only byte 0xBB.
+        // The row without its number and length: the user is told of the
+        // song as it was and as it is stored.
         Track bare = tracks[i];
         bare.seconds = -1;
-        const QString unicode = SongRow(bare, number, options);
+        const QString unicode = SongRow(bare, number, RowOptions{options.artist, false});
         bool changed = false;
-        std::string row = ToCodePageNearest(unicode, &changed);
+        const std::string song = ToCodePageNearest(unicode, &changed);
+        if (changed) texts.changed.push_back({number, unicode, DecodeCodePage(song)});
+        std::string row = options.numbers ? std::to_string(number) + ". " + song : song;
         if (tracks[i].seconds >= 0) row += kTabMark + FormatLength(tracks[i].seconds).toStdString();
-        if (changed) texts.changed.push_back({number, unicode, DecodeCodePage(row.substr(0, row.find(kTabMark)))});
         rows[i < sideACount ? 0 : 1].push_back(std::move(row));
     }
     texts.sideA = BlockOf(rows[0]);

@@ -100,7 +100,8 @@ TEST(SongRows, RowsHaveTabMarksLengthsAndTheSongFont) {
 
     ASSERT_EQ(texts->changed.size(), 3u);
     EXPECT_EQ(texts->changed[0].number, 1);
-    EXPECT_EQ(texts->changed[0].stored, QStringLiteral("1. Anna - L\u00F3dz Nights"));
+    EXPECT_EQ(texts->changed[0].original, QStringLiteral("Anna - \u0141\u00F3d\u017A Nights"));
+    EXPECT_EQ(texts->changed[0].stored, QStringLiteral("Anna - L\u00F3dz Nights"));
     EXPECT_EQ(texts->changed[1].number, 3);
     EXPECT_EQ(texts->changed[2].number, 4);
 
