@@ -157,11 +157,15 @@ ImportSongsDialog::ImportSongsDialog(MainWindow& window) : QDialog(&window), win
     connect(tape_, &QComboBox::currentIndexChanged, this, resplit);
     connect(minutes_, &QSpinBox::valueChanged, this, resplit);
     connect(balanced_, &QRadioButton::toggled, this, resplit);
+    // Refresh sets the Artist box itself until the user has touched it.
     connect(artist_, &QCheckBox::toggled, this, [this] {
-        if (!refreshing_) artistTouched_ = true;
+        if (refreshing_) return;
+        artistTouched_ = true;
         Refresh();
     });
-    connect(numbers_, &QCheckBox::toggled, this, [this] { Refresh(); });
+    connect(numbers_, &QCheckBox::toggled, this, [this] {
+        if (!refreshing_) Refresh();
+    });
     connect(buttons, &QDialogButtonBox::accepted, this, [this] {
         if (Apply()) accept();
     });

@@ -440,7 +440,7 @@ QStringList CueWords(const QString& line, bool* closed) {
 
 // The cue sheet parser takes what it can of a faulty sheet; this check
 // finds the line at fault first, so that a faulty sheet is refused whole.
-bool CheckCueLines(const QString& text, const Reader& reader) {
+bool CheckCueLines(const QString& text, const Reader& reader, std::map<QString, int>& fileLines) {
     static const QStringList kCommands = {
         "CATALOG", "CDTEXTFILE", "FILE", "FLAGS", "INDEX", "ISRC", "PERFORMER", "POSTGAP", "PREGAP",
         "REM", "SONGWRITER", "TITLE", "TRACK", "ARRANGER", "COMPOSER", "MESSAGE", "DISC_ID", "GENRE",
@@ -459,6 +459,7 @@ bool CheckCueLines(const QString& text, const Reader& reader) {
         if (!kCommands.contains(command)) return reader.Fail(line, QObject::tr("unknown command %1").arg(command));
         if (command == QLatin1String("FILE")) {
             if (words.size() < 3) return reader.Fail(line, QObject::tr("FILE needs a name and a type"));
+            fileLines.emplace(words[1], line);
             file = true;
         } else if (command == QLatin1String("TRACK")) {
             bool ok = false;
@@ -489,7 +490,8 @@ struct CdDeleter {
 };
 
 bool ReadCue(const QByteArray& bytes, const QString& text, const Reader& reader) {
-    if (!CheckCueLines(text, reader)) return false;
+    std::map<QString, int> fileLines;  // where each FILE is named, for the missing ones
+    if (!CheckCueLines(text, reader, fileLines)) return false;
     // The parser reads the sheet's own bytes; its texts are decoded as the
     // whole sheet was.
     QByteArray body = bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
@@ -546,7 +548,8 @@ bool ReadCue(const QByteArray& bytes, const QString& text, const Reader& reader)
         if (!path) continue;
         track.file = *path;
         if (!QFileInfo(*path).isFile()) {
-            reader.out->missing.push_back({reader.name, 0, *path});
+            const auto named = fileLines.find(e.fileName);
+            reader.out->missing.push_back({reader.name, named == fileLines.end() ? 0 : named->second, *path});
             continue;
         }
         if (!files.count(*path)) files[*path] = ReadAudioFile(*path);

@@ -135,6 +135,18 @@ TEST_F(TrackListTest, PlsXspfAndCueSheets) {
     EXPECT_EQ(cue->tracks[1].artist, "Guest");
     EXPECT_EQ(cue->album, "The Album");
     EXPECT_EQ(cue->albumArtist, "The Band");
+
+    // A sheet whose audio file is missing: no length for the last track, and
+    // the FILE line is named.
+    WriteText(Path("lost.cue"), "FILE \"lost.wav\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+                                "  TRACK 02 AUDIO\n    INDEX 01 01:00:00\n");
+    auto lost = Read({Path("lost.cue")});
+    ASSERT_TRUE(lost) << error_.Message().toStdString();
+    EXPECT_EQ(lost->tracks[0].seconds, 60);
+    EXPECT_EQ(lost->tracks[1].seconds, -1);
+    EXPECT_EQ(lost->tracks[1].title, "Track 2");
+    ASSERT_EQ(lost->missing.size(), 1u);
+    EXPECT_EQ(lost->missing[0].line, 1);
 }
 
 TEST_F(TrackListTest, FoldersSortByDiscAndTrackAndTextGivesLengths) {
