@@ -29,18 +29,21 @@ constexpr char kImportedTapeProperty[] = "importedTapeMinutes";
 enum Column { kNumber, kArtist, kTitle, kLength, kSide, kColumns };
 
 QString SourceFilter() {
-    return QObject::tr("Track lists and audio files (*.m3u *.m3u8 *.pls *.xspf *.cue *.txt *.mp3 *.flac "
-                       "*.ogg *.oga *.opus *.m4a *.wav);;All files (*)");
+    return QObject::tr(
+        "Track lists and audio files (*.m3u *.m3u8 *.pls *.xspf *.cue *.txt *.mp3 *.flac "
+        "*.ogg *.oga *.opus *.m4a *.wav);;All files (*)");
 }
 
-void Tell(MainWindow& window, QWidget* owner, const QString& text, MessageIcon icon = MessageIcon::Exclamation) {
+void Tell(MainWindow& window, QWidget* owner, const QString& text,
+          MessageIcon icon = MessageIcon::Exclamation) {
     window.prompter().Show(owner ? MessageOwner::Dialog(owner) : MessageOwner::MainWindow(),
                            {icon, MessageButtons::Ok, false}, text.toStdString());
 }
 
 QString LeftOutText(int rows) {
     return rows == 1 ? QObject::tr("Even at 6 points, 1 row of songs would still be left out.")
-                     : QObject::tr("Even at 6 points, %1 rows of songs would still be left out.").arg(rows);
+                     : QObject::tr("Even at 6 points, %1 rows of songs would still be left out.")
+                           .arg(rows);
 }
 
 }  // namespace
@@ -51,7 +54,8 @@ ImportSongsDialog::ImportSongsDialog(MainWindow& window) : QDialog(&window), win
 
     list_ = new QTableWidget(0, kColumns, this);
     list_->setObjectName("SongList");
-    list_->setHorizontalHeaderLabels({tr("#"), tr("Artist"), tr("Title"), tr("Length"), tr("Side")});
+    list_->setHorizontalHeaderLabels(
+        {tr("#"), tr("Artist"), tr("Title"), tr("Length"), tr("Side")});
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -173,7 +177,8 @@ ImportSongsDialog::ImportSongsDialog(MainWindow& window) : QDialog(&window), win
 
     choose = [this](bool folder) {
         if (folder) {
-            const QString dir = QFileDialog::getExistingDirectory(this, tr("Import Songs from a Folder"));
+            const QString dir =
+                QFileDialog::getExistingDirectory(this, tr("Import Songs from a Folder"));
             return dir.isEmpty() ? QStringList() : QStringList{dir};
         }
         return QFileDialog::getOpenFileNames(this, tr("Import Songs"), QString(), SourceFilter());
@@ -209,7 +214,8 @@ void ImportSongsDialog::SelectTapeFor(const std::vector<int>& lengths) {
     if (ImportedTape(window_)) return;
     for (int i = 0; i < static_cast<int>(StandardTapes().size()); ++i) {
         const TapeLength t = StandardTapes()[static_cast<size_t>(i)];
-        if (SplitSongs(lengths, t, SplitMode::Balanced).missingSeconds == 0 || i + 1 == static_cast<int>(StandardTapes().size())) {
+        if (SplitSongs(lengths, t, SplitMode::Balanced).missingSeconds == 0 ||
+            i + 1 == static_cast<int>(StandardTapes().size())) {
             refreshing_ = true;
             tape_->setCurrentIndex(i);
             refreshing_ = false;
@@ -233,7 +239,8 @@ bool ImportSongsDialog::AddSources(const QStringList& sources) {
     } else {
         // The album holds only while every song comes from it.
         if (import_.album.compare(more->album, Qt::CaseInsensitive) != 0) import_.album.clear();
-        if (import_.albumArtist.compare(more->albumArtist, Qt::CaseInsensitive) != 0) import_.albumArtist.clear();
+        if (import_.albumArtist.compare(more->albumArtist, Qt::CaseInsensitive) != 0)
+            import_.albumArtist.clear();
         import_.tracks.insert(import_.tracks.end(), more->tracks.begin(), more->tracks.end());
         import_.missing.insert(import_.missing.end(), more->missing.begin(), more->missing.end());
     }
@@ -251,7 +258,9 @@ void ImportSongsDialog::ChooseMore(bool folder) {
 
 void ImportSongsDialog::MoveRow(int row, int by) {
     const int to = row + by;
-    if (row < 0 || to < 0 || row >= static_cast<int>(tracks_.size()) || to >= static_cast<int>(tracks_.size())) return;
+    if (row < 0 || to < 0 || row >= static_cast<int>(tracks_.size()) ||
+        to >= static_cast<int>(tracks_.size()))
+        return;
     std::swap(tracks_[static_cast<size_t>(row)], tracks_[static_cast<size_t>(to)]);
     std::swap(import_.tracks[static_cast<size_t>(row)], import_.tracks[static_cast<size_t>(to)]);
     Refresh();
@@ -295,8 +304,10 @@ void ImportSongsDialog::Refresh() {
     const std::vector<int> lengths = Lengths();
     const std::optional<TapeLength> t = tape();
     if (!manual_) {
-        sideACount_ = SplitSongs(lengths, t, fillA_->isChecked() ? SplitMode::FillSideAFirst : SplitMode::Balanced)
-                          .sideACount;
+        sideACount_ =
+            SplitSongs(lengths, t,
+                       fillA_->isChecked() ? SplitMode::FillSideAFirst : SplitMode::Balanced)
+                .sideACount;
     }
     const TapeSplit split = SplitAt(lengths, sideACount_, t);
     if (!artistTouched_) artist_->setChecked(SeveralArtists(tracks_));
@@ -304,12 +315,14 @@ void ImportSongsDialog::Refresh() {
     list_->setRowCount(static_cast<int>(tracks_.size()));
     for (size_t i = 0; i < tracks_.size(); ++i) {
         const Track& track = tracks_[i];
-        const QString cells[kColumns] = {QString::number(i + 1), track.artist, track.title,
-                                         track.seconds >= 0 ? FormatLength(track.seconds) : QString(),
-                                         i < sideACount_ ? QStringLiteral("A") : QStringLiteral("B")};
+        const QString cells[kColumns] = {
+            QString::number(i + 1), track.artist, track.title,
+            track.seconds >= 0 ? FormatLength(track.seconds) : QString(),
+            i < sideACount_ ? QStringLiteral("A") : QStringLiteral("B")};
         for (int c = 0; c < kColumns; ++c) {
             auto* item = new QTableWidgetItem(cells[c]);
-            if (c == kNumber || c == kLength || c == kSide) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            if (c == kNumber || c == kLength || c == kSide)
+                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             list_->setItem(static_cast<int>(i), c, item);
         }
     }
@@ -320,9 +333,11 @@ void ImportSongsDialog::Refresh() {
     auto total = [&](const char* side, size_t count, int seconds) {
         const QString songs = count == 1 ? tr("1 song") : tr("%1 songs").arg(count);
         const QString text = tr("Side %1: %2, %3 of %4")
-                                 .arg(QLatin1String(side), songs, FormatLength(seconds), FormatLength(t->SideSeconds()));
-        return seconds > t->SideSeconds() ? text + tr(", %1 too long").arg(FormatLength(seconds - t->SideSeconds()))
-                                          : text;
+                                 .arg(QLatin1String(side), songs, FormatLength(seconds),
+                                      FormatLength(t->SideSeconds()));
+        return seconds > t->SideSeconds()
+                   ? text + tr(", %1 too long").arg(FormatLength(seconds - t->SideSeconds()))
+                   : text;
     };
     totalA_->setText(total("A", sideACount_, split.sideASeconds));
     totalB_->setText(total("B", tracks_.size() - sideACount_, split.sideBSeconds));
@@ -339,7 +354,8 @@ bool ImportSongsDialog::Apply() {
     if (tracks_.empty()) return false;
     const std::optional<SongTexts> texts = Texts();
     if (!texts) {
-        Tell(window_, this, tr("The songs are too many to be kept in a liner. Please import fewer."));
+        Tell(window_, this,
+             tr("The songs are too many to be kept in a liner. Please import fewer."));
         return false;
     }
     Liner& liner = window_.liner();
@@ -347,7 +363,8 @@ bool ImportSongsDialog::Apply() {
     if (shrink_->isChecked()) {
         const SongFitResult fit = FitSongs(liner);
         if (!fit.fits) {
-            Tell(window_, this, LeftOutText(fit.songsLeftOut) + tr(" The song font was not changed."));
+            Tell(window_, this,
+                 LeftOutText(fit.songsLeftOut) + tr(" The song font was not changed."));
         }
     }
     window_.setProperty(kImportedTapeProperty, tape()->minutes);

@@ -56,7 +56,7 @@ private:
     TrackImport import_;
     std::vector<Track> tracks_;
     size_t sideACount_ = 0;
-    bool manual_ = false;       // sides were changed by hand
+    bool manual_ = false;         // sides were changed by hand
     bool artistTouched_ = false;  // the Artist box was set by the user
     bool refreshing_ = false;
 

@@ -47,7 +47,8 @@ private:
 // Answers nothing: the measuring pass must not speak to the user.
 class SilentPrompter : public Prompter {
 public:
-    MessageResult Show(const MessageOwner&, const MessageStyle& style, const std::string&) override {
+    MessageResult Show(const MessageOwner&, const MessageStyle& style,
+                       const std::string&) override {
         return DefaultAnswer(style.buttons);
     }
     MergeChoice AskMerge(const std::string&) override { return MergeChoice::Cancel; }
@@ -69,11 +70,13 @@ std::set<int> SongOnlyFonts(const Liner& liner) {
     std::set<int> elsewhere{kFontSideLetter, kFontFeatureName, kFontFeature, kFontTitle};
     Liner& mutableLiner = const_cast<Liner&>(liner);
     ForEachFontCodedText(mutableLiner, [&](std::string& text) {
-        if (&text != &liner.songsA.text && &text != &liner.songsB.text) CollectFonts(text, elsewhere);
+        if (&text != &liner.songsA.text && &text != &liner.songsB.text)
+            CollectFonts(text, elsewhere);
     });
     std::set<int> only;
     for (int n : songs) {
-        if (!elsewhere.count(n) && n >= 1 && n <= static_cast<int>(liner.fonts.size())) only.insert(n);
+        if (!elsewhere.count(n) && n >= 1 && n <= static_cast<int>(liner.fonts.size()))
+            only.insert(n);
     }
     return only;
 }
@@ -113,7 +116,8 @@ SongFitResult FitSongs(Liner& liner) {
             if (height <= kFitSmallest) continue;
             const int next = std::max(height - kFitStep, kFitSmallest);
             // A font narrowed on purpose stays as narrow for its size.
-            if (f.width != 0) f.width = static_cast<int32_t>(static_cast<long long>(f.width) * next / height);
+            if (f.width != 0)
+                f.width = static_cast<int32_t>(static_cast<long long>(f.width) * next / height);
             f.height = f.height < 0 ? -next : next;
             smaller = true;
         }

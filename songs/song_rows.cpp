@@ -14,38 +14,61 @@ namespace {
 std::optional<unsigned char> StorableByte(char32_t c) {
     if (c < 0x20 || c > 0xFFFF) return std::nullopt;
     const std::optional<unsigned char> byte = UnicodeToCodePage(static_cast<char16_t>(c));
-    if (!byte || *byte < 0x20 || *byte == 0x7F || *byte == static_cast<unsigned char>(kTabMark)) return std::nullopt;
+    if (!byte || *byte < 0x20 || *byte == 0x7F || *byte == static_cast<unsigned char>(kTabMark))
+        return std::nullopt;
     return byte;
 }
 
 // Letters without a decomposition, and a few signs, with their nearest.
 const char* Nearest(char32_t c) {
     switch (c) {
-        case U'ł': return "l";
-        case U'Ł': return "L";
-        case U'đ': return "d";
-        case U'Đ': return "D";
-        case U'ħ': return "h";
-        case U'Ħ': return "H";
-        case U'ı': return "i";
-        case U'ŀ': return "l";
-        case U'Ŀ': return "L";
-        case U'ŧ': return "t";
-        case U'Ŧ': return "T";
-        case U'ĸ': return "k";
-        case U'ŋ': return "n";
-        case U'Ŋ': return "N";
-        case U'ɐ': return "a";
-        case U'ǝ': return "e";
-        case U'»': return ">>";
+        case U'ł':
+            return "l";
+        case U'Ł':
+            return "L";
+        case U'đ':
+            return "d";
+        case U'Đ':
+            return "D";
+        case U'ħ':
+            return "h";
+        case U'Ħ':
+            return "H";
+        case U'ı':
+            return "i";
+        case U'ŀ':
+            return "l";
+        case U'Ŀ':
+            return "L";
+        case U'ŧ':
+            return "t";
+        case U'Ŧ':
+            return "T";
+        case U'ĸ':
+            return "k";
+        case U'ŋ':
+            return "n";
+        case U'Ŋ':
+            return "N";
+        case U'ɐ':
+            return "a";
+        case U'ǝ':
+            return "e";
+        case U'»':
+            return ">>";
         case U'‐':
         case U'‑':
         case U'‒':
-        case U'−': return "-";
-        case U'′': return "'";
-        case U'″': return "\"";
-        case U'⁄': return "/";
-        default: return nullptr;
+        case U'−':
+            return "-";
+        case U'′':
+            return "'";
+        case U'″':
+            return "\"";
+        case U'⁄':
+            return "/";
+        default:
+            return nullptr;
     }
 }
 
@@ -62,7 +85,8 @@ std::string NearestOf(char32_t c) {
         d.chop(1);
         const QString composed = d.normalized(QString::NormalizationForm_C);
         if (composed.size() == 1) {
-            if (const auto byte = StorableByte(composed[0].unicode())) return std::string(1, static_cast<char>(*byte));
+            if (const auto byte = StorableByte(composed[0].unicode()))
+                return std::string(1, static_cast<char>(*byte));
         }
     }
     std::string out;
@@ -146,7 +170,8 @@ std::optional<SongTexts> MakeSongTexts(const std::vector<Track>& tracks, size_t 
     texts.sideA = BlockOf(rows[0]);
     texts.sideB = BlockOf(rows[1]);
     for (const TextBlock* block : {&texts.sideA, &texts.sideB}) {
-        if (block->text.size() > 0xFFFF || rows[block == &texts.sideA ? 0 : 1].size() > INT16_MAX) return std::nullopt;
+        if (block->text.size() > 0xFFFF || rows[block == &texts.sideA ? 0 : 1].size() > INT16_MAX)
+            return std::nullopt;
     }
     if (!album.isEmpty()) {
         std::vector<std::string> lines{ToCodePageNearest(album)};
@@ -168,31 +193,36 @@ QStringList ImportNotes(const TrackImport& import, const SongTexts* texts, const
                         std::optional<TapeLength> tape) {
     QStringList notes;
     if (!import.missing.empty()) {
-        QString note = QObject::tr("These audio files were not found; their songs are imported by name:");
+        QString note =
+            QObject::tr("These audio files were not found; their songs are imported by name:");
         for (const MissingFile& m : import.missing) {
             const QString where = QDir::toNativeSeparators(m.source);
             note += "\n  " + (m.line > 0 ? QObject::tr("%1, line %2: %3").arg(where).arg(m.line)
-                                                 : QObject::tr("%1: %2").arg(where))
-                                    .arg(QDir::toNativeSeparators(m.file));
+                                         : QObject::tr("%1: %2").arg(where))
+                                 .arg(QDir::toNativeSeparators(m.file));
         }
         notes << note;
     }
     if (const int unknown = import.UnknownLengths()) {
         notes << (unknown == 1 ? QObject::tr("1 song has no known length; it counts as 0:00.")
-                               : QObject::tr("%1 songs have no known length; they count as 0:00.").arg(unknown));
+                               : QObject::tr("%1 songs have no known length; they count as 0:00.")
+                                     .arg(unknown));
     }
     if (texts && !texts->changed.empty()) {
-        QString note = QObject::tr("A liner's texts use the Western (Windows-1252) character set; "
-                                   "these songs were changed to fit it:");
+        QString note = QObject::tr(
+            "A liner's texts use the Western (Windows-1252) character set; "
+            "these songs were changed to fit it:");
         for (const ChangedSong& c : texts->changed) {
             note += QStringLiteral("\n  %1. %2 \u2192 %3").arg(c.number).arg(c.original, c.stored);
         }
         notes << note;
     }
     if (tape && split.missingSeconds > 0) {
-        notes << QObject::tr("The songs do not fit on a %1 (%2 a side): %3 is missing. "
-                             "What does not fit is on Side B.")
-                     .arg(tape->Name(), FormatLength(tape->SideSeconds()), FormatLength(split.missingSeconds));
+        notes << QObject::tr(
+                     "The songs do not fit on a %1 (%2 a side): %3 is missing. "
+                     "What does not fit is on Side B.")
+                     .arg(tape->Name(), FormatLength(tape->SideSeconds()),
+                          FormatLength(split.missingSeconds));
     }
     return notes;
 }

@@ -18,7 +18,9 @@ long long Sum(const std::vector<int>& seconds, size_t from, size_t to) {
     return total;
 }
 
-int Clamp(long long seconds) { return static_cast<int>(std::min<long long>(seconds, 1'000'000'000LL)); }
+int Clamp(long long seconds) {
+    return static_cast<int>(std::min<long long>(seconds, 1'000'000'000LL));
+}
 
 }  // namespace
 
@@ -50,7 +52,8 @@ std::optional<TapeLength> ParseTapeLength(const QString& text) {
     return TapeLength{minutes};
 }
 
-TapeSplit SplitAt(const std::vector<int>& seconds, size_t sideACount, std::optional<TapeLength> tape) {
+TapeSplit SplitAt(const std::vector<int>& seconds, size_t sideACount,
+                  std::optional<TapeLength> tape) {
     sideACount = std::min(sideACount, seconds.size());
     TapeSplit split;
     split.sideACount = sideACount;
@@ -58,12 +61,14 @@ TapeSplit SplitAt(const std::vector<int>& seconds, size_t sideACount, std::optio
     split.sideBSeconds = Clamp(Sum(seconds, sideACount, seconds.size()));
     if (tape) {
         const int side = tape->SideSeconds();
-        split.missingSeconds = std::max(split.sideASeconds - side, 0) + std::max(split.sideBSeconds - side, 0);
+        split.missingSeconds =
+            std::max(split.sideASeconds - side, 0) + std::max(split.sideBSeconds - side, 0);
     }
     return split;
 }
 
-TapeSplit SplitSongs(const std::vector<int>& seconds, std::optional<TapeLength> tape, SplitMode mode) {
+TapeSplit SplitSongs(const std::vector<int>& seconds, std::optional<TapeLength> tape,
+                     SplitMode mode) {
     const size_t n = seconds.size();
     const long long total = Sum(seconds, 0, n);
     const long long side = tape ? tape->SideSeconds() : total;
@@ -97,7 +102,11 @@ TapeSplit SplitSongs(const std::vector<int>& seconds, std::optional<TapeLength> 
 QString FormatLength(int seconds) {
     seconds = std::max(seconds, 0);
     const int h = seconds / 3600, m = seconds / 60 % 60, s = seconds % 60;
-    if (h > 0) return QStringLiteral("%1:%2:%3").arg(h).arg(m, 2, 10, QChar('0')).arg(s, 2, 10, QChar('0'));
+    if (h > 0)
+        return QStringLiteral("%1:%2:%3")
+            .arg(h)
+            .arg(m, 2, 10, QChar('0'))
+            .arg(s, 2, 10, QChar('0'));
     return QStringLiteral("%1:%2").arg(m).arg(s, 2, 10, QChar('0'));
 }
 

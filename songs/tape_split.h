@@ -45,10 +45,12 @@ struct TapeSplit {
 // tape, Balanced puts the point where the totals are closest and Fill Side A
 // first puts everything on Side A.  When no split fits both sides, Side A
 // takes as many songs as it holds and the rest go on Side B.
-TapeSplit SplitSongs(const std::vector<int>& seconds, std::optional<TapeLength> tape, SplitMode mode);
+TapeSplit SplitSongs(const std::vector<int>& seconds, std::optional<TapeLength> tape,
+                     SplitMode mode);
 
 // The totals of a split made by hand: the first `sideACount` songs on A.
-TapeSplit SplitAt(const std::vector<int>& seconds, size_t sideACount, std::optional<TapeLength> tape);
+TapeSplit SplitAt(const std::vector<int>& seconds, size_t sideACount,
+                  std::optional<TapeLength> tape);
 
 // m:ss, or h:mm:ss from an hour on.
 QString FormatLength(int seconds);

@@ -52,7 +52,9 @@ struct Reader {
     }
 };
 
-QString FromTagString(const TagLib::String& s) { return QString::fromUtf8(s.toCString(true)).trimmed(); }
+QString FromTagString(const TagLib::String& s) {
+    return QString::fromUtf8(s.toCString(true)).trimmed();
+}
 
 int LeadingNumber(const QString& text) {
     int n = 0;
@@ -80,7 +82,8 @@ std::optional<Track> ReadAudioFile(const QString& path) {
     const TagLib::PropertyMap properties = ref.file()->properties();
     auto property = [&](const char* key) {
         auto it = properties.find(key);
-        return it == properties.end() || it->second.isEmpty() ? QString() : FromTagString(it->second.front());
+        return it == properties.end() || it->second.isEmpty() ? QString()
+                                                              : FromTagString(it->second.front());
     };
     track.disc = LeadingNumber(property("DISCNUMBER"));
     track.albumArtist = property("ALBUMARTIST");
@@ -275,7 +278,8 @@ bool ReadPls(const QString& text, const Reader& reader) {
             if (!key.startsWith(kind, Qt::CaseInsensitive)) continue;
             bool ok = false;
             const int n = key.mid(kind.size()).toInt(&ok);
-            if (!ok || n < 1 || n > 100000) return reader.Fail(line, QObject::tr("bad entry number in %1").arg(key));
+            if (!ok || n < 1 || n > 100000)
+                return reader.Fail(line, QObject::tr("bad entry number in %1").arg(key));
             Entry& e = entries[n];
             if (e.firstLine == 0) e.firstLine = line;
             if (k == 0) {
@@ -290,7 +294,8 @@ bool ReadPls(const QString& text, const Reader& reader) {
             }
             break;
         }
-        if (entries.size() > kMaxTracks) return reader.Fail(line, QObject::tr("more than %1 songs").arg(kMaxTracks));
+        if (entries.size() > kMaxTracks)
+            return reader.Fail(line, QObject::tr("more than %1 songs").arg(kMaxTracks));
     }
     if (!header) return reader.Fail(0, QObject::tr("a PLS playlist begins with [playlist]"));
     for (auto& [n, e] : entries) {
@@ -342,7 +347,8 @@ bool ReadXspf(const QByteArray& bytes, const Reader& reader) {
                 name != QLatin1String("trackNum") && name != QLatin1String("location")) {
                 continue;
             }
-            const QString value = xml.readElementText(QXmlStreamReader::SkipChildElements).trimmed();
+            const QString value =
+                xml.readElementText(QXmlStreamReader::SkipChildElements).trimmed();
             --depth;
             if (xml.hasError()) break;
             if (listLevel) {
@@ -363,8 +369,11 @@ bool ReadXspf(const QByteArray& bytes, const Reader& reader) {
             } else {
                 bool ok = false;
                 const qlonglong ms = value.toLongLong(&ok);
-                if (!ok || ms < 0) return reader.Fail(line, QObject::tr("the duration is not a number of milliseconds"));
-                if (ms > 0 && ms < 1'000'000'000LL) track.seconds = static_cast<int>((ms + 500) / 1000);
+                if (!ok || ms < 0)
+                    return reader.Fail(line,
+                                       QObject::tr("the duration is not a number of milliseconds"));
+                if (ms > 0 && ms < 1'000'000'000LL)
+                    track.seconds = static_cast<int>((ms + 500) / 1000);
             }
         } else if (xml.isEndElement()) {
             if (inTrack && depth == 3) {
@@ -442,9 +451,10 @@ QStringList CueWords(const QString& line, bool* closed) {
 // finds the line at fault first, so that a faulty sheet is refused whole.
 bool CheckCueLines(const QString& text, const Reader& reader, std::map<QString, int>& fileLines) {
     static const QStringList kCommands = {
-        "CATALOG", "CDTEXTFILE", "FILE", "FLAGS", "INDEX", "ISRC", "PERFORMER", "POSTGAP", "PREGAP",
-        "REM", "SONGWRITER", "TITLE", "TRACK", "ARRANGER", "COMPOSER", "MESSAGE", "DISC_ID", "GENRE",
-        "TOC_INFO1", "TOC_INFO2", "UPC_EAN", "SIZE_INFO", "TRACK_ISRC"};
+        "CATALOG",   "CDTEXTFILE", "FILE",     "FLAGS",     "INDEX",      "ISRC",
+        "PERFORMER", "POSTGAP",    "PREGAP",   "REM",       "SONGWRITER", "TITLE",
+        "TRACK",     "ARRANGER",   "COMPOSER", "MESSAGE",   "DISC_ID",    "GENRE",
+        "TOC_INFO1", "TOC_INFO2",  "UPC_EAN",  "SIZE_INFO", "TRACK_ISRC"};
     const QStringList lines = SplitLines(text);
     bool file = false, track = false;
     int tracks = 0;
@@ -456,15 +466,19 @@ bool CheckCueLines(const QString& text, const Reader& reader, std::map<QString, 
         const QString command = words[0];
         if (command == QLatin1String("REM")) continue;
         if (!closed) return reader.Fail(line, QObject::tr("a quotation mark is not closed"));
-        if (!kCommands.contains(command)) return reader.Fail(line, QObject::tr("unknown command %1").arg(command));
+        if (!kCommands.contains(command))
+            return reader.Fail(line, QObject::tr("unknown command %1").arg(command));
         if (command == QLatin1String("FILE")) {
-            if (words.size() < 3) return reader.Fail(line, QObject::tr("FILE needs a name and a type"));
+            if (words.size() < 3)
+                return reader.Fail(line, QObject::tr("FILE needs a name and a type"));
             fileLines.emplace(words[1], line);
             file = true;
         } else if (command == QLatin1String("TRACK")) {
             bool ok = false;
             const int n = words.size() >= 3 ? words[1].toInt(&ok) : 0;
-            if (!ok || n < 1 || n > 99) return reader.Fail(line, QObject::tr("TRACK needs a number from 1 to 99 and a type"));
+            if (!ok || n < 1 || n > 99)
+                return reader.Fail(line,
+                                   QObject::tr("TRACK needs a number from 1 to 99 and a type"));
             if (!file) return reader.Fail(line, QObject::tr("TRACK before any FILE"));
             if (++tracks > 99) return reader.Fail(line, QObject::tr("more than 99 tracks"));
             track = true;
@@ -541,7 +555,9 @@ bool ReadCue(const QByteArray& bytes, const QString& text, const Reader& reader)
         if (track.title.isEmpty()) track.title = QObject::tr("Track %1").arg(i + 1);
         if (i + 1 < entries.size() && entries[i + 1].fileName == e.fileName) {
             const long frames = entries[i + 1].start - e.start;
-            if (frames >= 0) track.seconds = static_cast<int>((frames + kFramesPerSecond / 2) / kFramesPerSecond);
+            if (frames >= 0)
+                track.seconds =
+                    static_cast<int>((frames + kFramesPerSecond / 2) / kFramesPerSecond);
             continue;
         }
         const std::optional<QString> path = ResolveEntry(e.fileName, reader.folder);
@@ -549,14 +565,17 @@ bool ReadCue(const QByteArray& bytes, const QString& text, const Reader& reader)
         track.file = *path;
         if (!QFileInfo(*path).isFile()) {
             const auto named = fileLines.find(e.fileName);
-            reader.out->missing.push_back({reader.name, named == fileLines.end() ? 0 : named->second, *path});
+            reader.out->missing.push_back(
+                {reader.name, named == fileLines.end() ? 0 : named->second, *path});
             continue;
         }
         if (!files.count(*path)) files[*path] = ReadAudioFile(*path);
         const std::optional<Track>& audio = files[*path];
         if (audio && audio->seconds >= 0) {
             const long frames = static_cast<long>(audio->seconds) * kFramesPerSecond - e.start;
-            if (frames >= 0) track.seconds = static_cast<int>((frames + kFramesPerSecond / 2) / kFramesPerSecond);
+            if (frames >= 0)
+                track.seconds =
+                    static_cast<int>((frames + kFramesPerSecond / 2) / kFramesPerSecond);
         }
     }
     for (Entry& e : entries) {
@@ -605,7 +624,8 @@ bool ReadFolder(const QString& path, const Reader& reader) {
     while (it.hasNext()) {
         const QString file = it.next();
         if (!IsAudioFileName(file)) continue;
-        if (found.size() >= kMaxTracks) return reader.Fail(0, QObject::tr("more than %1 songs").arg(kMaxTracks));
+        if (found.size() >= kMaxTracks)
+            return reader.Fail(0, QObject::tr("more than %1 songs").arg(kMaxTracks));
         found.push_back({AudioTrack(file), root.relativeFilePath(file)});
     }
     if (found.empty()) return reader.Fail(0, QObject::tr("the folder holds no audio files"));
@@ -665,7 +685,8 @@ QString TrackListError::Message() const {
 }
 
 int TrackImport::UnknownLengths() const {
-    return static_cast<int>(std::count_if(tracks.begin(), tracks.end(), [](const Track& t) { return t.seconds < 0; }));
+    return static_cast<int>(
+        std::count_if(tracks.begin(), tracks.end(), [](const Track& t) { return t.seconds < 0; }));
 }
 
 bool IsAudioFileName(const QString& path) {
@@ -718,7 +739,9 @@ std::optional<TrackImport> ReadTrackSources(const QStringList& sources, TrackLis
         if (!ReadListBytes(bytes, reader)) return std::nullopt;
     }
     if (import.tracks.empty()) {
-        if (error) *error = {sources.isEmpty() ? QString() : sources.back(), 0, QObject::tr("no songs found")};
+        if (error)
+            *error = {sources.isEmpty() ? QString() : sources.back(), 0,
+                      QObject::tr("no songs found")};
         return std::nullopt;
     }
     FindAlbum(import);
@@ -743,7 +766,9 @@ int TrailingLength(const QString& text, QString* rest) {
         before.chop(1);
     } else if (!before.isEmpty()) {
         const QChar c = before.back();
-        if (!c.isSpace() && c != QChar(0x00BB) && c != '-' && c != QChar(0x2013) && c != QChar(0x2014)) return -1;
+        if (!c.isSpace() && c != QChar(0x00BB) && c != '-' && c != QChar(0x2013) &&
+            c != QChar(0x2014))
+            return -1;
     }
     const QStringList parts = token.split(':');
     if (parts.size() < 2 || parts.size() > 3) return -1;
@@ -755,11 +780,13 @@ int TrailingLength(const QString& text, QString* rest) {
         if (!ok) return -1;
         if (i > 0 && (parts[i].size() != 2 || value[i] >= 60)) return -1;
     }
-    const long seconds = parts.size() == 3 ? (value[0] * 60 + value[1]) * 60 + value[2] : value[0] * 60 + value[1];
+    const long seconds =
+        parts.size() == 3 ? (value[0] * 60 + value[1]) * 60 + value[2] : value[0] * 60 + value[1];
     if (rest) {
         qsizetype end = before.size();
-        while (end > 0 && (before[end - 1].isSpace() || before[end - 1] == QChar(0x00BB) || before[end - 1] == '-' ||
-                           before[end - 1] == QChar(0x2013) || before[end - 1] == QChar(0x2014))) {
+        while (end > 0 && (before[end - 1].isSpace() || before[end - 1] == QChar(0x00BB) ||
+                           before[end - 1] == '-' || before[end - 1] == QChar(0x2013) ||
+                           before[end - 1] == QChar(0x2014))) {
             --end;
         }
         *rest = before.left(end);

@@ -16,8 +16,8 @@ struct Track {
     QString artist;
     QString album;
     QString albumArtist;
-    int disc = 0;    // 0 when not known
-    int number = 0;  // track number, 0 when not known
+    int disc = 0;      // 0 when not known
+    int number = 0;    // track number, 0 when not known
     int seconds = -1;  // -1 when the length is not known
     QString file;      // the audio file the entry names, if any
 };
@@ -27,7 +27,7 @@ struct Track {
 struct MissingFile {
     QString source;  // the playlist or cue sheet
     int line = 0;
-    QString file;    // as resolved
+    QString file;  // as resolved
 };
 
 // Why a source could not be read.  Nothing of a failed import is kept.

@@ -1,4 +1,5 @@
 // The Import Songs window, the live totals of the song dialogs, Fit Songs.
+#include <gtest/gtest.h>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -6,7 +7,6 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
-#include <gtest/gtest.h>
 
 #include "app/commands.h"
 #include "app_test_support.h"
@@ -15,7 +15,9 @@
 
 namespace {
 
-QString Cell(QTableWidget* list, int row, int column) { return list->item(row, column)->text(); }
+QString Cell(QTableWidget* list, int row, int column) {
+    return list->item(row, column)->text();
+}
 
 TEST(ImportSongs, WindowSplitsMovesAndReplacesBothSidesInOneChange) {
     AppHarness app;
@@ -27,7 +29,8 @@ TEST(ImportSongs, WindowSplitsMovesAndReplacesBothSidesInOneChange) {
     {
         QFile f(source);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("Ann - One 5:00\nBo - Two 6:00\nAnn - Three 7:00\nBo - Four 8:00\nAnn - Five 4:00\n");
+        f.write(
+            "Ann - One 5:00\nBo - Two 6:00\nAnn - Three 7:00\nBo - Four 8:00\nAnn - Five 4:00\n");
     }
 
     ImportSongsDialog dialog(w);
@@ -59,8 +62,15 @@ TEST(ImportSongs, WindowSplitsMovesAndReplacesBothSidesInOneChange) {
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     const Liner& liner = w.liner();
     EXPECT_EQ(liner.songsA.lineCount, 2);
-    EXPECT_EQ(liner.songsA.text, "1. Ann - One\xBB" "5:00\r\n2. Bo - Two\xBB" "6:00");
-    EXPECT_EQ(liner.songsB.text, "3. Ann - Three\xBB" "7:00\r\n4. Ann - Five\xBB" "4:00\r\n5. Bo - Four\xBB" "8:00");
+    EXPECT_EQ(liner.songsA.text,
+              "1. Ann - One\xBB"
+              "5:00\r\n2. Bo - Two\xBB"
+              "6:00");
+    EXPECT_EQ(liner.songsB.text,
+              "3. Ann - Three\xBB"
+              "7:00\r\n4. Ann - Five\xBB"
+              "4:00\r\n5. Bo - Four\xBB"
+              "8:00");
     EXPECT_TRUE(w.modified());
     EXPECT_TRUE(w.songFitWarning());
     ASSERT_TRUE(ImportedTape(w));

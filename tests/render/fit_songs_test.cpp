@@ -24,7 +24,8 @@ Liner LongAlbum() {
     QFile f(REELCARD_SOURCE_DIR "/resources/samples/long-album.json");
     EXPECT_TRUE(f.open(QIODevice::ReadOnly));
     QString why;
-    std::optional<Liner> liner = LinerFromJson(QJsonDocument::fromJson(f.readAll()).object(), FileKind::Liner, &why);
+    std::optional<Liner> liner =
+        LinerFromJson(QJsonDocument::fromJson(f.readAll()).object(), FileKind::Liner, &why);
     EXPECT_TRUE(liner) << why.toStdString();
     return liner ? *liner : Liner();
 }
@@ -45,7 +46,8 @@ TEST(FitSongs, ShrinksOnlyTheSongFontsUntilEverySongFits) {
     shared.logFont.weight = 700;
     liner.fonts.push_back(shared);
     const int sharedNumber = ownNumber + 1;
-    liner.songsA.text = std::string("\x01") + char(ownNumber) + liner.songsA.text + "\x01" + char(sharedNumber) + "!";
+    liner.songsA.text = std::string("\x01") + char(ownNumber) + liner.songsA.text + "\x01" +
+                        char(sharedNumber) + "!";
     liner.title.text += std::string("\x01") + char(sharedNumber) + "!";
     EXPECT_EQ(SongOnlyFonts(liner), (std::set<int>{kFontSong, ownNumber}));
 
@@ -81,7 +83,8 @@ TEST(FitSongs, ListThatCannotFitChangesNothing) {
     App();
     Liner liner = LongAlbum();
     std::string rows;
-    for (int i = 0; i < 300; ++i) rows += (i ? "\r\n" : "") + std::string("Song ") + std::to_string(i);
+    for (int i = 0; i < 300; ++i)
+        rows += (i ? "\r\n" : "") + std::string("Song ") + std::to_string(i);
     liner.songsA = {300, rows};
     const Liner before = liner;
     const SongFitResult result = FitSongs(liner);

@@ -68,13 +68,16 @@ TEST(TapeSplit, TapesAndLengths) {
     EXPECT_EQ(FormatLength(600), "10:00");
     EXPECT_EQ(FormatLength(3723), "1:02:03");
 
-    const RowsTotal total = TotalOfRows(std::string_view("\x01\x06One\xBB" "3:12\r\nTwo (4:01)\r\nNo length\r\n"));
+    const RowsTotal total =
+        TotalOfRows(std::string_view("\x01\x06One\xBB"
+                                     "3:12\r\nTwo (4:01)\r\nNo length\r\n"));
     EXPECT_EQ(total.seconds, 433);
     EXPECT_EQ(total.rows, 3);
     EXPECT_EQ(total.rowsWithLength, 2);
     EXPECT_EQ(SideTotalText(total, std::nullopt), "7:13 on this side");
     EXPECT_EQ(SideTotalText({1421, 1, 1}, TapeLength{60}), "23:41 of 30:00 on this side");
-    EXPECT_EQ(SideTotalText({1930, 1, 1}, TapeLength{60}), "32:10 of 30:00 on this side, 2:10 too long");
+    EXPECT_EQ(SideTotalText({1930, 1, 1}, TapeLength{60}),
+              "32:10 of 30:00 on this side, 2:10 too long");
 }
 
 TEST(SongRows, RowsHaveTabMarksLengthsAndTheSongFont) {
@@ -91,9 +94,15 @@ TEST(SongRows, RowsHaveTabMarksLengthsAndTheSongFont) {
     const auto texts = MakeSongTexts(tracks, 2, options, "Album", "Anna");
     ASSERT_TRUE(texts);
     EXPECT_EQ(texts->sideA.lineCount, 2);
-    EXPECT_EQ(texts->sideA.text, "1. Anna - L\xF3" "dz Nights\xBB" "3:12\r\n2. Bo - Long Suite\xBB" "1:02:03");
+    EXPECT_EQ(texts->sideA.text,
+              "1. Anna - L\xF3"
+              "dz Nights\xBB"
+              "3:12\r\n2. Bo - Long Suite\xBB"
+              "1:02:03");
     EXPECT_EQ(texts->sideB.lineCount, 2);
-    EXPECT_EQ(texts->sideB.text, "3. Anna - Caf\xE9 ?\r\n4. Bo - Szolo\xBB" "0:59");
+    EXPECT_EQ(texts->sideB.text,
+              "3. Anna - Caf\xE9 ?\r\n4. Bo - Szolo\xBB"
+              "0:59");
     // No font changes: every character is in the song font.
     const DisplayText display = DecodeFontCodedText(texts->sideA.text, kFontSong);
     for (size_t i = 0; i < display.text.size(); ++i) EXPECT_EQ(display.fonts[i], kFontSong);
@@ -125,7 +134,10 @@ TEST(SongRows, RowsHaveTabMarksLengthsAndTheSongFont) {
     EXPECT_FALSE(SeveralArtists(tracks));
     const auto plain = MakeSongTexts(tracks, 4, RowOptions{}, "", "");
     ASSERT_TRUE(plain);
-    EXPECT_EQ(plain->sideA.text.substr(0, 17), "L\xF3" "dz Nights\xBB" "3:12\r");
+    EXPECT_EQ(plain->sideA.text.substr(0, 17),
+              "L\xF3"
+              "dz Nights\xBB"
+              "3:12\r");
     EXPECT_EQ(plain->sideB.lineCount, 0);
     EXPECT_EQ(plain->title.lineCount, 0);
 }

@@ -14,7 +14,9 @@ using namespace songs_test;
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 class TrackListTest : public ::testing::Test {
 protected:
@@ -28,7 +30,9 @@ protected:
         WriteWav(Path("sub/b.wav"), 65);
     }
 
-    std::optional<TrackImport> Read(const QStringList& sources) { return ReadTrackSources(sources, &error_); }
+    std::optional<TrackImport> Read(const QStringList& sources) {
+        return ReadTrackSources(sources, &error_);
+    }
 
     TempFolder dir_;
     TrackListError error_;
@@ -36,16 +40,17 @@ protected:
 
 TEST_F(TrackListTest, M3uTakesExtinfFirstAndTheFileForWhatItLacks) {
     MakeAudio();
-    WriteText(Path("list.m3u8"), "#EXTM3U\n"
-                                 "#EXTINF:200,Artist X - Given Title\n"
-                                 "a.wav\n"
-                                 "sub/b.wav\n" +
-                                     Path("a.wav").toUtf8() +
-                                     "\n"
-                                     "#EXTINF:-1,Lost Song\n"
-                                     "missing.mp3\n"
-                                     "#EXTINF:61 tvg-name=\"x,y\",Comma, in title\n"
-                                     "http://radio.example/stream\n");
+    WriteText(Path("list.m3u8"),
+              "#EXTM3U\n"
+              "#EXTINF:200,Artist X - Given Title\n"
+              "a.wav\n"
+              "sub/b.wav\n" +
+                  Path("a.wav").toUtf8() +
+                  "\n"
+                  "#EXTINF:-1,Lost Song\n"
+                  "missing.mp3\n"
+                  "#EXTINF:61 tvg-name=\"x,y\",Comma, in title\n"
+                  "http://radio.example/stream\n");
     const auto import = Read({Path("list.m3u8")});
     ASSERT_TRUE(import) << error_.Message().toStdString();
     ASSERT_EQ(import->tracks.size(), 5u);
@@ -76,8 +81,9 @@ TEST_F(TrackListTest, M3uTakesExtinfFirstAndTheFileForWhatItLacks) {
 
 TEST_F(TrackListTest, PlsXspfAndCueSheets) {
     MakeAudio();
-    WriteText(Path("list.pls"), "[playlist]\nFile2=gone.wav\nTitle2=Gone\nLength2=-1\n"
-                                "File1=a.wav\nLength1=-1\nNumberOfEntries=2\nVersion=2\n");
+    WriteText(Path("list.pls"),
+              "[playlist]\nFile2=gone.wav\nTitle2=Gone\nLength2=-1\n"
+              "File1=a.wav\nLength1=-1\nNumberOfEntries=2\nVersion=2\n");
     auto pls = Read({Path("list.pls")});
     ASSERT_TRUE(pls) << error_.Message().toStdString();
     ASSERT_EQ(pls->tracks.size(), 2u);
@@ -95,8 +101,10 @@ TEST_F(TrackListTest, PlsXspfAndCueSheets) {
               "  <trackList>\n"
               "    <track><location>a.wav</location><title>First</title><creator>Ann</creator>"
               "<duration>61400</duration></track>\n"
-              "    <track><location>" + absolute + "</location></track>\n"
-              "  </trackList>\n</playlist>\n");
+              "    <track><location>" +
+                  absolute +
+                  "</location></track>\n"
+                  "  </trackList>\n</playlist>\n");
     auto xspf = Read({Path("list.xspf")});
     ASSERT_TRUE(xspf) << error_.Message().toStdString();
     ASSERT_EQ(xspf->tracks.size(), 2u);
@@ -110,21 +118,22 @@ TEST_F(TrackListTest, PlsXspfAndCueSheets) {
 
     // Lengths from consecutive INDEX 01 times; the last from the file.
     WriteWav(Path("whole.wav"), 420);
-    WriteText(Path("disc.cue"), "REM GENRE Rock\n"
-                                "PERFORMER \"The Band\"\n"
-                                "TITLE \"The Album\"\n"
-                                "FILE \"whole.wav\" WAVE\n"
-                                "  TRACK 01 AUDIO\n"
-                                "    TITLE \"One\"\n"
-                                "    INDEX 01 00:00:00\n"
-                                "  TRACK 02 AUDIO\n"
-                                "    TITLE \"Two\"\n"
-                                "    PERFORMER \"Guest\"\n"
-                                "    INDEX 00 03:10:00\n"
-                                "    INDEX 01 03:12:37\n"
-                                "  TRACK 03 AUDIO\n"
-                                "    TITLE \"Three\"\n"
-                                "    INDEX 01 05:00:00\n");
+    WriteText(Path("disc.cue"),
+              "REM GENRE Rock\n"
+              "PERFORMER \"The Band\"\n"
+              "TITLE \"The Album\"\n"
+              "FILE \"whole.wav\" WAVE\n"
+              "  TRACK 01 AUDIO\n"
+              "    TITLE \"One\"\n"
+              "    INDEX 01 00:00:00\n"
+              "  TRACK 02 AUDIO\n"
+              "    TITLE \"Two\"\n"
+              "    PERFORMER \"Guest\"\n"
+              "    INDEX 00 03:10:00\n"
+              "    INDEX 01 03:12:37\n"
+              "  TRACK 03 AUDIO\n"
+              "    TITLE \"Three\"\n"
+              "    INDEX 01 05:00:00\n");
     auto cue = Read({Path("disc.cue")});
     ASSERT_TRUE(cue) << error_.Message().toStdString();
     ASSERT_EQ(cue->tracks.size(), 3u);
@@ -138,8 +147,9 @@ TEST_F(TrackListTest, PlsXspfAndCueSheets) {
 
     // A sheet whose audio file is missing: no length for the last track, and
     // the FILE line is named.
-    WriteText(Path("lost.cue"), "FILE \"lost.wav\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
-                                "  TRACK 02 AUDIO\n    INDEX 01 01:00:00\n");
+    WriteText(Path("lost.cue"),
+              "FILE \"lost.wav\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n"
+              "  TRACK 02 AUDIO\n    INDEX 01 01:00:00\n");
     auto lost = Read({Path("lost.cue")});
     ASSERT_TRUE(lost) << error_.Message().toStdString();
     EXPECT_EQ(lost->tracks[0].seconds, 60);
@@ -162,10 +172,13 @@ TEST_F(TrackListTest, FoldersSortByDiscAndTrackAndTextGivesLengths) {
     const QString flac = QStandardPaths::findExecutable("flac");
     if (!flac.isEmpty()) {
         WriteWav(Path("short.wav"), 3, 8000);
-        ASSERT_EQ(QProcess::execute(flac, {"--silent", "-f", "-o", Path("album/cd2/z.flac"), Path("short.wav")}), 0);
+        ASSERT_EQ(QProcess::execute(
+                      flac, {"--silent", "-f", "-o", Path("album/cd2/z.flac"), Path("short.wav")}),
+                  0);
         ASSERT_TRUE(WriteTags(Path("album/cd2/z.flac"), {"Four", "A", "Alb", 2, "2"}));
     }
-    WriteText(Path("songs.txt"), "One 3:12\nTwo (4:01)\n\nThree\t1:02:03\nFour - 0:59\nNo length here\n");
+    WriteText(Path("songs.txt"),
+              "One 3:12\nTwo (4:01)\n\nThree\t1:02:03\nFour - 0:59\nNo length here\n");
 
     auto import = Read({Path("album"), Path("songs.txt")});
     ASSERT_TRUE(import) << error_.Message().toStdString();
@@ -173,7 +186,11 @@ TEST_F(TrackListTest, FoldersSortByDiscAndTrackAndTextGivesLengths) {
     for (const Track& t : import->tracks) titles << t.title;
     QStringList expected{"One", "Two", "Three"};
     if (!flac.isEmpty()) expected << "Four";
-    expected << "One" << "Two" << "Three" << "Four" << "No length here";
+    expected << "One"
+             << "Two"
+             << "Three"
+             << "Four"
+             << "No length here";
     EXPECT_EQ(titles, expected);
     EXPECT_EQ(import->tracks[2].seconds, 12);
     if (!flac.isEmpty()) {
@@ -205,7 +222,8 @@ TEST_F(TrackListTest, BadSourcesNameFileAndLineAndImportNothing) {
         {"nohead.pls", "\nFile1=a.wav\n", 2},
         {"bad.pls", "[playlist]\nFile1=a.wav\njust words\n", 3},
         {"bad.m3u", "#EXTM3U\n#EXTINF:abc,Song\na.wav\n", 2},
-        {"bad.xspf", "<playlist>\n<trackList>\n<track><title>x</track>\n</trackList></playlist>", 3},
+        {"bad.xspf", "<playlist>\n<trackList>\n<track><title>x</track>\n</trackList></playlist>",
+         3},
         {"bad.cue", "FILE \"a.wav\" WAVE\n TRACK 01 AUDIO\n  INDEX 01 3:75:00\n", 3},
         {"early.cue", "TRACK 01 AUDIO\n", 1},
         {"binary.txt", QByteArray("one\ntwo\0three", 13), 2},
@@ -222,7 +240,8 @@ TEST_F(TrackListTest, BadSourcesNameFileAndLineAndImportNothing) {
             << error_.Message().toStdString();
     }
     EXPECT_FALSE(Read({Path("nothing-here.m3u")}));
-    EXPECT_EQ(error_.Message(), QDir::toNativeSeparators(Path("nothing-here.m3u")) + ": cannot be found");
+    EXPECT_EQ(error_.Message(),
+              QDir::toNativeSeparators(Path("nothing-here.m3u")) + ": cannot be found");
 }
 
 TEST(TrailingLength, FormsOfLengthAtTheEnd) {

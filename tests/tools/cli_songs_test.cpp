@@ -26,7 +26,9 @@ SongsRun Songs(const QStringList& args) {
     return run;
 }
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 void Write(const std::string& path, const QByteArray& text) {
     QFile f(Q(path));
@@ -42,8 +44,8 @@ TEST(CliSongs, SplitsWritesAndCounts) {
     Write(dir.Path("b.m3u"), "#EXTINF:600,Three\nthree.mp3\n#EXTINF:600,Four\nfour.mp3\n");
 
     // Balanced on a C46; the sources in the order given.
-    SongsRun run = Songs({format, "-o", Q(out), "--tape", "C46", "--numbers", "--fit", Q(dir.Path("a.txt")),
-                          Q(dir.Path("b.m3u"))});
+    SongsRun run = Songs({format, "-o", Q(out), "--tape", "C46", "--numbers", "--fit",
+                          Q(dir.Path("a.txt")), Q(dir.Path("b.m3u"))});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "Side A: 2 songs, 20:00 of 23:00\nSide B: 2 songs, 20:00 of 23:00\n");
     // The two missing files are named with their lines.
@@ -53,12 +55,19 @@ TEST(CliSongs, SplitsWritesAndCounts) {
     ScriptedPrompter prompter;
     ASSERT_TRUE(ReadLinerFile(liner, out, true, prompter));
     EXPECT_EQ(liner.songsA.lineCount, 2);
-    EXPECT_EQ(liner.songsA.text, "1. One\xBB" "10:00\r\n2. Two\xBB" "10:00");
-    EXPECT_EQ(liner.songsB.text, "3. Three\xBB" "10:00\r\n4. Four\xBB" "10:00");
+    EXPECT_EQ(liner.songsA.text,
+              "1. One\xBB"
+              "10:00\r\n2. Two\xBB"
+              "10:00");
+    EXPECT_EQ(liner.songsB.text,
+              "3. Three\xBB"
+              "10:00\r\n4. Four\xBB"
+              "10:00");
 
     // Fill Side A first on a C60, into the liner just written; no tape
     // gives the totals alone.
-    run = Songs({Q(out), "-o", Q(out), "--tape", "C60", "--fill-a", Q(dir.Path("a.txt")), Q(dir.Path("a.txt"))});
+    run = Songs({Q(out), "-o", Q(out), "--tape", "C60", "--fill-a", Q(dir.Path("a.txt")),
+                 Q(dir.Path("a.txt"))});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "Side A: 3 songs, 30:00 of 30:00\nSide B: 1 song, 10:00 of 30:00\n");
     run = Songs({Q(out), "-o", Q(out), Q(dir.Path("a.txt"))});
@@ -80,11 +89,11 @@ TEST(CliSongs, ExitStatuses) {
     EXPECT_EQ(Songs({format, "-o", Q(out), Q(dir.Path("nothing.m3u"))}).status, 1);
 
     const QStringList usage[] = {
-        {format, Q(dir.Path("a.txt"))},                                    // no -o
-        {format, "-o", Q(out)},                                            // no source
-        {format, "-o", Q(out), "--tape", "C70", Q(dir.Path("a.txt"))},     // no such tape
-        {format, "-o", Q(out), "--fill-a", Q(dir.Path("a.txt"))},          // fill without a tape
-        {format, "-o", Q(out), "--shuffle", Q(dir.Path("a.txt"))},         // no such option
+        {format, Q(dir.Path("a.txt"))},                                 // no -o
+        {format, "-o", Q(out)},                                         // no source
+        {format, "-o", Q(out), "--tape", "C70", Q(dir.Path("a.txt"))},  // no such tape
+        {format, "-o", Q(out), "--fill-a", Q(dir.Path("a.txt"))},       // fill without a tape
+        {format, "-o", Q(out), "--shuffle", Q(dir.Path("a.txt"))},      // no such option
     };
     for (const QStringList& args : usage) {
         SCOPED_TRACE(args.join(' ').toStdString());
