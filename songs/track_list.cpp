@@ -418,7 +418,11 @@ long CueTime(const QString& text) {
     for (int i = 0; i < 3; ++i) {
         bool ok = false;
         value[i] = parts[i].toLong(&ok);
-        if (!ok || value[i] < 0 || parts[i].size() > 4 || !parts[i].front().isDigit()) return -1;
+        // Minutes take up to three digits, seconds and frames two.
+        if (!ok || value[i] < 0 || parts[i].isEmpty() || parts[i].size() > (i == 0 ? 3 : 2) ||
+            (i > 0 && parts[i].size() != 2) || !parts[i].front().isDigit()) {
+            return -1;
+        }
     }
     if (value[1] >= 60 || value[2] >= kFramesPerSecond) return -1;
     return (value[0] * 60 + value[1]) * kFramesPerSecond + value[2];
@@ -468,9 +472,37 @@ bool CheckCueLines(const QString& text, const Reader& reader, std::map<QString, 
         if (!closed) return reader.Fail(line, QObject::tr("a quotation mark is not closed"));
         if (!kCommands.contains(command))
             return reader.Fail(line, QObject::tr("unknown command %1").arg(command));
+        // Each command takes a fixed number of words, quoted texts without
+        // control characters, and stands where the sheet allows it.
+        const int wanted = command == QLatin1String("FILE") || command == QLatin1String("TRACK") ||
+                                   command == QLatin1String("INDEX")
+                               ? 3
+                               : 2;
+        if (command != QLatin1String("FLAGS") && words.size() != wanted) {
+            return reader.Fail(line, QObject::tr("%1 takes %2 words").arg(command).arg(wanted - 1));
+        }
+        for (const QString& w : words) {
+            for (QChar c : w) {
+                if (c.unicode() < 0x20)
+                    return reader.Fail(line, QObject::tr("a control character"));
+            }
+        }
+        const bool trackOnly =
+            command == QLatin1String("INDEX") || command == QLatin1String("FLAGS") ||
+            command == QLatin1String("ISRC") || command == QLatin1String("PREGAP") ||
+            command == QLatin1String("POSTGAP") || command == QLatin1String("TRACK_ISRC");
+        const bool discOnly =
+            command == QLatin1String("CATALOG") || command == QLatin1String("CDTEXTFILE");
+        if (trackOnly && !track)
+            return reader.Fail(line, QObject::tr("%1 before any TRACK").arg(command));
+        if (discOnly && track)
+            return reader.Fail(line, QObject::tr("%1 after the first TRACK").arg(command));
         if (command == QLatin1String("FILE")) {
             if (words.size() < 3)
                 return reader.Fail(line, QObject::tr("FILE needs a name and a type"));
+            static const QStringList kTypes = {"BINARY", "MOTOROLA", "AIFF", "WAVE", "MP3", "FLAC"};
+            if (!kTypes.contains(words[2]))
+                return reader.Fail(line, QObject::tr("unknown file type %1").arg(words[2]));
             fileLines.emplace(words[1], line);
             file = true;
         } else if (command == QLatin1String("TRACK")) {
@@ -479,6 +511,11 @@ bool CheckCueLines(const QString& text, const Reader& reader, std::map<QString, 
             if (!ok || n < 1 || n > 99)
                 return reader.Fail(line,
                                    QObject::tr("TRACK needs a number from 1 to 99 and a type"));
+            static const QStringList kModes = {"AUDIO",      "CDG",        "MODE1/2048",
+                                               "MODE1/2352", "MODE2/2336", "MODE2/2352",
+                                               "CDI/2336",   "CDI/2352"};
+            if (!kModes.contains(words[2]))
+                return reader.Fail(line, QObject::tr("unknown track type %1").arg(words[2]));
             if (!file) return reader.Fail(line, QObject::tr("TRACK before any FILE"));
             if (++tracks > 99) return reader.Fail(line, QObject::tr("more than 99 tracks"));
             track = true;
@@ -488,7 +525,12 @@ bool CheckCueLines(const QString& text, const Reader& reader, std::map<QString, 
             if (!ok || n < 0 || n > 99 || CueTime(words[2]) < 0) {
                 return reader.Fail(line, QObject::tr("INDEX needs a number and a time mm:ss:ff"));
             }
-            if (!track) return reader.Fail(line, QObject::tr("INDEX before any TRACK"));
+        } else if (command == QLatin1String("FLAGS")) {
+            static const QStringList kFlags = {"DCP", "4CH", "PRE", "SCMS", "DATA"};
+            for (qsizetype w = 1; w < words.size(); ++w) {
+                if (!kFlags.contains(words[w]))
+                    return reader.Fail(line, QObject::tr("unknown flag %1").arg(words[w]));
+            }
         } else if (command == QLatin1String("PREGAP") || command == QLatin1String("POSTGAP")) {
             if (words.size() < 2 || CueTime(words[1]) < 0) {
                 return reader.Fail(line, QObject::tr("%1 needs a time mm:ss:ff").arg(command));

@@ -226,6 +226,7 @@ TEST_F(TrackListTest, BadSourcesNameFileAndLineAndImportNothing) {
          3},
         {"bad.cue", "FILE \"a.wav\" WAVE\n TRACK 01 AUDIO\n  INDEX 01 3:75:00\n", 3},
         {"early.cue", "TRACK 01 AUDIO\n", 1},
+        {"mode.cue", "FILE \"a.wav\" WAVE\n TRACK 01 AUDIa\n", 2},
         {"binary.txt", QByteArray("one\ntwo\0three", 13), 2},
     };
     for (const Case& c : cases) {
