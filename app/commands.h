@@ -46,4 +46,8 @@ enum Command : int {
     kCmdSongsAOverflow = 142,
     kCmdSongsBPrimary = 143,
     kCmdSongsBOverflow = 144,
+
+    // Text menu: songs from playlists, cue sheets and audio files; fitting them.
+    kCmdImportSongs = 170,
+    kCmdFitSongs = 171,
 };

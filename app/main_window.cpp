@@ -25,6 +25,7 @@
 #include "app/icons.h"
 #include "dialogs/date_time.h"
 #include "dialogs/font_dialog.h"
+#include "dialogs/import_songs_dialog.h"
 #include "dialogs/register_types_dialog.h"
 #include "dialogs/format_fields_dialog.h"
 #include "dialogs/format_features_dialog.h"
@@ -89,6 +90,7 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
     BuildToolBar();
     BuildMenus();
     InstallTextDialogs(*this);
+    InstallSongCommands(*this);
     InstallRegisterTypesDialog(*this);
     InstallFormatDialogs(*this);
     InstallFeatureDialogs(*this);
@@ -155,6 +157,8 @@ void MainWindow::BuildActions() {
     MakeAction(kCmdTitleLines, tr("&Title..."), QKeySequence(Qt::CTRL | Qt::Key_T));
     MakeAction(kCmdSongsSideA, tr("Songs Side &A..."), QKeySequence(Qt::CTRL | Qt::Key_A));
     MakeAction(kCmdSongsSideB, tr("Songs Side &B..."), QKeySequence(Qt::CTRL | Qt::Key_B));
+    MakeAction(kCmdImportSongs, tr("&Import Songs..."));
+    MakeAction(kCmdFitSongs, tr("F&it Songs"));
 
     MakeAction(kCmdHelpContents, tr("&Contents"));
     MakeAction(kCmdHelpSearch, tr("&Search..."));
@@ -206,6 +210,9 @@ void MainWindow::BuildMenus() {
     textMenu_ = menuBar()->addMenu(tr("&Text"));
     textMenu_->setObjectName("MENU_TEXT");
     for (int c : {kCmdTitleLines, kCmdSongsSideA, kCmdSongsSideB}) textMenu_->addAction(actions_[c]);
+    textMenu_->addSeparator();
+    textMenu_->addAction(actions_[kCmdImportSongs]);
+    textMenu_->addAction(actions_[kCmdFitSongs]);
 
     helpMenu_ = menuBar()->addMenu(tr("&Help"));
     helpMenu_->setObjectName("MENU_HELP");

@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMimeData>
 #include <QPointer>
@@ -22,6 +23,7 @@
 
 #include "app/commands.h"
 #include "app/main_window.h"
+#include "dialogs/import_songs_dialog.h"
 #include "platform/code_page.h"
 #include "platform/messages.h"
 #include "platform/qt_surface.h"
@@ -351,7 +353,15 @@ TextDialog::TextDialog(MainWindow& window, TextDialogKind kind)
     buttons->addWidget(lastFontButton_);
     buttons->addStretch();
     auto* layout = new QHBoxLayout(this);
-    layout->addWidget(edit_, 1);
+    if (kind != TextDialogKind::Title) {
+        // The songs' total under the field, live as the user types.
+        auto* field = new QVBoxLayout;
+        field->addWidget(edit_, 1);
+        field->addWidget(AttachSideTotal(window_, this, *edit_));
+        layout->addLayout(field, 1);
+    } else {
+        layout->addWidget(edit_, 1);
+    }
     layout->addLayout(buttons);
     // Ctrl+Tab from the field reaches the font buttons first.
     setTabOrder(edit_, fontButton_);

@@ -421,6 +421,7 @@ struct SongPaint {
         const SongSideResult doneA =
             DrawSongSide(surface, liner, g, sideA, overflowIndex, prompter, songFitWarning);
         if (!doneA.allFit) result.allSongsFit = false;
+        result.songsLeftOut += doneA.songsLeftOut;
 
         const SideFormats b = SideOf(liner, 1);
         SongSide sideB{b.songs, b.name, columns.sideB.firstSongDepth, columns.sideB.x, columns.width,
@@ -445,6 +446,7 @@ struct SongPaint {
         const SongSideResult doneB =
             DrawSongSide(surface, liner, g, sideB, overflowIndex, prompter, songFitWarning);
         if (!doneB.allFit) result.allSongsFit = false;
+        result.songsLeftOut += doneB.songsLeftOut;
         if (doneB.firstSong.set) {
             const int depth = -doneB.firstSong.y;
             result.sideBStart = {AreaOfDepth(g, depth, startArea), doneB.firstSong.x, depth};
@@ -493,6 +495,7 @@ struct SongPaint {
             if (static_cast<long long>(flow.travel) + rows.height > reach - laid.bottom.twips) {
                 if (flow.area >= lastArea) {
                     *allFit = false;
+                    result.songsLeftOut += static_cast<int>(songs.size() - i);
                     SongsDidNotFit(side, prompter, songFitWarning);
                     break;
                 }

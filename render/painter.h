@@ -46,6 +46,7 @@ struct SideBStartPosition {
 struct PaintResult {
     SideBStartPosition sideBStart;
     bool allSongsFit = true;  // false when songs of either side were left out
+    int songsLeftOut = 0;     // how many songs of both sides were left out
 };
 
 // Draws `liner` on `surface`.  A picture without a bitmap in `pictures` is

@@ -605,6 +605,7 @@ SongSideResult DrawSongSide(Surface& surface, Liner& liner, const LinerGeometry&
         if (static_cast<long long>(depth) + rows.height > limitOf(overflowIndex)) {
             if (overflowIndex >= lastArea) {
                 result.allFit = false;
+                result.songsLeftOut = static_cast<int>(songs.size() - i);
                 if (songFitWarning) {
                     songFitWarning = false;
                     ShowMessage(prompter, MessageOwner::MainWindow(), ErrorStyle(),

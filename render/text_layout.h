@@ -114,6 +114,7 @@ struct SongSideResult {
     int depth = 0;  // below the last song drawn; the start depth with none
     FirstPosition firstSong;  // where the first song's first row went
     bool allFit = true;       // false when songs were left out
+    int songsLeftOut = 0;     // how many were left out
 };
 
 // Lays out and draws a side's songs from `side.startDepth`.  `overflowIndex`

@@ -7,6 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libgl-dev
   libpng-dev zlib1g-dev
+  libtag1-dev libcue-dev flac
   libgtest-dev libgmock-dev libbenchmark-dev libstb-dev
   fonts-liberation fonts-dejavu-core poppler-utils
 )

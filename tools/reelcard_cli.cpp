@@ -6,6 +6,8 @@
 //   reelcard-cli render FILE -o OUT.png|OUT.pdf [--dpi N]
 //   reelcard-cli print FILE... -o OUT.pdf [--copies N] [--2up] [--paper A4|Letter]
 //                [--margins L,R,T,B]
+//   reelcard-cli songs LINER -o OUT [--tape C46|C60|C90|C100|C120|MINUTES] [--fill-a]
+//                [--artist] [--numbers] [--fit] SOURCE...
 //   reelcard-cli --help | --version
 //
 // Exit status: 0 success, 1 a file could not be read or written, 2 usage.
@@ -37,7 +39,11 @@
 #include "platform/strings.h"
 #include "render/geometry.h"
 #include "render/painter.h"
+#include "render/fit_songs.h"
 #include "render/print_job.h"
+#include "songs/song_rows.h"
+#include "songs/tape_split.h"
+#include "songs/track_list.h"
 
 namespace {
 
@@ -52,6 +58,8 @@ const char kUsage[] =
     "       reelcard-cli render FILE -o OUT.png|OUT.pdf [--dpi N]\n"
     "       reelcard-cli print FILE... -o OUT.pdf [--copies N] [--2up] [--paper A4|Letter]\n"
     "                    [--margins L,R,T,B]\n"
+    "       reelcard-cli songs LINER -o OUT [--tape C46|C60|C90|C100|C120|MINUTES] [--fill-a]\n"
+    "                    [--artist] [--numbers] [--fit] SOURCE...\n"
     "       reelcard-cli --help | --version\n"
     "A name ending in .fmt is a format file; any other name is a liner file.\n"
     "A liner file of the earlier generation is merged into the default format\n"
@@ -62,7 +70,15 @@ const char kUsage[] =
     "Letter is given) sheets: each file in N copies (1 unless given), two to a\n"
     "sheet with --2up, within the margins (left, right, top, bottom, such as\n"
     "0.25in or 0.6cm; a bare number counts in inches; 0 unless given).  A liner\n"
-    "that fits the sheet only turned gets a landscape page.\n";
+    "that fits the sheet only turned gets a landscape page.\n"
+    "songs reads the liner (or a format file, giving a new liner), imports the\n"
+    "songs of the sources in the order given (M3U, M3U8, PLS and XSPF playlists,\n"
+    "cue sheets, audio files, folders of audio files, text with one song a line),\n"
+    "splits them across the sides of the tape (Balanced unless --fill-a fills\n"
+    "Side A first; --fill-a needs --tape) and writes OUT.  --artist puts the\n"
+    "artist before every title (it is there anyway when the songs have several\n"
+    "artists), --numbers numbers the songs, --fit makes the song font smaller\n"
+    "until every song fits.  Each side's count and total go to standard output.\n";
 
 // What was wrong with the command line, said in one line before the usage.
 std::string usageError;
@@ -440,8 +456,113 @@ int Print(const PrintArgs& args, ConsolePrompter& prompter) {
     return kExitOk;
 }
 
+struct SongsArgs {
+    std::string liner;
+    std::string output;
+    std::optional<TapeLength> tape;
+    bool fillA = false;
+    bool artist = false;
+    bool numbers = false;
+    bool fit = false;
+    QStringList sources;
+};
+
+std::optional<SongsArgs> ParseSongsArgs(const QStringList& list) {
+    SongsArgs args;
+    bool tapeGiven = false;
+    for (qsizetype i = 2; i < list.size(); ++i) {
+        const QString a = list[i];
+        const bool hasValue = i + 1 < list.size();
+        bool* flag = a == "--fill-a"    ? &args.fillA
+                     : a == "--artist"  ? &args.artist
+                     : a == "--numbers" ? &args.numbers
+                     : a == "--fit"     ? &args.fit
+                                        : nullptr;
+        if (flag) {
+            if (*flag) return std::nullopt;
+            *flag = true;
+        } else if (a == "-o" || a == "--output") {
+            if (!hasValue || !args.output.empty()) return std::nullopt;
+            args.output = list[++i].toStdString();
+        } else if (a == "--tape") {
+            if (!hasValue || tapeGiven) return std::nullopt;
+            args.tape = ParseTapeLength(list[++i]);
+            if (!args.tape) return std::nullopt;
+            tapeGiven = true;
+        } else if (a.startsWith('-') && a != "-") {
+            return std::nullopt;
+        } else if (args.liner.empty()) {
+            args.liner = a.toStdString();
+        } else {
+            args.sources << a;
+        }
+    }
+    if (args.liner.empty() || args.output.empty() || args.sources.isEmpty()) return std::nullopt;
+    // Filling Side A first needs a side's length.
+    if (args.fillA && !args.tape) return std::nullopt;
+    return args;
+}
+
+void PrintNote(const QString& note) {
+    std::fprintf(stderr, "reelcard-cli: %s\n", note.toStdString().c_str());
+}
+
+// Puts the songs of the sources on the liner's two sides and writes it.
+int Songs(const SongsArgs& args, ConsolePrompter& prompter) {
+    Liner liner;
+    Args read;
+    read.input = args.liner;
+    if (!ReadAny(liner, read, prompter)) return kExitFile;
+    EnsureStandardFonts(liner);
+
+    TrackListError error;
+    const std::optional<TrackImport> import = ReadTrackSources(args.sources, &error);
+    if (!import) {
+        PrintNote(error.Message());
+        return kExitFile;
+    }
+    std::vector<int> lengths;
+    for (const Track& t : import->tracks) lengths.push_back(t.seconds);
+    const TapeSplit split =
+        SplitSongs(lengths, args.tape, args.fillA ? SplitMode::FillSideAFirst : SplitMode::Balanced);
+    RowOptions rows;
+    rows.artist = args.artist || SeveralArtists(import->tracks);
+    rows.numbers = args.numbers;
+    const std::optional<SongTexts> texts =
+        MakeSongTexts(import->tracks, split.sideACount, rows, import->album, import->albumArtist);
+    if (!texts) {
+        PrintNote(QStringLiteral("the songs are too many to be kept in a liner"));
+        return kExitFile;
+    }
+    PutSongTexts(liner, *texts);
+    for (const QString& note : ImportNotes(*import, &*texts, split, args.tape)) PrintNote(note);
+
+    if (args.fit) {
+        const SongFitResult fit = FitSongs(liner);
+        if (!fit.fits) {
+            PrintNote(QStringLiteral("even at 6 pt %1 of the songs do not fit; the fonts were not changed")
+                          .arg(fit.songsLeftOut));
+        }
+    }
+    if (!WriteAny(liner, args.output, prompter)) return kExitFile;
+
+    const size_t counts[2] = {split.sideACount, import->tracks.size() - split.sideACount};
+    const int totals[2] = {split.sideASeconds, split.sideBSeconds};
+    for (int side = 0; side < 2; ++side) {
+        QString line = QStringLiteral("Side %1: %2 %3, %4")
+                           .arg(side == 0 ? 'A' : 'B')
+                           .arg(counts[side])
+                           .arg(counts[side] == 1 ? "song" : "songs")
+                           .arg(FormatLength(totals[side]));
+        if (args.tape) line += QStringLiteral(" of %1").arg(FormatLength(args.tape->SideSeconds()));
+        std::printf("%s\n", line.toStdString().c_str());
+    }
+    return std::fflush(stdout) == 0 ? kExitOk : kExitFile;
+}
+
 bool IsRenderCall(int argc, char** argv) {
-    return argc >= 2 && (std::string(argv[1]) == "render" || std::string(argv[1]) == "print");
+    return argc >= 2 && (std::string(argv[1]) == "render" || std::string(argv[1]) == "print" ||
+                         std::string(argv[1]) == "songs");
 }
 
 }  // namespace
@@ -472,6 +593,14 @@ int main(int argc, char** argv) {
         auto printArgs = ParsePrintArgs(app->arguments());
         if (!printArgs) return UsageError(usageError);
         return Print(*printArgs, prompter);
+    }
+    if (app->arguments().size() >= 2 && app->arguments()[1] == "songs") {
+        auto songsArgs = ParseSongsArgs(app->arguments());
+        if (!songsArgs) {
+            std::fputs(kUsage, stderr);
+            return kExitUsage;
+        }
+        return Songs(*songsArgs, prompter);
     }
     auto args = ParseArgs(app->arguments());
     if (!args) return UsageError(usageError);

@@ -109,7 +109,7 @@ TEST(MainWindowCommands, MenusCarryTheirCommandsTextsAndShortcuts) {
               (QStringList{"Side &Letter...", "Feature &Name...", "&Feature...", "&Title...", "&Song...",
                            "&Apply Last Font"}));
     EXPECT_EQ(MenuTexts(TopMenu(w, "MENU_TEXT")),
-              (QStringList{"&Title...", "Songs Side &A...", "Songs Side &B..."}));
+              (QStringList{"&Title...", "Songs Side &A...", "Songs Side &B...", "&Import Songs...", "F&it Songs"}));
     EXPECT_EQ(MenuTexts(TopMenu(w, "MENU_HELP")), (QStringList{"&Contents", "&Search...", "&About Reelcard..."}));
     for (const char* name : {"MENU_FILE", "MENU_FORMAT", "MENU_FONTS", "MENU_TEXT", "MENU_HELP"}) {
         QMenu* menu = TopMenu(w, name);

@@ -1,0 +1,418 @@
+#include "dialogs/import_songs_dialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "app/commands.h"
+#include "app/main_window.h"
+#include "dialogs/text_dialog.h"
+#include "platform/messages.h"
+#include "render/fit_songs.h"
+
+namespace {
+
+// Where the window keeps the tape of the last import.
+constexpr char kImportedTapeProperty[] = "importedTapeMinutes";
+
+enum Column { kNumber, kArtist, kTitle, kLength, kSide, kColumns };
+
+QString SourceFilter() {
+    return QObject::tr(
+        "Track lists and audio files (*.m3u *.m3u8 *.pls *.xspf *.cue *.txt *.mp3 *.flac "
+        "*.ogg *.oga *.opus *.m4a *.wav);;All files (*)");
+}
+
+void Tell(MainWindow& window, QWidget* owner, const QString& text,
+          MessageIcon icon = MessageIcon::Exclamation) {
+    window.prompter().Show(owner ? MessageOwner::Dialog(owner) : MessageOwner::MainWindow(),
+                           {icon, MessageButtons::Ok, false}, text.toStdString());
+}
+
+QString LeftOutText(int rows) {
+    return rows == 1 ? QObject::tr("Even at 6 points, 1 row of songs would still be left out.")
+                     : QObject::tr("Even at 6 points, %1 rows of songs would still be left out.")
+                           .arg(rows);
+}
+
+}  // namespace
+
+ImportSongsDialog::ImportSongsDialog(MainWindow& window) : QDialog(&window), window_(window) {
+    setObjectName("ImportSongsDialog");
+    setWindowTitle(tr("Import Songs"));
+
+    list_ = new QTableWidget(0, kColumns, this);
+    list_->setObjectName("SongList");
+    list_->setHorizontalHeaderLabels(
+        {tr("#"), tr("Artist"), tr("Title"), tr("Length"), tr("Side")});
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->verticalHeader()->hide();
+    list_->horizontalHeader()->setSectionResizeMode(kTitle, QHeaderView::Stretch);
+    list_->setMinimumSize(560, 300);
+
+    auto* up = new QPushButton(tr("Move &Up"), this);
+    up->setObjectName("MoveUpButton");
+    auto* down = new QPushButton(tr("Move &Down"), this);
+    down->setObjectName("MoveDownButton");
+    auto* other = new QPushButton(tr("&Other Side"), this);
+    other->setObjectName("OtherSideButton");
+    auto* addFiles = new QPushButton(tr("Add &Files..."), this);
+    addFiles->setObjectName("AddFilesButton");
+    auto* addFolder = new QPushButton(tr("Add F&older..."), this);
+    addFolder->setObjectName("AddFolderButton");
+    auto* rowButtons = new QVBoxLayout;
+    // Return takes OK, whichever button was pressed last.
+    for (QPushButton* b : {up, down, other, addFiles, addFolder}) b->setAutoDefault(false);
+    for (QPushButton* b : {up, down, other}) rowButtons->addWidget(b);
+    rowButtons->addSpacing(12);
+    rowButtons->addWidget(addFiles);
+    rowButtons->addWidget(addFolder);
+    rowButtons->addStretch();
+
+    tape_ = new QComboBox(this);
+    tape_->setObjectName("TapeLength");
+    for (const TapeLength& t : StandardTapes()) tape_->addItem(t.Name(), t.minutes);
+    tape_->addItem(tr("Minutes:"), 0);
+    minutes_ = new QSpinBox(this);
+    minutes_->setObjectName("TapeMinutes");
+    minutes_->setRange(1, 600);
+    minutes_->setValue(74);
+    minutes_->setSuffix(tr(" min"));
+    balanced_ = new QRadioButton(tr("&Balanced"), this);
+    balanced_->setObjectName("Balanced");
+    balanced_->setChecked(true);
+    fillA_ = new QRadioButton(tr("Fill Side &A first"), this);
+    fillA_->setObjectName("FillSideAFirst");
+    totalA_ = new QLabel(this);
+    totalA_->setObjectName("TotalSideA");
+    totalB_ = new QLabel(this);
+    totalB_->setObjectName("TotalSideB");
+
+    auto* tapeBox = new QGroupBox(tr("Tape"), this);
+    auto* tapeGrid = new QGridLayout(tapeBox);
+    tapeGrid->addWidget(new QLabel(tr("&Length:"), tapeBox), 0, 0);
+    tapeGrid->addWidget(tape_, 0, 1);
+    tapeGrid->addWidget(minutes_, 0, 2);
+    tapeGrid->addWidget(balanced_, 1, 0, 1, 2);
+    tapeGrid->addWidget(fillA_, 1, 2);
+    tapeGrid->addWidget(totalA_, 2, 0, 1, 3);
+    tapeGrid->addWidget(totalB_, 3, 0, 1, 3);
+    static_cast<QLabel*>(tapeGrid->itemAtPosition(0, 0)->widget())->setBuddy(tape_);
+
+    artist_ = new QCheckBox(tr("A&rtist before each title"), this);
+    artist_->setObjectName("ArtistCheck");
+    numbers_ = new QCheckBox(tr("&Number the songs"), this);
+    numbers_->setObjectName("NumbersCheck");
+    shrink_ = new QCheckBox(tr("&Shrink the song font to fit"), this);
+    shrink_->setObjectName("ShrinkCheck");
+    auto* checks = new QVBoxLayout;
+    for (QCheckBox* c : {artist_, numbers_, shrink_}) checks->addWidget(c);
+    checks->addStretch();
+
+    notes_ = new QLabel(this);
+    notes_->setObjectName("ImportNotes");
+    notes_->setWordWrap(true);
+    notes_->setTextFormat(Qt::PlainText);
+    notes_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    ok_ = buttons->button(QDialogButtonBox::Ok);
+    ok_->setObjectName("OkButton");
+    ok_->setDefault(true);
+    buttons->button(QDialogButtonBox::Cancel)->setObjectName("CancelButton");
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(list_, 1);
+    top->addLayout(rowButtons);
+    auto* middle = new QHBoxLayout;
+    middle->addWidget(tapeBox, 1);
+    middle->addLayout(checks);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top, 1);
+    layout->addLayout(middle);
+    layout->addWidget(notes_);
+    layout->addWidget(buttons);
+
+    auto selected = [this] { return list_->currentRow(); };
+    connect(up, &QPushButton::clicked, this, [this, selected] { MoveRow(selected(), -1); });
+    connect(down, &QPushButton::clicked, this, [this, selected] { MoveRow(selected(), 1); });
+    connect(other, &QPushButton::clicked, this, [this, selected] { MoveToOtherSide(selected()); });
+    connect(addFiles, &QPushButton::clicked, this, [this] { ChooseMore(false); });
+    connect(addFolder, &QPushButton::clicked, this, [this] { ChooseMore(true); });
+    auto resplit = [this] {
+        if (refreshing_) return;
+        manual_ = false;
+        minutes_->setEnabled(tape_->currentData().toInt() == 0);
+        Refresh();
+    };
+    connect(tape_, &QComboBox::currentIndexChanged, this, resplit);
+    connect(minutes_, &QSpinBox::valueChanged, this, resplit);
+    connect(balanced_, &QRadioButton::toggled, this, resplit);
+    // Refresh sets the Artist box itself until the user has touched it.
+    connect(artist_, &QCheckBox::toggled, this, [this] {
+        if (refreshing_) return;
+        artistTouched_ = true;
+        Refresh();
+    });
+    connect(numbers_, &QCheckBox::toggled, this, [this] {
+        if (!refreshing_) Refresh();
+    });
+    connect(buttons, &QDialogButtonBox::accepted, this, [this] {
+        if (Apply()) accept();
+    });
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    choose = [this](bool folder) {
+        if (folder) {
+            const QString dir =
+                QFileDialog::getExistingDirectory(this, tr("Import Songs from a Folder"));
+            return dir.isEmpty() ? QStringList() : QStringList{dir};
+        }
+        return QFileDialog::getOpenFileNames(this, tr("Import Songs"), QString(), SourceFilter());
+    };
+
+    if (const auto tape = ImportedTape(window_)) {
+        const int index = tape_->findData(tape->minutes);
+        if (index >= 0) {
+            tape_->setCurrentIndex(index);
+        } else {
+            tape_->setCurrentIndex(tape_->count() - 1);
+            minutes_->setValue(tape->minutes);
+        }
+    }
+    minutes_->setEnabled(tape_->currentData().toInt() == 0);
+    Refresh();
+}
+
+std::optional<TapeLength> ImportSongsDialog::tape() const {
+    const int minutes = tape_->currentData().toInt();
+    return TapeLength{minutes > 0 ? minutes : minutes_->value()};
+}
+
+std::vector<int> ImportSongsDialog::Lengths() const {
+    std::vector<int> lengths;
+    for (const Track& t : tracks_) lengths.push_back(t.seconds);
+    return lengths;
+}
+
+// Without a tape chosen before, the shortest standard tape that holds the
+// songs on a balanced split.
+void ImportSongsDialog::SelectTapeFor(const std::vector<int>& lengths) {
+    if (ImportedTape(window_)) return;
+    for (int i = 0; i < static_cast<int>(StandardTapes().size()); ++i) {
+        const TapeLength t = StandardTapes()[static_cast<size_t>(i)];
+        if (SplitSongs(lengths, t, SplitMode::Balanced).missingSeconds == 0 ||
+            i + 1 == static_cast<int>(StandardTapes().size())) {
+            refreshing_ = true;
+            tape_->setCurrentIndex(i);
+            refreshing_ = false;
+            minutes_->setEnabled(false);
+            return;
+        }
+    }
+}
+
+bool ImportSongsDialog::AddSources(const QStringList& sources) {
+    if (sources.isEmpty()) return false;
+    TrackListError error;
+    std::optional<TrackImport> more = ReadTrackSources(sources, &error);
+    if (!more) {
+        Tell(window_, this, tr("Nothing was imported. %1").arg(error.Message()));
+        return false;
+    }
+    const bool first = tracks_.empty();
+    if (first) {
+        import_ = *more;
+    } else {
+        // The album holds only while every song comes from it.
+        if (import_.album.compare(more->album, Qt::CaseInsensitive) != 0) import_.album.clear();
+        if (import_.albumArtist.compare(more->albumArtist, Qt::CaseInsensitive) != 0)
+            import_.albumArtist.clear();
+        import_.tracks.insert(import_.tracks.end(), more->tracks.begin(), more->tracks.end());
+        import_.missing.insert(import_.missing.end(), more->missing.begin(), more->missing.end());
+    }
+    tracks_.insert(tracks_.end(), more->tracks.begin(), more->tracks.end());
+    manual_ = false;
+    if (first) SelectTapeFor(Lengths());
+    Refresh();
+    return true;
+}
+
+void ImportSongsDialog::ChooseMore(bool folder) {
+    if (!choose) return;
+    AddSources(choose(folder));
+}
+
+void ImportSongsDialog::MoveRow(int row, int by) {
+    const int to = row + by;
+    if (row < 0 || to < 0 || row >= static_cast<int>(tracks_.size()) ||
+        to >= static_cast<int>(tracks_.size()))
+        return;
+    std::swap(tracks_[static_cast<size_t>(row)], tracks_[static_cast<size_t>(to)]);
+    std::swap(import_.tracks[static_cast<size_t>(row)], import_.tracks[static_cast<size_t>(to)]);
+    Refresh();
+    list_->setCurrentCell(to, kTitle);
+}
+
+void ImportSongsDialog::MoveToOtherSide(int row) {
+    if (row < 0 || row >= static_cast<int>(tracks_.size())) return;
+    // The song goes to the near end of the other side, so both sides keep
+    // their order.
+    const size_t from = static_cast<size_t>(row);
+    size_t to;
+    if (from < sideACount_) {
+        to = sideACount_ - 1;
+        --sideACount_;
+    } else {
+        to = sideACount_;
+        ++sideACount_;
+    }
+    auto move = [&](std::vector<Track>& v) {
+        Track t = v[from];
+        v.erase(v.begin() + static_cast<std::ptrdiff_t>(from));
+        v.insert(v.begin() + static_cast<std::ptrdiff_t>(to), t);
+    };
+    move(tracks_);
+    move(import_.tracks);
+    manual_ = true;
+    Refresh();
+    list_->setCurrentCell(static_cast<int>(to), kTitle);
+}
+
+std::optional<SongTexts> ImportSongsDialog::Texts() const {
+    RowOptions options;
+    options.artist = artist_->isChecked();
+    options.numbers = numbers_->isChecked();
+    return MakeSongTexts(tracks_, sideACount_, options, import_.album, import_.albumArtist);
+}
+
+void ImportSongsDialog::Refresh() {
+    refreshing_ = true;
+    const std::vector<int> lengths = Lengths();
+    const std::optional<TapeLength> t = tape();
+    if (!manual_) {
+        sideACount_ =
+            SplitSongs(lengths, t,
+                       fillA_->isChecked() ? SplitMode::FillSideAFirst : SplitMode::Balanced)
+                .sideACount;
+    }
+    const TapeSplit split = SplitAt(lengths, sideACount_, t);
+    if (!artistTouched_) artist_->setChecked(SeveralArtists(tracks_));
+
+    list_->setRowCount(static_cast<int>(tracks_.size()));
+    for (size_t i = 0; i < tracks_.size(); ++i) {
+        const Track& track = tracks_[i];
+        const QString cells[kColumns] = {
+            QString::number(i + 1), track.artist, track.title,
+            track.seconds >= 0 ? FormatLength(track.seconds) : QString(),
+            i < sideACount_ ? QStringLiteral("A") : QStringLiteral("B")};
+        for (int c = 0; c < kColumns; ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            if (c == kNumber || c == kLength || c == kSide)
+                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            list_->setItem(static_cast<int>(i), c, item);
+        }
+    }
+    list_->resizeColumnToContents(kNumber);
+    list_->resizeColumnToContents(kLength);
+    list_->resizeColumnToContents(kSide);
+
+    auto total = [&](const char* side, size_t count, int seconds) {
+        const QString songs = count == 1 ? tr("1 song") : tr("%1 songs").arg(count);
+        const QString text = tr("Side %1: %2, %3 of %4")
+                                 .arg(QLatin1String(side), songs, FormatLength(seconds),
+                                      FormatLength(t->SideSeconds()));
+        return seconds > t->SideSeconds()
+                   ? text + tr(", %1 too long").arg(FormatLength(seconds - t->SideSeconds()))
+                   : text;
+    };
+    totalA_->setText(total("A", sideACount_, split.sideASeconds));
+    totalB_->setText(total("B", tracks_.size() - sideACount_, split.sideBSeconds));
+
+    const std::optional<SongTexts> texts = Texts();
+    const QStringList notes = ImportNotes(import_, texts ? &*texts : nullptr, split, t);
+    notes_->setText(notes.join("\n\n"));
+    notes_->setVisible(!notes.isEmpty());
+    ok_->setEnabled(!tracks_.empty());
+    refreshing_ = false;
+}
+
+bool ImportSongsDialog::Apply() {
+    if (tracks_.empty()) return false;
+    const std::optional<SongTexts> texts = Texts();
+    if (!texts) {
+        Tell(window_, this,
+             tr("The songs are too many to be kept in a liner. Please import fewer."));
+        return false;
+    }
+    Liner& liner = window_.liner();
+    PutSongTexts(liner, *texts);
+    if (shrink_->isChecked()) {
+        const SongFitResult fit = FitSongs(liner);
+        if (!fit.fits) {
+            Tell(window_, this,
+                 LeftOutText(fit.songsLeftOut) + tr(" The song font was not changed."));
+        }
+    }
+    window_.setProperty(kImportedTapeProperty, tape()->minutes);
+    // As a song text dialog applies: one change of the Liner.
+    window_.SetModified(true);
+    window_.ArmSongFitWarning();
+    window_.RepaintLiner();
+    return true;
+}
+
+std::optional<TapeLength> ImportedTape(const MainWindow& window) {
+    bool ok = false;
+    const int minutes = window.property(kImportedTapeProperty).toInt(&ok);
+    if (!ok || minutes <= 0) return std::nullopt;
+    return TapeLength{minutes};
+}
+
+QLabel* AttachSideTotal(MainWindow& window, QWidget* parent, FontTextEdit& edit) {
+    auto* label = new QLabel(parent);
+    label->setObjectName("SideTotal");
+    auto update = [&window, &edit, label] {
+        label->setText(SideTotalText(TotalOfRows(edit.toPlainText()), ImportedTape(window)));
+    };
+    QObject::connect(&edit, &QTextEdit::textChanged, label, update);
+    update();
+    return label;
+}
+
+void FitSongsCommand(MainWindow& window) {
+    const SongFitResult fit = FitSongs(window.liner());
+    if (fit.changed) {
+        window.SetModified(true);
+        window.RepaintLiner();
+        return;
+    }
+    if (fit.fits) {
+        Tell(window, nullptr, QObject::tr("Every song fits already."), MessageIcon::Information);
+        return;
+    }
+    Tell(window, nullptr, LeftOutText(fit.songsLeftOut) + QObject::tr(" Nothing was changed."));
+}
+
+void InstallSongCommands(MainWindow& window) {
+    window.SetCommandHandler(kCmdImportSongs, [&window] {
+        ImportSongsDialog dialog(window);
+        // The files first; the window also takes a folder, or more files.
+        dialog.AddSources(dialog.choose(false));
+        dialog.exec();
+    });
+    window.SetCommandHandler(kCmdFitSongs, [&window] { FitSongsCommand(window); });
+}

@@ -1,0 +1,90 @@
+// Text > Import Songs...: the songs of playlists, cue sheets, audio files
+// and folders, split across the sides of a tape, put into both song texts at
+// once.  Text > Fit Songs, and the live total of a song text dialog.
+#pragma once
+
+#include <QDialog>
+#include <functional>
+#include <optional>
+
+#include "songs/song_rows.h"
+#include "songs/tape_split.h"
+#include "songs/track_list.h"
+
+class FontTextEdit;
+class MainWindow;
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+class QTableWidget;
+
+class ImportSongsDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit ImportSongsDialog(MainWindow& window);
+
+    // Reads more sources and puts their songs after those already listed.
+    // False (the list unchanged, the user told why) when one cannot be read.
+    bool AddSources(const QStringList& sources);
+    // The file chooser (files, or a folder); tests answer for it.
+    std::function<QStringList(bool folder)> choose;
+
+    // OK: both song texts (and an empty title) replaced in one change.
+    bool Apply();
+
+    const std::vector<Track>& tracks() const { return tracks_; }
+    size_t sideACount() const { return sideACount_; }
+    std::optional<TapeLength> tape() const;
+    // The rows as they would be stored.
+    std::optional<SongTexts> Texts() const;
+
+    void MoveRow(int row, int by);
+    void MoveToOtherSide(int row);
+
+private:
+    void Refresh();
+    void ChooseMore(bool folder);
+    void SelectTapeFor(const std::vector<int>& lengths);
+    std::vector<int> Lengths() const;
+
+    MainWindow& window_;
+    TrackImport import_;
+    std::vector<Track> tracks_;
+    size_t sideACount_ = 0;
+    bool manual_ = false;         // sides were changed by hand
+    bool artistTouched_ = false;  // the Artist box was set by the user
+    bool refreshing_ = false;
+
+    QTableWidget* list_ = nullptr;
+    QComboBox* tape_ = nullptr;
+    QSpinBox* minutes_ = nullptr;
+    QRadioButton* balanced_ = nullptr;
+    QRadioButton* fillA_ = nullptr;
+    QLabel* totalA_ = nullptr;
+    QLabel* totalB_ = nullptr;
+    QLabel* notes_ = nullptr;
+    QCheckBox* artist_ = nullptr;
+    QCheckBox* numbers_ = nullptr;
+    QCheckBox* shrink_ = nullptr;
+    QPushButton* ok_ = nullptr;
+};
+
+// The tape length chosen at the last import, for the song text dialogs.
+std::optional<TapeLength> ImportedTape(const MainWindow& window);
+
+// A label under a song text dialog's field that shows the total of the
+// lengths at the ends of its rows as the user types ("23:41 on this side"),
+// against the tape chosen on import when there was one.
+QLabel* AttachSideTotal(MainWindow& window, QWidget* parent, FontTextEdit& edit);
+
+// Text > Fit Songs on the open liner: the song fonts made smaller until all
+// songs fit, or the user told how many stay out and nothing changed.
+void FitSongsCommand(MainWindow& window);
+
+// Makes the Import Songs and Fit Songs commands work.
+void InstallSongCommands(MainWindow& window);
