@@ -1006,8 +1006,10 @@ TEST(PainterTurned, ATurnedTitleLongerThanTheSpineStaysInsideAndWarnsOnce) {
 
     // Armed, both the title and the songs that do not fit are told.
     Liner liner = SongLiner();
-    liner.fonts[kFontTitle - 1] = Font(300, 0, 900);
+    liner.fonts[kFontTitle - 1] = Font(400, 0, 900);
     liner.title = Block({"Summer Mixtape", "for Alex, August", "Side one and side two"});
+    liner.titleFormat.left = Twips(144);
+    liner.titleFormat.right = Twips(144);
     liner.songsA = Block(std::vector<std::string>(40, "HH"));
     auto drawn = PaintFixed(liner);
     ASSERT_EQ(drawn->prompter.shown.size(), 2u);
