@@ -597,15 +597,30 @@ struct SongPaint {
     TurnedFlow TurnedLetter(const SideLetterFormat& letter, TurnedFlow flow) {
         const int reach = g.width + 1;
         const RowBuffer rows = LayOutUnbroken(surface, liner, kFontSideLetter, letter.text);
+        if (rows.rows.empty()) return flow;
         const int rv = letter.style == kLetterReverseVideo ? kReverseVideoSpace : 0;
-        const int need = letter.top.twips + rows.height + rv;
+        // An upright letter among turned songs takes its width across the strip.
+        const bool upright = !IsTurned(TextRotationOf(liner, kFontSideLetter, letter.text));
+        const int across = upright ? rows.rows.front().width : rows.height;
+        const int need = letter.top.twips + across + rv;
         if (flow.travel + need > reach && flow.area < g.overflowCount) {
             ++flow.area;
             flow.travel = rv;
         }
-        const LetterPlacement placed =
-            DrawSideLetter(surface, liner, g, letter, false, flow.travel, SongAreaSpan(g, flow.area));
-        if (placed.drawn) flow.travel = placed.end;
+        const DepthSpan area = SongAreaSpan(g, flow.area);
+        if (!upright) {
+            const LetterPlacement placed = DrawSideLetter(surface, liner, g, letter, false, flow.travel, area);
+            if (placed.drawn) flow.travel = placed.end;
+            return flow;
+        }
+        // Upright: hung `side` below the area's top, `top` on from where the
+        // songs reached, from the edge their glyph tops face.
+        SideLetterFormat placedLetter = letter;
+        placedLetter.top = letter.side;
+        placedLetter.side.twips = static_cast<int16_t>(std::clamp(flow.travel + letter.top.twips, 0, 32767));
+        const bool fromRight = TextRotationOf(liner, kFontSong, liner.songsA.text) == 90;
+        const LetterPlacement placed = DrawSideLetter(surface, liner, g, placedLetter, fromRight, area.top, area);
+        if (placed.drawn) flow.travel += need;
         return flow;
     }
 };

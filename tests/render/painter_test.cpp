@@ -737,6 +737,16 @@ TEST(PainterTurned, OneUpSidesContinuesSideBAcrossTheWholeArea) {
     // Along the whole area from its top, inside the left margin.
     EXPECT_EQ(t[0].y, -(kF + kT + 150));
     EXPECT_EQ(t[3].y, -(kF + kT + 200));
+
+    // An upright letter stands between the sides as it is, its width across
+    // the strip: 125 twips at 300.
+    liner.fonts[kFontSideLetter - 1] = Font(300);
+    auto upright = PaintFixed(liner);
+    const auto& u = upright->surface.texts;
+    ASSERT_EQ(u.size(), 7u);
+    EXPECT_EQ(u[3].x, kW - (600 + 3 * 240 + 40) - 125 + 1);
+    EXPECT_EQ(u[3].y, -(kF + kT + 200 + 240));
+    EXPECT_EQ(u[4].x, kW - (600 + 3 * 240 + 40 + 125) - 192);
 }
 
 TEST(PainterTurned, TurnedTitleStaysInTheTitleArea) {
