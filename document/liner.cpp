@@ -20,6 +20,19 @@ void LogFont::SetFaceName(const std::string& name) {
     std::memcpy(faceName.data(), name.data(), std::min(name.size(), faceName.size() - 1));
 }
 
+int LogFont::RotationDegrees() const {
+    const int degrees = escapement / 10;
+    return ((degrees % 360) + 360) % 360;
+}
+
+bool LogFont::SameFont(const LogFont& other) const {
+    LogFont a = *this;
+    LogFont b = other;
+    a.faceName.fill('\0');
+    b.faceName.fill('\0');
+    return a == b && FaceName() == other.FaceName();
+}
+
 bool IsSidedStyle(uint16_t style) {
     return style == kFeatureCenteredWithSides || style == kFeatureAdjacentWithSides ||
            style == kFeatureBlankWithSides;
@@ -57,7 +70,8 @@ void Liner::CopyFormatFrom(const Liner& other) {
 
 int AddFont(Liner& liner, const FontEntry& font, Prompter& prompter) {
     for (size_t i = 0; i < liner.fonts.size(); ++i) {
-        if (liner.fonts[i] == font) return static_cast<int>(i) + 1;
+        const FontEntry& entry = liner.fonts[i];
+        if (entry.color == font.color && entry.logFont.SameFont(font.logFont)) return static_cast<int>(i) + 1;
     }
     if (liner.fonts.size() >= kMaxFonts) {
         ShowMessage(prompter, MessageOwner::MainWindow(),

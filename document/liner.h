@@ -67,6 +67,13 @@ struct LogFont {
 
     std::string FaceName() const;
     void SetFaceName(const std::string& name);
+    // The rotation in whole degrees, 0 to 359, whatever the file holds: a
+    // negative escapement or one of a full turn or more turns as its angle.
+    // Everything that places or draws turned text asks here.
+    int RotationDegrees() const;
+    // Equal as a font: the face name up to its terminator, whatever bytes a
+    // file left behind it.
+    bool SameFont(const LogFont& other) const;
     bool operator==(const LogFont&) const = default;
 };
 

@@ -1,8 +1,10 @@
 #include "document/measurement.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "platform/messages.h"
 #include "platform/strings.h"
@@ -52,7 +54,19 @@ long long MulDivRound(long long a, long long b, long long c) {
     return negative ? -q : q;
 }
 
-std::optional<Measurement> ParseMeasurement(std::string_view text, bool negate, int defaultUnit) {
+namespace {
+
+enum class ParseStatus { Ok, NotAMeasurement, TooLarge };
+
+struct Parsed {
+    ParseStatus status = ParseStatus::NotAMeasurement;
+    Measurement m;
+    int unit = kUnitNone;   // known unless the text is not a measurement
+    bool negative = false;  // the sign of the value, after `negate`
+};
+
+Parsed Parse(std::string_view text, bool negate, int defaultUnit) {
+    Parsed out;
     size_t i = 0;
     while (i < text.size() && text[i] == ' ') ++i;
     bool negative = false;
@@ -62,10 +76,16 @@ std::optional<Measurement> ParseMeasurement(std::string_view text, bool negate, 
     }
     if (negate) negative = !negative;
 
+    // Digits beyond what any unit can hold still belong to the number: the
+    // text is read to its end to tell a long number from no number.
     long long whole = 0;
+    bool huge = false;
     while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
         whole = whole * 10 + (text[i] - '0');
-        if (whole > 32768) return std::nullopt;  // cannot fit, whatever the unit
+        if (whole > 32768) {
+            huge = true;
+            whole = 32769;
+        }
         ++i;
     }
 
@@ -98,7 +118,9 @@ std::optional<Measurement> ParseMeasurement(std::string_view text, bool negate, 
             break;
         }
     }
-    if (unit < 0) return std::nullopt;
+    if (unit < 0) return out;
+    out.unit = unit;
+    out.negative = negative;
 
     if (negative) {
         whole = -whole;
@@ -108,15 +130,47 @@ std::optional<Measurement> ParseMeasurement(std::string_view text, bool negate, 
     long long twips = whole * perUnit;
     if (fraction != 0) twips += MulDivRound(fraction, perUnit, kPowersOfTen[digits]);
     // Values beyond 16 bits are refused rather than wrapped.
-    if (!FitsIn16(whole) || !FitsIn16(twips)) return std::nullopt;
+    if (huge || !FitsIn16(whole) || !FitsIn16(twips)) {
+        out.status = ParseStatus::TooLarge;
+        return out;
+    }
 
+    out.status = ParseStatus::Ok;
+    out.m.whole = static_cast<int16_t>(whole);
+    out.m.fraction = static_cast<int16_t>(fraction);
+    out.m.fractionDigits = static_cast<int16_t>(digits);
+    out.m.unit = static_cast<int16_t>(unit);
+    out.m.twips = static_cast<int16_t>(twips);
+    return out;
+}
+
+}  // namespace
+
+std::optional<Measurement> ParseMeasurement(std::string_view text, bool negate, int defaultUnit) {
+    Parsed parsed = Parse(text, negate, defaultUnit);
+    if (parsed.status != ParseStatus::Ok) return std::nullopt;
+    return parsed.m;
+}
+
+std::string LargestMeasurementText(int unit, bool negative, int defaultUnit) {
+    // 16 bits hold one twip more below zero than above.
+    const long long limit = negative ? 32768 : 32767;
+    const long long perUnit = UnitRow(unit, defaultUnit).twipsPerUnit;
+    // Cut to the four decimals a measurement keeps, so that the length
+    // named is itself accepted.
+    const long long scaled = limit * 10000 / perUnit;
+    long long fraction = scaled % 10000;
+    int digits = 4;
+    while (digits > 0 && fraction % 10 == 0) {
+        fraction /= 10;
+        --digits;
+    }
     Measurement m;
-    m.whole = static_cast<int16_t>(whole);
+    m.whole = static_cast<int16_t>(std::min<long long>(scaled / 10000, 32767));
     m.fraction = static_cast<int16_t>(fraction);
     m.fractionDigits = static_cast<int16_t>(digits);
     m.unit = static_cast<int16_t>(unit);
-    m.twips = static_cast<int16_t>(twips);
-    return m;
+    return FormatMeasurement(m);
 }
 
 std::string FormatMeasurement(const Measurement& m, bool negate) {
@@ -163,23 +217,33 @@ FieldReading ReadMeasurementField(std::string_view fieldText, bool negativesAllo
                                   const MessageOwner* owner) {
     FieldReading reading;
     std::string_view text = fieldText.substr(0, kMeasurementFieldChars);
-    auto parsed = ParseMeasurement(text, negate, defaultUnit);
-    auto report = [&](uint16_t id) {
+    const Parsed parsed = Parse(text, negate, defaultUnit);
+    auto report = [&](uint16_t id, const std::vector<MessageArg>& args = {}) {
         if (!quiet && prompter) {
-            ShowMessage(*prompter, owner ? *owner : MessageOwner::MainWindow(), ErrorStyle(), id);
+            ShowMessage(*prompter, owner ? *owner : MessageOwner::MainWindow(), ErrorStyle(), id, args);
         }
     };
-    if (!parsed) {
+    if (parsed.status == ParseStatus::NotAMeasurement) {
         reading.error = FieldError::Invalid;
         report(IDS_INVALID_MEASUREMENT);
         return reading;
     }
-    if (parsed->twips < 0 && !negativesAllowed) {
+    if (parsed.status == ParseStatus::TooLarge) {
+        if (parsed.negative && !negativesAllowed) {
+            reading.error = FieldError::Negative;
+            report(IDS_NEGATIVE_MEASUREMENT);
+            return reading;
+        }
+        reading.error = FieldError::TooLarge;
+        report(IDS_MEASUREMENT_TOO_LARGE, {LargestMeasurementText(parsed.unit, parsed.negative, defaultUnit)});
+        return reading;
+    }
+    if (parsed.m.twips < 0 && !negativesAllowed) {
         reading.error = FieldError::Negative;
         report(IDS_NEGATIVE_MEASUREMENT);
         return reading;
     }
-    reading.value = parsed;
+    reading.value = parsed.m;
     return reading;
 }
 

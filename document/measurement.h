@@ -57,8 +57,13 @@ std::string FormatMeasurement(const Measurement& m, bool negate = false);
 // A length computed by the program, expressed in the default unit.
 Measurement FromTwips(int twips, int defaultUnit);
 
+// The largest length a measurement of `unit` can hold, as the field shows it
+// ("22.7548 in"); `negative` for lengths below zero, which reach one twip
+// further.
+std::string LargestMeasurementText(int unit, bool negative, int defaultUnit);
+
 // What reading a dialog's measurement field gives.
-enum class FieldError { None, Invalid, Negative };
+enum class FieldError { None, Invalid, Negative, TooLarge };
 struct FieldReading {
     std::optional<Measurement> value;
     FieldError error = FieldError::None;
@@ -70,8 +75,10 @@ constexpr size_t kMeasurementFieldChars = 16;
 
 // The core of reading a measurement field: reads at most 16 characters of the
 // field's text, parses it and checks the sign.  Unless `quiet`, a failure is
-// reported through the prompter ("Invalid measurement" or "Measurement may not
-// be less than zero"), owned by `owner`; selecting the field is the dialog's part.
+// reported through the prompter ("Invalid measurement", "Measurement may not
+// be less than zero", or for a number too long for 16 bits "Measurement may
+// not be larger than 22.7548 in" in the unit typed), owned by `owner`;
+// selecting the field is the dialog's part.
 FieldReading ReadMeasurementField(std::string_view fieldText, bool negativesAllowed, bool negate,
                                   bool quiet, int defaultUnit, Prompter* prompter,
                                   const MessageOwner* owner);

@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPaintDevice>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPalette>
 #include <QPen>
@@ -88,6 +89,40 @@ QPen ToQPen(const SurfacePen& pen) {
     return p;
 }
 
+// One pixel of a 1200-dpi printer is all but invisible, and the dots of a
+// line that thin run together.  On paper lines are half a point wide (more
+// only where a device pixel is larger), with dots and dashes as long as
+// they are on a 96-dpi screen, where the pen is one pixel wide.
+constexpr double kPaperLineTwips = 10;
+constexpr double kScreenPixelTwips = kTwipsPerInch / 96;
+
+QPen ToPaperPen(const SurfacePen& pen, double devicePixelTwips) {
+    QPen p = ToQPen(pen);
+    const double width = std::max(kPaperLineTwips, devicePixelTwips);
+    p.setCosmetic(false);
+    p.setWidthF(width);
+    p.setJoinStyle(Qt::MiterJoin);
+    if (p.style() == Qt::SolidLine || p.style() == Qt::NoPen) {
+        // Square ends close the corner where an outline meets itself.
+        p.setCapStyle(Qt::SquareCap);
+        return p;
+    }
+    // Patterns count in pen widths: the screen's, one pixel, becomes this one.
+    QList<qreal> pattern = p.dashPattern();
+    for (qreal& length : pattern) length *= kScreenPixelTwips / width;
+    p.setCapStyle(Qt::FlatCap);
+    p.setDashPattern(pattern);
+    return p;
+}
+
+// Printers and PDF writers are paper; widgets and images are screens.
+bool DrawsOnPaper(const QPainter& painter) {
+    const QPaintDevice* device = painter.device();
+    if (device && device->devType() == QInternal::Printer) return true;
+    const QPaintEngine* engine = painter.paintEngine();
+    return engine && engine->type() == QPaintEngine::Pdf;
+}
+
 QBrush ToQBrush(const SurfaceBrush& brush) {
     switch (brush.kind) {
         case SurfaceBrush::Kind::Solid:
@@ -166,7 +201,8 @@ std::shared_ptr<const QtFontCache::Realized> QtFontCache::Get(const LogFont& log
         QChar ch(CodePageToUnicode(static_cast<unsigned char>(b)));
         r->advance[b] = static_cast<int>(std::lround(m.horizontalAdvance(ch)));
     }
-    r->rotation = logFont.escapement / 10.0;
+    // The angle the layout places the text for, so that both agree.
+    r->rotation = logFont.RotationDegrees();
     fonts_.emplace(std::move(key), r);
     return r;
 }
@@ -185,11 +221,15 @@ QtSurface::QtSurface(QPainter& painter, double dpiX, double dpiY, QtFontCache* c
       cache_(cache ? *cache : QtFontCache::Shared()),
       base_(painter.transform()),
       scaleX_((dpiX > 0 ? dpiX : 96) / kTwipsPerInch),
-      scaleY_((dpiY > 0 ? dpiY : 96) / kTwipsPerInch) {
+      scaleY_((dpiY > 0 ? dpiY : 96) / kTwipsPerInch),
+      paper_(DrawsOnPaper(painter)) {
     ApplyTransform();
 }
 
-QtSurface::~QtSurface() { painter_.setTransform(base_); }
+QtSurface::~QtSurface() {
+    ClearClip();
+    painter_.setTransform(base_);
+}
 
 void QtSurface::ApplyTransform() {
     // Logical twips, y upward, then the origin in device units, then
@@ -268,7 +308,7 @@ void QtSurface::Polyline(const SurfacePoint* points, size_t count) {
     poly.reserve(static_cast<qsizetype>(count));
     for (size_t i = 0; i < count; ++i) poly << QPointF(points[i].x, points[i].y);
     painter_.save();
-    painter_.setPen(ToQPen(pen_));
+    painter_.setPen(paper_ ? ToPaperPen(pen_, 1 / std::min(scaleX_, scaleY_)) : ToQPen(pen_));
     painter_.setBrush(Qt::NoBrush);
     painter_.drawPolyline(poly);
     painter_.restore();
@@ -288,6 +328,22 @@ void QtSurface::RoundRect(int x0, int y0, int x1, int y1, int ellipseWidth, int 
     painter_.drawRoundedRect(rect, std::abs(ellipseWidth) / 2.0, std::abs(ellipseHeight) / 2.0,
                              Qt::AbsoluteSize);
     painter_.restore();
+}
+
+void QtSurface::SetClip(int x0, int y0, int x1, int y1) {
+    if (clipped_) ClearClip();
+    painter_.save();
+    painter_.setClipRect(QRectF(QPointF(x0, y0), QPointF(x1, y1)).normalized(), Qt::IntersectClip);
+    clipped_ = true;
+}
+
+void QtSurface::ClearClip() {
+    if (!clipped_) return;
+    // The saved state holds the transform of that moment; the origin may
+    // have moved since.
+    painter_.restore();
+    ApplyTransform();
+    clipped_ = false;
 }
 
 void QtSurface::DrawImage(const QImage& image, int x, int y, int width, int height) {

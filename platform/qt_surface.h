@@ -1,5 +1,7 @@
 // The drawing surface over a QPainter: a widget, a QImage, a QPrinter or a
-// PDF writer alike.
+// PDF writer alike.  On a printer or a PDF writer lines are at least half a
+// point wide and keep the dots and dashes they have on a 96-dpi screen; on
+// widgets and images every line is one device pixel wide.
 #pragma once
 
 #include <QFont>
@@ -81,6 +83,8 @@ public:
     void FillRect(int x0, int y0, int x1, int y1, const SurfaceBrush& brush) override;
     void RoundRect(int x0, int y0, int x1, int y1, int ellipseWidth, int ellipseHeight) override;
     void DrawImage(const QImage& image, int x, int y, int width, int height) override;
+    void SetClip(int x0, int y0, int x1, int y1) override;
+    void ClearClip() override;
 
     // The device point of a logical point, for tests and hit testing.
     QPointF ToDevice(double x, double y) const;
@@ -102,4 +106,7 @@ private:
     SurfaceColor textColor_ = kColorBlack;
     SurfaceColor backgroundColor_ = kColorWhite;
     BackgroundMode backgroundMode_ = BackgroundMode::Opaque;
+    // Lines on paper are drawn wider than on the screen (see ToPaperPen).
+    bool paper_ = false;
+    bool clipped_ = false;
 };

@@ -147,9 +147,11 @@ constexpr StringEntry kStrings[] = {
      "Select 'Text' to merge only titles, songs, and feature selections from the file in "
      "with the current format."},
     {IDS_MERGE_SELECT_CANCEL, "Select 'Cancel' to forget the whole thing."},
+    {IDS_MEASUREMENT_TOO_LARGE, "Measurement may not be larger than %s"},
 
     {IDS_SONGS_WONT_FIT, "Not all songs will fit on %s"},
     {IDS_NEGATIVE_ROTATION, "Degrees of rotation may not be less than zero"},
+    {IDS_TITLE_WONT_FIT, "Not all of the title will fit in the title area"},
 
     {IDS_NEGATIVE_OVERFLOW_COUNT, "The number of song overflow areas may not be less than zero"},
     {IDS_SAVE_LINER_FORMAT, "Save changes to liner format"},

@@ -144,10 +144,12 @@ enum StringId : uint16_t {
     IDS_MERGE_SELECT_ALL = 3010,
     IDS_MERGE_SELECT_TEXT = 3011,
     IDS_MERGE_SELECT_CANCEL = 3012,
+    IDS_MEASUREMENT_TOO_LARGE = 3013,
 
     // Text layout and fonts.
     IDS_SONGS_WONT_FIT = 3020,
     IDS_NEGATIVE_ROTATION = 3021,
+    IDS_TITLE_WONT_FIT = 3019,
 
     // Format Liner: messages and the default unit names.
     IDS_NEGATIVE_OVERFLOW_COUNT = 3022,

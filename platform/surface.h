@@ -24,8 +24,10 @@ constexpr SurfaceColor MakeSurfaceColor(int red, int green, int blue) {
 enum class BackgroundMode : uint8_t { Transparent, Opaque };
 
 // A pen of one of the seven line styles (solid, dashed, dotted, dash-dot,
-// dash-dot-dot, none, crop marks).  Every pen is one device pixel wide;
-// crop marks and unknown styles draw solid.
+// dash-dot-dot, none, crop marks).  On a screen every pen is one device
+// pixel wide; on paper the surface draws lines wide enough to see, with
+// their pattern at its screen size.  Crop marks and unknown styles draw
+// solid.
 struct SurfacePen {
     uint16_t lineStyle = 0;
     SurfaceColor color = kColorBlack;
@@ -121,6 +123,11 @@ public:
     // `ellipseHeight`, outlined with the pen and filled with the brush.
     virtual void RoundRect(int x0, int y0, int x1, int y1, int ellipseWidth,
                            int ellipseHeight) = 0;
+    // Limits drawing to the rectangle between the two corners until
+    // ClearClip; calls do not nest.  A surface that cannot clip draws
+    // everything.
+    virtual void SetClip(int /*x0*/, int /*y0*/, int /*x1*/, int /*y1*/) {}
+    virtual void ClearClip() {}
     // Stretches `image` so that its top row lies at y and its bottom row at
     // y + height, its left column at x and its right column at x + width.
     // Pictures hold their top and height negated, so a picture drawn with its

@@ -50,7 +50,7 @@ int StartingFont(const Liner& liner, std::string_view text, int standardNumber) 
 
 int TextRotation(const Liner& liner, int standardNumber, std::string_view text) {
     int number = StartingFont(liner, text, standardNumber);
-    return FontEntryFor(liner, number, standardNumber).logFont.escapement / 10;
+    return FontEntryFor(liner, number, standardNumber).logFont.RotationDegrees();
 }
 
 // ---- Font table -------------------------------------------------------------

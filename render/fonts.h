@@ -44,8 +44,8 @@ SurfaceColor SelectFont(Surface& surface, Liner& liner, int number, int standard
 // font (resolved).
 int StartingFont(const Liner& liner, std::string_view text, int standardNumber);
 
-// The rotation of a text in whole degrees: its starting font's escapement
-// divided by 10, truncated.
+// The rotation of a text in whole degrees, 0 to 359: its starting font's
+// (LogFont::RotationDegrees).
 int TextRotation(const Liner& liner, int standardNumber, std::string_view text);
 
 // ---- Font table ------------------------------------------------------------

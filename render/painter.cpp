@@ -101,7 +101,7 @@ void DrawLines(Surface& surface, const Liner& liner, const LinerGeometry& g) {
 bool IsTurned(int rotation) { return rotation == 90 || rotation == 270; }
 
 int TextRotationOf(const Liner& liner, int standard, const std::string& text) {
-    return NormalizedRotation(TextRotation(liner, standard, text));
+    return TextRotation(liner, standard, text);
 }
 
 // ---- Side letters ----------------------------------------------------------
@@ -137,8 +137,6 @@ void DrawReverseVideo(Surface& surface, Liner& liner, const TwipRect& box, int e
 }
 
 }  // namespace
-
-int NormalizedRotation(int degrees) { return ((degrees % 360) + 360) % 360; }
 
 const std::string* SelectedChoice(const Feature& feature, int side) {
     const ChoiceBlock& block = feature.sides[side == 0 ? 0 : 1];
@@ -334,39 +332,81 @@ namespace {
 // and follow each other across the strip from the edge the glyph tops face,
 // starting `top` in from it, or spread evenly across the strip with Center
 // Vertically.  Upright and upside-down titles are the text layout's.
-void DrawTurnedTitle(Surface& surface, Liner& liner, const LinerGeometry& g) {
+//
+// A spine lower than the text breaks it into many short rows.  What does
+// not fit across the strip (within `bottom` of the far edge) is left out,
+// the rest is kept inside the title area, and the result says so.
+bool DrawTurnedTitle(Surface& surface, Liner& liner, const LinerGeometry& g) {
     const std::string text = liner.title.text;
     const std::vector<std::string_view> lines = SplitItems(text, liner.title.lineCount);
-    if (lines.empty()) return;
+    if (lines.empty()) return true;
     const AreaFormat t = liner.titleFormat;
     const DepthSpan span = TitleSpan(g);
     const int length = span.height() - t.left.twips - t.right.twips;
     const int leftX = span.top + t.left.twips;
     const bool center = liner.centerTitleVertically != 0;
-    RowBuffer rows;
+    const long long reach = static_cast<long long>(g.width) + 1 - t.bottom.twips;
+
+    std::vector<RowBuffer> laid(lines.size());
+    long long sum = 0;
+    int font = kFontTitle;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        sum += LayOut(surface, liner, font, length, lines[i], leftX, t.wrap.twips, t.within, laid[i]);
+    }
+    bool fits = true;
+    for (const RowBuffer& rows : laid) {
+        for (const LayoutRow& row : rows.rows) {
+            if (row.width > length) fits = false;  // a character longer than the spine
+        }
+    }
 
     long long travel = t.top.twips;
     long long gap = 0;
     if (center) {
-        long long sum = 0;
-        int font = kFontTitle;
-        for (std::string_view line : lines) {
-            sum += LayOut(surface, liner, font, length, line, leftX, t.wrap.twips, t.within, rows);
-        }
         const long long n = static_cast<long long>(lines.size());
-        gap = (g.width + 1 - sum - t.top.twips - t.bottom.twips) / (n + 1);
-        travel += gap;
-        if (gap == 0) travel += 2;
+        gap = (reach - sum - t.top.twips) / (n + 1);
+        if (gap < 0) {
+            // Overfull: the lines follow each other from the top margin
+            // instead of spreading beyond both edges.
+            fits = false;
+            gap = 0;
+        } else {
+            travel += gap;
+            if (gap == 0) travel += 2;
+        }
+    } else {
+        long long end = travel;
+        for (size_t i = 0; i < laid.size(); ++i) {
+            end += laid[i].height;
+            if (i + 1 < laid.size()) end += Spacing(t.between, laid[i].rows.back().height);
+        }
+        if (end > reach) fits = false;
     }
-    int font = kFontTitle;
-    for (std::string_view line : lines) {
-        LayOut(surface, liner, font, length, line, leftX, t.wrap.twips, t.within, rows);
+
+    if (!fits) {
+        surface.SetClip(0, -span.top, g.width + 1, -span.bottom);
+    }
+    for (RowBuffer& rows : laid) {
+        if (!fits) {
+            // Only the rows that end within reach.
+            long long edge = travel;
+            size_t keep = 0;
+            for (; keep < rows.rows.size(); ++keep) {
+                const LayoutRow& row = rows.rows[keep];
+                if (edge + row.height > reach) break;
+                edge += row.height + Spacing(t.within, row.height);
+            }
+            rows.rows.resize(keep);
+            if (rows.rows.empty()) break;
+        }
         const int baseline = DrawRows(surface, liner, static_cast<int>(-travel), span.top, span.height(),
                                       rows, t, false, 2 * span.top);
         const LayoutRow& last = rows.rows.back();
         travel = -static_cast<long long>(baseline) + last.descent +
                  (center ? gap : Spacing(t.between, last.height));
     }
+    if (!fits) surface.ClearClip();
+    return fits;
 }
 
 // ---- Songs -------------------------------------------------------------------
@@ -488,11 +528,16 @@ struct SongPaint {
         RowBuffer rows;
         int font = kFontSong;
         for (size_t i = 0; i < songs.size(); ++i) {
-            const AreaFormat& laid = formatOf(flow.area);
+            const int songFont = font;
+            auto layOut = [&](const DepthSpan& band) {
+                const AreaFormat& format = formatOf(flow.area);
+                font = songFont;
+                LayOut(surface, liner, font, band.height() - format.left.twips - format.right.twips,
+                       songs[i], band.top + format.left.twips, format.wrap.twips, format.within, rows);
+            };
             DepthSpan band = Band(flow.area, sideIndex);
-            LayOut(surface, liner, font, band.height() - laid.left.twips - laid.right.twips, songs[i],
-                   band.top + laid.left.twips, laid.wrap.twips, laid.within, rows);
-            if (static_cast<long long>(flow.travel) + rows.height > reach - laid.bottom.twips) {
+            layOut(band);
+            if (static_cast<long long>(flow.travel) + rows.height > reach - formatOf(flow.area).bottom.twips) {
                 if (flow.area >= lastArea) {
                     *allFit = false;
                     result.songsLeftOut += static_cast<int>(songs.size() - i);
@@ -502,6 +547,10 @@ struct SongPaint {
                 ++flow.area;
                 flow.travel = side.overflow->top.twips;
                 band = Band(flow.area, sideIndex);
+                // The song moves whole: its rows run along the new band, so
+                // they are laid out again there, where its margins and tab
+                // stops are those of that band.
+                layOut(band);
             }
             const AreaFormat& current = formatOf(flow.area);
             FirstPosition first;
@@ -551,15 +600,30 @@ struct SongPaint {
     TurnedFlow TurnedLetter(const SideLetterFormat& letter, TurnedFlow flow) {
         const int reach = g.width + 1;
         const RowBuffer rows = LayOutUnbroken(surface, liner, kFontSideLetter, letter.text);
+        if (rows.rows.empty()) return flow;
         const int rv = letter.style == kLetterReverseVideo ? kReverseVideoSpace : 0;
-        const int need = letter.top.twips + rows.height + rv;
+        // An upright letter among turned songs takes its width across the strip.
+        const bool upright = !IsTurned(TextRotationOf(liner, kFontSideLetter, letter.text));
+        const int across = upright ? rows.rows.front().width : rows.height;
+        const int need = letter.top.twips + across + rv;
         if (flow.travel + need > reach && flow.area < g.overflowCount) {
             ++flow.area;
             flow.travel = rv;
         }
-        const LetterPlacement placed =
-            DrawSideLetter(surface, liner, g, letter, false, flow.travel, SongAreaSpan(g, flow.area));
-        if (placed.drawn) flow.travel = placed.end;
+        const DepthSpan area = SongAreaSpan(g, flow.area);
+        if (!upright) {
+            const LetterPlacement placed = DrawSideLetter(surface, liner, g, letter, false, flow.travel, area);
+            if (placed.drawn) flow.travel = placed.end;
+            return flow;
+        }
+        // Upright: hung `side` below the area's top, `top` on from where the
+        // songs reached, from the edge their glyph tops face.
+        SideLetterFormat placedLetter = letter;
+        placedLetter.top = letter.side;
+        placedLetter.side.twips = static_cast<int16_t>(std::clamp(flow.travel + letter.top.twips, 0, 32767));
+        const bool fromRight = TextRotationOf(liner, kFontSong, liner.songsA.text) == 90;
+        const LetterPlacement placed = DrawSideLetter(surface, liner, g, placedLetter, fromRight, area.top, area);
+        if (placed.drawn) flow.travel += need;
         return flow;
     }
 };
@@ -596,9 +660,14 @@ PaintResult PaintLiner(Surface& surface, Liner& liner, const PaintOptions& optio
         DrawSideLetter(surface, liner, g, letter, place.right, depth, place.area);
     }
 
+    // The title and the songs each tell once when they do not fit.
+    bool titleFitWarning = songFitWarning;
     if (liner.title.lineCount > 0) {
         if (IsTurned(TextRotationOf(liner, kFontTitle, liner.title.text))) {
-            DrawTurnedTitle(surface, liner, g);
+            if (!DrawTurnedTitle(surface, liner, g) && titleFitWarning) {
+                titleFitWarning = false;
+                ShowMessage(prompter, MessageOwner::MainWindow(), ErrorStyle(), IDS_TITLE_WONT_FIT);
+            }
         } else {
             DrawTitleArea(surface, liner, g);
         }
@@ -614,6 +683,7 @@ PaintResult PaintLiner(Surface& surface, Liner& liner, const PaintOptions& optio
         songs.Upright();
     }
 
+    if (!titleFitWarning) songFitWarning = false;
     surface.RestoreOrigin(origin);
     return songs.result;
 }

@@ -51,8 +51,11 @@ struct PaintResult {
 
 // Draws `liner` on `surface`.  A picture without a bitmap in `pictures` is
 // decoded first; when that fails the reason goes to `prompter` and the
-// picture is left out of this paint.  Songs that do not fit are left out;
-// if `songFitWarning` is armed the user is told once and it is disarmed.
+// picture is left out of this paint.  Songs that do not fit are left out,
+// and so is what does not fit of a title turned along a low spine; if
+// `songFitWarning` is armed the user is told once of each ("Not all songs
+// will fit on %s", "Not all of the title will fit in the title area") and
+// it is disarmed.
 // The surface's origin, pen, brush, font and colours are given back as they
 // were.
 PaintResult PaintLiner(Surface& surface, Liner& liner, const PaintOptions& options,
@@ -60,9 +63,6 @@ PaintResult PaintLiner(Surface& surface, Liner& liner, const PaintOptions& optio
 
 // ---- The parts, for tests and for callers that draw one of them alone -----
 // Each draws in liner coordinates (the paper's top-left corner at (0, 0)).
-
-// An angle in whole degrees brought to 0 ... 359.
-int NormalizedRotation(int degrees);
 
 // Where a side letter went.  Upright and at 180 degrees `start` and `end` are
 // depths (the letter's top and the depth below it, reverse-video margin

@@ -68,7 +68,13 @@ public:
                 if (pos_ + 1 < text_.size()) {
                     cur_ = Resolve(text_[pos_ + 1]);
                     Select(cur_);
-                    row_.items.push_back({Kind::Font, cur_, 0});
+                    // A change that no character uses is overtaken by the
+                    // next: only fonts that carry characters count in a row.
+                    if (row_.items.back().kind == Kind::Font) {
+                        row_.items.back().value = cur_;
+                    } else {
+                        row_.items.push_back({Kind::Font, cur_, 0});
+                    }
                 }
                 pos_ += 2;
                 continue;
@@ -105,8 +111,13 @@ public:
             }
             Break(ch, tabBreak);
         }
-        CloseRow(false);
+        // A change at the very end belongs to the next item, not to this
+        // row's height.
+        CloseRow();
     }
+
+    // The font in effect after the item: the next item starts in it.
+    int EndFont() const { return cur_; }
 
 private:
     enum class TabAction { AsSpace, Placed, Break };
@@ -138,13 +149,11 @@ private:
         word_ = {};
     }
 
-    // `moving`: the row is followed by another, which takes over a font
-    // change that ends this one (it starts in the current font anyway).
-    void CloseRow(bool moving) {
-        if (moving) {
-            while (row_.items.size() > 1 && row_.items.back().kind == Kind::Font) {
-                row_.items.pop_back();
-            }
+    // A font change that ends the row is left to what follows it (the next
+    // row or item starts in the current font anyway).
+    void CloseRow() {
+        while (row_.items.size() > 1 && row_.items.back().kind == Kind::Font) {
+            row_.items.pop_back();
         }
         row_.width = rowWidth_;
         rows_.push_back(std::move(row_));
@@ -235,13 +244,13 @@ private:
                 }
                 pos_ = p + 2;
             }
-            CloseRow(true);
+            CloseRow();
             StartRow(cur_);
             return;
         }
         if (prevSpace_ || isTab) {
             // The character (or tab) starts the next row.
-            CloseRow(true);
+            CloseRow();
             StartRow(cur_);
             return;
         }
@@ -256,7 +265,7 @@ private:
         cur_ = word_.font;
         Select(cur_);
         pos_ = word_.pos;
-        CloseRow(true);
+        CloseRow();
         StartRow(cur_);
     }
 
@@ -273,7 +282,7 @@ private:
         }
         if (chars < 2) {
             // Nothing left to split off: the row keeps its one character.
-            CloseRow(true);
+            CloseRow();
             StartRow(cur_);
             return;
         }
@@ -287,7 +296,7 @@ private:
         row_.items.resize(last + 1);
         row_.items[last] = {Kind::Char, '-', hyphen};
         rowWidth_ += hyphen - moved.width;
-        CloseRow(true);
+        CloseRow();
 
         StartRow(movedFont);
         row_.items.push_back(moved);
@@ -392,7 +401,7 @@ int LayOut(Surface& surface, Liner& liner, int& fontNumber, int width, std::stri
     }
     rows.height = static_cast<int>(height);
     rows.startFont = rows.rows.front().items.front().value;
-    fontNumber = rows.startFont;
+    fontNumber = breaker.EndFont();
     surface.SetFont(saved);
     return rows.height;
 }
@@ -417,7 +426,7 @@ int DrawRows(Surface& surface, Liner& liner, int y, int x, int width, const RowB
     surface.SetBackground(BackgroundMode::Transparent);
 
     const int standard = rows.rows.front().items.front().value;
-    const int rotation = FontEntryFor(liner, standard, standard).logFont.escapement / 10;
+    const int rotation = FontEntryFor(liner, standard, standard).logFont.RotationDegrees();
     const int L = format.left.twips;
     const int R = format.right.twips;
     const int X = x;

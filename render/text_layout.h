@@ -66,8 +66,10 @@ std::vector<std::string_view> SplitItems(std::string_view text, int count);
 // Breaks one item (up to CR, NUL or its end) into rows `width` twips wide
 // whose left edge lies at `leftX` on the paper (tab stops count from the
 // paper's left edge).  `fontNumber` is the font the item starts in unless
-// it begins with a font change; on return it holds the first row's starting
-// font.  Continuation rows are indented by `wrapIndent`.  Measures on
+// it begins with a font change; on return it holds the font in effect at the
+// item's end, whichever side of the line break a change was stored on, so
+// that the next item starts in the font its first character carries.
+// Continuation rows are indented by `wrapIndent`.  Measures on
 // `surface`, whose font is restored afterwards.  Returns rows.height.
 int LayOut(Surface& surface, Liner& liner, int& fontNumber, int width, std::string_view item,
            int leftX, int wrapIndent, const Measurement& within, RowBuffer& rows);

@@ -286,8 +286,9 @@ bool WriteImage(const QImage& image, const std::string& path, Prompter& prompter
     return false;
 }
 
-// The paper at `dpi`: its size in twips, rounded to whole pixels.
-int PaperPixels(int twips, int dpi) { return std::max(1, TwipsToPixels(twips, dpi)); }
+// The paper at `dpi`: its size in twips, rounded to whole pixels, and one
+// pixel more for the right and bottom cut lines, which lie on its far edges.
+int PaperPixels(int twips, int dpi) { return std::max(1, TwipsToPixels(twips, dpi)) + 1; }
 
 int Render(const Args& args, ConsolePrompter& prompter) {
     Liner liner;

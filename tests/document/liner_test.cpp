@@ -37,6 +37,22 @@ TEST(FontTable, AddReusesEqualEntriesAndStopsAt255) {
     EXPECT_EQ(AddFont(liner, Font(104), prompter), 5);
 }
 
+TEST(FontTable, FaceNamesCompareUpToTheirTerminator) {
+    // A file may leave bytes behind the face name's terminator; the font
+    // dialog's entry has none.  They are the same font.
+    ScriptedPrompter prompter;
+    Liner liner = WithFonts(5);
+    FontEntry stored = Font(300, "Arial");
+    const char leftovers[] = "Arial\0Helvetica";
+    std::copy(std::begin(leftovers), std::end(leftovers), stored.logFont.faceName.begin());
+    liner.fonts.push_back(stored);
+    EXPECT_EQ(AddFont(liner, Font(300, "Arial"), prompter), 6);
+    EXPECT_EQ(AddFont(liner, stored, prompter), 6);
+    EXPECT_EQ(liner.fonts.size(), 6u);
+    // A different name is a different font.
+    EXPECT_EQ(AddFont(liner, Font(300, "Arial Black"), prompter), 7);
+}
+
 TEST(FontTable, EnsureStandardFonts) {
     Liner liner = WithFonts(2);
     EnsureStandardFonts(liner);

@@ -122,6 +122,29 @@ TEST(Measurement, ReadFieldReportsAndStaysQuietWhenAsked) {
     EXPECT_EQ(height.error, FieldError::Negative);
 }
 
+TEST(Measurement, ATooLargeValueIsToldTheLargestLengthAllowed) {
+    ScriptedPrompter prompter;
+    MessageOwner owner = MessageOwner::Dialog(nullptr);
+    auto huge = ReadMeasurementField("99999 in", true, false, false, kUnitInches, &prompter, &owner);
+    EXPECT_FALSE(huge.value);
+    EXPECT_EQ(prompter.LastText(), "Measurement may not be larger than 22.7548 in");
+    // In the unit typed, or the default unit when none was; the length named
+    // is itself accepted.
+    ReadMeasurementField("60 cm", true, false, false, kUnitInches, &prompter, &owner);
+    EXPECT_EQ(prompter.LastText(), "Measurement may not be larger than 57.7901 cm");
+    ReadMeasurementField("2000", true, false, false, kUnitPoints, &prompter, &owner);
+    EXPECT_EQ(prompter.LastText(), "Measurement may not be larger than 1638.35");
+    ReadMeasurementField("-99999 in", true, false, false, kUnitInches, &prompter, &owner);
+    EXPECT_EQ(prompter.LastText(), "Measurement may not be larger than 22.7555 in");
+    EXPECT_EQ(ParseMeasurement("22.7548 in", false, kUnitInches)->twips, 32767);
+    EXPECT_EQ(ParseMeasurement("57.7901 cm", false, kUnitInches)->twips, 32767);
+    EXPECT_EQ(ParseMeasurement("-22.7555 in", false, kUnitInches)->twips, -32768);
+    // Text that is no measurement at all stays invalid, however long its number.
+    auto junk = ReadMeasurementField("99999 xx", true, false, false, kUnitInches, &prompter, &owner);
+    EXPECT_EQ(junk.error, FieldError::Invalid);
+    EXPECT_EQ(prompter.LastText(), "Invalid measurement");
+}
+
 TEST(Measurement, SpacingCountsLines) {
     EXPECT_EQ(ResolveAgainstLineHeight(P("1.5"), 300), 450);
     EXPECT_EQ(ResolveAgainstLineHeight(P("2 li"), 300), 600);

@@ -737,6 +737,16 @@ TEST(PainterTurned, OneUpSidesContinuesSideBAcrossTheWholeArea) {
     // Along the whole area from its top, inside the left margin.
     EXPECT_EQ(t[0].y, -(kF + kT + 150));
     EXPECT_EQ(t[3].y, -(kF + kT + 200));
+
+    // An upright letter stands between the sides as it is, its width across
+    // the strip: 125 twips at 300.
+    liner.fonts[kFontSideLetter - 1] = Font(300);
+    auto upright = PaintFixed(liner);
+    const auto& u = upright->surface.texts;
+    ASSERT_EQ(u.size(), 7u);
+    EXPECT_EQ(u[3].x, kW - (600 + 3 * 240 + 40) - 125 + 1);
+    EXPECT_EQ(u[3].y, -(kF + kT + 200 + 240));
+    EXPECT_EQ(u[4].x, kW - (600 + 3 * 240 + 40 + 125) - 192);
 }
 
 TEST(PainterTurned, TurnedTitleStaysInTheTitleArea) {
@@ -882,6 +892,143 @@ TEST(PainterPictures, AMissingPictureIsReportedAndLeftOut) {
     ASSERT_EQ(prompter.shown.size(), 1u);
     EXPECT_EQ(prompter.shown[0].text, "Cannot open file '" + missing + "'");
     EXPECT_FALSE(InkInside(Render(liner, true, &prompter, &warning, &images).image, 0, kF));
+}
+
+// ---- Font changes at line breaks, turned text beyond the spine ----------------
+
+std::string FontChange(int number) { return std::string{kFontChange, static_cast<char>(number)}; }
+
+TEST(PainterFontChanges, ALineIsDrawnInTheFontOfItsFirstCharacter) {
+    // Fonts 6 (big), 7 (small) and 8 (bigger) beside the standard ones.  A
+    // change stored before a line break and one stored after it draw alike,
+    // and a change that ends a text draws nothing.
+    auto render = [](bool changeBeforeBreak) {
+        Liner liner = SongLiner();
+        liner.fonts.push_back(Font(480));
+        liner.fonts.push_back(Font(160));
+        liner.fonts.push_back(Font(720));
+        liner.centerTitleVertically = 1;
+        const std::string six = FontChange(6);
+        const std::string seven = FontChange(7);
+        const std::string eight = FontChange(8);
+        if (changeBeforeBreak) {
+            liner.title = {2, six + "Hh" + seven + "\r\nHh"};
+            liner.songsA = {3, six + "Hh" + seven + "\r\nHh\r\nHh"};
+            liner.songsB = {2, "Hh" + six + "\r\nHh"};
+            liner.features = {MakeFeature(kFeatureLeftJustified, 200, 100, seven + "Nn" + eight)};
+        } else {
+            liner.title = {2, six + "Hh\r\n" + seven + "Hh"};
+            liner.songsA = {3, six + "Hh\r\n" + seven + "Hh\r\nHh"};
+            liner.songsB = {2, "Hh\r\n" + six + "Hh"};
+            liner.features = {MakeFeature(kFeatureLeftJustified, 200, 100, seven + "Nn")};
+        }
+        return Render(liner).image;
+    };
+    const QImage before = render(true);
+    const QImage after = render(false);
+    ASSERT_FALSE(before.isNull());
+    EXPECT_TRUE(before == after);
+}
+
+TEST(PainterTurned, EscapementsOutOfRangeTurnAsTheirAngle) {
+    // Stored escapement, and the one within 0 ... 3599 it stands for.
+    const std::pair<int, int> cases[] = {{-2700, 900}, {4500, 900}, {-900, 2700}, {6300, 2700}, {5400, 1800}};
+    for (const auto& [stored, angle] : cases) {
+        auto render = [](int escapement) {
+            Liner liner = TurnedLiner(0, 3);
+            for (int font : {kFontSong, kFontSideLetter, kFontTitle}) {
+                liner.fonts[static_cast<size_t>(font) - 1].logFont.escapement = escapement;
+            }
+            liner.sideLetters[kSideAPrimary] = {kLetterNormal, Twips(120), Twips(200), "A"};
+            liner.title = Block({"Hh"});
+            return Render(liner).image;
+        };
+        EXPECT_TRUE(render(stored) == render(angle)) << stored;
+    }
+}
+
+TEST(PainterTurned, ASongMovingToTheNextAreaTakesAllItsRows) {
+    // 20 songs fit across an area; the 21st and 22nd move on whole, to the
+    // tab stop that lies in their new band.
+    Liner liner = TurnedLiner(90, 0);
+    liner.overflowCount = 1;
+    liner.overflowHeight = Twips(kP);
+    liner.tabStops = {3000, kF + kT + kP + 840};
+    liner.songsA = Block(std::vector<std::string>(22, "HH\xBB" "31"));
+    auto drawn = PaintFixed(liner);
+    const auto& t = drawn->surface.texts;
+    ASSERT_EQ(t.size(), 44u);
+    const int overflowTop = kF + kT + kP;
+    int moved = 0;
+    for (size_t i = 0; i < t.size(); i += 2) {
+        ASSERT_EQ(t[i].text, "HH");
+        const bool inOverflow = -t[i].y >= overflowTop;
+        EXPECT_EQ(-t[i + 1].y >= overflowTop, inOverflow) << "song " << i / 2;
+        // Both rows stay on the song's own line across the strip.
+        EXPECT_EQ(t[i + 1].x, t[i].x) << "song " << i / 2;
+        EXPECT_EQ(-t[i + 1].y, inOverflow ? kF + kT + kP + 840 : 3000) << "song " << i / 2;
+        moved += inOverflow;
+    }
+    EXPECT_EQ(moved, 2);
+}
+
+// Ink outside a rectangle of the paper (twips: x and depth) on an image
+// painted with a frame of `frame` twips around the paper.
+int InkOutside(const QImage& image, int frame, int left, int top, int right, int bottom) {
+    int ink = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const int tx = x * kTwipsPerPixel - frame;
+            const int td = y * kTwipsPerPixel - frame;
+            if (tx >= left && tx < right && td >= top && td < bottom) continue;
+            ink += IsInk(image.pixel(x, y));
+        }
+    }
+    return ink;
+}
+
+TEST(PainterTurned, ATurnedTitleLongerThanTheSpineStaysInsideAndWarnsOnce) {
+    constexpr int kFrame = 1500;
+    for (int rotation : {90, 270}) {
+        for (int center : {0, 1}) {
+            Liner liner = BareLiner();
+            liner.cutLineStyle = kLineNone;
+            liner.foldLineStyle = kLineNone;
+            liner.fonts[kFontTitle - 1] = Font(300, 0, rotation * 10);
+            liner.title = Block({"Summer Mixtape", "for Alex, August", "Side one and side two"});
+            liner.titleFormat.left = Twips(144);
+            liner.titleFormat.right = Twips(144);
+            liner.centerTitleVertically = static_cast<uint8_t>(center);
+            ScriptedPrompter prompter;
+            bool warning = true;
+            const QImage image = Render(liner, true, &prompter, &warning, nullptr, nullptr, kFrame).image;
+            const std::string which = std::to_string(rotation) + (center ? " centred" : "");
+            // Something of it is drawn, and all of that inside the title area.
+            EXPECT_TRUE(InkBox(image, kFrame, kFrame + kF, kFrame + kW, kFrame + kF + kT).has_value()) << which;
+            EXPECT_EQ(InkOutside(image, kFrame, 0, kF, kW + 1, kF + kT), 0) << which;
+            ASSERT_EQ(prompter.shown.size(), 1u) << which;
+            EXPECT_EQ(prompter.shown[0].text, "Not all of the title will fit in the title area");
+            EXPECT_FALSE(warning);
+            Render(liner, true, &prompter, &warning);
+            EXPECT_EQ(prompter.shown.size(), 1u) << which;
+        }
+    }
+
+    // Armed, both the title and the songs that do not fit are told.
+    Liner liner = SongLiner();
+    liner.fonts[kFontTitle - 1] = Font(400, 0, 900);
+    liner.title = Block({"Summer Mixtape", "for Alex, August", "Side one and side two"});
+    liner.titleFormat.left = Twips(144);
+    liner.titleFormat.right = Twips(144);
+    liner.songsA = Block(std::vector<std::string>(40, "HH"));
+    auto drawn = PaintFixed(liner);
+    ASSERT_EQ(drawn->prompter.shown.size(), 2u);
+    EXPECT_EQ(drawn->prompter.shown[1].text, "Not all songs will fit on Side A");
+
+    // A title that fits says nothing.
+    liner.title = Block({"Mix"});
+    liner.songsA = TextBlock{};
+    EXPECT_TRUE(PaintFixed(liner)->prompter.shown.empty());
 }
 
 // ---- Everything at once, on the screen ----------------------------------------

@@ -219,13 +219,18 @@ TEST(CliRender, PngIsThePaperAtTheGivenResolution) {
     ASSERT_EQ(run.status, 0) << run.err;
     QImage image(Q(png));
     ASSERT_FALSE(image.isNull());
-    EXPECT_EQ(image.size(), QSize(600, 525));
+    // The paper, 5760 by 5040 twips, and one pixel more, so that the right
+    // and bottom cut lines (at W + 1 and H + 1 twips) show.
+    EXPECT_EQ(image.size(), QSize(601, 526));
     EXPECT_NEAR(image.dotsPerMeterX(), 150 / 0.0254, 1);
     // The liner's top-left corner at the image's; its edges and folds at
-    // scale.  The right and bottom edges lie on the image's own edges.
+    // scale.  All four cut lines lie on the image's own edges.
     EXPECT_TRUE(Dark(image, 0, 0));
     EXPECT_TRUE(Dark(image, 300, 0));
     EXPECT_TRUE(Dark(image, 0, 300));
+    EXPECT_TRUE(Dark(image, 600, 300));
+    EXPECT_TRUE(Dark(image, 300, 525));
+    EXPECT_TRUE(Dark(image, 600, 525));
     EXPECT_TRUE(Dark(image, 300, 150));  // flap/title fold at 1440 twips
     EXPECT_TRUE(Dark(image, 300, 225));  // title/primary fold at 2160
     EXPECT_EQ(image.pixel(100, 100), qRgb(255, 255, 255));  // white paper
@@ -238,7 +243,7 @@ TEST(CliRender, PngIsThePaperAtTheGivenResolution) {
 
     // 300 dots per inch unless told otherwise.
     ASSERT_EQ(Cli({"render", Q(cas), "-o", Q(png)}).status, 0);
-    EXPECT_EQ(QImage(Q(png)).size(), QSize(1200, 1050));
+    EXPECT_EQ(QImage(Q(png)).size(), QSize(1201, 1051));
 }
 
 TEST(CliRender, PdfIsOnePageThePaperSizeWithItsText) {
@@ -256,6 +261,84 @@ TEST(CliRender, PdfIsOnePageThePaperSizeWithItsText) {
     EXPECT_TRUE(bytes.contains(" 252"));
     EXPECT_TRUE(bytes.contains("/Count 1"));
     EXPECT_TRUE(bytes.contains("/FontFile2"));  // the title went in as text
+}
+
+// The page of a PDF as a grey image of `dpi` dots per inch.
+QImage RasterizePdf(const TempFolder& dir, const std::string& pdf, int dpi) {
+    QProcess process;
+    process.start(QStringLiteral("pdftoppm"),
+                  {"-r", QString::number(dpi), "-gray", "-singlefile", Q(pdf), Q(dir.Path("page"))});
+    if (!process.waitForFinished(30000)) return {};
+    return QImage(Q(dir.Path("page.pgm")));
+}
+
+// The lengths of the dark and light runs along a row or down a column.
+std::vector<std::pair<bool, int>> Runs(const QImage& image, bool alongRow, int at, int from, int to) {
+    std::vector<std::pair<bool, int>> runs;
+    for (int i = from; i < to; ++i) {
+        const bool dark = alongRow ? Dark(image, i, at) : Dark(image, at, i);
+        if (runs.empty() || runs.back().first != dark) runs.push_back({dark, 0});
+        ++runs.back().second;
+    }
+    return runs;
+}
+
+TEST(CliRender, PrintedLinesAreHalfAPointWideAndKeepTheirPattern) {
+    TempFolder dir;
+    Liner liner;
+    ScriptedPrompter prompter;
+    ASSERT_TRUE(ReadLinerFile(liner, WriteRenderLiner(dir), true, prompter));
+    liner.title = {};
+    liner.foldLineStyle = 2;  // dotted
+    const std::string cas = dir.Path("dotted.cas");
+    ASSERT_TRUE(WriteLinerFile(liner, cas, prompter));
+
+    // In a PDF of the paper: the fold line at 1440 twips (600 pixels down).
+    const std::string pdf = dir.Path("out.pdf");
+    ASSERT_EQ(Cli({"render", Q(cas), "-o", Q(pdf)}).status, 0);
+    QImage page = RasterizePdf(dir, pdf, 600);
+    ASSERT_FALSE(page.isNull());
+    // 0.5 pt is 4.2 pixels at 600 dpi.  Its dots: 1/96 inch (6.25 pixels)
+    // and the gaps twice that, as a dotted line shows on a 96-dpi screen.
+    int widest = 0;
+    for (int x = 200; x < 1200; ++x) {
+        for (const auto& [dark, length] : Runs(page, false, x, 590, 612)) {
+            if (dark) widest = std::max(widest, length);
+        }
+    }
+    EXPECT_GE(widest, 4);
+    EXPECT_LE(widest, 6);
+    int darkRow = 0, bestDark = 0;
+    for (int y = 590; y < 612; ++y) {
+        int count = 0;
+        for (int x = 200; x < 1200; ++x) count += Dark(page, x, y);
+        if (count > bestDark) bestDark = count, darkRow = y;
+    }
+    const auto along = Runs(page, true, darkRow, 200, 1200);
+    int dots = 0, dotLength = 0, gaps = 0, gapLength = 0;
+    for (size_t i = 1; i + 1 < along.size(); ++i) {
+        (along[i].first ? dots : gaps)++;
+        (along[i].first ? dotLength : gapLength) += along[i].second;
+    }
+    // 1000 pixels hold 53 periods of 18.75.
+    EXPECT_NEAR(dots, 53, 3);
+    ASSERT_GT(dots, 0);
+    ASSERT_GT(gaps, 0);
+    EXPECT_NEAR(static_cast<double>(dotLength) / dots, 6.25, 1.5);
+    EXPECT_NEAR(static_cast<double>(gapLength) / gaps, 12.5, 1.5);
+
+    // On a printed sheet (the liner at its top-left corner) the solid cut
+    // line is as wide: 2.1 pixels at 300 dpi.  The bottom edge, down a
+    // column through the flap.
+    ASSERT_EQ(Cli({"print", Q(cas), "-o", Q(pdf)}).status, 0);
+    page = RasterizePdf(dir, pdf, 300);
+    ASSERT_FALSE(page.isNull());
+    std::vector<int> lines;
+    for (const auto& [dark, length] : Runs(page, false, 150, 0, page.height())) {
+        if (dark) lines.push_back(length);
+    }
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_GE(lines.back(), 2);
 }
 
 TEST(CliRender, BundledSampleFindsItsPictureBesideIt) {
