@@ -9,6 +9,9 @@ packages=(
   libpng-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev libstb-dev
   fonts-liberation fonts-dejavu-core poppler-utils
+  libcups2-dev
+  # The printing tests run a private print scheduler with a PDF queue.
+  cups printer-driver-cups-pdf
 )
 if [ "${REELCARD_WITH_CHECK_TOOLS:-0}" = 1 ]; then
   packages+=(clang-14 libclang-rt-14-dev)

@@ -4,10 +4,11 @@
 //   reelcard-cli import FILE.json -o OUT
 //   reelcard-cli convert IN -o OUT [--merge text|all] [--format FILE.fmt]
 //   reelcard-cli render FILE -o OUT.png|OUT.pdf [--dpi N]
-//   reelcard-cli print FILE... -o OUT.pdf [--copies N] [--2up] [--paper A4|Letter]
-//                [--margins L,R,T,B]
+//   reelcard-cli print FILE... -o OUT.pdf|--printer [NAME|default] [--copies N] [--2up]
+//                [--paper A4|Letter] [--margins L,R,T,B]
 //
-// Exit status: 0 success, 1 a file could not be read or written, 2 usage.
+// Exit status: 0 success, 1 a file could not be read or written (or a printer
+// refused the job), 2 usage.
 
 #include <QCoreApplication>
 #include <QDir>
@@ -26,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "app/printer_device.h"
 #include "document/liner_file.h"
 #include "document/liner_json.h"
 #include "pictures/picture_host.h"
@@ -48,8 +50,8 @@ const char kUsage[] =
     "       reelcard-cli import FILE.json -o OUT\n"
     "       reelcard-cli convert IN -o OUT [--merge text|all] [--format FILE.fmt]\n"
     "       reelcard-cli render FILE -o OUT.png|OUT.pdf [--dpi N]\n"
-    "       reelcard-cli print FILE... -o OUT.pdf [--copies N] [--2up] [--paper A4|Letter]\n"
-    "                    [--margins L,R,T,B]\n"
+    "       reelcard-cli print FILE... -o OUT.pdf|--printer [NAME|default] [--copies N] [--2up]\n"
+    "                    [--paper A4|Letter] [--margins L,R,T,B]\n"
     "A name ending in .fmt is a format file; any other name is a liner file.\n"
     "A liner file of the earlier generation is merged into the default format\n"
     "(or the one given with --format), as Text unless --merge all is given.\n"
@@ -59,7 +61,10 @@ const char kUsage[] =
     "Letter is given) sheets: each file in N copies (1 unless given), two to a\n"
     "sheet with --2up, within the margins (left, right, top, bottom, such as\n"
     "0.25in or 0.6cm; a bare number counts in inches; 0 unless given).  A liner\n"
-    "that fits the sheet only turned gets a landscape page.\n";
+    "that fits the sheet only turned gets a landscape page.  With --printer the\n"
+    "sheets go to that printer (the default printer when no name or \"default\"\n"
+    "is given) as one job, on its own paper unless --paper is given; a printer\n"
+    "that does not exist, is stopped or refuses the job gets nothing.\n";
 
 // Resolutions render accepts: enough for any printer, small enough that the
 // image of the longest liner stays addressable.
@@ -309,6 +314,7 @@ int Render(const Args& args, ConsolePrompter& prompter) {
 struct PrintArgs {
     std::vector<std::string> files;
     std::string output;
+    std::optional<QString> printer;  // empty: the default printer
     int copies = 0;  // 0 when not given
     bool twoUp = false;
     QPageSize::PageSizeId paper = QPageSize::A4;
@@ -341,6 +347,12 @@ std::optional<PrintArgs> ParsePrintArgs(const QStringList& list) {
         if (a == "-o" || a == "--output") {
             if (!hasValue || !args.output.empty()) return std::nullopt;
             args.output = list[++i].toStdString();
+        } else if (a == "--printer") {
+            if (args.printer) return std::nullopt;
+            // The name is optional: a following option or nothing means the default.
+            const bool named = hasValue && !list[i + 1].startsWith('-');
+            const QString name = named ? list[++i] : QString();
+            args.printer = name == QLatin1String("default") ? QString() : name;
         } else if (a == "--copies") {
             bool ok = false;
             const int copies = hasValue ? list[++i].toInt(&ok) : 0;
@@ -370,14 +382,13 @@ std::optional<PrintArgs> ParsePrintArgs(const QStringList& list) {
             args.files.push_back(a.toStdString());
         }
     }
-    if (args.files.empty() || !EndsWith(args.output, ".pdf")) return std::nullopt;
+    if (args.files.empty()) return std::nullopt;
+    if (args.printer ? !args.output.empty() : !EndsWith(args.output, ".pdf")) return std::nullopt;
     return args;
 }
 
-// The liner files go through the program's own print job, into a PDF written
-// beside the output and put in its place only when every file printed.
-int Print(const PrintArgs& args, ConsolePrompter& prompter) {
-    Liner liner;
+// The Liner the files are read into, and the job they make.
+PrintJobRequest PrintRequest(const PrintArgs& args, Liner& liner, Prompter& prompter) {
     // An older liner file is merged into the default format, as the program
     // would merge it into the Liner it has open.
     const std::string format = GetProgramFolder() + "/default.fmt";
@@ -391,6 +402,45 @@ int Print(const PrintArgs& args, ConsolePrompter& prompter) {
     request.page.print2Up = args.twoUp;
     request.documentName = QStringLiteral("Reelcard");
     request.warnSongFit = true;
+    return request;
+}
+
+// The liner files go through the program's own print job to a printer, as
+// one job that is sent only when every file printed in all its copies.
+int PrintToPrinter(const PrintArgs& args, ConsolePrompter& prompter) {
+    const QString name = args.printer->isEmpty() ? DefaultPrinterName() : *args.printer;
+    if (name.isEmpty()) {
+        ReportCommonDialogError(prompter, 0x1008);  // "No default printer was found"
+        return kExitFile;
+    }
+    const PrinterQueueState state = QueryPrinterQueue(name);
+    if (state != PrinterQueueState::Ready) {
+        ReportPrintError(prompter, IDS_PRINT_START_DOC_FAILED, -1, PrinterStateLine(state, name));
+        return kExitFile;
+    }
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPrinterName(name);
+    // The painter's origin at the paper's corner, as in the program.
+    printer.setFullPage(true);
+    if (args.paperGiven) printer.setPageSize(QPageSize(args.paper));
+    printer.setPageOrientation(QPageLayout::Portrait);
+    printer.setCopyCount(1);
+
+    Liner liner;
+    PrintJobRequest request = PrintRequest(args, liner, prompter);
+    request.wholeOrNothing = true;
+    PrinterDevice device(printer);
+    PrintProgress progress;
+    const PrintJobResult result = RunPrintJob(device, liner, request, prompter, progress);
+    return result.complete ? kExitOk : kExitFile;
+}
+
+// The liner files go through the program's own print job, into a PDF written
+// beside the output and put in its place only when every file printed.
+int Print(const PrintArgs& args, ConsolePrompter& prompter) {
+    if (args.printer) return PrintToPrinter(args, prompter);
+    Liner liner;
+    const PrintJobRequest request = PrintRequest(args, liner, prompter);
 
     const QString output = QString::fromStdString(args.output);
     const QString partial = output + ".part";
