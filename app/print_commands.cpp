@@ -104,14 +104,15 @@ void Printing::PrintLiner() {
 void Printing::PageSetup() {
     Settings& settings = window_.settings();
     PageSetupDialog dialog(&window_, *printer_, settings.print, window_.liner().defaultUnits);
-    dialog.SetPrinterChooser([this](QWidget* owner, const QString& current) -> std::optional<QString> {
-        const QStringList printers = QPrinterInfo::availablePrinterNames();
-        if (printers.isEmpty()) {
-            ReportCommonDialogError(prompter_, kNoPrinterDevices);
-            return std::nullopt;
-        }
-        return dialogs_.ChoosePrinter(owner, printers, current);
-    });
+    dialog.SetPrinterChooser(
+        [this](QWidget* owner, const QString& current) -> std::optional<QString> {
+            const QStringList printers = QPrinterInfo::availablePrinterNames();
+            if (printers.isEmpty()) {
+                ReportCommonDialogError(prompter_, kNoPrinterDevices);
+                return std::nullopt;
+            }
+            return dialogs_.ChoosePrinter(owner, printers, current);
+        });
     if (!dialogs_.PageSetup(dialog)) return;  // Cancel changes nothing
     settings.print = dialog.Result();
     dialog.ApplyPaper(*printer_);

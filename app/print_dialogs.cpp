@@ -101,7 +101,8 @@ bool QtPrintDialogs::Print(QWidget* owner, QPrinter& printer, const std::functio
     const QPageLayout before = printer.pageLayout();
     bool propertiesShown = false;
     if (auto* properties = dialog.findChild<QPushButton*>(QStringLiteral("properties"))) {
-        QObject::connect(properties, &QPushButton::clicked, &dialog, [&propertiesShown] { propertiesShown = true; });
+        QObject::connect(properties, &QPushButton::clicked, &dialog,
+                         [&propertiesShown] { propertiesShown = true; });
     }
     if (dialog.exec() != QDialog::Accepted) return false;
     if (!propertiesShown) {
@@ -267,7 +268,8 @@ PrintSettings PageSetupDialog::Result() const {
 
 void PageSetupDialog::ApplyPaper(QPrinter& printer) const {
     // The printer chosen with "&Printer..." becomes the selected printer.
-    if (!printerName_.isEmpty() && printerName_ != printer.printerName()) printer.setPrinterName(printerName_);
+    if (!printerName_.isEmpty() && printerName_ != printer.printerName())
+        printer.setPrinterName(printerName_);
     const auto id = static_cast<QPageSize::PageSizeId>(paper_->currentData().toInt());
     if (id != printer.pageLayout().pageSize().id()) printer.setPageSize(QPageSize(id));
     printer.setPageOrientation(landscape_->isChecked() ? QPageLayout::Landscape : QPageLayout::Portrait);

@@ -76,7 +76,8 @@ public:
     PageSetupDialog(QWidget* owner, const QPrinter& printer, const PrintSettings& print, int defaultUnit);
 
     // What "&Printer..." runs: the printer chosen, or nothing.
-    using PrinterChooser = std::function<std::optional<QString>(QWidget* owner, const QString& current)>;
+    using PrinterChooser =
+        std::function<std::optional<QString>(QWidget* owner, const QString& current)>;
     void SetPrinterChooser(PrinterChooser chooser) { chooser_ = std::move(chooser); }
 
     // What OK gives: the margins as measurements, 2-up, and the printer with

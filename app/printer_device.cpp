@@ -1,10 +1,10 @@
 #include "app/printer_device.h"
 
+#include <cups/cups.h>
 #include <QPrintEngine>
 #include <QPrinterInfo>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <cups/cups.h>
 
 #include <cstdlib>
 #include <vector>
@@ -21,13 +21,17 @@ constexpr auto kCupsOptionsKey = QPrintEngine::PrintEnginePropertyKey(0xfe00);
 
 // A printer name may carry an instance after a slash; the queue is the part
 // before it.
-QByteArray QueueOf(const QString& name) { return name.section(u'/', 0, 0).toLocal8Bit(); }
+QByteArray QueueOf(const QString& name) {
+    return name.section(u'/', 0, 0).toLocal8Bit();
+}
 
 std::string Line(uint16_t id, const std::vector<MessageArg>& args) {
     return FormatMessageText(LoadString(id), args);
 }
 
-std::string Bytes(const QString& text) { return EncodeCodePage(text); }
+std::string Bytes(const QString& text) {
+    return EncodeCodePage(text);
+}
 
 }  // namespace
 
@@ -42,13 +46,18 @@ PrinterQueueState QueryPrinterQueue(const QString& name) {
     return stopped ? PrinterQueueState::Stopped : PrinterQueueState::Ready;
 }
 
-QString DefaultPrinterName() { return QPrinterInfo::defaultPrinterName(); }
+QString DefaultPrinterName() {
+    return QPrinterInfo::defaultPrinterName();
+}
 
 std::string PrinterStateLine(PrinterQueueState state, const QString& name) {
     switch (state) {
-        case PrinterQueueState::Missing: return Line(IDS_PRINTER_DOES_NOT_EXIST, {Bytes(name)});
-        case PrinterQueueState::Stopped: return Line(IDS_PRINTER_IS_STOPPED, {Bytes(name)});
-        case PrinterQueueState::Ready: break;
+        case PrinterQueueState::Missing:
+            return Line(IDS_PRINTER_DOES_NOT_EXIST, {Bytes(name)});
+        case PrinterQueueState::Stopped:
+            return Line(IDS_PRINTER_IS_STOPPED, {Bytes(name)});
+        case PrinterQueueState::Ready:
+            break;
     }
     return {};
 }
@@ -60,9 +69,13 @@ PrinterDevice::~PrinterDevice() {
     DropSpool();
 }
 
-int PrinterDevice::DeviceCopies() const { return printer_.copyCount(); }
+int PrinterDevice::DeviceCopies() const {
+    return printer_.copyCount();
+}
 
-void PrinterDevice::SetDeviceCopies(int copies) { printer_.setCopyCount(copies); }
+void PrinterDevice::SetDeviceCopies(int copies) {
+    printer_.setCopyCount(copies);
+}
 
 void PrinterDevice::SetDocumentName(const QString& name) {
     documentName_ = name;
@@ -71,9 +84,11 @@ void PrinterDevice::SetDocumentName(const QString& name) {
 
 int PrinterDevice::FailureCode() const {
     switch (printer_.printerState()) {
-        case QPrinter::Aborted: return -3;
+        case QPrinter::Aborted:
+            return -3;
         // Qt gives no finer reason than "error".
-        default: return -1;
+        default:
+            return -1;
     }
 }
 
@@ -90,7 +105,8 @@ bool PrinterDevice::StartDocument(const QString& name) {
     jobId_ = 0;
     DropSpool();
     // A printer that writes a file (print to file) needs no queue.
-    const bool toQueue = printer_.outputFormat() == QPrinter::NativeFormat && printer_.outputFileName().isEmpty();
+    const bool toQueue =
+        printer_.outputFormat() == QPrinter::NativeFormat && printer_.outputFileName().isEmpty();
     if (toQueue) {
         if (!QueueReady()) return false;
         spool_ = std::make_unique<QTemporaryDir>();
@@ -140,13 +156,19 @@ bool PrinterDevice::Submit() {
     if (!media.isEmpty()) count = cupsAddOption("media", media.constData(), count, &options);
     const char* sides = "one-sided";
     switch (printer_.duplex()) {
-        case QPrinter::DuplexLongSide: sides = "two-sided-long-edge"; break;
-        case QPrinter::DuplexShortSide: sides = "two-sided-short-edge"; break;
-        case QPrinter::DuplexAuto:
-            sides = printer_.pageLayout().orientation() == QPageLayout::Landscape ? "two-sided-short-edge"
-                                                                                   : "two-sided-long-edge";
+        case QPrinter::DuplexLongSide:
+            sides = "two-sided-long-edge";
             break;
-        default: break;
+        case QPrinter::DuplexShortSide:
+            sides = "two-sided-short-edge";
+            break;
+        case QPrinter::DuplexAuto:
+            sides = printer_.pageLayout().orientation() == QPageLayout::Landscape
+                        ? "two-sided-short-edge"
+                        : "two-sided-long-edge";
+            break;
+        default:
+            break;
     }
     count = cupsAddOption("sides", sides, count, &options);
     if (QPrintEngine* engine = printer_.printEngine()) {
@@ -160,13 +182,14 @@ bool PrinterDevice::Submit() {
     const QByteArray queue = QueueOf(printer_.printerName());
     const QByteArray file = spool_->filePath(QStringLiteral("job")).toLocal8Bit();
     const QByteArray title = documentName_.toLocal8Bit();
-    jobId_ = cupsPrintFile2(CUPS_HTTP_DEFAULT, queue.constData(), file.constData(), title.constData(), count, options);
+    jobId_ = cupsPrintFile2(CUPS_HTTP_DEFAULT, queue.constData(), file.constData(),
+                            title.constData(), count, options);
     cupsFreeOptions(count, options);
     if (jobId_ > 0) return true;
     jobId_ = 0;
     const ipp_status_t status = cupsLastError();
-    detail_ = Line(IDS_PRINTER_REFUSED_JOB,
-                   {Bytes(printer_.printerName()), Bytes(QString::fromUtf8(cupsLastErrorString()))});
+    detail_ = Line(IDS_PRINTER_REFUSED_JOB, {Bytes(printer_.printerName()),
+                                             Bytes(QString::fromUtf8(cupsLastErrorString()))});
     SetLastError(status == IPP_STATUS_ERROR_CUPS_AUTHENTICATION_CANCELED ? -3 : -1);
     return false;
 }

@@ -259,8 +259,10 @@ namespace {
 // must be usable again to answer it.
 class EndingPrompter : public Prompter {
 public:
-    EndingPrompter(Prompter& inner, std::function<void()> end) : inner_(inner), end_(std::move(end)) {}
-    MessageResult Show(const MessageOwner& owner, const MessageStyle& style, const std::string& text) override {
+    EndingPrompter(Prompter& inner, std::function<void()> end)
+        : inner_(inner), end_(std::move(end)) {}
+    MessageResult Show(const MessageOwner& owner, const MessageStyle& style,
+                       const std::string& text) override {
         end_();
         return inner_.Show(owner, style, text);
     }
@@ -339,7 +341,8 @@ bool Job::PlaceCurrent() {
     }
     SetPrinterOrientation(device_, noted_);
     EndingPrompter prompter(prompter_, [this] { EndProgress(); });
-    auto placement = ComputePrintPlacement(device_, request_.page, width, height, request_.page.print2Up, prompter);
+    auto placement = ComputePrintPlacement(device_, request_.page, width, height,
+                                           request_.page.print2Up, prompter);
     if (!placement) return false;
     placement_ = *placement;
     turned_ = device_.Orientation() != noted_;

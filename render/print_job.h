@@ -166,7 +166,8 @@ std::optional<PrintPlacement> ComputePrintPlacement(PrintDevice& device, const P
 // Tells the user about a failed print step `stringId`, with the reason for the
 // spooler's `code` and, when given, a line of `detail` (the printer's name and
 // its state).  Failures without a spooler code are not shown.
-void ReportPrintError(Prompter& prompter, uint16_t stringId, int code, const std::string& detail = {});
+void ReportPrintError(Prompter& prompter, uint16_t stringId, int code,
+                      const std::string& detail = {});
 
 // The copies the program makes: when the print dialog asked for one copy and
 // the device is set to make several, the program makes those itself.  The

@@ -9,10 +9,10 @@
 #include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QLabel>
-#include <QRadioButton>
 #include <QPrintDialog>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
@@ -39,7 +39,8 @@ public:
         return PrintFilesChoice{files, 1};
     }
     bool PageSetup(PageSetupDialog& dialog) override { return pageSetup(dialog); }
-    std::optional<QString> ChoosePrinter(QWidget*, const QStringList& printers, const QString&) override {
+    std::optional<QString> ChoosePrinter(QWidget*, const QStringList& printers,
+                                         const QString&) override {
         offeredPrinters = printers;
         return chosenPrinter;
     }
@@ -248,7 +249,8 @@ TEST_F(PrintingTest, TheFilesDialogNamesEachTypeOnce) {
     // The real file dialog behind "&Files...", looked at and cancelled.
     class RealFiles : public ScriptedPrintDialogs {
     public:
-        std::optional<PrintFilesChoice> ChooseFiles(QWidget* owner, const PrintFilesRequest& request) override {
+        std::optional<PrintFilesChoice> ChooseFiles(QWidget* owner,
+                                                    const PrintFilesRequest& request) override {
             QTimer::singleShot(0, [this] {
                 auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
                 ASSERT_NE(dialog, nullptr);
@@ -268,10 +270,10 @@ TEST_F(PrintingTest, TheFilesDialogNamesEachTypeOnce) {
     Printing printing(window(), files, harness.prompter);
     printing.PrintLiner();
     ASSERT_FALSE(files.shown.isEmpty());
-    EXPECT_TRUE(files.shown.contains("Cassette Files (*.cas)")) << files.shown.join(" | ").toStdString();
+    EXPECT_TRUE(files.shown.contains("Cassette Files (*.cas)"))
+        << files.shown.join(" | ").toStdString();
     for (const QString& type : files.shown) EXPECT_EQ(type.count('('), 1) << type.toStdString();
 }
-
 
 // ---- through a print scheduler ------------------------------------------------------------
 
@@ -279,7 +281,8 @@ TEST_F(PrintingTest, TheFilesDialogNamesEachTypeOnce) {
 // copies, may press "&Files...", and presses Print.
 class QueueDialogs : public ScriptedPrintDialogs {
 public:
-    bool Print(QWidget* owner, QPrinter& printer, const std::function<void(QWidget*)>& chooseFiles) override {
+    bool Print(QWidget* owner, QPrinter& printer,
+               const std::function<void(QWidget*)>& chooseFiles) override {
         ++printDialogs;
         QTimer::singleShot(0, [this] {
             auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
@@ -293,7 +296,8 @@ public:
                 printers->setCurrentIndex(printers->findText(queue));
             }
             dialog->findChild<QSpinBox*>("copies")->setValue(copies);
-            if (pressFiles) QTest::mouseClick(dialog->findChild<QPushButton*>("FilesButton"), Qt::LeftButton);
+            if (pressFiles)
+                QTest::mouseClick(dialog->findChild<QPushButton*>("FilesButton"), Qt::LeftButton);
             QPushButton* print = nullptr;
             for (auto* box : dialog->findChildren<QDialogButtonBox*>()) {
                 if (box->button(QDialogButtonBox::Ok)) print = box->button(QDialogButtonBox::Ok);
@@ -312,7 +316,8 @@ public:
 // Records whether the main window could be used when each message came.
 class WatchingPrompter : public ScriptedPrompter {
 public:
-    MessageResult Show(const MessageOwner& owner, const MessageStyle& style, const std::string& text) override {
+    MessageResult Show(const MessageOwner& owner, const MessageStyle& style,
+                       const std::string& text) override {
         windowEnabled.push_back(window && window->isEnabled());
         return ScriptedPrompter::Show(owner, style, text);
     }
@@ -445,7 +450,8 @@ TEST_F(PrintingThroughCups, AStoppedQueueAndAQueueRemovedDuringABatchPrintNothin
     dialogs.queue = "Office";
     window().Dispatch(kCmdPrint);
     ASSERT_EQ(prompter.shown.size(), 1u);
-    EXPECT_EQ(prompter.LastText(), "Unable to start print job\n\rGeneral error\n\rPrinter \"Office\" is stopped");
+    EXPECT_EQ(prompter.LastText(),
+              "Unable to start print job\n\rGeneral error\n\rPrinter \"Office\" is stopped");
     EXPECT_EQ(prompter.shown[0].style.icon, MessageIcon::Stop);
     EXPECT_TRUE(window().isEnabled());
     EXPECT_EQ(window().liner().title, before.title);
@@ -467,8 +473,9 @@ TEST_F(PrintingThroughCups, AStoppedQueueAndAQueueRemovedDuringABatchPrintNothin
     watch.stop();
     EXPECT_TRUE(removed) << cups.why();
     ASSERT_EQ(prompter.shown.size(), 2u);
-    EXPECT_EQ(prompter.LastText(),
-              "Unable to end print job\n\rGeneral error\n\rPrinter \"Reelcard-PDF\" does not exist");
+    EXPECT_EQ(
+        prompter.LastText(),
+        "Unable to end print job\n\rGeneral error\n\rPrinter \"Reelcard-PDF\" does not exist");
     EXPECT_TRUE(prompter.windowEnabled.back());  // the message's owner can be used
     EXPECT_TRUE(window().isEnabled());
     EXPECT_EQ(window().liner().title, before.title);

@@ -1,5 +1,8 @@
 #include "support/private_cups.h"
 
+#include <cups/cups.h>
+#include <sys/prctl.h>
+#include <unistd.h>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -9,9 +12,6 @@
 #include <algorithm>
 #include <cctype>
 #include <csignal>
-#include <cups/cups.h>
-#include <sys/prctl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -31,8 +31,8 @@ bool WriteText(const QString& path, const QString& text) {
 }
 
 // Runs a program to its end; its exit code, or -1.
-int Run(const QString& program, const QStringList& args, const QProcessEnvironment& env, QString* output,
-        int ms = 30000) {
+int Run(const QString& program, const QStringList& args, const QProcessEnvironment& env,
+        QString* output, int ms = 30000) {
     QProcess process;
     process.setProcessEnvironment(env);
     process.setProcessChannelMode(QProcess::MergedChannels);
@@ -50,11 +50,17 @@ int Run(const QString& program, const QStringList& args, const QProcessEnvironme
 
 PrivateCups::PrivateCups() = default;
 
-PrivateCups::~PrivateCups() { Stop(); }
+PrivateCups::~PrivateCups() {
+    Stop();
+}
 
-QString PrivateCups::Path(const QString& name) const { return dir_ ? dir_->filePath(name) : QString(); }
+QString PrivateCups::Path(const QString& name) const {
+    return dir_ ? dir_->filePath(name) : QString();
+}
 
-QString PrivateCups::socket() const { return Path(QStringLiteral("cups.sock")); }
+QString PrivateCups::socket() const {
+    return Path(QStringLiteral("cups.sock"));
+}
 
 QProcessEnvironment PrivateCups::Environment() const {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -70,10 +76,12 @@ bool PrivateCups::Start() {
         why_ = "the private print scheduler needs root (the cups-pdf backend runs only as root)";
         return false;
     }
-    for (const char* needed : {kCupsd, kBackend, kPpd, "/usr/sbin/lpadmin", "/usr/bin/lpstat", "/usr/bin/unshare"}) {
+    for (const char* needed :
+         {kCupsd, kBackend, kPpd, "/usr/sbin/lpadmin", "/usr/bin/lpstat", "/usr/bin/unshare"}) {
         if (!QFileInfo::exists(QString::fromLatin1(needed))) {
-            why_ = std::string(needed) + " is missing: cups and printer-driver-cups-pdf are not installed "
-                                         "(scripts/install-deps.sh installs them)";
+            why_ = std::string(needed) +
+                   " is missing: cups and printer-driver-cups-pdf are not installed "
+                   "(scripts/install-deps.sh installs them)";
             return false;
         }
     }
@@ -85,53 +93,58 @@ bool PrivateCups::Start() {
     // REELCARD_KEEP_CUPS=1 keeps the folder (logs, queue output) for a look.
     dir_->setAutoRemove(qEnvironmentVariableIsEmpty("REELCARD_KEEP_CUPS"));
     // The filters run as the scheduler's user and read the spool inside.
-    QFile::setPermissions(dir_->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
-                                            QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+    QFile::setPermissions(dir_->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                            QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                            QFile::ExeOther);
     const QDir root(dir_->path());
-    for (const char* folder : {"conf", "log", "out", "cups-pdf"}) root.mkpath(QString::fromLatin1(folder));
+    for (const char* folder : {"conf", "log", "out", "cups-pdf"})
+        root.mkpath(QString::fromLatin1(folder));
 
     const QString d = dir_->path();
-    bool written = WriteText(Path("conf/cupsd.conf"),
-                             QStringLiteral("LogLevel info\n"
-                                            "Listen %1\n"
-                                            "Browsing No\n"
-                                            "WebInterface No\n"
-                                            "DefaultAuthType None\n"
-                                            "ErrorPolicy abort-job\n"
-                                            "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
-                                            "<Policy default>\n  <Limit All>\n    Order deny,allow\n  </Limit>\n"
-                                            "</Policy>\n")
-                                 .arg(socket()));
-    written = written && WriteText(Path("conf/cups-files.conf"),
-                                   QStringLiteral("ServerRoot %1/conf\n"
-                                                  "RequestRoot %1/spool\n"
-                                                  "StateDir %1/state\n"
-                                                  "CacheDir %1/cache\n"
-                                                  "ServerBin /usr/lib/cups\n"
-                                                  "DataDir /usr/share/cups\n"
-                                                  "ErrorLog %1/log/error_log\n"
-                                                  "AccessLog %1/log/access_log\n"
-                                                  "PageLog %1/log/page_log\n"
-                                                  "Printcap %1/state/printcap\n"
-                                                  "FileDevice No\n"
-                                                  "User lp\n"
-                                                  "Group lp\n"
-                                                  "SystemGroup root\n")
-                                       .arg(d));
+    bool written = WriteText(
+        Path("conf/cupsd.conf"),
+        QStringLiteral("LogLevel info\n"
+                       "Listen %1\n"
+                       "Browsing No\n"
+                       "WebInterface No\n"
+                       "DefaultAuthType None\n"
+                       "ErrorPolicy abort-job\n"
+                       "<Location />\n  Order allow,deny\n  Allow all\n</Location>\n"
+                       "<Policy default>\n  <Limit All>\n    Order deny,allow\n  </Limit>\n"
+                       "</Policy>\n")
+            .arg(socket()));
+    written = written &&
+              WriteText(Path("conf/cups-files.conf"), QStringLiteral("ServerRoot %1/conf\n"
+                                                                     "RequestRoot %1/spool\n"
+                                                                     "StateDir %1/state\n"
+                                                                     "CacheDir %1/cache\n"
+                                                                     "ServerBin /usr/lib/cups\n"
+                                                                     "DataDir /usr/share/cups\n"
+                                                                     "ErrorLog %1/log/error_log\n"
+                                                                     "AccessLog %1/log/access_log\n"
+                                                                     "PageLog %1/log/page_log\n"
+                                                                     "Printcap %1/state/printcap\n"
+                                                                     "FileDevice No\n"
+                                                                     "User lp\n"
+                                                                     "Group lp\n"
+                                                                     "SystemGroup root\n")
+                                                          .arg(d));
     // Every job's PDF is named after its job number ("Label 1"), and the
     // pages stay as the job sent them (no turning by the text's direction).
-    written = written && WriteText(Path("cups-pdf/cups-pdf.conf"),
-                                   QStringLiteral("Out %1/out\n"
-                                                  "AnonDirName %1/out\n"
-                                                  "Spool %1/cups-pdf-spool\n"
-                                                  "Log %1/log\n"
-                                                  "Label 1\n"
-                                                  "Grp lp\n"
-                                                  "GSCall %s -q -dCompatibilityLevel=%s -dNOPAUSE -dBATCH -dSAFER "
-                                                  "-sDEVICE=pdfwrite -sOutputFile=\"%s\" -dAutoRotatePages=/None "
-                                                  "-dAutoFilterColorImages=false -dColorImageFilter=/FlateEncode "
-                                                  "-dPDFSETTINGS=/prepress -c -f %s\n")
-                                       .arg(d));
+    written =
+        written &&
+        WriteText(Path("cups-pdf/cups-pdf.conf"),
+                  QStringLiteral("Out %1/out\n"
+                                 "AnonDirName %1/out\n"
+                                 "Spool %1/cups-pdf-spool\n"
+                                 "Log %1/log\n"
+                                 "Label 1\n"
+                                 "Grp lp\n"
+                                 "GSCall %s -q -dCompatibilityLevel=%s -dNOPAUSE -dBATCH -dSAFER "
+                                 "-sDEVICE=pdfwrite -sOutputFile=\"%s\" -dAutoRotatePages=/None "
+                                 "-dAutoFilterColorImages=false -dColorImageFilter=/FlateEncode "
+                                 "-dPDFSETTINGS=/prepress -c -f %s\n")
+                      .arg(d));
     if (!written) {
         why_ = "cannot write the print scheduler's configuration";
         return false;
@@ -142,11 +155,12 @@ bool PrivateCups::Start() {
     cupsd_->setStandardErrorFile(Path("log/cupsd.out"), QIODevice::Append);
     // Should the test die, the kernel takes the scheduler with it.
     cupsd_->setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    cupsd_->start(QStringLiteral("/usr/bin/unshare"),
-                  {"--mount", "--propagation", "private", "--", "/bin/sh", "-c",
-                   "mount --bind \"$1\" \"$2\" && exec \"$3\" -f -c \"$4\" -s \"$5\"", "sh", Path("cups-pdf"),
-                   QString::fromLatin1(kCupsPdfConfigFolder), QString::fromLatin1(kCupsd), Path("conf/cupsd.conf"),
-                   Path("conf/cups-files.conf")});
+    cupsd_->start(
+        QStringLiteral("/usr/bin/unshare"),
+        {"--mount", "--propagation", "private", "--", "/bin/sh", "-c",
+         "mount --bind \"$1\" \"$2\" && exec \"$3\" -f -c \"$4\" -s \"$5\"", "sh", Path("cups-pdf"),
+         QString::fromLatin1(kCupsPdfConfigFolder), QString::fromLatin1(kCupsd),
+         Path("conf/cupsd.conf"), Path("conf/cups-files.conf")});
     if (!cupsd_->waitForStarted(10000)) {
         why_ = "cannot run unshare for the print scheduler";
         cupsd_.reset();
@@ -172,7 +186,8 @@ bool PrivateCups::Start() {
     }
     QFile out(Path("log/cupsd.out"));
     out.open(QIODevice::ReadOnly);
-    why_ = "the private print scheduler did not start: " + out.readAll().trimmed().toStdString() + Log();
+    why_ = "the private print scheduler did not start: " + out.readAll().trimmed().toStdString() +
+           Log();
     Stop();
     return false;
 }
@@ -207,17 +222,24 @@ bool PrivateCups::AddPdfQueue(const QString& name) {
     return Admin(kLpadmin, {"-p", name, "-E", "-v", "cups-pdf:/", "-P", QString::fromLatin1(kPpd)});
 }
 
-bool PrivateCups::SetDefault(const QString& name) { return Admin(kLpadmin, {"-d", name}); }
+bool PrivateCups::SetDefault(const QString& name) {
+    return Admin(kLpadmin, {"-d", name});
+}
 
-bool PrivateCups::StopQueue(const QString& name) { return Admin(kCupsdisable, {name}); }
+bool PrivateCups::StopQueue(const QString& name) {
+    return Admin(kCupsdisable, {name});
+}
 
-bool PrivateCups::RemoveQueue(const QString& name) { return Admin(kLpadmin, {"-x", name}); }
+bool PrivateCups::RemoveQueue(const QString& name) {
+    return Admin(kLpadmin, {"-x", name});
+}
 
 std::vector<PrivateCups::Job> PrivateCups::Jobs() const {
     QString out;
     std::vector<Job> jobs;
     if (Run(kLpstat, {"-W", "all", "-o"}, Environment(), &out) != 0) return jobs;
-    static const QRegularExpression line(QStringLiteral("^(\\S+)-(\\d+)\\s"), QRegularExpression::MultilineOption);
+    static const QRegularExpression line(QStringLiteral("^(\\S+)-(\\d+)\\s"),
+                                         QRegularExpression::MultilineOption);
     for (auto it = line.globalMatch(out); it.hasNext();) {
         const auto match = it.next();
         jobs.push_back({match.captured(1), match.captured(2).toInt()});
@@ -275,12 +297,14 @@ bool InkedBox(const QByteArray& pgm, int& left, int& top, int& right, int& botto
     ++at;  // the single white space before the pixels
     if (fields.size() < 4 || fields[0] != "P5") return false;
     const int width = fields[1].toInt(), height = fields[2].toInt();
-    if (width <= 0 || height <= 0 || fields[3].toInt() > 255 || pgm.size() - at < qsizetype(width) * height) {
+    if (width <= 0 || height <= 0 || fields[3].toInt() > 255 ||
+        pgm.size() - at < qsizetype(width) * height) {
         return false;
     }
     left = width, top = height, right = -1, bottom = -1;
     for (int y = 0; y < height; ++y) {
-        const auto* row = reinterpret_cast<const unsigned char*>(pgm.constData() + at + qsizetype(y) * width);
+        const auto* row =
+            reinterpret_cast<const unsigned char*>(pgm.constData() + at + qsizetype(y) * width);
         for (int x = 0; x < width; ++x) {
             if (row[x] >= 160) continue;
             left = std::min(left, x);
@@ -297,8 +321,9 @@ bool InkedBox(const QByteArray& pgm, int& left, int& top, int& right, int& botto
 std::vector<PdfPageInfo> ReadPdfPages(const QString& pdf, int dpi) {
     std::vector<PdfPageInfo> pages;
     const QString info = QString::fromUtf8(Poppler("pdfinfo", {"-f", "1", "-l", "9999", pdf}));
-    static const QRegularExpression size(QStringLiteral("^Page\\s+(\\d+) size:\\s+([\\d.]+) x ([\\d.]+) pts"),
-                                         QRegularExpression::MultilineOption);
+    static const QRegularExpression size(
+        QStringLiteral("^Page\\s+(\\d+) size:\\s+([\\d.]+) x ([\\d.]+) pts"),
+        QRegularExpression::MultilineOption);
     for (auto it = size.globalMatch(info); it.hasNext();) {
         const auto match = it.next();
         PdfPageInfo page;
@@ -308,7 +333,8 @@ std::vector<PdfPageInfo> ReadPdfPages(const QString& pdf, int dpi) {
     }
     for (size_t i = 0; i < pages.size(); ++i) {
         const QString n = QString::number(i + 1);
-        const QByteArray pgm = Poppler("pdftoppm", {"-r", QString::number(dpi), "-gray", "-f", n, "-l", n, pdf});
+        const QByteArray pgm =
+            Poppler("pdftoppm", {"-r", QString::number(dpi), "-gray", "-f", n, "-l", n, pdf});
         int left = 0, top = 0, right = 0, bottom = 0;
         if (!InkedBox(pgm, left, top, right, bottom)) continue;
         const double scale = 72.0 / dpi;
@@ -323,5 +349,6 @@ std::vector<PdfPageInfo> ReadPdfPages(const QString& pdf, int dpi) {
 
 void SnapshotPdfPage(const QString& pdf, int page, const QString& pngBase, int dpi) {
     const QString n = QString::number(page);
-    Poppler("pdftoppm", {"-r", QString::number(dpi), "-png", "-singlefile", "-f", n, "-l", n, pdf, pngBase});
+    Poppler("pdftoppm",
+            {"-r", QString::number(dpi), "-png", "-singlefile", "-f", n, "-l", n, pdf, pngBase});
 }

@@ -27,7 +27,9 @@ CliRun Cli(const QStringList& args) {
     return run;
 }
 
-QString Q(const std::string& s) { return QString::fromStdString(s); }
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
 
 constexpr double kTwip = 1 / 20.0;  // in points
 // How far poppler's inked box may be from where the lines were placed: a
@@ -36,7 +38,8 @@ constexpr double kNear = 1.6;
 
 // A liner `width` twips wide and 3.5 in high (flap 1 in, title 0.5 in,
 // songs 2 in) with solid cut lines and the title "Mix".
-std::string WriteLiner(const TempFolder& dir, const std::string& name, int width = 5760, int songs = 0) {
+std::string WriteLiner(const TempFolder& dir, const std::string& name, int width = 5760,
+                       int songs = 0) {
     Liner liner;
     EnsureStandardFonts(liner);
     liner.title = {1, "Mix"};
@@ -134,8 +137,8 @@ TEST_F(CliPrinter, ASheetThatFitsOnlyTurnedIsTurnedOntoThePaper) {
     const std::string wide = WriteLiner(dir, "wide.cas");
     // Two 4-inch liners need 8 in + 2 twips: within 1/4 in margins on Letter
     // only across a landscape sheet.
-    CliRun run = Cli({"print", Q(wide), "--printer", "Reelcard-PDF", "--2up", "--copies", "2", "--paper", "Letter",
-                      "--margins", "0.25,0.25,0.25,0.25"});
+    CliRun run = Cli({"print", Q(wide), "--printer", "Reelcard-PDF", "--2up", "--copies", "2",
+                      "--paper", "Letter", "--margins", "0.25,0.25,0.25,0.25"});
     ASSERT_EQ(run.status, 0) << run.err;
     const std::vector<PdfPageInfo> pages = OnlyNewJob(0, "Reelcard-PDF");
     ASSERT_EQ(pages.size(), 1u);
@@ -161,7 +164,8 @@ TEST_F(CliPrinter, RefusedJobsSayWhyAndLeaveNothingQueued) {
 
     run = Cli({"print", Q(liner), "--printer", "Nowhere"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find("Unable to start print job\nGeneral error\nPrinter \"Nowhere\" does not exist"),
+    EXPECT_NE(run.err.find(
+                  "Unable to start print job\nGeneral error\nPrinter \"Nowhere\" does not exist"),
               std::string::npos)
         << run.err;
 
@@ -169,8 +173,9 @@ TEST_F(CliPrinter, RefusedJobsSayWhyAndLeaveNothingQueued) {
     ASSERT_TRUE(cups.StopQueue("Stopped")) << cups.why();
     run = Cli({"print", Q(liner), "--printer", "Stopped"});
     EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find("Unable to start print job\nGeneral error\nPrinter \"Stopped\" is stopped"),
-              std::string::npos)
+    EXPECT_NE(
+        run.err.find("Unable to start print job\nGeneral error\nPrinter \"Stopped\" is stopped"),
+        std::string::npos)
         << run.err;
 
     // A batch whose second file cannot be read sends nothing at all.
@@ -183,15 +188,19 @@ TEST_F(CliPrinter, RefusedJobsSayWhyAndLeaveNothingQueued) {
     EXPECT_TRUE(cups.Jobs().empty());
 
     // A file or a printer, not both.
-    EXPECT_EQ(Cli({"print", Q(liner), "--printer", "Reelcard-PDF", "-o", Q(dir.Path("out.pdf"))}).status, 2);
-    EXPECT_EQ(Cli({"print", Q(liner), "--printer", "Reelcard-PDF", "--printer", "Other"}).status, 2);
+    EXPECT_EQ(
+        Cli({"print", Q(liner), "--printer", "Reelcard-PDF", "-o", Q(dir.Path("out.pdf"))}).status,
+        2);
+    EXPECT_EQ(Cli({"print", Q(liner), "--printer", "Reelcard-PDF", "--printer", "Other"}).status,
+              2);
     EXPECT_TRUE(cups.Jobs().empty());
 }
 
 // The song-fit warning belongs to the job, not to each copy of each file.
 TEST(CliPrintWarnings, SongsThatDoNotFitAreToldOncePerJob) {
     TempFolder dir;
-    const std::string a = WriteLiner(dir, "a.cas", 5760, 60), b = WriteLiner(dir, "b.cas", 5760, 60);
+    const std::string a = WriteLiner(dir, "a.cas", 5760, 60),
+                      b = WriteLiner(dir, "b.cas", 5760, 60);
     CliRun run = Cli({"print", Q(a), Q(b), "--copies", "3", "-o", Q(dir.Path("out.pdf"))});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(Count(run.err, "Not all songs will fit on"), 1u) << run.err;
