@@ -1,6 +1,7 @@
 #include "app/print_commands.h"
 
 #include <QFileInfo>
+#include <QPrinterInfo>
 
 #include "app/commands.h"
 #include "app/file_dialogs.h"
@@ -14,31 +15,10 @@ namespace {
 
 QString Str(uint16_t id) { return QString::fromStdString(LoadString(id)); }
 
+// The common-dialog error for "No printer device drivers were found".
+constexpr uint32_t kNoPrinterDevices = 0x1007;
+
 }  // namespace
-
-// ---- the printer device ----------------------------------------------------------------
-
-PrinterDevice::PrinterDevice(QPrinter& printer) : PagedPrintDevice(printer), printer_(printer) {}
-
-int PrinterDevice::DeviceCopies() const { return printer_.copyCount(); }
-
-void PrinterDevice::SetDeviceCopies(int copies) { printer_.setCopyCount(copies); }
-
-bool PrinterDevice::AbortDocument() {
-    const bool aborted = printer_.abort();
-    EndPainter();
-    return aborted;
-}
-
-void PrinterDevice::SetDocumentName(const QString& name) { printer_.setDocName(name); }
-
-int PrinterDevice::FailureCode() const {
-    switch (printer_.printerState()) {
-        case QPrinter::Aborted: return -3;
-        // Qt gives no finer reason than "error".
-        default: return -1;
-    }
-}
 
 // ---- the commands ------------------------------------------------------------------------
 
@@ -124,6 +104,15 @@ void Printing::PrintLiner() {
 void Printing::PageSetup() {
     Settings& settings = window_.settings();
     PageSetupDialog dialog(&window_, *printer_, settings.print, window_.liner().defaultUnits);
+    dialog.SetPrinterChooser(
+        [this](QWidget* owner, const QString& current) -> std::optional<QString> {
+            const QStringList printers = QPrinterInfo::availablePrinterNames();
+            if (printers.isEmpty()) {
+                ReportCommonDialogError(prompter_, kNoPrinterDevices);
+                return std::nullopt;
+            }
+            return dialogs_.ChoosePrinter(owner, printers, current);
+        });
     if (!dialogs_.PageSetup(dialog)) return;  // Cancel changes nothing
     settings.print = dialog.Result();
     dialog.ApplyPaper(*printer_);

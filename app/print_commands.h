@@ -7,28 +7,12 @@
 #include <QStringList>
 #include <memory>
 
+#include "app/printer_device.h"
 #include "render/print_job.h"
 
 class MainWindow;
 class PrintDialogs;
 class Prompter;
-
-// The printer as a print device.  Liners are placed from the corner of what
-// the printer can mark (its minimum margins), whatever margins its layout has.
-class PrinterDevice : public PagedPrintDevice {
-public:
-    explicit PrinterDevice(QPrinter& printer);
-
-    int DeviceCopies() const override;
-    void SetDeviceCopies(int copies) override;
-    bool AbortDocument() override;
-
-private:
-    void SetDocumentName(const QString& name) override;
-    int FailureCode() const override;
-
-    QPrinter& printer_;
-};
 
 class Printing {
 public:

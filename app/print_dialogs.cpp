@@ -61,18 +61,63 @@ QPushButton* AddFilesButton(QDialog& printDialog, const std::function<void(QWidg
     return files;
 }
 
+namespace {
+
+// Turns the box off again whenever the dialog turns it on (it does so when
+// another printer is chosen).
+class KeepDisabled : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::EnabledChange) {
+            auto* box = static_cast<QWidget*>(watched);
+            if (box->isEnabled()) box->setEnabled(false);
+        }
+        return false;
+    }
+};
+
+}  // namespace
+
+QCheckBox* DisableCollateBox(QDialog& printDialog) {
+    auto* collate = printDialog.findChild<QCheckBox*>(QStringLiteral("collate"));
+    if (!collate) return nullptr;
+    collate->setEnabled(false);
+    collate->installEventFilter(new KeepDisabled(collate));
+    return collate;
+}
+
 bool QtPrintDialogs::Print(QWidget* owner, QPrinter& printer, const std::function<void(QWidget*)>& chooseFiles) {
     QPrintDialog dialog(&printer, owner);
     // No page numbers, no selection, and the program collates by itself.
     dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize);
     AddFilesButton(dialog, chooseFiles);
-    return dialog.exec() == QDialog::Accepted;
+    DisableCollateBox(dialog);
+    // The dialog gives the printer its default paper back when it closes,
+    // though Page Setup chose the paper.  Page Setup's paper stays unless the
+    // user chose paper in the dialog's own Properties.
+    const QPageLayout before = printer.pageLayout();
+    bool propertiesShown = false;
+    if (auto* properties = dialog.findChild<QPushButton*>(QStringLiteral("properties"))) {
+        QObject::connect(properties, &QPushButton::clicked, &dialog,
+                         [&propertiesShown] { propertiesShown = true; });
+    }
+    if (dialog.exec() != QDialog::Accepted) return false;
+    if (!propertiesShown) {
+        printer.setPageSize(before.pageSize());
+        printer.setPageOrientation(before.orientation());
+    }
+    return true;
 }
 
 std::optional<PrintFilesChoice> QtPrintDialogs::ChooseFiles(QWidget* owner, const PrintFilesRequest& request) {
     QFileDialog dialog(owner, request.caption, request.folder);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::ReadOnly);
+    // The descriptions already name their patterns.
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setNameFilters(request.nameFilters);
@@ -88,6 +133,30 @@ std::optional<PrintFilesChoice> QtPrintDialogs::ChooseFiles(QWidget* owner, cons
 }
 
 bool QtPrintDialogs::PageSetup(PageSetupDialog& dialog) { return dialog.exec() == QDialog::Accepted; }
+
+std::optional<QString> QtPrintDialogs::ChoosePrinter(QWidget* owner, const QStringList& printers,
+                                                     const QString& current) {
+    QDialog dialog(owner);
+    dialog.setObjectName("ChoosePrinterDialog");
+    dialog.setWindowTitle(QObject::tr("Printer"));
+    auto* names = new QComboBox(&dialog);
+    names->setObjectName("PrinterNames");
+    names->addItems(printers);
+    if (printers.contains(current)) names->setCurrentText(current);
+    auto* label = new QLabel(QObject::tr("&Name:"), &dialog);
+    label->setBuddy(names);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    auto* row = new QHBoxLayout;
+    row->addWidget(label);
+    row->addWidget(names, 1);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addLayout(row);
+    layout->addWidget(buttons);
+    if (dialog.exec() != QDialog::Accepted || names->currentText().isEmpty()) return std::nullopt;
+    return names->currentText();
+}
 
 // ---- page setup ----------------------------------------------------------------------
 
@@ -115,7 +184,11 @@ PageSetupDialog::PageSetupDialog(QWidget* owner, const QPrinter& printer, const 
         paper_->addItem(current.name(), static_cast<int>(current.id()));
         paper_->setCurrentIndex(paper_->count() - 1);
     }
+    printerName_ = printer.printerName();
+    printerLabel_ = new QLabel(printerName_, paperGroup);
+    printerLabel_->setObjectName("PrinterName");
     auto* paperLayout = new QFormLayout(paperGroup);
+    paperLayout->addRow(tr("Printer:"), printerLabel_);
     paperLayout->addRow(tr("Si&ze:"), paper_);
 
     auto* orientationGroup = new QGroupBox(tr("Orientation"), this);
@@ -154,6 +227,17 @@ PageSetupDialog::PageSetupDialog(QWidget* owner, const QPrinter& printer, const 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    printerButton_ = new QPushButton(tr("&Printer..."), this);
+    printerButton_->setObjectName("PrinterButton");
+    printerButton_->setAutoDefault(false);
+    buttons->addButton(printerButton_, QDialogButtonBox::ActionRole);
+    connect(printerButton_, &QPushButton::clicked, this, [this] {
+        if (!chooser_) return;
+        if (std::optional<QString> chosen = chooser_(this, printerName_)) {
+            printerName_ = *chosen;
+            printerLabel_->setText(printerName_);
+        }
+    });
 
     auto* top = new QHBoxLayout;
     top->addWidget(paperGroup, 1);
@@ -183,6 +267,9 @@ PrintSettings PageSetupDialog::Result() const {
 }
 
 void PageSetupDialog::ApplyPaper(QPrinter& printer) const {
+    // The printer chosen with "&Printer..." becomes the selected printer.
+    if (!printerName_.isEmpty() && printerName_ != printer.printerName())
+        printer.setPrinterName(printerName_);
     const auto id = static_cast<QPageSize::PageSizeId>(paper_->currentData().toInt());
     if (id != printer.pageLayout().pageSize().id()) printer.setPageSize(QPageSize(id));
     printer.setPageOrientation(landscape_->isChecked() ? QPageLayout::Landscape : QPageLayout::Portrait);

@@ -43,6 +43,10 @@ public:
     virtual std::optional<PrintFilesChoice> ChooseFiles(QWidget* owner, const PrintFilesRequest& request) = 0;
     // Runs a Page Setup dialog that has been filled; true on OK.
     virtual bool PageSetup(class PageSetupDialog& dialog) = 0;
+    // Page Setup's "&Printer...": one of `printers`, starting on `current`;
+    // nothing when cancelled.
+    virtual std::optional<QString> ChoosePrinter(QWidget* owner, const QStringList& printers,
+                                                 const QString& current) = 0;
 };
 
 // QPrintDialog, QFileDialog and our Page Setup, shown modally.
@@ -51,10 +55,17 @@ public:
     bool Print(QWidget* owner, QPrinter& printer, const std::function<void(QWidget*)>& chooseFiles) override;
     std::optional<PrintFilesChoice> ChooseFiles(QWidget* owner, const PrintFilesRequest& request) override;
     bool PageSetup(PageSetupDialog& dialog) override;
+    std::optional<QString> ChoosePrinter(QWidget* owner, const QStringList& printers,
+                                         const QString& current) override;
 };
 
 // Adds "&Files..." at the bottom left of a print dialog.
 QPushButton* AddFilesButton(QDialog& printDialog, const std::function<void(QWidget*)>& chooseFiles);
+
+// Keeps the print dialog's "Collate" box disabled: the program makes every
+// copy itself, one liner after the other, whatever the box says.  Returns the
+// box, or nothing when the dialog has none.
+QCheckBox* DisableCollateBox(QDialog& printDialog);
 
 // Page Setup: paper size and orientation of the printer, the four margins in
 // inches or millimetres (after the left margin's unit), and "Print &2-Up".
@@ -64,15 +75,25 @@ class PageSetupDialog : public QDialog {
 public:
     PageSetupDialog(QWidget* owner, const QPrinter& printer, const PrintSettings& print, int defaultUnit);
 
-    // What OK gives: the margins as measurements, 2-up, and the paper.
+    // What "&Printer..." runs: the printer chosen, or nothing.
+    using PrinterChooser =
+        std::function<std::optional<QString>(QWidget* owner, const QString& current)>;
+    void SetPrinterChooser(PrinterChooser chooser) { chooser_ = std::move(chooser); }
+
+    // What OK gives: the margins as measurements, 2-up, and the printer with
+    // its paper.
     PrintSettings Result() const;
     void ApplyPaper(QPrinter& printer) const;
+    // The printer the dialog applies to: the printer's own until "&Printer..."
+    // chooses another.
+    const QString& printerName() const { return printerName_; }
     bool metric() const { return metric_; }
 
     QDoubleSpinBox* margin(int side) const { return margins_[side]; }  // 0 left, 1 right, 2 top, 3 bottom
     QCheckBox* twoUpBox() const { return twoUp_; }
     QComboBox* paperBox() const { return paper_; }
     QRadioButton* landscapeButton() const { return landscape_; }
+    QPushButton* printerButton() const { return printerButton_; }
 
 private:
     PrintSettings original_;
@@ -83,6 +104,10 @@ private:
     QComboBox* paper_ = nullptr;
     QRadioButton* portrait_ = nullptr;
     QRadioButton* landscape_ = nullptr;
+    QPushButton* printerButton_ = nullptr;
+    QLabel* printerLabel_ = nullptr;
+    QString printerName_;
+    PrinterChooser chooser_;
 };
 
 // "Printing": modeless, owned by the main window, which is disabled while it

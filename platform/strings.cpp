@@ -50,6 +50,9 @@ constexpr StringEntry kStrings[] = {
     {IDS_CAPTION_PRINT, "Print"},
     {IDS_FILTER_PRINT_FILES, "All Files (*.*)?*.*?"},
     {IDS_PRINT_COPY_OF, "Copy %d of %d"},
+    {IDS_PRINTER_DOES_NOT_EXIST, "Printer \"%s\" does not exist"},
+    {IDS_PRINTER_IS_STOPPED, "Printer \"%s\" is stopped"},
+    {IDS_PRINTER_REFUSED_JOB, "Printer \"%s\" refused the job: %s"},
 
     {IDS_CAPTION_NEW, "New"},
     {IDS_CAPTION_FILE_OPEN, "File Open"},

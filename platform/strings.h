@@ -47,6 +47,10 @@ enum StringId : uint16_t {
     IDS_CAPTION_PRINT = 164,
     IDS_FILTER_PRINT_FILES = 165,
     IDS_PRINT_COPY_OF = 169,
+    // Printing: the line that names the printer under a print error.
+    IDS_PRINTER_DOES_NOT_EXIST = 3160,
+    IDS_PRINTER_IS_STOPPED = 3161,
+    IDS_PRINTER_REFUSED_JOB = 3162,
 
     // File dialogs: captions and filters.
     IDS_CAPTION_NEW = 111,

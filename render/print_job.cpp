@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 
 #include "document/liner_file.h"
 #include "pictures/picture_host.h"
@@ -111,12 +112,13 @@ std::optional<PrintPlacement> ComputePrintPlacement(PrintDevice& device, const P
 
 // ---- errors and copies ---------------------------------------------------------------
 
-void ReportPrintError(Prompter& prompter, uint16_t stringId, int code) {
+void ReportPrintError(Prompter& prompter, uint16_t stringId, int code, const std::string& detail) {
     static constexpr uint16_t kReasons[] = {IDS_SPOOL_GENERAL_ERROR, IDS_SPOOL_CANCELED_BY_PROGRAM,
                                             IDS_SPOOL_CANCELED_BY_USER, IDS_SPOOL_OUT_OF_DISK,
                                             IDS_SPOOL_OUT_OF_MEMORY};
     if (code > -1 || code < -5) return;
-    const std::string text = LoadString(stringId) + "\n\r" + LoadString(kReasons[-code - 1]);
+    std::string text = LoadString(stringId) + "\n\r" + LoadString(kReasons[-code - 1]);
+    if (!detail.empty()) text += "\n\r" + detail;
     prompter.Show(MessageOwner::MainWindow(), StopStyle(), text);
 }
 
@@ -252,6 +254,30 @@ void PdfPrintDevice::SetDocumentName(const QString& name) { writer->setTitle(nam
 
 namespace {
 
+// Passes messages on, first ending the progress display: a message that
+// comes while a job runs ends the job, and the window that owns the message
+// must be usable again to answer it.
+class EndingPrompter : public Prompter {
+public:
+    EndingPrompter(Prompter& inner, std::function<void()> end)
+        : inner_(inner), end_(std::move(end)) {}
+    MessageResult Show(const MessageOwner& owner, const MessageStyle& style,
+                       const std::string& text) override {
+        end_();
+        return inner_.Show(owner, style, text);
+    }
+    MergeChoice AskMerge(const std::string& caption) override {
+        end_();
+        return inner_.AskMerge(caption);
+    }
+    void RequestClose() override { inner_.RequestClose(); }
+    void SetBusy(bool on) override { inner_.SetBusy(on); }
+
+private:
+    Prompter& inner_;
+    std::function<void()> end_;
+};
+
 class Job {
 public:
     Job(PrintDevice& device, Liner& liner, const PrintJobRequest& request, Prompter& prompter,
@@ -266,6 +292,9 @@ private:
     bool PrintCopies();
     bool Draw(int x);
     bool EndSheet();
+    void Report(uint16_t stringId);
+    void EndProgress();
+    void Discard();
     const PrintSettings& MarginsNow() const { return turned_ ? turnedMargins_ : request_.page; }
 
     PrintDevice& device_;
@@ -282,13 +311,16 @@ private:
     bool fresh_ = true;    // the next liner starts a sheet
     int sheetFirstWidth_ = 0;  // width of the liner in the first place of a 2-up sheet
     bool ok_ = true;
+    bool progressOpen_ = false;
+    bool songFitWarning_ = false;  // armed once for the whole job
     PictureImages pictures_;
 };
 
 std::string TitleOf(const std::string& path) { return FileTitle(path); }
 
 bool Job::ReadFile(size_t index) {
-    if (!ReadLinerFile(liner_, request_.files[index], true, prompter_)) return false;
+    EndingPrompter prompter(prompter_, [this] { EndProgress(); });
+    if (!ReadLinerFile(liner_, request_.files[index], true, prompter)) return false;
     EnsureStandardFonts(liner_);
     pictures_.Clear();
     return true;
@@ -308,16 +340,39 @@ bool Job::PlaceCurrent() {
         if (!EndSheet()) return false;
     }
     SetPrinterOrientation(device_, noted_);
-    auto placement = ComputePrintPlacement(device_, request_.page, width, height, request_.page.print2Up, prompter_);
+    EndingPrompter prompter(prompter_, [this] { EndProgress(); });
+    auto placement = ComputePrintPlacement(device_, request_.page, width, height,
+                                           request_.page.print2Up, prompter);
     if (!placement) return false;
     placement_ = *placement;
     turned_ = device_.Orientation() != noted_;
     return true;
 }
 
+// A failed step ends the progress display before the message, so that the
+// main window is enabled again under it.
+void Job::Report(uint16_t stringId) {
+    EndProgress();
+    ReportPrintError(prompter_, stringId, device_.LastError(), device_.FailureDetail());
+}
+
+void Job::EndProgress() {
+    if (!progressOpen_) return;
+    progressOpen_ = false;
+    progress_.Finished();
+}
+
+// Throws the document away where the device can; otherwise what was drawn
+// is kept and the document ended.
+void Job::Discard() {
+    if (device_.AbortDocument()) return;
+    if (!fresh_) device_.EndPage();
+    device_.EndDocument();
+}
+
 bool Job::EndSheet() {
     if (!device_.EndPage()) {
-        ReportPrintError(prompter_, IDS_PRINT_END_PAGE_FAILED, device_.LastError());
+        Report(IDS_PRINT_END_PAGE_FAILED);
         ok_ = false;
         return false;
     }
@@ -336,8 +391,7 @@ bool Job::Draw(int x) {
         options.x = x;
         options.y = placement_.y;
         options.printing = true;
-        bool songFitWarning = request_.warnSongFit;
-        PaintLiner(surface, liner_, options, pictures_, prompter_, songFitWarning);
+        PaintLiner(surface, liner_, options, pictures_, prompter_, songFitWarning_);
     }
     painter->restore();
     return true;
@@ -350,7 +404,7 @@ bool Job::PrintCopies() {
         progress_.CopyChanged(copy, request_.copies);
         if (!twoUp || fresh_) {
             if (!device_.StartPage()) {
-                ReportPrintError(prompter_, IDS_PRINT_START_PAGE_FAILED, device_.LastError());
+                Report(IDS_PRINT_START_PAGE_FAILED);
                 ok_ = false;
                 return false;
             }
@@ -380,11 +434,13 @@ PrintJobResult Job::Run() {
     size_t index = 0;
     bool complete = false;
 
+    songFitWarning_ = request_.warnSongFit;
     if ((!batch || ReadFile(0)) && PlaceCurrent()) {
         if (!device_.StartDocument(request_.documentName)) {
-            ReportPrintError(prompter_, IDS_PRINT_START_DOC_FAILED, device_.LastError());
+            Report(IDS_PRINT_START_DOC_FAILED);
         } else {
             progress_.Started(batch ? TitleOf(request_.files[0]) : request_.documentName.toStdString());
+            progressOpen_ = true;
             for (;;) {
                 if (!PrintCopies()) break;
                 if (!batch || ++index >= request_.files.size()) {
@@ -394,17 +450,12 @@ PrintJobResult Job::Run() {
                 progress_.FileChanged(TitleOf(request_.files[index]));
                 if (!ReadFile(index) || !PlaceCurrent()) break;
             }
-            if (result_.cancelled) {
-                // Cancel throws the job away where the device can; otherwise
-                // what was drawn is kept and the document ended.
-                if (!device_.AbortDocument()) {
-                    if (!fresh_) device_.EndPage();
-                    device_.EndDocument();
-                }
+            if (result_.cancelled || (ok_ && !complete && request_.wholeOrNothing)) {
+                Discard();
             } else if (ok_) {
                 if (!fresh_) EndSheet();
                 if (ok_ && !device_.EndDocument()) {
-                    ReportPrintError(prompter_, IDS_PRINT_END_DOC_FAILED, device_.LastError());
+                    Report(IDS_PRINT_END_DOC_FAILED);
                 } else if (ok_) {
                     result_.printed = true;
                 }
@@ -413,7 +464,7 @@ PrintJobResult Job::Run() {
                 // finished, so it is given up.
                 if (!device_.AbortDocument()) device_.EndDocument();
             }
-            progress_.Finished();
+            EndProgress();
         }
     }
     SetPrinterOrientation(device_, noted_);

@@ -95,6 +95,9 @@ public:
     // by the program, -3 cancelled by the user, -4 out of disk, -5 out of
     // memory; 0 when the failure has no such code.
     virtual int LastError() const = 0;
+    // A line naming the printer and what went wrong with it, shown under the
+    // reason; empty when there is nothing to add.
+    virtual std::string FailureDetail() const { return {}; }
 };
 
 // A device over a Qt paged paint device (QPdfWriter, QPrinter).  The
@@ -161,8 +164,10 @@ std::optional<PrintPlacement> ComputePrintPlacement(PrintDevice& device, const P
                                                     Prompter& prompter);
 
 // Tells the user about a failed print step `stringId`, with the reason for the
-// spooler's `code`.  Failures without a spooler code are not shown.
-void ReportPrintError(Prompter& prompter, uint16_t stringId, int code);
+// spooler's `code` and, when given, a line of `detail` (the printer's name and
+// its state).  Failures without a spooler code are not shown.
+void ReportPrintError(Prompter& prompter, uint16_t stringId, int code,
+                      const std::string& detail = {});
 
 // The copies the program makes: when the print dialog asked for one copy and
 // the device is set to make several, the program makes those itself.  The
@@ -191,8 +196,12 @@ struct PrintJobRequest {
     int copies = 1;
     PrintSettings page;  // the margins and 2-up
     QString documentName;
-    // Whether each liner may warn once that its songs do not all fit.
+    // Whether the job may warn that songs do not all fit: once for the whole
+    // job, however many copies and files it prints.
     bool warnSongFit = false;
+    // A job that cannot print every file in all its copies is thrown away
+    // where the device can, instead of printing the part that went well.
+    bool wholeOrNothing = false;
 };
 
 struct PrintJobResult {

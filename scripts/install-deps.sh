@@ -10,6 +10,9 @@ packages=(
   libtag1-dev libcue-dev flac
   libgtest-dev libgmock-dev libbenchmark-dev libstb-dev
   fonts-liberation fonts-dejavu-core poppler-utils
+  libcups2-dev
+  # The printing tests run a private print scheduler with a PDF queue.
+  cups printer-driver-cups-pdf
 )
 if [ "${REELCARD_WITH_CHECK_TOOLS:-0}" = 1 ]; then
   packages+=(clang-14 libclang-rt-14-dev)

@@ -4,13 +4,14 @@
 //   reelcard-cli import FILE.json -o OUT
 //   reelcard-cli convert IN -o OUT [--merge text|all] [--format FILE.fmt]
 //   reelcard-cli render FILE -o OUT.png|OUT.pdf [--dpi N]
-//   reelcard-cli print FILE... -o OUT.pdf [--copies N] [--2up] [--paper A4|Letter]
-//                [--margins L,R,T,B]
+//   reelcard-cli print FILE... -o OUT.pdf|--printer [NAME|default] [--copies N] [--2up]
+//                [--paper A4|Letter] [--margins L,R,T,B]
 //   reelcard-cli songs LINER -o OUT [--tape C46|C60|C90|C100|C120|MINUTES] [--fill-a]
 //                [--artist] [--numbers] [--fit] SOURCE...
 //   reelcard-cli --help | --version
 //
-// Exit status: 0 success, 1 a file could not be read or written, 2 usage.
+// Exit status: 0 success, 1 a file could not be read or written (or a printer
+// refused the job), 2 usage.
 
 #include <QCoreApplication>
 #include <QDir>
@@ -29,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "app/printer_device.h"
 #include "document/liner_file.h"
 #include "document/liner_json.h"
 #include "pictures/picture_host.h"
@@ -56,8 +58,8 @@ const char kUsage[] =
     "       reelcard-cli import FILE.json -o OUT\n"
     "       reelcard-cli convert IN -o OUT [--merge text|all] [--format FILE.fmt]\n"
     "       reelcard-cli render FILE -o OUT.png|OUT.pdf [--dpi N]\n"
-    "       reelcard-cli print FILE... -o OUT.pdf [--copies N] [--2up] [--paper A4|Letter]\n"
-    "                    [--margins L,R,T,B]\n"
+    "       reelcard-cli print FILE... -o OUT.pdf|--printer [NAME|default] [--copies N] [--2up]\n"
+    "                    [--paper A4|Letter] [--margins L,R,T,B]\n"
     "       reelcard-cli songs LINER -o OUT [--tape C46|C60|C90|C100|C120|MINUTES] [--fill-a]\n"
     "                    [--artist] [--numbers] [--fit] SOURCE...\n"
     "       reelcard-cli --help | --version\n"
@@ -70,7 +72,10 @@ const char kUsage[] =
     "Letter is given) sheets: each file in N copies (1 unless given), two to a\n"
     "sheet with --2up, within the margins (left, right, top, bottom, such as\n"
     "0.25in or 0.6cm; a bare number counts in inches; 0 unless given).  A liner\n"
-    "that fits the sheet only turned gets a landscape page.\n"
+    "that fits the sheet only turned gets a landscape page.  With --printer the\n"
+    "sheets go to that printer (the default printer when no name or \"default\"\n"
+    "is given) as one job, on its own paper unless --paper is given; a printer\n"
+    "that does not exist, is stopped or refuses the job gets nothing.\n"
     "songs reads the liner (or a format file, giving a new liner), imports the\n"
     "songs of the sources in the order given (M3U, M3U8, PLS and XSPF playlists,\n"
     "cue sheets, audio files, folders of audio files, text with one song a line),\n"
@@ -350,6 +355,7 @@ int Render(const Args& args, ConsolePrompter& prompter) {
 struct PrintArgs {
     std::vector<std::string> files;
     std::string output;
+    std::optional<QString> printer;  // empty: the default printer
     int copies = 0;  // 0 when not given
     bool twoUp = false;
     QPageSize::PageSizeId paper = QPageSize::A4;
@@ -383,6 +389,12 @@ std::optional<PrintArgs> ParsePrintArgs(const QStringList& list) {
             if (!hasValue) return Bad(a.toStdString() + " needs a file name");
             if (!args.output.empty()) return Bad("-o given twice");
             args.output = list[++i].toStdString();
+        } else if (a == "--printer") {
+            if (args.printer) return Bad("--printer given twice");
+            // The name is optional: a following option or nothing means the default.
+            const bool named = hasValue && !list[i + 1].startsWith('-');
+            const QString name = named ? list[++i] : QString();
+            args.printer = name == QLatin1String("default") ? QString() : name;
         } else if (a == "--copies") {
             if (args.copies != 0) return Bad("--copies given twice");
             bool ok = false;
@@ -414,14 +426,13 @@ std::optional<PrintArgs> ParsePrintArgs(const QStringList& list) {
         }
     }
     if (args.files.empty()) return Bad("no FILE given");
-    if (!EndsWith(args.output, ".pdf")) return Bad("OUT must end in .pdf");
+    if (args.printer && !args.output.empty()) return Bad("-o and --printer exclude each other");
+    if (!args.printer && !EndsWith(args.output, ".pdf")) return Bad("OUT must end in .pdf");
     return args;
 }
 
-// The liner files go through the program's own print job, into a PDF written
-// beside the output and put in its place only when every file printed.
-int Print(const PrintArgs& args, ConsolePrompter& prompter) {
-    Liner liner;
+// The Liner the files are read into, and the job they make.
+PrintJobRequest PrintRequest(const PrintArgs& args, Liner& liner, Prompter& prompter) {
     // An older liner file is merged into the default format, as the program
     // would merge it into the Liner it has open.
     const std::string format = BundledDefaultFormat();
@@ -435,6 +446,45 @@ int Print(const PrintArgs& args, ConsolePrompter& prompter) {
     request.page.print2Up = args.twoUp;
     request.documentName = QStringLiteral("Reelcard");
     request.warnSongFit = true;
+    return request;
+}
+
+// The liner files go through the program's own print job to a printer, as
+// one job that is sent only when every file printed in all its copies.
+int PrintToPrinter(const PrintArgs& args, ConsolePrompter& prompter) {
+    const QString name = args.printer->isEmpty() ? DefaultPrinterName() : *args.printer;
+    if (name.isEmpty()) {
+        ReportCommonDialogError(prompter, 0x1008);  // "No default printer was found"
+        return kExitFile;
+    }
+    const PrinterQueueState state = QueryPrinterQueue(name);
+    if (state != PrinterQueueState::Ready) {
+        ReportPrintError(prompter, IDS_PRINT_START_DOC_FAILED, -1, PrinterStateLine(state, name));
+        return kExitFile;
+    }
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPrinterName(name);
+    // The painter's origin at the paper's corner, as in the program.
+    printer.setFullPage(true);
+    if (args.paperGiven) printer.setPageSize(QPageSize(args.paper));
+    printer.setPageOrientation(QPageLayout::Portrait);
+    printer.setCopyCount(1);
+
+    Liner liner;
+    PrintJobRequest request = PrintRequest(args, liner, prompter);
+    request.wholeOrNothing = true;
+    PrinterDevice device(printer);
+    PrintProgress progress;
+    const PrintJobResult result = RunPrintJob(device, liner, request, prompter, progress);
+    return result.complete ? kExitOk : kExitFile;
+}
+
+// The liner files go through the program's own print job, into a PDF written
+// beside the output and put in its place only when every file printed.
+int Print(const PrintArgs& args, ConsolePrompter& prompter) {
+    if (args.printer) return PrintToPrinter(args, prompter);
+    Liner liner;
+    const PrintJobRequest request = PrintRequest(args, liner, prompter);
 
     const QString output = QString::fromStdString(args.output);
     const QString partial = output + ".part";

@@ -199,6 +199,9 @@ TEST(PrintErrors, OnlySpoolerCodesAreShownWithTheirReason) {
     ReportPrintError(prompter, 105, -6);
     ReportPrintError(prompter, 105, 5);
     EXPECT_EQ(prompter.shown.size(), 2u);
+    // The printer's line goes under the reason.
+    ReportPrintError(prompter, 197, -1, "Printer \"Office\" does not exist");
+    EXPECT_EQ(prompter.LastText(), "Unable to end print job\n\rGeneral error\n\rPrinter \"Office\" does not exist");
 }
 
 TEST(PrintCopies, DriverCopiesBecomeTheProgramsAndTheDriverMakesOne) {
@@ -303,6 +306,16 @@ TEST(PrintJob, BatchSheetsContinueAcrossFilesAndAFailedFileEndsTheJob) {
         EXPECT_TRUE(run.result.printed);
         EXPECT_FALSE(run.result.complete);
         EXPECT_NE(prompter.LastText().find("missing.cas"), std::string::npos);
+    }
+    // Whole or nothing: the printed part is thrown away instead.
+    request.wholeOrNothing = true;
+    {
+        FakeDevice device(Letter());
+        CountingProgress progress;
+        JobRun run = RunJob(device, open, request, progress, prompter);
+        EXPECT_TRUE(device.aborted);
+        EXPECT_FALSE(device.ended);
+        EXPECT_FALSE(run.result.printed);
     }
 }
 
