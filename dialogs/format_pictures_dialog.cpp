@@ -483,8 +483,10 @@ void FormatPicturesDialog::AddPicture() {
     Settings& settings = window_.settings();
     FileDialogRequest request;
     request.caption = Str(IDS_CAPTION_PICTURE_ADD);
-    request.filter = BuildFileFilter(IDS_FILTER_PICTURES, settings.pictureFilterIndex, settings.fileTypes);
-    request.filterIndex = settings.pictureFilterIndex;
+    // One filter showing every picture type there is a reader for comes
+    // first, and the dialog always opens on it.
+    request.filter.pairs = PictureFilterPairs();
+    request.filterIndex = 1;
     request.folder = QString::fromStdString(settings.pictureFolder);
     std::optional<FileDialogResult> chosen;
     if (chooser_) {

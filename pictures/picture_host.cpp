@@ -14,13 +14,24 @@
 #include "document/measurement.h"
 #include "pictures/bmp_reader.h"
 #include "platform/messages.h"
+#include "platform/prompter.h"
 #include "platform/strings.h"
 
 namespace {
 
-const char* const kExtensions[kPictureReaderCount] = {"bmp", "jpg", "pcx", "png", "tga"};
+const char* const kExtensions[kPictureReaderCount] = {"bmp", "jpg", "pcx", "png", "tga", "webp"};
+const char* const kTypeNames[kPictureReaderCount] = {"BMP", "JPEG", "PCX", "PNG", "TGA (Targa)", "WebP"};
 
 MessageStyle StopStyle() { return {MessageIcon::Stop, MessageButtons::Ok, false}; }
+
+// For looking at what is installed without telling anyone.
+class QuietPrompter : public Prompter {
+public:
+    MessageResult Show(const MessageOwner&, const MessageStyle& style, const std::string&) override {
+        return DefaultAnswer(style.buttons);
+    }
+    MergeChoice AskMerge(const std::string&) override { return MergeChoice::Cancel; }
+};
 
 void* OpenLibrary(const std::string& folder, const std::string& name) {
     // The program's own folder first, so that the plugins shipped beside it
@@ -79,7 +90,11 @@ std::string PluginLibraryName(int index) {
     return std::string(kExtensions[index]) + "flt32.so";
 }
 
-bool LoadPictureReader(int index, Prompter& prompter, PictureReaderTable& table) {
+const char* PictureTypeName(int index) {
+    return index >= 0 && index < kPictureReaderCount ? kTypeNames[index] : "";
+}
+
+bool LoadPictureReader(int index, Prompter& prompter, PictureReaderTable& table, const std::string& fileName) {
     if (index < 0 || index >= kPictureReaderCount) return false;
     PictureReader& row = table.Row(index);
     if (row.loaded) return true;
@@ -87,7 +102,12 @@ bool LoadPictureReader(int index, Prompter& prompter, PictureReaderTable& table)
     const std::string name = PluginLibraryName(index);
     void* library = OpenLibrary(table.folder(), name);
     if (!library) {
-        ShowMessage(prompter, MessageOwner::MainWindow(), StopStyle(), IDS_PLUGIN_NOT_FOUND, {name});
+        if (!fileName.empty()) {
+            ShowMessage(prompter, MessageOwner::MainWindow(), StopStyle(), IDS_PICTURE_TYPE_MISSING,
+                        {std::string(kTypeNames[index]), fileName, name});
+        } else {
+            ShowMessage(prompter, MessageOwner::MainWindow(), StopStyle(), IDS_PLUGIN_NOT_FOUND, {name});
+        }
         return false;
     }
     // Looked up in this order; the first one missing is the one reported.
@@ -109,6 +129,70 @@ bool LoadPictureReader(int index, Prompter& prompter, PictureReaderTable& table)
     row.error = reinterpret_cast<GetErrorProc>(error);
     row.loaded = true;
     return true;
+}
+
+bool PictureReaderAvailable(int index, PictureReaderTable& table) {
+    if (index < 0 || index >= kPictureReaderCount) return false;
+    if (table.Row(index).loaded) return true;
+    QuietPrompter quiet;
+    return LoadPictureReader(index, quiet, table);
+}
+
+std::vector<std::pair<std::string, std::string>> PictureFilterPairs(PictureReaderTable& table) {
+    // The string table lists every type with its patterns; a type is offered
+    // when the reader its patterns name is there.
+    const std::vector<std::string> parts = [] {
+        std::vector<std::string> out;
+        std::string text = LoadString(IDS_FILTER_PICTURES, 1024), part;
+        for (char c : text) {
+            if (c == '|') {
+                out.push_back(part);
+                part.clear();
+            } else {
+                part += c;
+            }
+        }
+        return out;
+    }();
+    std::vector<std::pair<std::string, std::string>> types;
+    std::string everything, allFiles;
+    std::string allDescription = "All Supported Images";
+    for (size_t i = 0; i + 1 < parts.size(); i += 2) {
+        const std::string& pattern = parts[i + 1];
+        if (pattern == "*.*") {
+            allFiles = parts[i];
+            continue;
+        }
+        // Which rows the entry's patterns name: the combined entry names them all.
+        int row = -1, rows = 0;
+        for (int r = 0; r < kPictureReaderCount; ++r) {
+            const std::string own = std::string("*.") + kExtensions[r];
+            size_t at = 0;
+            bool named = false;
+            while (at <= pattern.size()) {
+                size_t end = pattern.find(';', at);
+                if (end == std::string::npos) end = pattern.size();
+                named = named || pattern.compare(at, end - at, own) == 0;
+                at = end + 1;
+            }
+            if (named) {
+                row = r;
+                ++rows;
+            }
+        }
+        if (rows > 1) {
+            allDescription = parts[i];
+            continue;
+        }
+        if (row < 0 || !PictureReaderAvailable(row, table)) continue;
+        types.emplace_back(parts[i], pattern);
+        everything += (everything.empty() ? "" : ";") + pattern;
+    }
+    std::vector<std::pair<std::string, std::string>> pairs;
+    pairs.emplace_back(allDescription, everything);
+    pairs.insert(pairs.end(), types.begin(), types.end());
+    if (!allFiles.empty()) pairs.emplace_back(allFiles, "*.*");
+    return pairs;
 }
 
 ScreenResolution CurrentScreenResolution() {
@@ -168,7 +252,7 @@ std::optional<PictureExamination> ExaminePictureFile(const std::string& fileName
     DibPtr block;
     int reader = matched;
     if (matched >= 0) {
-        if (!LoadPictureReader(matched, prompter, table)) return std::nullopt;
+        if (!LoadPictureReader(matched, prompter, table, fileName)) return std::nullopt;
         PictureReader& row = table.Row(matched);
         block.reset(row.information(ResolvePicturePath(fileName).c_str()));
         if (!block) {
@@ -176,8 +260,10 @@ std::optional<PictureExamination> ExaminePictureFile(const std::string& fileName
             return std::nullopt;
         }
     } else {
+        // Readers that are not installed are passed over: they cannot be
+        // the one that reads this file.
         for (int i = 0; i < kPictureReaderCount && !block; ++i) {
-            if (!LoadPictureReader(i, prompter, table)) return std::nullopt;
+            if (!PictureReaderAvailable(i, table)) continue;
             block.reset(table.Row(i).information(ResolvePicturePath(fileName).c_str()));
             reader = i;
         }
@@ -208,31 +294,11 @@ DibPtr LoadPictureImage(const Picture& picture, Prompter& prompter, PictureReade
                     {picture.fileName});
         return nullptr;
     }
-    if (!LoadPictureReader(picture.formatIndex, prompter, table)) return nullptr;
+    if (!LoadPictureReader(picture.formatIndex, prompter, table, picture.fileName)) return nullptr;
     PictureReader& row = table.Row(picture.formatIndex);
     DibPtr image(row.read(ResolvePicturePath(picture.fileName).c_str()));
     if (!image) ReportReaderError(row.error(nullptr), picture.fileName, prompter);
     return image;
-}
-
-const void* PictureImages::Get(size_t index, const Picture& picture, Prompter& prompter,
-                               PictureReaderTable& table) {
-    if (index >= entries_.size()) entries_.resize(index + 1);
-    Entry& entry = entries_[index];
-    if (entry.tried && entry.fileName == picture.fileName) return entry.image.get();
-    entry.image.reset();
-    entry.fileName = picture.fileName;
-    entry.image = LoadPictureImage(picture, prompter, table);
-    entry.tried = true;
-    return entry.image.get();
-}
-
-bool PictureImages::Has(size_t index, const std::string& fileName) const {
-    return index < entries_.size() && entries_[index].image && entries_[index].fileName == fileName;
-}
-
-void PictureImages::Erase(size_t index) {
-    if (index < entries_.size()) entries_.erase(entries_.begin() + static_cast<ptrdiff_t>(index));
 }
 
 void ExamineOlderPictures(Liner& liner, Prompter& prompter, PictureReaderTable& table,

@@ -81,6 +81,8 @@ public:
     void FillRect(int x0, int y0, int x1, int y1, const SurfaceBrush& brush) override;
     void RoundRect(int x0, int y0, int x1, int y1, int ellipseWidth, int ellipseHeight) override;
     void DrawImage(const QImage& image, int x, int y, int width, int height) override;
+    void DrawScaledImage(const QImage& image, const std::function<QImage(const QSize&)>& scaledTo, int x, int y,
+                         int width, int height) override;
 
     // The device point of a logical point, for tests and hit testing.
     QPointF ToDevice(double x, double y) const;

@@ -185,7 +185,8 @@ int DoubleClickCommand(int area) {
 
 // ---- LinerView ---------------------------------------------------------------
 
-LinerView::LinerView(Liner& liner, QWidget* parent) : QAbstractScrollArea(parent), liner_(liner) {
+LinerView::LinerView(Liner& liner, QWidget* parent)
+    : QAbstractScrollArea(parent), liner_(liner), pictures_(true, [this] { viewport()->update(); }) {
     setObjectName("LinerView");
     setFocusPolicy(Qt::StrongFocus);
     viewport()->setBackgroundRole(QPalette::Window);
@@ -194,6 +195,16 @@ LinerView::LinerView(Liner& liner, QWidget* parent) : QAbstractScrollArea(parent
         // Dragging the thumb scrolls when it is released.
         bar->setTracking(false);
         bar->setSingleStep(kScrollLine);
+    }
+}
+
+void LinerView::ForgetPictures() {
+    pictures_.Clear();
+    reported_.clear();
+    // What cannot be read is told at the paint that draws it.
+    DeferredPrompter quiet;
+    for (size_t i = 0; i < liner_.pictures.size(); ++i) {
+        if (PictureReaderAvailable(liner_.pictures[i].formatIndex)) pictures_.Get(i, liner_.pictures[i], quiet);
     }
 }
 

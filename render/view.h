@@ -115,11 +115,9 @@ public:
         prompter_ = prompter;
         songFitWarning_ = songFitWarning;
     }
-    // The picture list was replaced (a new or opened liner).
-    void ForgetPictures() {
-        pictures_.Clear();
-        reported_.clear();
-    }
+    // The picture list was replaced (a new or opened liner): its pictures
+    // start decoding in the background at once.
+    void ForgetPictures();
     // Picture `index` was taken out of the list: the later ones move down.
     void ForgetPicture(size_t index) { pictures_.Erase(index); }
     // Counts paint events; tests use it to see that a clamped step repaints nothing.
@@ -148,6 +146,7 @@ private:
     int paintCount_ = 0;
     Prompter* prompter_ = nullptr;
     bool* songFitWarning_ = nullptr;
+    // Decoded off this thread; each one done repaints the view.
     PictureImages pictures_;
     // What the painter reported for the liner shown: a picture that cannot
     // be read is tried again at every paint but reported once.

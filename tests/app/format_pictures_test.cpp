@@ -87,7 +87,12 @@ TEST_F(FormatPicturesTest, AddingGivesTheNaturalSizeAndStretchAndCenterPlaceItEx
     QTest::mouseClick(d->addButton(), Qt::LeftButton);
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].caption, "Picture Add");
-    EXPECT_EQ(requests[0].filterIndex, 4);
+    // It opens on the one filter that shows every picture type with a reader.
+    EXPECT_EQ(requests[0].filterIndex, 1);
+    ASSERT_FALSE(requests[0].filter.pairs.empty());
+    EXPECT_EQ(requests[0].filter.pairs[0].first, "All Supported Images");
+    EXPECT_EQ(requests[0].filter.pairs[0].second, "*.bmp;*.jpg;*.jpeg;*.pcx;*.png;*.tga;*.webp");
+    EXPECT_EQ(requests[0].filter.pairs.back().second, "*.*");
     EXPECT_EQ(requests[0].folder.toStdString(), app.Path(""));
     EXPECT_EQ(w.settings().pictureFilterIndex, 1);
     ASSERT_EQ(w.liner().pictures.size(), 1u);
