@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cmath>
@@ -314,4 +315,41 @@ void ExamineOlderPictures(Liner& liner, Prompter& prompter, PictureReaderTable& 
 
 void ExamineOlderPictures(Liner& liner, Prompter& prompter, PictureReaderTable& table) {
     ExamineOlderPictures(liner, prompter, table, CurrentScreenResolution());
+}
+
+PicturePlace FitPictureInside(const PicturePlace& area, int naturalWidth, int naturalHeight) {
+    const long long nw = std::llabs(naturalWidth), nh = std::llabs(naturalHeight);
+    if (nw == 0 || nh == 0 || area.width <= 0 || area.height <= 0) return area;
+    long long w = area.width;
+    long long h = nh * area.width / nw;
+    if (h > area.height) {
+        h = area.height;
+        w = nw * area.height / nh;
+    }
+    PicturePlace fitted;
+    fitted.width = static_cast<int>(w);
+    fitted.height = static_cast<int>(h);
+    fitted.left = area.left + static_cast<int>((area.width - w) / 2);
+    fitted.depth = area.depth + static_cast<int>((area.height - h) / 2);
+    return fitted;
+}
+
+bool AddFittedPicture(Liner& liner, const std::string& path, const PicturePlace& area, Prompter& prompter,
+                      PictureReaderTable& table, ScreenResolution screen) {
+    const std::optional<PictureExamination> examined = ExaminePictureFile(path, prompter, table, screen);
+    if (!examined) return false;
+    const PicturePlace place = FitPictureInside(area, examined->naturalWidth, examined->naturalHeight);
+    auto length = [&](int twips) { return FromTwips(std::clamp(twips, -32768, 32767), liner.defaultUnits); };
+    Picture picture;
+    picture.formatIndex = examined->formatIndex;
+    picture.fileName = path;
+    picture.naturalWidth = length(examined->naturalWidth);
+    picture.naturalHeight = length(examined->naturalHeight);
+    // Top and height are held negated: they run downward.
+    picture.left = length(place.left);
+    picture.top = length(-place.depth);
+    picture.width = length(place.width);
+    picture.height = length(-place.height);
+    liner.pictures.push_back(std::move(picture));
+    return true;
 }

@@ -207,6 +207,25 @@ private:
 // are turned top row first in place); the image owns the block then.
 QImage TakePackedDib(DibPtr dib);
 
+// Where a picture goes, in twips: left and depth below the liner's top edge,
+// width and height (all positive).
+struct PicturePlace {
+    int left = 0;
+    int depth = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// The largest rectangle of a picture's own proportions (natural width by
+// natural height, either sign) inside `area`, centred in it.  Without a
+// natural size the whole area.
+PicturePlace FitPictureInside(const PicturePlace& area, int naturalWidth, int naturalHeight);
+
+// Adds the picture file at `path` to the Liner, fitted into `area` keeping
+// its proportions.  False, with the reason told, when it cannot be examined.
+bool AddFittedPicture(Liner& liner, const std::string& path, const PicturePlace& area, Prompter& prompter,
+                      PictureReaderTable& table, ScreenResolution screen);
+
 // Pictures of a liner or format file from before natural sizes were stored:
 // each picture file is examined and, when it answers, gives the natural size
 // (expressed in the Liner's default unit) and the reader.  A picture that

@@ -48,9 +48,10 @@ struct PaintResult {
     bool allSongsFit = true;  // false when songs of either side were left out
 };
 
-// Draws `liner` on `surface`.  A picture without a bitmap in `pictures` is
-// decoded first; when that fails the reason goes to `prompter` and the
-// picture is left out of this paint.  Songs that do not fit are left out;
+// Draws `liner` on `surface`.  A picture not decoded yet in `pictures` is
+// decoded first, or, when `pictures` decodes in the background, shown as a
+// light placeholder until it is ready; when decoding fails the reason goes
+// to `prompter` (once) and the picture is left out.  Songs that do not fit are left out;
 // if `songFitWarning` is armed the user is told once and it is disarmed.
 // The surface's origin, pen, brush, font and colours are given back as they
 // were.

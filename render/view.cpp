@@ -1,6 +1,10 @@
 #include "render/view.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -189,6 +193,8 @@ LinerView::LinerView(Liner& liner, QWidget* parent)
     : QAbstractScrollArea(parent), liner_(liner), pictures_(true, [this] { viewport()->update(); }) {
     setObjectName("LinerView");
     setFocusPolicy(Qt::StrongFocus);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
     viewport()->setBackgroundRole(QPalette::Window);
     viewport()->setAutoFillBackground(false);
     for (QScrollBar* bar : {horizontalScrollBar(), verticalScrollBar()}) {
@@ -440,4 +446,70 @@ void LinerView::keyPressEvent(QKeyEvent* event) {
         default: QAbstractScrollArea::keyPressEvent(event); return;
     }
     event->accept();
+}
+
+// ---- drag and drop -------------------------------------------------------------------
+
+namespace {
+
+// The one local file a drag carries, or nothing.
+QString DroppedFile(const QMimeData* data) {
+    if (!data || !data->hasUrls() || data->urls().size() != 1) return {};
+    const QUrl url = data->urls().front();
+    return url.isLocalFile() ? url.toLocalFile() : QString();
+}
+
+bool IsPictureName(const QString& path) {
+    const QString ext = QFileInfo(path).suffix().toLower();
+    if (ext == QLatin1String("jpeg")) return true;
+    for (int i = 0; i < kPictureReaderCount; ++i) {
+        if (ext == QLatin1String(PictureReaders().Row(i).extension)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::optional<PicturePlace> LinerView::DropArea(QPoint pixel) const {
+    const LogicalPoint p = DeviceToTwips(MakeTwipMapping(dpiX(), dpiY()), DevicePoint{pixel.x(), pixel.y()});
+    const int x = p.x + state_.scrollX - kViewMargin;
+    const int depth = (state_.toolbarAllowance - kViewMargin) - (p.y - state_.scrollY);
+    const LinerGeometry g = ComputeLinerGeometry(liner_);
+    if (x < 0 || x > g.width) return std::nullopt;
+    std::vector<DepthSpan> spans = {FlapSpan(g), TitleSpan(g), PrimarySpan(g)};
+    for (int k = 0; k < g.overflowCount; ++k) spans.push_back(OverflowSpan(g, k));
+    for (const DepthSpan& span : spans) {
+        if (span.bottom > span.top && depth >= span.top && depth < span.bottom) {
+            return PicturePlace{0, span.top, g.width, span.bottom - span.top};
+        }
+    }
+    return std::nullopt;
+}
+
+void LinerView::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void LinerView::dragMoveEvent(QDragMoveEvent* event) {
+    const QString path = DroppedFile(event->mimeData());
+    // A picture is taken only over an area of the liner; other files anywhere.
+    if (!path.isEmpty() && (!IsPictureName(path) || DropArea(event->position().toPoint()))) {
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
+}
+
+void LinerView::dropEvent(QDropEvent* event) {
+    const QString path = DroppedFile(event->mimeData());
+    if (path.isEmpty()) return event->ignore();
+    if (!IsPictureName(path)) {
+        event->acceptProposedAction();
+        emit fileDropped(path);
+        return;
+    }
+    const std::optional<PicturePlace> area = DropArea(event->position().toPoint());
+    if (!area) return event->ignore();
+    event->acceptProposedAction();
+    emit pictureDropped(path, *area);
 }

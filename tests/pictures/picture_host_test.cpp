@@ -453,3 +453,22 @@ TEST_F(PictureHostTest, RelativeNamesAreFoundBesideTheLiner) {
     ExpectColours(images.Get(0, p, prompter_, table_));
     SetPictureBaseFolder("");
 }
+
+TEST(FitPictureInsideTest, LargestRectangleOfItsProportionsCentred) {
+    // Wide picture in a wide area: the height decides.
+    PicturePlace fitted = FitPictureInside({0, 100, 1000, 300}, 200, -100);
+    EXPECT_EQ(fitted.width, 600);
+    EXPECT_EQ(fitted.height, 300);
+    EXPECT_EQ(fitted.left, 200);
+    EXPECT_EQ(fitted.depth, 100);
+    // Tall picture: the width is what is left over.
+    fitted = FitPictureInside({50, 0, 1000, 1000}, 100, -400);
+    EXPECT_EQ(fitted.width, 250);
+    EXPECT_EQ(fitted.height, 1000);
+    EXPECT_EQ(fitted.left, 50 + 375);
+    EXPECT_EQ(fitted.depth, 0);
+    // Without a natural size, the whole area.
+    fitted = FitPictureInside({1, 2, 3, 4}, 0, 0);
+    EXPECT_EQ(fitted.width, 3);
+    EXPECT_EQ(fitted.depth, 2);
+}
