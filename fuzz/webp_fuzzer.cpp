@@ -68,9 +68,12 @@ void WriteSeeds(const char* folder) {
     }
     const std::vector<uint8_t> px = Pixels(9, 5);
     uint8_t* out = nullptr;
-    fuzz::WriteSeed(folder, "webp-lossy-alpha", Taken(out, WebPEncodeBGRA(px.data(), 9, 5, 36, 70, &out)));
-    fuzz::WriteSeed(folder, "webp-lossless-alpha", Taken(out, WebPEncodeLosslessBGRA(px.data(), 9, 5, 36, &out)));
-    fuzz::WriteSeed(folder, "webp-lossy", Taken(out, WebPEncodeBGR(px.data(), 9, 5, 27, 70, &out)));
+    size_t size = WebPEncodeBGRA(px.data(), 9, 5, 36, 70, &out);
+    fuzz::WriteSeed(folder, "webp-lossy-alpha", Taken(out, size));
+    size = WebPEncodeLosslessBGRA(px.data(), 9, 5, 36, &out);
+    fuzz::WriteSeed(folder, "webp-lossless-alpha", Taken(out, size));
+    size = WebPEncodeBGR(px.data(), 9, 5, 27, 70, &out);
+    fuzz::WriteSeed(folder, "webp-lossy", Taken(out, size));
     fuzz::WriteSeed(folder, "webp-animated", Animation());
 }
 
