@@ -84,6 +84,8 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
     view_->SetCommandEnabled([this](int command) { return IsCommandEnabled(command); });
     view_->SetPaintContext(&prompter_, &songFitWarning_);
     connect(view_, &LinerView::commandRequested, this, [this](int command) { Dispatch(command); });
+    connect(view_, &LinerView::fileDropped, this, &MainWindow::OpenDroppedFile);
+    connect(view_, &LinerView::pictureDropped, this, &MainWindow::AddDroppedPicture);
     setCentralWidget(view_);
 
     BuildActions();
@@ -673,6 +675,35 @@ void MainWindow::OpenRecentFile(int command) {
     RebuildRecentMenu();
     LinerWasReplaced();
     FitWindowToLiner();
+}
+
+void MainWindow::OpenDroppedFile(const QString& path) {
+    if (!SaveChangesFirst()) return;
+    if (QFileInfo(path).suffix().compare(QLatin1String("fmt"), Qt::CaseInsensitive) == 0) {
+        if (NewLinerFromFormat(path)) FitWindowToLiner();
+        return;
+    }
+    const bool oldReadOnly = readOnly_;
+    const QString oldTitle = currentTitle_;
+    currentTitle_ = QString::fromStdString(FileTitle(path.toStdString()));
+    readOnly_ = false;
+    if (!OpenLinerFile(path)) {
+        readOnly_ = oldReadOnly;
+        currentTitle_ = oldTitle;
+        return;
+    }
+    recent_.Add(path.toStdString());
+    RebuildRecentMenu();
+    FitWindowToLiner();
+}
+
+void MainWindow::AddDroppedPicture(const QString& path, const PicturePlace& area) {
+    if (!AddFittedPicture(liner_, path.toStdString(), area, prompter_, PictureReaders(),
+                          {view_->dpiX(), view_->dpiY()})) {
+        return;
+    }
+    SetModified(true);
+    RepaintLiner();
 }
 
 int MainWindow::SaveCommand() {

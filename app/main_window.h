@@ -40,6 +40,8 @@ struct MainWindowServices {
     std::function<bool(const std::string& extension)> isAssociated;
 };
 
+struct PicturePlace;
+
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
@@ -64,6 +66,10 @@ public:
     // of the open one (printing a batch brings the open Liner back with them).
     bool NewLinerFromFormat(const QString& path);
     bool OpenLinerFile(const QString& path);
+    // Files dropped on the view: a liner or format file opens (after the
+    // save prompt); a picture is added, fitted into the area it landed on.
+    void OpenDroppedFile(const QString& path);
+    void AddDroppedPicture(const QString& path, const PicturePlace& area);
     void UpdateWindowTitle();
     void UpdateScrollRanges();
     void FitWindowToLiner();

@@ -60,20 +60,15 @@ void ShowMeasurement(QLineEdit* field, const Measurement& m) {
 
 std::optional<Measurement> ReadMeasurement(QLineEdit* field, bool allowNegative, bool quiet, int defaultUnit,
                                            Prompter& prompter, QWidget* dialog) {
-    // The whole text is read: a value as the program shows it ("2.5625 in")
-    // can be longer than the eight characters a field used to deliver, and
-    // cutting it would refuse a value the user never touched.
+    // Read as every measurement field is: 16 characters, room for any value
+    // the program shows ("2.5625 in"); a value too large for a liner is told
+    // the largest length allowed.
     const std::string text = field->text().toStdString();
-    const std::optional<Measurement> m = ParseMeasurement(text, false, defaultUnit);
-    uint16_t error = 0;
-    if (!m) {
-        error = IDS_INVALID_MEASUREMENT;
-    } else if (m->twips < 0 && !allowNegative) {
-        error = IDS_NEGATIVE_MEASUREMENT;
-    }
-    if (error == 0) return m;
+    const MessageOwner owner = MessageOwner::Dialog(dialog);
+    const FieldReading reading =
+        ReadMeasurementField(text, allowNegative, false, quiet, defaultUnit, &prompter, &owner);
+    if (reading.value) return reading.value;
     if (!quiet) {
-        ShowMessage(prompter, MessageOwner::Dialog(dialog), ErrorStyle(), error);
         field->setFocus(Qt::OtherFocusReason);
         field->selectAll();
     }

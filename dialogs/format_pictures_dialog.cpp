@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QPointer>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -18,6 +19,7 @@
 #include "document/measurement.h"
 #include "pictures/picture_host.h"
 #include "platform/messages.h"
+#include "platform/prompter.h"
 #include "platform/strings.h"
 #include "render/view.h"
 
@@ -25,6 +27,16 @@ namespace {
 
 // The picture count is stored in 16 bits.
 constexpr size_t kMaxPictures = 0xFFFF;
+constexpr int kThumbnailSide = 120;
+
+// The thumbnail says nothing about pictures it cannot show.
+class QuietPrompter : public Prompter {
+public:
+    MessageResult Show(const MessageOwner&, const MessageStyle& style, const std::string&) override {
+        return DefaultAnswer(style.buttons);
+    }
+    MergeChoice AskMerge(const std::string&) override { return MergeChoice::Cancel; }
+};
 
 enum Field { kLeft = 0, kTop = 1, kWidth = 2, kHeight = 3 };
 
@@ -110,17 +122,32 @@ FormatPicturesDialog::FormatPicturesDialog(MainWindow& window, PictureFileChoose
     centerLabel_ = new QLabel(tr("&Center:"), this);
     centerLabel_->setBuddy(center_);
     center_->setToolTip(tr("On Apply, centre the picture in this area"));
+    fit_ = new QComboBox(this);
+    fit_->setObjectName("FitList");
+    fitLabel_ = new QLabel(tr("F&it:"), this);
+    fitLabel_->setBuddy(fit_);
+    fit_->setToolTip(tr("On Apply, make the picture as large as fits in this area, keeping its proportions, centred"));
     grid->addWidget(stretchLabel_, 2, 0);
     grid->addWidget(stretch_, 2, 1, 1, 3);
     grid->addWidget(centerLabel_, 3, 0);
     grid->addWidget(center_, 3, 1, 1, 3);
+    grid->addWidget(fitLabel_, 4, 0);
+    grid->addWidget(fit_, 4, 1, 1, 3);
+    thumbnail_ = new QLabel(this);
+    thumbnail_->setObjectName("Thumbnail");
+    thumbnail_->setFixedSize(kThumbnailSide + 4, kThumbnailSide + 4);
+    thumbnail_->setAlignment(Qt::AlignCenter);
+    thumbnail_->setFrameShape(QFrame::StyledPanel);
 
     auto* listRow = new QHBoxLayout;
     listRow->addWidget(listLabel_);
     listRow->addWidget(list_, 1);
+    auto* fieldsAndThumbnail = new QHBoxLayout;
+    fieldsAndThumbnail->addLayout(grid, 1);
+    fieldsAndThumbnail->addWidget(thumbnail_, 0, Qt::AlignTop);
     auto* left = new QVBoxLayout;
     left->addLayout(listRow);
-    left->addLayout(grid);
+    left->addLayout(fieldsAndThumbnail);
     left->addStretch();
 
     ok_ = new QPushButton(tr("OK"), this);
@@ -166,6 +193,7 @@ FormatPicturesDialog::FormatPicturesDialog(MainWindow& window, PictureFileChoose
     for (int i = 0; i < 4; ++i) {
         connect(fields_[i], &QLineEdit::textEdited, this, [this, i] {
             stretch_->setCurrentIndex(0);
+            fit_->setCurrentIndex(0);
             if (i == kLeft || i == kTop) center_->setCurrentIndex(0);
         });
     }
@@ -186,8 +214,17 @@ FormatPicturesDialog::FormatPicturesDialog(MainWindow& window, PictureFileChoose
     });
     connect(cancel_, &QPushButton::clicked, this, [this] { RequestClose(); });
 
-    // Closing the program must not drop a rectangle that was never stored.
+    // Closing the program must not drop a rectangle that was never stored,
+    // nor must replacing the Liner; the dialog then shows the new one's.
     window_.installEventFilter(this);
+    connect(&window_, &MainWindow::aboutToReplaceLiner, this, [this](bool* proceed) {
+        if (*proceed && !closing_ && InStep() && !ResolveChanges()) *proceed = false;
+    });
+    connect(&window_, &MainWindow::linerReplaced, this, [this] {
+        if (closing_) return;
+        Refill();
+        FillPlacements();
+    });
 }
 
 // ---- the lists --------------------------------------------------------------------
@@ -196,11 +233,14 @@ void FormatPicturesDialog::FillPlacements() {
     const Liner& liner = window_.liner();
     const int stretchCode = stretch_->count() ? stretch_->currentData().toInt() : kPlaceNone;
     const int centerCode = center_->count() ? center_->currentData().toInt() : kPlaceNone;
+    const int fitCode = fit_->count() ? fit_->currentData().toInt() : kPlaceNone;
     stretch_->clear();
     center_->clear();
+    fit_->clear();
     auto offer = [&](int code, const QString& text, bool stretchOnly = false) {
         stretch_->addItem(text, code);
         if (!stretchOnly) center_->addItem(text, code);
+        if (!stretchOnly) fit_->addItem(text, code);
     };
     const int overflow = liner.overflowHeight.twips;
     const int count = liner.overflowCount;
@@ -226,6 +266,7 @@ void FormatPicturesDialog::FillPlacements() {
     };
     select(stretch_, stretchCode);
     select(center_, centerCode);
+    select(fit_, fitCode);
 }
 
 bool FormatPicturesDialog::InStep() const {
@@ -274,6 +315,7 @@ void FormatPicturesDialog::EnablePictureControls(bool on) {
     for (QWidget* w : {static_cast<QWidget*>(listLabel_), static_cast<QWidget*>(list_),
                        static_cast<QWidget*>(stretchLabel_), static_cast<QWidget*>(stretch_),
                        static_cast<QWidget*>(centerLabel_), static_cast<QWidget*>(center_),
+                       static_cast<QWidget*>(fitLabel_), static_cast<QWidget*>(fit_),
                        static_cast<QWidget*>(ok_), static_cast<QWidget*>(apply_)}) {
         w->setEnabled(on);
     }
@@ -294,10 +336,25 @@ void FormatPicturesDialog::ShowPicture(int index) {
     fields_[kTop]->setText(QString::fromStdString(FormatMeasurement(picture.top, true)));
     fields_[kWidth]->setText(QString::fromStdString(FormatMeasurement(picture.width)));
     fields_[kHeight]->setText(QString::fromStdString(FormatMeasurement(picture.height, true)));
+    ShowThumbnail(index);
+}
+
+void FormatPicturesDialog::ShowThumbnail(int index) {
+    thumbnail_->clear();
+    const std::vector<Picture>& pictures = window_.liner().pictures;
+    if (index < 0 || index >= static_cast<int>(pictures.size())) return;
+    // What cannot be read the view reports; the thumbnail just stays empty.
+    QuietPrompter quiet;
+    const PictureLookup found = thumbnails_.Get(0, pictures[static_cast<size_t>(index)], quiet);
+    if (!found.picture) return;
+    const QImage image = found.picture->image();
+    thumbnail_->setPixmap(QPixmap::fromImage(
+        image.scaled(QSize(kThumbnailSide, kThumbnailSide), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
 }
 
 void FormatPicturesDialog::ClearFields() {
     for (QLineEdit* f : fields_) f->clear();
+    thumbnail_->clear();
 }
 
 void FormatPicturesDialog::ShowLength(int field, int twips) {
@@ -328,6 +385,20 @@ void FormatPicturesDialog::ApplyStretch() {
     ShowLength(kWidth, width + px_);
     // The whole liner takes in its bottom edge line as well.
     ShowLength(kHeight, span->height + px_ + (code == kPlaceEntireLiner ? 1 : 0));
+}
+
+void FormatPicturesDialog::ApplyFit() {
+    const Liner& liner = window_.liner();
+    const int code = fit_->currentData().toInt();
+    const std::optional<AreaSpan> span = SpanOf(liner, code);
+    if (code == kPlaceNone || !span) return;
+    const Picture& picture = liner.pictures[static_cast<size_t>(current_)];
+    const PicturePlace place = FitPictureInside(PicturePlace{0, span->top, liner.width.twips, span->height},
+                                                picture.naturalWidth.twips, picture.naturalHeight.twips);
+    ShowLength(kLeft, place.left);
+    ShowLength(kTop, place.depth);
+    ShowLength(kWidth, place.width);
+    ShowLength(kHeight, place.height);
 }
 
 bool FormatPicturesDialog::ApplyCenter() {
@@ -382,6 +453,7 @@ bool FormatPicturesDialog::Store() {
 bool FormatPicturesDialog::Apply() {
     if (current() < 0) return false;
     ApplyStretch();
+    ApplyFit();
     if (!ApplyCenter() || !Store()) {
         SetListIndex(current_);
         return false;
@@ -483,8 +555,10 @@ void FormatPicturesDialog::AddPicture() {
     Settings& settings = window_.settings();
     FileDialogRequest request;
     request.caption = Str(IDS_CAPTION_PICTURE_ADD);
-    request.filter = BuildFileFilter(IDS_FILTER_PICTURES, settings.pictureFilterIndex, settings.fileTypes);
-    request.filterIndex = settings.pictureFilterIndex;
+    // One filter showing every picture type there is a reader for comes
+    // first, and the dialog always opens on it.
+    request.filter.pairs = PictureFilterPairs();
+    request.filterIndex = 1;
     request.folder = QString::fromStdString(settings.pictureFolder);
     std::optional<FileDialogResult> chosen;
     if (chooser_) {
@@ -527,6 +601,7 @@ void FormatPicturesDialog::AddPicture() {
     add_->setText(Str(IDS_CANCEL_ADD));
     delete_->setEnabled(false);
     EnablePictureControls(true);
+    ShowThumbnail(current_);
     fields_[kLeft]->setFocus(Qt::OtherFocusReason);
     fields_[kLeft]->selectAll();
 }

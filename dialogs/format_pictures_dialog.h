@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/file_dialogs.h"
+#include "pictures/picture_host.h"
 
 class MainWindow;
 class QComboBox;
@@ -61,6 +62,9 @@ public:
     QComboBox* pictureList() const { return list_; }
     QComboBox* stretchList() const { return stretch_; }
     QComboBox* centerList() const { return center_; }
+    QComboBox* fitList() const { return fit_; }
+    // The thumbnail of the picture on show.
+    QLabel* thumbnail() const { return thumbnail_; }
     // Left, Top, Width, Height.
     QLineEdit* field(int i) const { return fields_[i]; }
     QPushButton* addButton() const { return add_; }
@@ -85,6 +89,8 @@ private:
     void ShowLength(int field, int twips);
 
     void ApplyStretch();
+    void ApplyFit();
+    void ShowThumbnail(int index);
     bool ApplyCenter();
     bool Store();
     std::optional<Measurement> ReadField(int field, bool negate, bool quiet);
@@ -110,6 +116,11 @@ private:
     QComboBox* stretch_ = nullptr;
     QLabel* centerLabel_ = nullptr;
     QComboBox* center_ = nullptr;
+    QLabel* fitLabel_ = nullptr;
+    QComboBox* fit_ = nullptr;
+    QLabel* thumbnail_ = nullptr;
+    // Shares the decoded pictures the view draws.
+    PictureImages thumbnails_;
     QPushButton* ok_ = nullptr;
     QPushButton* cancel_ = nullptr;
     QPushButton* apply_ = nullptr;

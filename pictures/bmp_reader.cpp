@@ -13,8 +13,9 @@
 
 namespace {
 
-// The code of the last information or read call, like a plugin's error state.
-uint16_t g_bmpError = PluginErrorNone;
+// The code of the last information or read call on this thread, like a
+// plugin's error state.
+thread_local uint16_t g_bmpError = PluginErrorNone;
 
 constexpr size_t kFileHeaderSize = 14;
 constexpr uint32_t kCoreHeaderSize = 12;
@@ -77,7 +78,13 @@ struct HeaderPart {
     uint64_t stride = 0;
     uint32_t rows = 0;
     bool topDown = false;
+    uint32_t compression = 0;     // 0, or 1 (RLE8) and 2 (RLE4), decoded on reading
+    uint32_t compressedSize = 0;  // the header's image size: bytes of run-length data
+    uint64_t width = 0;
 };
+
+constexpr uint32_t kRle8 = 1;
+constexpr uint32_t kRle4 = 2;
 
 void PutU32(uint8_t* p, uint32_t v) {
     p[0] = static_cast<uint8_t>(v);
@@ -142,12 +149,17 @@ uint16_t ReadHeaderPart(OpenFile& file, HeaderPart& part) {
     }
     part.colourCount = HeaderColourCount(headerSize, bitCount, coloursUsed);
 
-    // Only what can be drawn pixel for pixel is accepted: uncompressed rows of
-    // a known depth, at least one pixel each way.
-    if (compression != 0 || !KnownBitCount(bitCount) || width <= 0 || height == 0 ||
-        height == INT32_MIN) {
+    // Accepted: uncompressed rows of a known depth, or run-length encoded
+    // 8-bit and 4-bit pictures (stored bottom row first, as they must be);
+    // at least one pixel each way.
+    const bool runLength = (compression == kRle8 && bitCount == 8) || (compression == kRle4 && bitCount == 4);
+    if ((compression != 0 && !runLength) || !KnownBitCount(bitCount) || width <= 0 || height == 0 ||
+        height == INT32_MIN || (runLength && height < 0)) {
         return PluginErrorCorrupt;
     }
+    part.compression = compression;
+    part.compressedSize = U32(header + 20);
+    part.width = static_cast<uint64_t>(width);
     part.topDown = height < 0;
     part.rows = static_cast<uint32_t>(height < 0 ? -height : height);
     part.stride = BitmapStride(static_cast<uint64_t>(width), bitCount);
@@ -195,6 +207,67 @@ uint16_t ReadHeaderPart(OpenFile& file, HeaderPart& part) {
     return PluginErrorNone;
 }
 
+// Decodes run-length encoded rows into `bits` (zero-filled, `rows` rows of
+// `stride` bytes, bottom row first).  Every run, literal and delta is checked
+// against the bitmap before it is written; a stream that would leave the
+// bitmap, or that ends before the last row, is refused whole.
+bool DecodeRunLength(const uint8_t* data, size_t size, const HeaderPart& part, uint8_t* bits) {
+    const bool four = part.compression == kRle4;
+    const uint64_t width = part.width;
+    uint64_t x = 0, y = 0;
+    size_t at = 0;
+    auto put = [&](uint64_t column, uint8_t value) {
+        uint8_t* row = bits + y * part.stride;
+        if (four) {
+            row[column / 2] |= static_cast<uint8_t>((value & 0x0F) << (column % 2 ? 0 : 4));
+        } else {
+            row[column] = value;
+        }
+    };
+    while (at + 2 <= size) {
+        const uint8_t count = data[at], value = data[at + 1];
+        at += 2;
+        if (count > 0) {
+            // A run: `count` pixels of one value (two alternating ones in 4 bits).
+            if (y >= part.rows || x + count > width) return false;
+            for (unsigned i = 0; i < count; ++i) {
+                put(x + i, four ? static_cast<uint8_t>(i % 2 ? value & 0x0F : value >> 4) : value);
+            }
+            x += count;
+            continue;
+        }
+        switch (value) {
+            case 0:  // end of line
+                x = 0;
+                ++y;
+                break;
+            case 1:  // end of picture
+                return true;
+            case 2: {  // move right and up
+                if (at + 2 > size) return false;
+                x += data[at];
+                y += data[at + 1];
+                at += 2;
+                if (x > width || y > part.rows) return false;
+                break;
+            }
+            default: {  // `value` pixels stored as they are, padded to a 16-bit boundary
+                const size_t bytes = four ? (value + 1u) / 2u : value;
+                if (y >= part.rows || x + value > width || bytes > size - at) return false;
+                for (unsigned i = 0; i < value; ++i) {
+                    const uint8_t b = data[at + (four ? i / 2 : i)];
+                    put(x + i, four ? static_cast<uint8_t>(i % 2 ? b & 0x0F : b >> 4) : b);
+                }
+                x += value;
+                at += bytes + (bytes & 1);
+                break;
+            }
+        }
+    }
+    // Without its end mark the picture must at least have all its rows.
+    return y >= part.rows || (y + 1 == part.rows && x == width);
+}
+
 }  // namespace
 
 uint32_t HeaderColourCount(uint32_t headerSize, uint16_t bitCount, uint32_t coloursUsed) {
@@ -224,6 +297,53 @@ PackedDibHandle BmpGetFileInformation(const char* fileName) {
     return part.block;
 }
 
+namespace {
+
+// The rows of a run-length encoded picture, decoded into the block.
+PackedDibHandle ReadRunLength(OpenFile& file, const HeaderPart& part, std::unique_ptr<uint8_t, FreeBlock> block) {
+    if (part.pixelStart > file.size() || !file.Seek(part.pixelStart)) {
+        g_bmpError = PluginErrorRead;
+        return nullptr;
+    }
+    const uint64_t available = file.size() - part.pixelStart;
+    const uint64_t size = part.compressedSize != 0 && part.compressedSize < available ? part.compressedSize
+                                                                                       : available;
+    // A delta or an early end can leave much of a picture blank, but a few
+    // bytes claiming a giant one are a damaged file, refused before the
+    // bitmap is allocated.
+    constexpr uint64_t kAlwaysAllowed = 32u * 1024u * 1024u;
+    if (part.imageSize > kAlwaysAllowed && (size == 0 || part.imageSize / size >= 1024)) {
+        g_bmpError = PluginErrorCorrupt;
+        return nullptr;
+    }
+    std::unique_ptr<uint8_t, FreeBlock> data(static_cast<uint8_t*>(std::malloc(size ? size : 1)));
+    if (!data) {
+        g_bmpError = PluginErrorMemory;
+        return nullptr;
+    }
+    if (!file.Read(data.get(), static_cast<size_t>(size))) {
+        g_bmpError = PluginErrorRead;
+        return nullptr;
+    }
+    const size_t tableEnd = kInfoHeaderSize + size_t{part.colourCount} * 4;
+    const size_t imageSize = static_cast<size_t>(part.imageSize);
+    uint8_t* grown = static_cast<uint8_t*>(std::realloc(block.get(), tableEnd + imageSize));
+    if (!grown) {
+        g_bmpError = PluginErrorMemory;
+        return nullptr;
+    }
+    block.release();
+    block.reset(grown);
+    std::memset(grown + tableEnd, 0, imageSize);
+    if (!DecodeRunLength(data.get(), static_cast<size_t>(size), part, grown + tableEnd)) {
+        g_bmpError = PluginErrorCorrupt;
+        return nullptr;
+    }
+    return block.release();
+}
+
+}  // namespace
+
 PackedDibHandle BmpReadGraphicFile(const char* fileName) {
     g_bmpError = PluginErrorNone;
     OpenFile file(fileName);
@@ -235,6 +355,8 @@ PackedDibHandle BmpReadGraphicFile(const char* fileName) {
     g_bmpError = ReadHeaderPart(file, part);
     if (g_bmpError != PluginErrorNone) return nullptr;
     std::unique_ptr<uint8_t, FreeBlock> block(part.block);
+
+    if (part.compression != 0) return ReadRunLength(file, part, std::move(block));
 
     // The rows must lie inside the file before anything is allocated for
     // them, so that a header claiming a huge picture costs nothing.

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cmath>
@@ -15,13 +16,24 @@
 #include "pictures/bmp_reader.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
+#include "platform/prompter.h"
 #include "platform/strings.h"
 
 namespace {
 
-const char* const kExtensions[kPictureReaderCount] = {"bmp", "jpg", "pcx", "png", "tga"};
+const char* const kExtensions[kPictureReaderCount] = {"bmp", "jpg", "pcx", "png", "tga", "webp"};
+const char* const kTypeNames[kPictureReaderCount] = {"BMP", "JPEG", "PCX", "PNG", "TGA (Targa)", "WebP"};
 
 MessageStyle StopStyle() { return {MessageIcon::Stop, MessageButtons::Ok, false}; }
+
+// For looking at what is installed without telling anyone.
+class QuietPrompter : public Prompter {
+public:
+    MessageResult Show(const MessageOwner&, const MessageStyle& style, const std::string&) override {
+        return DefaultAnswer(style.buttons);
+    }
+    MergeChoice AskMerge(const std::string&) override { return MergeChoice::Cancel; }
+};
 
 void* OpenLibrary(const std::string& folder, const std::string& name) {
     // The program's own folder first (a build tree), then the installed
@@ -81,7 +93,11 @@ std::string PluginLibraryName(int index) {
     return std::string(kExtensions[index]) + "flt32.so";
 }
 
-bool LoadPictureReader(int index, Prompter& prompter, PictureReaderTable& table) {
+const char* PictureTypeName(int index) {
+    return index >= 0 && index < kPictureReaderCount ? kTypeNames[index] : "";
+}
+
+bool LoadPictureReader(int index, Prompter& prompter, PictureReaderTable& table, const std::string& fileName) {
     if (index < 0 || index >= kPictureReaderCount) return false;
     PictureReader& row = table.Row(index);
     if (row.loaded) return true;
@@ -89,7 +105,12 @@ bool LoadPictureReader(int index, Prompter& prompter, PictureReaderTable& table)
     const std::string name = PluginLibraryName(index);
     void* library = OpenLibrary(table.folder(), name);
     if (!library) {
-        ShowMessage(prompter, MessageOwner::MainWindow(), StopStyle(), IDS_PLUGIN_NOT_FOUND, {name});
+        if (!fileName.empty()) {
+            ShowMessage(prompter, MessageOwner::MainWindow(), StopStyle(), IDS_PICTURE_TYPE_MISSING,
+                        {std::string(kTypeNames[index]), fileName, name});
+        } else {
+            ShowMessage(prompter, MessageOwner::MainWindow(), StopStyle(), IDS_PLUGIN_NOT_FOUND, {name});
+        }
         return false;
     }
     // Looked up in this order; the first one missing is the one reported.
@@ -111,6 +132,70 @@ bool LoadPictureReader(int index, Prompter& prompter, PictureReaderTable& table)
     row.error = reinterpret_cast<GetErrorProc>(error);
     row.loaded = true;
     return true;
+}
+
+bool PictureReaderAvailable(int index, PictureReaderTable& table) {
+    if (index < 0 || index >= kPictureReaderCount) return false;
+    if (table.Row(index).loaded) return true;
+    QuietPrompter quiet;
+    return LoadPictureReader(index, quiet, table);
+}
+
+std::vector<std::pair<std::string, std::string>> PictureFilterPairs(PictureReaderTable& table) {
+    // The string table lists every type with its patterns; a type is offered
+    // when the reader its patterns name is there.
+    const std::vector<std::string> parts = [] {
+        std::vector<std::string> out;
+        std::string text = LoadString(IDS_FILTER_PICTURES, 1024), part;
+        for (char c : text) {
+            if (c == '|') {
+                out.push_back(part);
+                part.clear();
+            } else {
+                part += c;
+            }
+        }
+        return out;
+    }();
+    std::vector<std::pair<std::string, std::string>> types;
+    std::string everything, allFiles;
+    std::string allDescription = "All Supported Images";
+    for (size_t i = 0; i + 1 < parts.size(); i += 2) {
+        const std::string& pattern = parts[i + 1];
+        if (pattern == "*.*") {
+            allFiles = parts[i];
+            continue;
+        }
+        // Which rows the entry's patterns name: the combined entry names them all.
+        int row = -1, rows = 0;
+        for (int r = 0; r < kPictureReaderCount; ++r) {
+            const std::string own = std::string("*.") + kExtensions[r];
+            size_t at = 0;
+            bool named = false;
+            while (at <= pattern.size()) {
+                size_t end = pattern.find(';', at);
+                if (end == std::string::npos) end = pattern.size();
+                named = named || pattern.compare(at, end - at, own) == 0;
+                at = end + 1;
+            }
+            if (named) {
+                row = r;
+                ++rows;
+            }
+        }
+        if (rows > 1) {
+            allDescription = parts[i];
+            continue;
+        }
+        if (row < 0 || !PictureReaderAvailable(row, table)) continue;
+        types.emplace_back(parts[i], pattern);
+        everything += (everything.empty() ? "" : ";") + pattern;
+    }
+    std::vector<std::pair<std::string, std::string>> pairs;
+    pairs.emplace_back(allDescription, everything);
+    pairs.insert(pairs.end(), types.begin(), types.end());
+    if (!allFiles.empty()) pairs.emplace_back(allFiles, "*.*");
+    return pairs;
 }
 
 ScreenResolution CurrentScreenResolution() {
@@ -170,7 +255,7 @@ std::optional<PictureExamination> ExaminePictureFile(const std::string& fileName
     DibPtr block;
     int reader = matched;
     if (matched >= 0) {
-        if (!LoadPictureReader(matched, prompter, table)) return std::nullopt;
+        if (!LoadPictureReader(matched, prompter, table, fileName)) return std::nullopt;
         PictureReader& row = table.Row(matched);
         block.reset(row.information(ResolvePicturePath(fileName).c_str()));
         if (!block) {
@@ -178,8 +263,10 @@ std::optional<PictureExamination> ExaminePictureFile(const std::string& fileName
             return std::nullopt;
         }
     } else {
+        // Readers that are not installed are passed over: they cannot be
+        // the one that reads this file.
         for (int i = 0; i < kPictureReaderCount && !block; ++i) {
-            if (!LoadPictureReader(i, prompter, table)) return std::nullopt;
+            if (!PictureReaderAvailable(i, table)) continue;
             block.reset(table.Row(i).information(ResolvePicturePath(fileName).c_str()));
             reader = i;
         }
@@ -210,31 +297,11 @@ DibPtr LoadPictureImage(const Picture& picture, Prompter& prompter, PictureReade
                     {picture.fileName});
         return nullptr;
     }
-    if (!LoadPictureReader(picture.formatIndex, prompter, table)) return nullptr;
+    if (!LoadPictureReader(picture.formatIndex, prompter, table, picture.fileName)) return nullptr;
     PictureReader& row = table.Row(picture.formatIndex);
     DibPtr image(row.read(ResolvePicturePath(picture.fileName).c_str()));
     if (!image) ReportReaderError(row.error(nullptr), picture.fileName, prompter);
     return image;
-}
-
-const void* PictureImages::Get(size_t index, const Picture& picture, Prompter& prompter,
-                               PictureReaderTable& table) {
-    if (index >= entries_.size()) entries_.resize(index + 1);
-    Entry& entry = entries_[index];
-    if (entry.tried && entry.fileName == picture.fileName) return entry.image.get();
-    entry.image.reset();
-    entry.fileName = picture.fileName;
-    entry.image = LoadPictureImage(picture, prompter, table);
-    entry.tried = true;
-    return entry.image.get();
-}
-
-bool PictureImages::Has(size_t index, const std::string& fileName) const {
-    return index < entries_.size() && entries_[index].image && entries_[index].fileName == fileName;
-}
-
-void PictureImages::Erase(size_t index) {
-    if (index < entries_.size()) entries_.erase(entries_.begin() + static_cast<ptrdiff_t>(index));
 }
 
 void ExamineOlderPictures(Liner& liner, Prompter& prompter, PictureReaderTable& table,
@@ -250,4 +317,41 @@ void ExamineOlderPictures(Liner& liner, Prompter& prompter, PictureReaderTable& 
 
 void ExamineOlderPictures(Liner& liner, Prompter& prompter, PictureReaderTable& table) {
     ExamineOlderPictures(liner, prompter, table, CurrentScreenResolution());
+}
+
+PicturePlace FitPictureInside(const PicturePlace& area, int naturalWidth, int naturalHeight) {
+    const long long nw = std::llabs(naturalWidth), nh = std::llabs(naturalHeight);
+    if (nw == 0 || nh == 0 || area.width <= 0 || area.height <= 0) return area;
+    long long w = area.width;
+    long long h = nh * area.width / nw;
+    if (h > area.height) {
+        h = area.height;
+        w = nw * area.height / nh;
+    }
+    PicturePlace fitted;
+    fitted.width = static_cast<int>(w);
+    fitted.height = static_cast<int>(h);
+    fitted.left = area.left + static_cast<int>((area.width - w) / 2);
+    fitted.depth = area.depth + static_cast<int>((area.height - h) / 2);
+    return fitted;
+}
+
+bool AddFittedPicture(Liner& liner, const std::string& path, const PicturePlace& area, Prompter& prompter,
+                      PictureReaderTable& table, ScreenResolution screen) {
+    const std::optional<PictureExamination> examined = ExaminePictureFile(path, prompter, table, screen);
+    if (!examined) return false;
+    const PicturePlace place = FitPictureInside(area, examined->naturalWidth, examined->naturalHeight);
+    auto length = [&](int twips) { return FromTwips(std::clamp(twips, -32768, 32767), liner.defaultUnits); };
+    Picture picture;
+    picture.formatIndex = examined->formatIndex;
+    picture.fileName = path;
+    picture.naturalWidth = length(examined->naturalWidth);
+    picture.naturalHeight = length(examined->naturalHeight);
+    // Top and height are held negated: they run downward.
+    picture.left = length(place.left);
+    picture.top = length(-place.depth);
+    picture.width = length(place.width);
+    picture.height = length(-place.height);
+    liner.pictures.push_back(std::move(picture));
+    return true;
 }

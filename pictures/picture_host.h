@@ -7,10 +7,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include <QImage>
+#include <QSize>
 
 #include "plugins/common/graphics_plugin.h"
 
@@ -18,13 +24,14 @@ class Prompter;
 struct Liner;
 struct Picture;
 
-constexpr int kPictureReaderCount = 5;
+constexpr int kPictureReaderCount = 6;
 enum PictureReaderIndex : uint8_t {
     kReaderBmp = 0,
     kReaderJpg = 1,
     kReaderPcx = 2,
     kReaderPng = 3,
     kReaderTga = 4,
+    kReaderWebp = 5,
 };
 
 // One row of the reader table.  The three operations are null until the row
@@ -64,10 +71,26 @@ PictureReaderTable& PictureReaders();
 // built-in row and for indices outside the table).
 std::string PluginLibraryName(int index);
 
+// The picture type a row reads, in plain words ("JPEG", "WebP").
+const char* PictureTypeName(int index);
+
 // Loads the row's plugin library if it has none yet.  A missing library or
 // export is reported (stop icon, owned by the main window) and fails; a
 // library lacking an export is not kept, so each later use reports it again.
-bool LoadPictureReader(int index, Prompter& prompter, PictureReaderTable& table = PictureReaders());
+// When the library is missing for a named picture file, the message says in
+// plain words which picture type is not supported.
+bool LoadPictureReader(int index, Prompter& prompter, PictureReaderTable& table = PictureReaders(),
+                       const std::string& fileName = {});
+
+// Whether the row can read pictures: the built-in row, or a plugin library
+// that is there with its exports (it is loaded then).  Says nothing.
+bool PictureReaderAvailable(int index, PictureReaderTable& table = PictureReaders());
+
+// The Add Picture dialog's filter, as description and pattern pairs: first
+// one filter showing every picture type that has a reader, then each of
+// those types alone, then all files.  Types whose plugin is missing are
+// left out.
+std::vector<std::pair<std::string, std::string>> PictureFilterPairs(PictureReaderTable& table = PictureReaders());
 
 // Logical pixels per inch of the screen pictures are measured against.
 struct ScreenResolution {
@@ -113,19 +136,57 @@ using DibPtr = std::unique_ptr<void, FreeDib>;
 DibPtr LoadPictureImage(const Picture& picture, Prompter& prompter,
                         PictureReaderTable& table = PictureReaders());
 
-// The decoded bitmaps of a Liner's pictures, kept between paints.  An entry
-// belongs to the picture at its index and file name: a picture that now names
-// another file is decoded again.  Pictures that could not be decoded are
-// tried again on every paint.
+// A picture decoded and made drawable once, shared by everything that draws
+// it (the screen, the printer, PDF, PNG export, print preview) for as long as
+// one of them holds it.  Its file is decoded off the window's thread when
+// asked to; until then it is pending.
+class DecodedPicture {
+public:
+    enum class State { Pending, Ready, Failed };
+
+    State state() const;
+    // The full-resolution picture (null until ready).
+    QImage image() const;
+    // The picture scaled to `size` device pixels, made on first use and kept
+    // for the last few sizes asked (a screen copy per zoom).
+    QImage ScaledTo(QSize size);
+    uint16_t errorCode() const;
+
+private:
+    friend class PictureImages;
+    friend struct PictureDecoding;
+    mutable std::mutex mutex_;
+    State state_ = State::Pending;
+    QImage image_;
+    uint16_t error_ = 0;
+    bool reported_ = false;
+    std::vector<std::pair<QSize, QImage>> scaled_;  // most recently used first
+};
+
+// What the painter gets for one picture.
+struct PictureLookup {
+    std::shared_ptr<DecodedPicture> picture;  // null: not drawn this time
+    bool pending = false;                     // being decoded: draw a placeholder
+};
+
+// The decoded pictures of a Liner, by index.  An entry belongs to the
+// picture at its index and file: a picture that now names another file, or
+// whose file changed on disk, is decoded again.  A picture that could not be
+// decoded is reported once and not tried again until its file name or file
+// changes or the list is replaced.  Entries are shared through one cache of
+// the program, so a picture is decoded once however many users draw it.
 class PictureImages {
 public:
-    // The bitmap of picture `index`, decoding it first when needed.  A
-    // picture whose file could not be read is not tried again (and its
-    // message not shown again) until its file name changes or the list is
-    // replaced.
-    const void* Get(size_t index, const Picture& picture, Prompter& prompter,
-                    PictureReaderTable& table = PictureReaders());
-    // Whether picture `index` holds a bitmap for `fileName` now.
+    // With `background` the files are decoded on worker threads and
+    // `ready` is called on this object's thread when one is done.
+    explicit PictureImages(bool background = false, std::function<void()> ready = {});
+    ~PictureImages();
+    PictureImages(const PictureImages&) = delete;
+    PictureImages& operator=(const PictureImages&) = delete;
+
+    PictureLookup Get(size_t index, const Picture& picture, Prompter& prompter,
+                      PictureReaderTable& table = PictureReaders());
+    // Whether picture `index` holds a decoded picture for `fileName` now.
     bool Has(size_t index, const std::string& fileName) const;
     // A picture deleted from the list: later entries move down one place.
     void Erase(size_t index);
@@ -135,11 +196,36 @@ public:
 private:
     struct Entry {
         std::string fileName;
-        DibPtr image;
-        bool tried = false;
+        std::shared_ptr<DecodedPicture> decoded;
     };
+    bool background_;
+    std::shared_ptr<std::function<void()>> ready_;
     std::vector<Entry> entries_;
 };
+
+// The picture a PackedDib holds as a QImage, sharing the block's memory
+// where Qt can show it as it is (24-bit, 8-bit and 1-bit bitmaps, whose rows
+// are turned top row first in place); the image owns the block then.
+QImage TakePackedDib(DibPtr dib);
+
+// Where a picture goes, in twips: left and depth below the liner's top edge,
+// width and height (all positive).
+struct PicturePlace {
+    int left = 0;
+    int depth = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// The largest rectangle of a picture's own proportions (natural width by
+// natural height, either sign) inside `area`, centred in it.  Without a
+// natural size the whole area.
+PicturePlace FitPictureInside(const PicturePlace& area, int naturalWidth, int naturalHeight);
+
+// Adds the picture file at `path` to the Liner, fitted into `area` keeping
+// its proportions.  False, with the reason told, when it cannot be examined.
+bool AddFittedPicture(Liner& liner, const std::string& path, const PicturePlace& area, Prompter& prompter,
+                      PictureReaderTable& table, ScreenResolution screen);
 
 // Pictures of a liner or format file from before natural sizes were stored:
 // each picture file is examined and, when it answers, gives the natural size

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "pictures/bmp_reader.h"
+#include "pictures/picture_host.h"
 #include "platform/surface.h"
 
 namespace {
@@ -98,4 +99,10 @@ bool DrawPicture(Surface& surface, int x, int y, int width, int height, const vo
     if (picture.isNull()) return false;
     surface.DrawImage(picture, x, y, width, height);
     return true;
+}
+
+void DrawPicture(Surface& surface, int x, int y, int width, int height, DecodedPicture& picture) {
+    const QImage image = picture.image();
+    if (image.isNull()) return;
+    surface.DrawScaledImage(image, [&picture](const QSize& size) { return picture.ScaledTo(size); }, x, y, width, height);
 }

@@ -17,3 +17,9 @@ class Surface;
 // and `height` as stored, so that it runs downward).  False when the block is
 // no bitmap PackedDibToImage can read; nothing is drawn then.
 bool DrawPicture(Surface& surface, int x, int y, int width, int height, const void* image);
+
+class DecodedPicture;
+
+// Draws a decoded picture the same way; on a screen or an image through a
+// copy scaled once to the size it lands on.
+void DrawPicture(Surface& surface, int x, int y, int width, int height, DecodedPicture& picture);

@@ -357,3 +357,28 @@ void QtSurface::DrawImage(const QImage& image, int x, int y, int width, int heig
     painter_.drawImage(QPointF(0, 0), image);
     painter_.restore();
 }
+
+void QtSurface::DrawScaledImage(const QImage& image, const std::function<QImage(const QSize&)>& scaledTo, int x, int y,
+                                int width, int height) {
+    if (image.isNull() || width == 0 || height == 0) return;
+    const int type = painter_.device() ? painter_.device()->devType() : 0;
+    const bool raster = type == QInternal::Image || type == QInternal::Widget || type == QInternal::Pixmap;
+    const QTransform transform = painter_.deviceTransform();
+    if (!raster || !scaledTo || transform.type() > QTransform::TxScale) {
+        DrawImage(image, x, y, width, height);
+        return;
+    }
+    // Where the picture lands in device pixels; a copy of exactly that size
+    // is drawn there unscaled.
+    const QRect target = transform.mapRect(QRectF(x, y, width, height)).toAlignedRect();
+    if (target.isEmpty()) return;
+    const QImage copy = scaledTo(target.size());
+    if (copy.isNull()) {
+        DrawImage(image, x, y, width, height);
+        return;
+    }
+    painter_.save();
+    painter_.resetTransform();
+    painter_.drawImage(target.topLeft(), copy);
+    painter_.restore();
+}

@@ -85,6 +85,8 @@ public:
     void DrawImage(const QImage& image, int x, int y, int width, int height) override;
     void SetClip(int x0, int y0, int x1, int y1) override;
     void ClearClip() override;
+    void DrawScaledImage(const QImage& image, const std::function<QImage(const QSize&)>& scaledTo, int x, int y,
+                         int width, int height) override;
 
     // The device point of a logical point, for tests and hit testing.
     QPointF ToDevice(double x, double y) const;

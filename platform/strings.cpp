@@ -209,14 +209,17 @@ constexpr StringEntry kStrings[] = {
     {IDS_PLUGIN_NOT_FOUND, "Unable to locate dynamic link library '%s'"},
     {IDS_PLUGIN_FUNCTION_MISSING, "Unable to find function '%s' within dynamic link library '%s'"},
     {IDS_PICTURE_NOT_SUPPORTED, "File '%s' is NOT a supported graphics format"},
+    {IDS_PICTURE_TYPE_MISSING,
+     "%s pictures are not supported on this computer, so '%s' cannot be used. "
+     "(Their reader, %s, is not installed.)"},
 
     {IDS_SAVE_PICTURE, "Save changes to picture '%s'"},
     {IDS_DELETE_PICTURE, "Delete the reference to picture '%s'?"},
     {IDS_CAPTION_PICTURE_ADD, "Picture Add"},
     {IDS_FILTER_PICTURES,
-     "BMP - Bitmap|*.bmp|JPG - JPEG|*.jpg|PCX - Paintbrush|*.pcx|"
-     "PNG - Portable Network Graphics|*.png|TGA - Targa|*.tga|"
-     "All Supported Images|*.bmp;*.jpg;*.pcx;*.png;*.tga|All Files|*.*|"},
+     "BMP - Bitmap|*.bmp|JPG - JPEG|*.jpg;*.jpeg|PCX - Paintbrush|*.pcx|"
+     "PNG - Portable Network Graphics|*.png|TGA - Targa|*.tga|WebP - WebP Image|*.webp|"
+     "All Supported Images|*.bmp;*.jpg;*.jpeg;*.pcx;*.png;*.tga;*.webp|All Files|*.*|"},
     {IDS_ADD, "Add"},
     {IDS_CANCEL_ADD, "Cancel Add"},
     // Replaces the closing parenthesis of "(overflow song)" to number the

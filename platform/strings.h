@@ -215,6 +215,7 @@ enum StringId : uint16_t {
     IDS_PLUGIN_NOT_FOUND = 3076,
     IDS_PLUGIN_FUNCTION_MISSING = 3077,
     IDS_PICTURE_NOT_SUPPORTED = 3078,
+    IDS_PICTURE_TYPE_MISSING = 3079,
 
     // Format Pictures: messages, the add dialog, the Add button's captions and
     // the Stretch and Center choices.

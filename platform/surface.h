@@ -4,6 +4,8 @@
 // tests put it on surfaces of their own.
 #pragma once
 
+#include <functional>
+
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -11,6 +13,7 @@
 #include "document/liner.h"
 
 class QImage;
+class QSize;
 
 // A colour as the files store it: red in the low byte, then green, then blue.
 using SurfaceColor = uint32_t;
@@ -133,4 +136,15 @@ public:
     // Pictures hold their top and height negated, so a picture drawn with its
     // stored values runs downward from y and appears upright.
     virtual void DrawImage(const QImage& image, int x, int y, int width, int height) = 0;
+
+    // The same for a picture that has copies scaled to a size in device
+    // pixels at hand: `scaledTo` gives the picture scaled to that size (made
+    // once, kept by the caller).  A raster device draws such a copy pixel for
+    // pixel instead of scaling the whole bitmap at every paint; paper and PDF
+    // take the full picture, so that it prints at its own resolution.
+    virtual void DrawScaledImage(const QImage& image, const std::function<QImage(const QSize&)>& scaledTo, int x,
+                                 int y, int width, int height) {
+        (void)scaledTo;
+        DrawImage(image, x, y, width, height);
+    }
 };

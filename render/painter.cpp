@@ -78,9 +78,15 @@ void DrawPictures(Surface& surface, const Liner& liner, PictureImages& images, P
                   PictureReaderTable& readers) {
     for (size_t i = 0; i < liner.pictures.size(); ++i) {
         const Picture& p = liner.pictures[i];
-        const void* image = images.Get(i, p, prompter, readers);
-        if (!image) continue;
-        DrawPicture(surface, p.left.twips, p.top.twips, p.width.twips, p.height.twips, image);
+        const PictureLookup found = images.Get(i, p, prompter, readers);
+        if (found.pending) {
+            // Still being decoded: a light placeholder where it will be.
+            surface.FillRect(p.left.twips, p.top.twips, p.left.twips + p.width.twips, p.top.twips + p.height.twips,
+                             SurfaceBrush::Solid(0xEEEEEE));
+            continue;
+        }
+        if (!found.picture) continue;
+        DrawPicture(surface, p.left.twips, p.top.twips, p.width.twips, p.height.twips, *found.picture);
     }
 }
 

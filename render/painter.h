@@ -49,13 +49,14 @@ struct PaintResult {
     int songsLeftOut = 0;     // how many songs of both sides were left out
 };
 
-// Draws `liner` on `surface`.  A picture without a bitmap in `pictures` is
-// decoded first; when that fails the reason goes to `prompter` and the
-// picture is left out of this paint.  Songs that do not fit are left out,
-// and so is what does not fit of a title turned along a low spine; if
-// `songFitWarning` is armed the user is told once of each ("Not all songs
-// will fit on %s", "Not all of the title will fit in the title area") and
-// it is disarmed.
+// Draws `liner` on `surface`.  A picture not decoded yet in `pictures` is
+// decoded first, or, when `pictures` decodes in the background, shown as a
+// light placeholder until it is ready; when decoding fails the reason goes
+// to `prompter` (once) and the picture is left out.  Songs that do not fit
+// are left out, and so is what does not fit of a title turned along a low
+// spine; if `songFitWarning` is armed the user is told once of each ("Not
+// all songs will fit on %s", "Not all of the title will fit in the title
+// area") and it is disarmed.
 // The surface's origin, pen, brush, font and colours are given back as they
 // were.
 PaintResult PaintLiner(Surface& surface, Liner& liner, const PaintOptions& options,

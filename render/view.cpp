@@ -1,7 +1,11 @@
 #include "render/view.h"
 
 #include <QCursor>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -24,9 +28,12 @@ namespace {
 // Warnings the program re-arms after every change of songs or formats; each
 // arming may show them once more.
 bool IsArmedWarning(const std::string& text) {
-    const std::string format = LoadString(IDS_SONGS_WONT_FIT);
-    const std::string prefix = format.substr(0, format.find('%'));
-    return !prefix.empty() && text.compare(0, prefix.size(), prefix) == 0;
+    for (uint16_t id : {IDS_SONGS_WONT_FIT, IDS_TITLE_WONT_FIT}) {
+        const std::string format = LoadString(id);
+        const std::string prefix = format.substr(0, format.find('%'));
+        if (!prefix.empty() && text.compare(0, prefix.size(), prefix) == 0) return true;
+    }
+    return false;
 }
 
 // Inclusive at both ends: a point on a fold line belongs to the area tested first.
@@ -195,15 +202,28 @@ int DoubleClickCommand(int area) {
 
 // ---- LinerView ---------------------------------------------------------------
 
-LinerView::LinerView(Liner& liner, QWidget* parent) : QAbstractScrollArea(parent), liner_(liner) {
+LinerView::LinerView(Liner& liner, QWidget* parent)
+    : QAbstractScrollArea(parent), liner_(liner), pictures_(true, [this] { viewport()->update(); }) {
     setObjectName("LinerView");
     setFocusPolicy(Qt::StrongFocus);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
     viewport()->setBackgroundRole(QPalette::Window);
     viewport()->setAutoFillBackground(false);
     for (QScrollBar* bar : {horizontalScrollBar(), verticalScrollBar()}) {
         // Dragging the thumb scrolls when it is released.
         bar->setTracking(false);
         bar->setSingleStep(kScrollLine);
+    }
+}
+
+void LinerView::ForgetPictures() {
+    pictures_.Clear();
+    reported_.clear();
+    // What cannot be read is told at the paint that draws it.
+    DeferredPrompter quiet;
+    for (size_t i = 0; i < liner_.pictures.size(); ++i) {
+        if (PictureReaderAvailable(liner_.pictures[i].formatIndex)) pictures_.Get(i, liner_.pictures[i], quiet);
     }
 }
 
@@ -452,4 +472,70 @@ void LinerView::keyPressEvent(QKeyEvent* event) {
         default: QAbstractScrollArea::keyPressEvent(event); return;
     }
     event->accept();
+}
+
+// ---- drag and drop -------------------------------------------------------------------
+
+namespace {
+
+// The one local file a drag carries, or nothing.
+QString DroppedFile(const QMimeData* data) {
+    if (!data || !data->hasUrls() || data->urls().size() != 1) return {};
+    const QUrl url = data->urls().front();
+    return url.isLocalFile() ? url.toLocalFile() : QString();
+}
+
+bool IsPictureName(const QString& path) {
+    const QString ext = QFileInfo(path).suffix().toLower();
+    if (ext == QLatin1String("jpeg")) return true;
+    for (int i = 0; i < kPictureReaderCount; ++i) {
+        if (ext == QLatin1String(PictureReaders().Row(i).extension)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::optional<PicturePlace> LinerView::DropArea(QPoint pixel) const {
+    const LogicalPoint p = DeviceToTwips(MakeTwipMapping(dpiX(), dpiY()), DevicePoint{pixel.x(), pixel.y()});
+    const int x = p.x + state_.scrollX - kViewMargin;
+    const int depth = (state_.toolbarAllowance - kViewMargin) - (p.y - state_.scrollY);
+    const LinerGeometry g = ComputeLinerGeometry(liner_);
+    if (x < 0 || x > g.width) return std::nullopt;
+    std::vector<DepthSpan> spans = {FlapSpan(g), TitleSpan(g), PrimarySpan(g)};
+    for (int k = 0; k < g.overflowCount; ++k) spans.push_back(OverflowSpan(g, k));
+    for (const DepthSpan& span : spans) {
+        if (span.bottom > span.top && depth >= span.top && depth < span.bottom) {
+            return PicturePlace{0, span.top, g.width, span.bottom - span.top};
+        }
+    }
+    return std::nullopt;
+}
+
+void LinerView::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void LinerView::dragMoveEvent(QDragMoveEvent* event) {
+    const QString path = DroppedFile(event->mimeData());
+    // A picture is taken only over an area of the liner; other files anywhere.
+    if (!path.isEmpty() && (!IsPictureName(path) || DropArea(event->position().toPoint()))) {
+        event->acceptProposedAction();
+    } else {
+        event->ignore();
+    }
+}
+
+void LinerView::dropEvent(QDropEvent* event) {
+    const QString path = DroppedFile(event->mimeData());
+    if (path.isEmpty()) return event->ignore();
+    if (!IsPictureName(path)) {
+        event->acceptProposedAction();
+        emit fileDropped(path);
+        return;
+    }
+    const std::optional<PicturePlace> area = DropArea(event->position().toPoint());
+    if (!area) return event->ignore();
+    event->acceptProposedAction();
+    emit pictureDropped(path, *area);
 }

@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -115,18 +116,24 @@ public:
         prompter_ = prompter;
         songFitWarning_ = songFitWarning;
     }
-    // The picture list was replaced (a new or opened liner).
-    void ForgetPictures() {
-        pictures_.Clear();
-        reported_.clear();
-    }
+    // The picture list was replaced (a new or opened liner): its pictures
+    // start decoding in the background at once.
+    void ForgetPictures();
     // Picture `index` was taken out of the list: the later ones move down.
     void ForgetPicture(size_t index) { pictures_.Erase(index); }
     // Counts paint events; tests use it to see that a clamped step repaints nothing.
     int paintCount() const { return paintCount_; }
 
+    // The area a picture dropped at a pixel of the viewport is fitted into
+    // (twips from the paper's top-left corner), or nothing off the areas.
+    std::optional<PicturePlace> DropArea(QPoint viewportPixel) const;
+
 signals:
     void commandRequested(int command);
+    // A picture file dropped on an area of the liner, to be fitted into it.
+    void pictureDropped(const QString& path, const PicturePlace& area);
+    // A liner or format file dropped on the view, to be opened.
+    void fileDropped(const QString& path);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -135,6 +142,9 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     bool ScrollBy(Qt::Orientation orientation, int change);
@@ -150,8 +160,9 @@ private:
     int paintCount_ = 0;
     Prompter* prompter_ = nullptr;
     bool* songFitWarning_ = nullptr;
+    // Decoded off this thread; each one done repaints the view.
     PictureImages pictures_;
-    // What the painter reported for the liner shown: a picture that cannot
-    // be read is tried again at every paint but reported once.
+    // What the painter reported for the liner shown, so that each message
+    // is shown once.
     std::set<std::string> reported_;
 };

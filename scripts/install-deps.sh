@@ -6,8 +6,8 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libgl-dev
-  libpng-dev zlib1g-dev
   libtag1-dev libcue-dev flac
+  libpng-dev zlib1g-dev libjpeg62-turbo-dev libwebp-dev
   libgtest-dev libgmock-dev libbenchmark-dev libstb-dev
   fonts-liberation fonts-dejavu-core poppler-utils
   libcups2-dev

@@ -7,10 +7,14 @@
 #include <dlfcn.h>
 #include <png.h>
 #include <stb_image.h>
+#include <jpeglib.h>
+#include <webp/decode.h>
+#include <webp/encode.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -112,15 +116,59 @@ void WritePng(const std::string& path, const std::vector<uint8_t>& rgb) {
     png_image_write_to_file(&image, path.c_str(), 0, rgb.data(), 0, nullptr);
 }
 
+void WriteJpeg(const std::string& path, const std::vector<uint8_t>& rgb) {
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr err;
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_compress(&cinfo);
+    FILE* f = std::fopen(path.c_str(), "wb");
+    jpeg_stdio_dest(&cinfo, f);
+    cinfo.image_width = kSide;
+    cinfo.image_height = kSide;
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 90, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW row = const_cast<uint8_t*>(&rgb[static_cast<size_t>(cinfo.next_scanline) * kSide * 3]);
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    std::fclose(f);
+}
+
+void WriteWebp(const std::string& path, const std::vector<uint8_t>& rgb) {
+    uint8_t* out = nullptr;
+    const size_t size = WebPEncodeRGB(rgb.data(), kSide, kSide, kSide * 3, 90, &out);
+    FILE* f = std::fopen(path.c_str(), "wb");
+    std::fwrite(out, 1, size, f);
+    std::fclose(f);
+    WebPFree(out);
+}
+
+std::vector<uint8_t> Bytes(const std::string& path) {
+    std::vector<uint8_t> bytes(std::filesystem::file_size(path));
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (std::fread(bytes.data(), 1, bytes.size(), f) != bytes.size()) bytes.clear();
+    std::fclose(f);
+    return bytes;
+}
+
 struct Files {
-    std::string folder, tga, tgaRle, png;
+    std::string folder, tga, tgaRle, png, jpg, webp;
     Files() {
         folder = (std::filesystem::temp_directory_path() / "reelcard-picture-bench").string();
         std::filesystem::create_directories(folder);
         tga = folder + "/plain.tga";
         tgaRle = folder + "/rle.tga";
         png = folder + "/rgb.png";
+        jpg = folder + "/photo.jpg";
+        webp = folder + "/photo.webp";
         auto rgb = MakePixels();
+        WriteJpeg(jpg, rgb);
+        WriteWebp(webp, rgb);
         WriteTga(tga, rgb, false);
         WriteTga(tgaRle, rgb, true);
         WritePng(png, rgb);
@@ -134,8 +182,9 @@ Files& TheFiles() {
 }
 
 void PluginDecode(benchmark::State& state, const char* library, const std::string& path) {
-    static Plugin tga("tgaflt32.so"), png("pngflt32.so");
-    Plugin& plugin = std::string(library) == "tgaflt32.so" ? tga : png;
+    static Plugin tga("tgaflt32.so"), png("pngflt32.so"), jpg("jpgflt32.so"), webp("webpflt32.so");
+    const std::string name(library);
+    Plugin& plugin = name == "tgaflt32.so" ? tga : name == "pngflt32.so" ? png : name == "jpgflt32.so" ? jpg : webp;
     if (!plugin.read) {
         state.SkipWithError("plugin not found");
         return;
@@ -179,6 +228,46 @@ void LibpngSimplifiedDecode(benchmark::State& state, const std::string& path) {
     }
 }
 
+// libjpeg-turbo called directly on the file's bytes, as the plugin calls it
+// (blue, green, red rows into a buffer allocated for the picture, as every
+// decoder that hands a picture on must).
+void JpegDirectDecode(benchmark::State& state, const std::string& path) {
+    const std::vector<uint8_t> bytes = Bytes(path);
+    for (auto _ : state) {
+        std::unique_ptr<uint8_t[]> pixels(new uint8_t[static_cast<size_t>(kSide) * kSide * 3]);
+        jpeg_decompress_struct cinfo;
+        jpeg_error_mgr err;
+        cinfo.err = jpeg_std_error(&err);
+        jpeg_create_decompress(&cinfo);
+        jpeg_mem_src(&cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
+        jpeg_read_header(&cinfo, TRUE);
+        cinfo.out_color_space = JCS_EXT_BGR;
+        jpeg_start_decompress(&cinfo);
+        while (cinfo.output_scanline < cinfo.output_height) {
+            JSAMPROW row = &pixels[static_cast<size_t>(cinfo.output_scanline) * kSide * 3];
+            jpeg_read_scanlines(&cinfo, &row, 1);
+        }
+        jpeg_finish_decompress(&cinfo);
+        jpeg_destroy_decompress(&cinfo);
+        benchmark::DoNotOptimize(pixels.get());
+    }
+}
+
+void WebpDecodeRgb(benchmark::State& state, const std::string& path) {
+    const std::vector<uint8_t> bytes = Bytes(path);
+    for (auto _ : state) {
+        int w, h;
+        uint8_t* pixels = WebPDecodeRGB(bytes.data(), bytes.size(), &w, &h);
+        benchmark::DoNotOptimize(pixels);
+        WebPFree(pixels);
+    }
+}
+
+void BM_Jpeg_Plugin(benchmark::State& s) { PluginDecode(s, "jpgflt32.so", TheFiles().jpg); }
+void BM_Jpeg_LibjpegTurbo(benchmark::State& s) { JpegDirectDecode(s, TheFiles().jpg); }
+void BM_Webp_Plugin(benchmark::State& s) { PluginDecode(s, "webpflt32.so", TheFiles().webp); }
+void BM_Webp_WebPDecodeRGB(benchmark::State& s) { WebpDecodeRgb(s, TheFiles().webp); }
+
 void BM_TgaPlain_Plugin(benchmark::State& s) { PluginDecode(s, "tgaflt32.so", TheFiles().tga); }
 void BM_TgaPlain_StbImage(benchmark::State& s) { StbDecode(s, TheFiles().tga); }
 void BM_TgaRle_Plugin(benchmark::State& s) { PluginDecode(s, "tgaflt32.so", TheFiles().tgaRle); }
@@ -192,6 +281,10 @@ BENCHMARK(BM_TgaRle_Plugin)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TgaRle_StbImage)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PngRgb_Plugin)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PngRgb_LibpngSimplified)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Jpeg_Plugin)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Jpeg_LibjpegTurbo)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Webp_Plugin)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Webp_WebPDecodeRGB)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -1,7 +1,10 @@
 #include "packed_dib.h"
 
+#include <fcntl.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace reelcard::plugin {
 
@@ -10,7 +13,9 @@ static_assert(sizeof(PackedDibHeader) == PACKED_DIB_HEADER_SIZE, "header must be
 namespace {
 
 // Each plugin links its own copy of this library, so each has its own code.
-uint16_t g_errorCode = PluginErrorNone;
+// One per thread: pictures are decoded off the window's thread, and a call
+// followed by GetError on the same thread must see its own code.
+thread_local uint16_t g_errorCode = PluginErrorNone;
 
 const char* const kErrorTexts[PLUGIN_ERROR_TEXT_COUNT] = PLUGIN_ERROR_TEXTS;
 
@@ -147,6 +152,50 @@ uint8_t PixelIndex(const uint8_t* row, uint32_t k, int bitCount) {
         case 4: return (row[k / 2] >> (k % 2 ? 0 : 4)) & 0x0F;
         default: return row[k];
     }
+}
+
+uint16_t ReadFileBytes(const char* fileName, FileBytes* bytes) {
+    bytes->data = nullptr;
+    bytes->size = 0;
+    const int fd = fileName ? open(fileName, O_RDONLY | O_NONBLOCK | O_CLOEXEC) : -1;
+    if (fd < 0) return PluginErrorOpen;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(fd);
+        return PluginErrorOpen;
+    }
+    const size_t size = static_cast<size_t>(st.st_size);
+    uint8_t* data = static_cast<uint8_t*>(malloc(size ? size : 1));
+    if (!data) {
+        close(fd);
+        return PluginErrorMemory;
+    }
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t n = read(fd, data + done, size - done);
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+    }
+    close(fd);
+    if (done != size) {
+        free(data);
+        return PluginErrorRead;
+    }
+    bytes->data = data;
+    bytes->size = size;
+    return PluginErrorNone;
+}
+
+void FreeFileBytes(FileBytes* bytes) {
+    free(bytes->data);
+    bytes->data = nullptr;
+    bytes->size = 0;
+}
+
+bool PlausibleExpansion(uint64_t pixelBytes, uint64_t fileSize, uint64_t ratio) {
+    constexpr uint64_t kAlwaysAllowed = 32u * 1024u * 1024u;
+    if (pixelBytes <= kAlwaysAllowed) return true;
+    return fileSize != 0 && pixelBytes / fileSize < ratio;
 }
 
 void SetPluginError(uint16_t code) { g_errorCode = code; }

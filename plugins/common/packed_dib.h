@@ -70,6 +70,22 @@ uint8_t* DibRowAddress(PackedDibHandle dib, uint32_t index);
 // Colour index of pixel k of a row of 1, 2, 4 or 8 bits per pixel.
 uint8_t PixelIndex(const uint8_t* row, uint32_t k, int bitCount);
 
+// A whole picture file in memory, from malloc.  Only plain files are read (a
+// name that leads to a pipe or a device is refused with code 1).  Returns the
+// plugin error code: 1 cannot open, 3 cannot read, 4 no memory for the bytes.
+struct FileBytes {
+    uint8_t* data = nullptr;
+    size_t size = 0;
+};
+uint16_t ReadFileBytes(const char* fileName, FileBytes* bytes);
+void FreeFileBytes(FileBytes* bytes);
+
+// Whether a bitmap of `pixelBytes` can honestly come out of a compressed file
+// of `fileSize` bytes: anything up to 32 MB, beyond that at most `ratio`
+// bytes of pixels for each byte of the file.  Checked before the bitmap is
+// allocated, so that a few bytes claiming a giant picture cost nothing.
+bool PlausibleExpansion(uint64_t pixelBytes, uint64_t fileSize, uint64_t ratio);
+
 // The plugin's error state: one code, set by every conversion call.
 void SetPluginError(uint16_t code);
 uint16_t PluginErrorCode();

@@ -1,6 +1,11 @@
 // Format Pictures: adding a picture file, placing it by the Stretch and
 // Center choices, a field that does not read, Cancel Add and Delete.
+#include <QApplication>
 #include <QComboBox>
+#include <QDropEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QUrl>
 #include <QFile>
 #include <QImage>
 #include <QLineEdit>
@@ -11,6 +16,7 @@
 #include "app_test_support.h"
 #include "dialogs/format_pictures_dialog.h"
 #include "pictures/picture_host.h"
+#include "render/view.h"
 
 namespace {
 
@@ -87,7 +93,12 @@ TEST_F(FormatPicturesTest, AddingGivesTheNaturalSizeAndStretchAndCenterPlaceItEx
     QTest::mouseClick(d->addButton(), Qt::LeftButton);
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_EQ(requests[0].caption, "Picture Add");
-    EXPECT_EQ(requests[0].filterIndex, 4);
+    // It opens on the one filter that shows every picture type with a reader.
+    EXPECT_EQ(requests[0].filterIndex, 1);
+    ASSERT_FALSE(requests[0].filter.pairs.empty());
+    EXPECT_EQ(requests[0].filter.pairs[0].first, "All Supported Images");
+    EXPECT_EQ(requests[0].filter.pairs[0].second, "*.bmp;*.jpg;*.jpeg;*.pcx;*.png;*.tga;*.webp");
+    EXPECT_EQ(requests[0].filter.pairs.back().second, "*.*");
     EXPECT_EQ(requests[0].folder.toStdString(), app.Path(""));
     EXPECT_EQ(w.settings().pictureFilterIndex, 1);
     ASSERT_EQ(w.liner().pictures.size(), 1u);
@@ -202,6 +213,97 @@ TEST_F(FormatPicturesTest, ABadFieldStoresNothingCancelAddAndDeleteTakePicturesO
     EXPECT_EQ(d->cancelButton()->text(), "Close");
     EXPECT_TRUE(w.modified());
     EXPECT_TRUE(d->RequestClose());
+}
+
+}  // namespace
+
+namespace {
+
+// Fit: the largest rectangle of the picture's proportions inside the area,
+// centred; typing a length drops the choice.  The thumbnail shows the picture.
+TEST_F(FormatPicturesTest, FitPlacesThePictureInsideTheAreaKeepingItsProportions) {
+    FormatPicturesDialog* d = Open();
+    answers.push_back(Chosen(Bitmap("wide.bmp"), 1));
+    QTest::mouseClick(d->addButton(), Qt::LeftButton);
+    ASSERT_EQ(app.window().liner().pictures.size(), 1u);
+    ASSERT_FALSE(d->thumbnail()->pixmap().isNull());
+    EXPECT_EQ(d->thumbnail()->pixmap().size(), QSize(120, 60));  // 2:1, like the picture
+
+    // The title is 2 in by 1 in: a 2:1 picture fills it exactly.
+    Choose(d->fitList(), "(title)");
+    ASSERT_TRUE(d->Apply());
+    const Picture& p = app.window().liner().pictures[0];
+    EXPECT_EQ(p.left.twips, 0);
+    EXPECT_EQ(p.top.twips, -720);
+    EXPECT_EQ(p.width.twips, 2880);
+    EXPECT_EQ(p.height.twips, -1440);
+
+    // The primary song area is 2 in by 1.5 in: full width, 1 in high, centred
+    // in its height (0.25 in below its top at 1.5 in).
+    Choose(d->fitList(), "(primary song)");
+    ASSERT_TRUE(d->Apply());
+    EXPECT_EQ(p.left.twips, 0);
+    EXPECT_EQ(p.top.twips, -(2160 + 360));
+    EXPECT_EQ(p.width.twips, 2880);
+    EXPECT_EQ(p.height.twips, -1440);
+
+    // The feature flap is 0.5 in high: 1 in wide, centred across the liner.
+    Choose(d->fitList(), "(feature flap)");
+    ASSERT_TRUE(d->Apply());
+    EXPECT_EQ(p.left.twips, 720);
+    EXPECT_EQ(p.top.twips, 0);
+    EXPECT_EQ(p.width.twips, 1440);
+    EXPECT_EQ(p.height.twips, -720);
+
+    Type(d->field(2), "1");
+    EXPECT_EQ(d->fitList()->currentIndex(), 0);
+    d->RequestClose();
+}
+
+// Files dropped from the file manager: a picture onto an area is added and
+// fitted into it; a liner file opens.
+TEST_F(FormatPicturesTest, DroppedFilesAreFittedOrOpened) {
+    MainWindow& w = app.window();
+    LinerView* view = w.view();
+    w.resize(900, 900);
+    w.show();
+    view->UpdateScrollRanges();
+    auto drop = [&](const std::string& path, QPoint pixel) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
+        QDragEnterEvent enter(pixel, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(view->viewport(), &enter);
+        QDragMoveEvent move(pixel, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(view->viewport(), &move);
+        QDropEvent dropped(QPointF(pixel), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(view->viewport(), &dropped);
+        return move.isAccepted();
+    };
+    // The title area runs from 0.5 in to 1.5 in below the paper's top edge,
+    // which sits kViewMargin below the view's top.
+    const int dpi = view->dpiY();
+    const QPoint inTitle(TwipsToPixels(kViewMargin + 1440, view->dpiX()), TwipsToPixels(kViewMargin + 1080, dpi));
+    EXPECT_TRUE(drop(Bitmap("dropped.bmp"), inTitle));
+    for (const auto& m : app.prompter.shown) ADD_FAILURE() << m.text;
+    ASSERT_EQ(w.liner().pictures.size(), 1u);
+    const Picture& p = w.liner().pictures[0];
+    EXPECT_EQ(p.width.twips, 2880);
+    EXPECT_EQ(p.height.twips, -1440);
+    EXPECT_EQ(p.top.twips, -720);
+    EXPECT_TRUE(w.modified());
+
+    // Beside the paper a picture is not taken.
+    EXPECT_FALSE(drop(Bitmap("beside.bmp"), QPoint(2, 2)));
+    EXPECT_EQ(w.liner().pictures.size(), 1u);
+
+    // A liner file opens, after the save question.
+    const std::string droppedPicture = p.fileName;
+    app.prompter.answers.push_back(MessageResult::No);
+    const std::string liner = app.CopySample("dropped.cas");
+    drop(liner, QPoint(2, 2));
+    EXPECT_EQ(w.currentPath().toStdString(), liner);
+    EXPECT_FALSE(w.modified());
+    EXPECT_TRUE(w.liner().pictures.empty() || w.liner().pictures[0].fileName != droppedPicture);
 }
 
 }  // namespace

@@ -219,7 +219,7 @@ TEST_F(BmpReaderTest, LongerHeadersAndUnknownLayoutsAreCorrupt) {
     }
     spec.headerSize = 0;
     const std::vector<void (*)(BmpSpec&)> changes = {
-        [](BmpSpec& s) { s.compression = 1; },  // run-length rows are not drawn
+        [](BmpSpec& s) { s.compression = 1; },  // run-length coding is for 8 and 4 bits only
         [](BmpSpec& s) { s.bitCount = 2; },
         [](BmpSpec& s) { s.bitCount = 0; },
         [](BmpSpec& s) { s.width = 0; },
@@ -234,6 +234,78 @@ TEST_F(BmpReaderTest, LongerHeadersAndUnknownLayoutsAreCorrupt) {
     }
     spec.height = 0;
     ExpectRefused(MakeBmp(spec), PluginErrorCorrupt);
+}
+
+// Run-length encoded pictures: runs, literals (padded to 16 bits), line ends,
+// deltas and the end mark, in 8 and 4 bits.
+TEST_F(BmpReaderTest, RunLengthPicturesAreDecoded) {
+    BmpSpec spec{.width = 5, .height = 3, .bitCount = 8, .coloursUsed = 5, .compression = 1};
+    spec.palette = {kBlack, kRed, kGreen, kBlue, kWhite};
+    // Bottom row: three red, one green, one blue.  Middle row: delta
+    // two right, then a run of white.  Top row: literal of three (padded).
+    spec.pixels = {3, 1, 1, 2, 1, 3, 0, 0,
+                   0, 2, 2, 0, 3, 4, 0, 0,
+                   0, 3, 2, 1, 4, 0, 0, 1};
+    DibPtr dib = Read(MakeBmp(spec));
+    ASSERT_TRUE(dib) << BmpGetError(nullptr);
+    EXPECT_EQ(Field32(dib.get(), 16), 0u);  // handed on uncompressed
+    const QImage image = PackedDibToImage(dib.get());
+    ASSERT_EQ(image.size(), QSize(5, 3));
+    const std::vector<std::vector<QRgb>> expected = {{kGreen, kRed, kWhite, kBlack, kBlack},
+                                                     {kBlack, kBlack, kWhite, kWhite, kWhite},
+                                                     {kRed, kRed, kRed, kGreen, kBlue}};
+    for (int y = 0; y < 3; ++y) {
+        for (int x = 0; x < 5; ++x) EXPECT_EQ(image.pixel(x, y) & 0xFFFFFF, expected[y][x]) << x << "," << y;
+    }
+
+    BmpSpec four{.width = 5, .height = 2, .bitCount = 4, .coloursUsed = 5, .compression = 2};
+    four.palette = {kBlack, kRed, kGreen, kBlue, kWhite};
+    // Bottom: a run of 5 alternating red, green.  Top: literal 4 3 2 1 0.
+    four.pixels = {5, 0x12, 0, 0, 0, 5, 0x43, 0x21, 0x00, 0, 0, 1};
+    DibPtr d4 = Read(MakeBmp(four));
+    ASSERT_TRUE(d4) << BmpGetError(nullptr);
+    const QImage i4 = PackedDibToImage(d4.get());
+    const std::vector<std::vector<QRgb>> e4 = {{kWhite, kBlue, kGreen, kRed, kBlack},
+                                               {kRed, kGreen, kRed, kGreen, kRed}};
+    for (int y = 0; y < 2; ++y) {
+        for (int x = 0; x < 5; ++x) EXPECT_EQ(i4.pixel(x, y) & 0xFFFFFF, e4[y][x]) << x << "," << y;
+    }
+}
+
+TEST_F(BmpReaderTest, RunLengthStreamsThatLeaveTheBitmapAreRefused) {
+    BmpSpec spec{.width = 4, .height = 2, .bitCount = 8, .coloursUsed = 2, .compression = 1};
+    spec.palette = {kBlack, kRed};
+    const std::vector<std::vector<uint8_t>> streams = {
+        {5, 1, 0, 1},                    // a run past the row's end
+        {0, 5, 1, 1, 1, 1, 1, 0, 0, 1},  // a literal past the row's end
+        {0, 2, 5, 0, 0, 1},              // a delta past the right edge
+        {0, 2, 0, 3, 0, 1},              // a delta above the top row
+        {0, 0, 0, 0, 1, 1, 0, 1},        // a run above the top row
+        {4, 1, 0, 0},                    // rows missing and no end mark
+        {0, 4, 1, 1},                    // a literal cut short
+        {0, 2, 1},                       // a delta cut short
+    };
+    for (size_t i = 0; i < streams.size(); ++i) {
+        BmpSpec bad = spec;
+        bad.pixels = streams[i];
+        ExpectRefused(MakeBmp(bad), PluginErrorCorrupt);
+    }
+    // Top-down rows cannot be run-length encoded.
+    spec.height = -2;
+    spec.pixels = {4, 1, 0, 0, 4, 1, 0, 1};
+    ExpectRefused(MakeBmp(spec), PluginErrorCorrupt);
+    // Every cut of a good stream: refused, never half drawn.
+    spec.height = 2;
+    const std::vector<uint8_t> whole = MakeBmp(spec);
+    ASSERT_TRUE(Read(whole));
+    for (size_t cut = 0; cut + 2 < whole.size(); ++cut) {
+        EXPECT_EQ(Read(std::vector<uint8_t>(whole.begin(), whole.begin() + static_cast<ptrdiff_t>(cut))), nullptr) << cut;
+    }
+    // A giant picture claimed by a few bytes allocates nothing.
+    BmpSpec giant{.width = 60000, .height = 60000, .bitCount = 8, .coloursUsed = 1, .compression = 1};
+    giant.palette = {kBlack};
+    giant.pixels = {0, 1};
+    ExpectRefused(MakeBmp(giant), PluginErrorCorrupt);
 }
 
 TEST_F(BmpReaderTest, EveryTruncationIsRefusedCleanly) {
