@@ -113,6 +113,9 @@ public:
     // Asks every open dialog with unapplied edits whether to apply them before
     // the Liner is replaced; false when one of them was cancelled.
     bool FinishDialogEdits();
+    // Open dialogs show the Liner afresh after its texts were replaced
+    // wholesale (asked about with FinishDialogEdits first).
+    void ShowReplacedTexts() { emit linerReplaced(); }
     // The desktop session is ending: asks to save changes unless that cannot
     // be asked.  False when the user cancelled (the session should not end).
     bool AnswerSessionEnd(bool allowsInteraction);

@@ -352,6 +352,9 @@ void ImportSongsDialog::Refresh() {
 
 bool ImportSongsDialog::Apply() {
     if (tracks_.empty()) return false;
+    // Open dialogs with unapplied edits are asked about them first; they show
+    // the imported songs afterwards.
+    if (!window_.FinishDialogEdits()) return false;
     const std::optional<SongTexts> texts = Texts();
     if (!texts) {
         Tell(window_, this,
@@ -372,6 +375,7 @@ bool ImportSongsDialog::Apply() {
     window_.SetModified(true);
     window_.ArmSongFitWarning();
     window_.RepaintLiner();
+    window_.ShowReplacedTexts();
     return true;
 }
 

@@ -33,6 +33,11 @@ TEST(ImportSongs, WindowSplitsMovesAndReplacesBothSidesInOneChange) {
             "Ann - One 5:00\nBo - Two 6:00\nAnn - Three 7:00\nBo - Four 8:00\nAnn - Five 4:00\n");
     }
 
+    // An open song dialog shows the imported songs afterwards.
+    ASSERT_EQ(w.Dispatch(kCmdSongsSideA), 1);
+    auto* songsA = w.findChild<TextDialog*>("SongsSideADialog");
+    ASSERT_NE(songsA, nullptr);
+
     ImportSongsDialog dialog(w);
     ASSERT_TRUE(dialog.AddSources({source}));
     auto* list = dialog.findChild<QTableWidget*>("SongList");
@@ -73,6 +78,8 @@ TEST(ImportSongs, WindowSplitsMovesAndReplacesBothSidesInOneChange) {
               "8:00");
     EXPECT_TRUE(w.modified());
     EXPECT_TRUE(w.songFitWarning());
+    EXPECT_EQ(songsA->editor()->toPlainText(), QString::fromUtf8("1. Ann - One\u00BB5:00\n2. Bo - Two\u00BB6:00"));
+    EXPECT_FALSE(songsA->HasChanges());
     ASSERT_TRUE(ImportedTape(w));
     EXPECT_EQ(ImportedTape(w)->minutes, 46);
 
