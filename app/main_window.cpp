@@ -661,7 +661,10 @@ void MainWindow::OpenCommand() {
 }
 
 void MainWindow::OpenRecentFile(int command) {
-    const QString path = QString::fromStdString(recent_.PathOfCommand(command));
+    OpenNamedLinerFile(QString::fromStdString(recent_.PathOfCommand(command)));
+}
+
+void MainWindow::OpenNamedLinerFile(const QString& path) {
     const bool oldReadOnly = readOnly_;
     const QString oldTitle = currentTitle_;
     currentTitle_ = QString::fromStdString(FileTitle(path.toStdString()));
@@ -678,23 +681,15 @@ void MainWindow::OpenRecentFile(int command) {
 }
 
 void MainWindow::OpenDroppedFile(const QString& path) {
-    if (!SaveChangesFirst()) return;
+    // As New and Open: open dialogs and unsaved changes are asked about first.
+    if (!FinishDialogEdits() || !SaveChangesFirst()) return;
     if (QFileInfo(path).suffix().compare(QLatin1String("fmt"), Qt::CaseInsensitive) == 0) {
-        if (NewLinerFromFormat(path)) FitWindowToLiner();
+        if (!NewLinerFromFormat(path)) return;
+        LinerWasReplaced();
+        FitWindowToLiner();
         return;
     }
-    const bool oldReadOnly = readOnly_;
-    const QString oldTitle = currentTitle_;
-    currentTitle_ = QString::fromStdString(FileTitle(path.toStdString()));
-    readOnly_ = false;
-    if (!OpenLinerFile(path)) {
-        readOnly_ = oldReadOnly;
-        currentTitle_ = oldTitle;
-        return;
-    }
-    recent_.Add(path.toStdString());
-    RebuildRecentMenu();
-    FitWindowToLiner();
+    OpenNamedLinerFile(path);
 }
 
 void MainWindow::AddDroppedPicture(const QString& path, const PicturePlace& area) {

@@ -152,6 +152,8 @@ private:
     // Tells the user that a shipped file is never written; true for such a path.
     bool RefuseShippedFile(const QString& path);
     void OpenRecentFile(int command);
+    // Opens a liner file by its path (recent files, dropped files).
+    void OpenNamedLinerFile(const QString& path);
     void PurgeRecentFiles();
     void FontCommand(int fontIndex);
     void ShowHelp(bool search);
