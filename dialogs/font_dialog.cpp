@@ -99,7 +99,7 @@ FontPicker::FontPicker(QWidget* parent) : QWidget(parent) {
     sample_->setMinimumHeight(60);
     sample_->setFrameShape(QFrame::StyledPanel);
 
-    auto* form = new QFormLayout;
+    auto* form = form_ = new QFormLayout;
     auto label = [this](const QString& text, QWidget* buddy) {
         auto* l = new QLabel(text, this);
         l->setBuddy(buddy);
@@ -128,6 +128,8 @@ FontPicker::FontPicker(QWidget* parent) : QWidget(parent) {
     connect(strikeOut_, &QCheckBox::toggled, this, &FontPicker::UpdateSample);
     FillStyles({});
 }
+
+void FontPicker::AddRow(QWidget* label, QWidget* field) { form_->addRow(label, field); }
 
 void FontPicker::FillStyles(const QString& keep) {
     const QSignalBlocker block(style_);
@@ -234,13 +236,13 @@ FontChooserDialog::FontChooserDialog(const FontEntry& start, Prompter& prompter,
     rotation_->setObjectName("Rotation");
     rotation_->setMaxLength(10);
 
-    auto* extras = new QFormLayout;
+    // In the font part's own form, so that all labels line up.
     auto* colorLabel = new QLabel(tr("&Color:"), this);
     colorLabel->setBuddy(color_);
     auto* rotationLabel = new QLabel(tr("&Rotation"), this);
     rotationLabel->setBuddy(rotation_);
-    extras->addRow(colorLabel, color_);
-    extras->addRow(rotationLabel, rotation_);
+    fontPart_->AddRow(colorLabel, color_);
+    fontPart_->AddRow(rotationLabel, rotation_);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     buttons->setObjectName("Buttons");
@@ -251,7 +253,6 @@ FontChooserDialog::FontChooserDialog(const FontEntry& start, Prompter& prompter,
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(fontPart_);
-    layout->addLayout(extras);
     layout->addWidget(buttons);
 }
 

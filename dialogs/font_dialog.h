@@ -12,6 +12,7 @@ class Prompter;
 class QCheckBox;
 class QComboBox;
 class QFontComboBox;
+class QFormLayout;
 class QLabel;
 class QLineEdit;
 
@@ -35,6 +36,8 @@ public:
     void setCurrentFont(const QFont& font);
 
     QComboBox* sizeField() const { return size_; }
+    // Adds a labelled field below the font's own (before the sample).
+    void AddRow(QWidget* label, QWidget* field);
 
 private:
     void FillStyles(const QString& keep);
@@ -46,6 +49,7 @@ private:
     QCheckBox* underline_ = nullptr;
     QCheckBox* strikeOut_ = nullptr;
     QLabel* sample_ = nullptr;
+    QFormLayout* form_ = nullptr;
 };
 
 class FontChooserDialog : public QDialog {
