@@ -200,6 +200,30 @@ bool PlausibleExpansion(uint64_t pixelBytes, uint64_t fileSize, uint64_t ratio) 
 
 void SetPluginError(uint16_t code) { g_errorCode = code; }
 
+uint16_t WritePictureFile(const char* fileName, const void* dib, uint32_t maxSide,
+                          uint16_t (*body)(FILE* file, const DibView& view)) {
+    DibView view;
+    if (!ViewPackedDib(dib, &view) || static_cast<uint32_t>(view.width) > maxSide ||
+        static_cast<uint32_t>(view.height) > maxSide) {
+        SetPluginError(PluginErrorUnsupported);
+        return 0;
+    }
+    FILE* file = fileName ? fopen(fileName, "wb") : nullptr;
+    if (!file) {
+        SetPluginError(PluginErrorCreate);
+        return 0;
+    }
+    uint16_t code = body(file, view);
+    if (fclose(file) != 0 && code == PluginErrorNone) code = PluginErrorWrite;
+    if (code != PluginErrorNone) {
+        remove(fileName);
+        SetPluginError(code);
+        return 0;
+    }
+    SetPluginError(PluginErrorNone);
+    return 1;
+}
+
 uint16_t PluginErrorCode() { return g_errorCode; }
 
 const char* PluginErrorText(uint16_t code) {

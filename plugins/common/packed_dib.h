@@ -5,6 +5,7 @@
 #pragma once
 
 #include <stddef.h>
+#include <stdio.h>
 #include <stdint.h>
 
 #include "graphics_plugin.h"
@@ -85,6 +86,13 @@ void FreeFileBytes(FileBytes* bytes);
 // bytes of pixels for each byte of the file.  Checked before the bitmap is
 // allocated, so that a few bytes claiming a giant picture cost nothing.
 bool PlausibleExpansion(uint64_t pixelBytes, uint64_t fileSize, uint64_t ratio);
+
+// WriteGraphicFile for a plugin whose format is written by `body` into an
+// open file: a bitmap that is no packed bitmap or has more than `maxSide`
+// pixels a side is refused as unsupported; a file that was not written whole
+// is removed.  Sets the plugin's error and returns 1 on success, 0 otherwise.
+uint16_t WritePictureFile(const char* fileName, const void* dib, uint32_t maxSide,
+                          uint16_t (*body)(FILE* file, const DibView& view));
 
 // The plugin's error state: one code, set by every conversion call.
 void SetPluginError(uint16_t code);

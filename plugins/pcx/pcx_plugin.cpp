@@ -399,25 +399,7 @@ PackedDibHandle GetFileInformation(const char* fileName) { return ReadPcx(fileNa
 PackedDibHandle ReadGraphicFile(const char* fileName) { return ReadPcx(fileName, true); }
 
 uint16_t WriteGraphicFile(const char* fileName, PackedDibHandle dib) {
-    DibView view;
-    if (!ViewPackedDib(dib, &view) || view.width > 0xFFFF || view.height > 0xFFFF) {
-        SetPluginError(PluginErrorUnsupported);
-        return 0;
-    }
-    FILE* file = fileName ? fopen(fileName, "wb") : nullptr;
-    if (!file) {
-        SetPluginError(PluginErrorCreate);
-        return 0;
-    }
-    uint16_t code = WritePcxBody(file, view);
-    if (fclose(file) != 0 && code == PluginErrorNone) code = PluginErrorWrite;
-    if (code != PluginErrorNone) {
-        remove(fileName);
-        SetPluginError(code);
-        return 0;
-    }
-    SetPluginError(PluginErrorNone);
-    return 1;
+    return WritePictureFile(fileName, dib, 0xFFFF, WritePcxBody);
 }
 
 uint16_t GetError(char* buffer) { return CopyPluginError(buffer); }

@@ -209,26 +209,8 @@ PackedDibHandle GetFileInformation(const char* fileName) { return ReadWebp(fileN
 PackedDibHandle ReadGraphicFile(const char* fileName) { return ReadWebp(fileName, true); }
 
 uint16_t WriteGraphicFile(const char* fileName, PackedDibHandle dib) {
-    DibView view;
     // WebP pictures are at most 16383 pixels a side.
-    if (!ViewPackedDib(dib, &view) || view.width > 16383 || view.height > 16383) {
-        SetPluginError(PluginErrorUnsupported);
-        return 0;
-    }
-    FILE* file = fileName ? fopen(fileName, "wb") : nullptr;
-    if (!file) {
-        SetPluginError(PluginErrorCreate);
-        return 0;
-    }
-    uint16_t code = WriteWebpBody(file, view);
-    if (fclose(file) != 0 && code == PluginErrorNone) code = PluginErrorWrite;
-    if (code != PluginErrorNone) {
-        remove(fileName);
-        SetPluginError(code);
-        return 0;
-    }
-    SetPluginError(PluginErrorNone);
-    return 1;
+    return WritePictureFile(fileName, dib, 16383, WriteWebpBody);
 }
 
 uint16_t GetError(char* buffer) { return CopyPluginError(buffer); }
