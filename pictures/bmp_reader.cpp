@@ -299,6 +299,21 @@ PackedDibHandle BmpGetFileInformation(const char* fileName) {
 
 namespace {
 
+// Grows the block (header and colour table) to hold the pixel rows too and
+// returns where they go; nothing, with the memory error set, when it cannot.
+uint8_t* GrowForPixels(std::unique_ptr<uint8_t, FreeBlock>& block, const HeaderPart& part) {
+    const size_t tableEnd = kInfoHeaderSize + size_t{part.colourCount} * 4;
+    uint8_t* grown =
+        static_cast<uint8_t*>(std::realloc(block.get(), tableEnd + static_cast<size_t>(part.imageSize)));
+    if (!grown) {
+        g_bmpError = PluginErrorMemory;
+        return nullptr;
+    }
+    block.release();
+    block.reset(grown);
+    return grown + tableEnd;
+}
+
 // The rows of a run-length encoded picture, decoded into the block.
 PackedDibHandle ReadRunLength(OpenFile& file, const HeaderPart& part, std::unique_ptr<uint8_t, FreeBlock> block) {
     if (part.pixelStart > file.size() || !file.Seek(part.pixelStart)) {
@@ -325,17 +340,10 @@ PackedDibHandle ReadRunLength(OpenFile& file, const HeaderPart& part, std::uniqu
         g_bmpError = PluginErrorRead;
         return nullptr;
     }
-    const size_t tableEnd = kInfoHeaderSize + size_t{part.colourCount} * 4;
-    const size_t imageSize = static_cast<size_t>(part.imageSize);
-    uint8_t* grown = static_cast<uint8_t*>(std::realloc(block.get(), tableEnd + imageSize));
-    if (!grown) {
-        g_bmpError = PluginErrorMemory;
-        return nullptr;
-    }
-    block.release();
-    block.reset(grown);
-    std::memset(grown + tableEnd, 0, imageSize);
-    if (!DecodeRunLength(data.get(), static_cast<size_t>(size), part, grown + tableEnd)) {
+    uint8_t* bits = GrowForPixels(block, part);
+    if (!bits) return nullptr;
+    std::memset(bits, 0, static_cast<size_t>(part.imageSize));
+    if (!DecodeRunLength(data.get(), static_cast<size_t>(size), part, bits)) {
         g_bmpError = PluginErrorCorrupt;
         return nullptr;
     }
@@ -365,17 +373,9 @@ PackedDibHandle BmpReadGraphicFile(const char* fileName) {
         g_bmpError = PluginErrorRead;
         return nullptr;
     }
-    const size_t tableEnd = kInfoHeaderSize + size_t{part.colourCount} * 4;
-    const size_t imageSize = static_cast<size_t>(part.imageSize);
-    uint8_t* grown = static_cast<uint8_t*>(std::realloc(block.get(), tableEnd + imageSize));
-    if (!grown) {
-        g_bmpError = PluginErrorMemory;
-        return nullptr;
-    }
-    block.release();
-    block.reset(grown);
-    uint8_t* bits = grown + tableEnd;
-    if (!file.Read(bits, imageSize)) {
+    uint8_t* bits = GrowForPixels(block, part);
+    if (!bits) return nullptr;
+    if (!file.Read(bits, static_cast<size_t>(part.imageSize))) {
         g_bmpError = PluginErrorRead;
         return nullptr;
     }

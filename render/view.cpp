@@ -18,23 +18,11 @@
 #include "document/liner.h"
 #include "platform/prompter.h"
 #include "platform/qt_surface.h"
-#include "platform/strings.h"
 #include "render/painter.h"
 #include <QTimer>
 #include <deque>
 
 namespace {
-
-// Warnings the program re-arms after every change of songs or formats; each
-// arming may show them once more.
-bool IsArmedWarning(const std::string& text) {
-    for (uint16_t id : {IDS_SONGS_WONT_FIT, IDS_TITLE_WONT_FIT}) {
-        const std::string format = LoadString(id);
-        const std::string prefix = format.substr(0, format.find('%'));
-        if (!prefix.empty() && text.compare(0, prefix.size(), prefix) == 0) return true;
-    }
-    return false;
-}
 
 // Inclusive at both ends: a point on a fold line belongs to the area tested first.
 bool InSpan(const DepthSpan& span, int depth) {
@@ -219,7 +207,6 @@ LinerView::LinerView(Liner& liner, QWidget* parent)
 
 void LinerView::ForgetPictures() {
     pictures_.Clear();
-    reported_.clear();
     // What cannot be read is told at the paint that draws it.
     DeferredPrompter quiet;
     for (size_t i = 0; i < liner_.pictures.size(); ++i) {
@@ -332,9 +319,6 @@ void LinerView::paintEvent(QPaintEvent* event) {
         QTimer::singleShot(0, this, [self, messages] {
             if (!self || !self->prompter_) return;
             for (const auto& m : messages->messages) {
-                // A picture's message is shown once; the song warning every
-                // time it was armed again by a change.
-                if (!IsArmedWarning(m.text) && !self->reported_.insert(m.text).second) continue;
                 self->prompter_->Show(m.owner, m.style, m.text);
                 if (!self) return;
             }

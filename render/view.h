@@ -8,7 +8,6 @@
 #include <QPointer>
 #include <functional>
 #include <optional>
-#include <set>
 #include <string>
 
 #include "pictures/picture_host.h"
@@ -164,5 +163,4 @@ private:
     PictureImages pictures_;
     // What the painter reported for the liner shown, so that each message
     // is shown once.
-    std::set<std::string> reported_;
 };
