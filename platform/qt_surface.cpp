@@ -363,7 +363,10 @@ void QtSurface::DrawScaledImage(const QImage& image, const std::function<QImage(
     if (image.isNull() || width == 0 || height == 0) return;
     const int type = painter_.device() ? painter_.device()->devType() : 0;
     const bool raster = type == QInternal::Image || type == QInternal::Widget || type == QInternal::Pixmap;
-    const QTransform transform = painter_.deviceTransform();
+    // The painter's own coordinates, not the device's: on a widget the device
+    // transform also holds the widget's place in its window, which
+    // resetTransform() below does not take away.
+    const QTransform transform = painter_.transform();
     if (!raster || !scaledTo || transform.type() > QTransform::TxScale) {
         DrawImage(image, x, y, width, height);
         return;
