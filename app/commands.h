@@ -47,6 +47,10 @@ enum Command : int {
     kCmdSongsBPrimary = 143,
     kCmdSongsBOverflow = 144,
 
+    // Edit menu: the history of changes to the Liner.
+    kCmdUndo = 160,
+    kCmdRedo = 161,
+
     // Text menu: songs from playlists, cue sheets and audio files; fitting them.
     kCmdImportSongs = 170,
     kCmdFitSongs = 171,

@@ -22,6 +22,8 @@ const char* ThemeName(int command) {
         case kCmdFormatTitle: return "format-text-bold";
         case kCmdFormatPictures: return "insert-image";
         case kCmdFormatSaveAs: return "document-save-as";
+        case kCmdUndo: return "edit-undo";
+        case kCmdRedo: return "edit-redo";
         default: return "";
     }
 }
@@ -119,6 +121,24 @@ QIcon OwnCommandIcon(int command) {
             p.setBrush(QColor(240, 200, 40));
             p.drawEllipse(QPointF(11, 6), 1.8, 1.8);
             break;
+        case kCmdUndo:
+        case kCmdRedo: {
+            // A curved arrow, turning back (Undo) or forward (Redo).
+            if (command == kCmdRedo) {
+                p.translate(16, 0);
+                p.scale(-1, 1);
+            }
+            QPainterPath arc;
+            arc.moveTo(4, 7);
+            arc.cubicTo(8, 2, 15, 4, 13, 11);
+            p.setPen(QPen(QColor(40, 80, 160), 1.8));
+            p.setBrush(Qt::NoBrush);
+            p.drawPath(arc);
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor(40, 80, 160));
+            p.drawPolygon(QPolygonF({QPointF(1, 4), QPointF(7, 9.5), QPointF(1.5, 10.5)}));
+            break;
+        }
         default: break;
     }
     return QIcon(pixmap);

@@ -12,6 +12,7 @@
 #include "app/message_box_prompter.h"
 #include "app/print_commands.h"
 #include "app/print_dialogs.h"
+#include "document/recovery.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
 
@@ -44,6 +45,8 @@ int main(int argc, char** argv) {
     services.programFolder = GetProgramFolder();
 
     MainWindow window(services);
+    // A crash or a kill that can be caught writes the unsaved changes first.
+    RecoveryCopies::InstallCrashHandler();
     prompter.SetMainWindow(&window);
     QtPrintDialogs printDialogs;
     Printing printing(window, printDialogs, prompter);

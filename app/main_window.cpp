@@ -16,7 +16,9 @@
 #include <QSessionManager>
 #include <QSettings>
 #include <QShortcut>
+#include <QTimer>
 #include <QToolBar>
+#include <QUndoStack>
 #include <QVBoxLayout>
 
 #include "app/commands.h"
@@ -27,12 +29,12 @@
 #include "dialogs/font_dialog.h"
 #include "dialogs/import_songs_dialog.h"
 #include "dialogs/register_types_dialog.h"
-#include "dialogs/format_fields_dialog.h"
-#include "dialogs/format_features_dialog.h"
+#include "dialogs/format_commands.h"
 #include "dialogs/format_pictures_dialog.h"
 #include "dialogs/text_dialog.h"
 #include "document/file_types.h"
 #include "document/liner_file.h"
+#include "document/recovery.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
 #include "platform/strings.h"
@@ -79,10 +81,10 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
         services_.isAssociated = [](const std::string& ext) { return IsAssociatedWithProgram(ext); };
     }
 
-    EnsureStandardFonts(liner_);
-    view_ = new LinerView(liner_, this);
+    EnsureStandardFonts(document_.liner());
+    view_ = new LinerView(document_, this);
     view_->SetCommandEnabled([this](int command) { return IsCommandEnabled(command); });
-    view_->SetPaintContext(&prompter_, &songFitWarning_);
+    view_->SetPaintContext(&prompter_, &document_.songFitWarning());
     connect(view_, &LinerView::commandRequested, this, [this](int command) { Dispatch(command); });
     connect(view_, &LinerView::fileDropped, this, &MainWindow::OpenDroppedFile);
     connect(view_, &LinerView::pictureDropped, this, &MainWindow::AddDroppedPicture);
@@ -97,6 +99,35 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
     InstallFormatDialogs(*this);
     InstallFeatureDialogs(*this);
     InstallPicturesDialog(*this);
+
+    connect(&document_, &LinerDocument::changed, this, &MainWindow::FollowChange);
+    connect(&document_, &LinerDocument::fileChanged, this, &MainWindow::UpdateWindowTitle);
+    QUndoStack& history = document_.history();
+    for (auto signal : {&QUndoStack::canUndoChanged, &QUndoStack::canRedoChanged}) {
+        connect(&history, signal, this, &MainWindow::UpdateUndoActions);
+    }
+    for (auto signal : {&QUndoStack::undoTextChanged, &QUndoStack::redoTextChanged}) {
+        connect(&history, signal, this, &MainWindow::UpdateUndoActions);
+    }
+    connect(&history, &QUndoStack::indexChanged, this, &MainWindow::UpdateUndoActions);
+    UpdateUndoActions();
+
+    // Unsaved changes are copied every minute, and kept ready for a crash
+    // after every change.
+    recovery_ = std::make_unique<RecoveryCopies>(services_.recoveryFolder.empty() ? RecoveryFolder()
+                                                                                   : services_.recoveryFolder);
+    connect(&document_, &LinerDocument::modifiedChanged, this, [this](bool modified) {
+        if (modified) {
+            recovery_->Arm(document_.liner(), document_.currentPath());
+        } else {
+            recovery_->Remove();
+        }
+    });
+    auto* recoveryTimer = new QTimer(this);
+    recoveryTimer->setObjectName("RecoveryTimer");
+    recoveryTimer->setInterval(60 * 1000);
+    connect(recoveryTimer, &QTimer::timeout, this, &MainWindow::WriteRecoveryCopy);
+    recoveryTimer->start();
 
     auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(f1, &QShortcut::activated, this, [this] { ShowHelp(false); });
@@ -140,6 +171,10 @@ void MainWindow::BuildActions() {
     MakeAction(kCmdPurgeRecent, tr("Pu&rge recent file list"))->setEnabled(false);
     MakeAction(kCmdExit, tr("E&xit"), QKeySequence(Qt::ALT | Qt::Key_F4));
 
+    MakeAction(kCmdUndo, tr("&Undo"))->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Z)});
+    MakeAction(kCmdRedo, tr("&Redo"))
+        ->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+
     MakeAction(kCmdFormatFeatures, tr("&Features"));
     MakeAction(kCmdFormatLiner, tr("L&iner"));
     MakeAction(kCmdFormatSides, tr("Si&des"));
@@ -168,7 +203,7 @@ void MainWindow::BuildActions() {
 
     for (int command : {kCmdNew, kCmdOpen, kCmdSave, kCmdPrint, kCmdFormatFeatures, kCmdFormatLiner,
                         kCmdFormatSides, kCmdFormatSongs, kCmdFormatTitle, kCmdFormatPictures,
-                        kCmdFormatSaveAs}) {
+                        kCmdFormatSaveAs, kCmdUndo, kCmdRedo}) {
         actions_[command]->setIcon(CommandIcon(command));
     }
 }
@@ -189,6 +224,11 @@ void MainWindow::BuildMenus() {
     fileMenu_->addAction(actions_[kCmdExit]);
     recentPlaceholder_ = actions_[kCmdRecentLast]->text();
     recentActions_[kCmdRecentLast] = actions_[kCmdRecentLast];
+
+    editMenu_ = menuBar()->addMenu(tr("&Edit"));
+    editMenu_->setObjectName("MENU_EDIT");
+    editMenu_->addAction(actions_[kCmdUndo]);
+    editMenu_->addAction(actions_[kCmdRedo]);
 
     formatMenu_ = menuBar()->addMenu(tr("F&ormat"));
     formatMenu_->setObjectName("MENU_FORMAT");
@@ -223,7 +263,7 @@ void MainWindow::BuildMenus() {
     helpMenu_->addSeparator();
     helpMenu_->addAction(actions_[kCmdAbout]);
 
-    for (QMenu* menu : {fileMenu_, formatMenu_, fontsMenu_, textMenu_, helpMenu_}) {
+    for (QMenu* menu : {fileMenu_, editMenu_, formatMenu_, fontsMenu_, textMenu_, helpMenu_}) {
         connect(menu, &QMenu::aboutToShow, this, &MainWindow::RefreshChecks);
     }
 }
@@ -233,7 +273,8 @@ void MainWindow::BuildToolBar() {
     toolBar_->setObjectName("ToolBar");
     toolBar_->setMovable(false);
     toolBar_->setIconSize(QSize(16, 16));
-    const int layout[] = {kCmdNew, kCmdOpen, kCmdSave, 0, kCmdPrint, 0, kCmdFormatFeatures, kCmdFormatLiner,
+    const int layout[] = {kCmdNew, kCmdOpen, kCmdSave, 0, kCmdPrint, 0, kCmdUndo, kCmdRedo, 0,
+                          kCmdFormatFeatures, kCmdFormatLiner,
                           kCmdFormatSides, kCmdFormatSongs, kCmdFormatTitle, kCmdFormatPictures, 0,
                           kCmdFormatSaveAs};
     for (int command : layout) {
@@ -313,8 +354,9 @@ void MainWindow::SetCommandHandler(int command, std::function<void()> handler) {
 // ---- state shown to the user ------------------------------------------------------
 
 void MainWindow::UpdateWindowTitle() {
-    QString title = Str(IDS_APP_NAME) + " - " + (currentTitle_.isEmpty() ? Str(IDS_UNTITLED) : currentTitle_);
-    if (readOnly_) title += Str(IDS_READ_ONLY_SUFFIX);
+    const QString& name = document_.currentTitle();
+    QString title = Str(IDS_APP_NAME) + " - " + (name.isEmpty() ? Str(IDS_UNTITLED) : name);
+    if (document_.readOnly()) title += Str(IDS_READ_ONLY_SUFFIX);
     setWindowTitle(title);
 }
 
@@ -339,7 +381,8 @@ void MainWindow::FitWindowToLiner() {
 void MainWindow::RepaintLiner() { view_->viewport()->update(); }
 
 void MainWindow::ScrollForNewLiner() {
-    if (liner_.invertImage) {
+    wasInverted_ = document_.liner().invertImage != 0;
+    if (wasInverted_) {
         view_->ScrollToBottom();
     } else {
         view_->ScrollToTop();
@@ -369,32 +412,32 @@ bool MainWindow::Start(const QString& commandLine) {
     RebuildRecentMenu();
     RefreshChecks();
 
+    Liner& liner = document_.liner();
     QString path = QString::fromStdString(DefaultFormatPath(settings_));
-    if (!ReadFormatFile(liner_, path.toStdString(), prompter_)) {
+    if (!ReadFormatFile(liner, path.toStdString(), prompter_)) {
         for (;;) {
             const std::optional<FileDialogResult> chosen = ChooseFormatFile();
             if (!chosen) return false;
-            if (ReadFormatFile(liner_, chosen->path.toStdString(), prompter_)) {
+            if (ReadFormatFile(liner, chosen->path.toStdString(), prompter_)) {
                 path = chosen->path;
                 settings_.defaultFormatName = FileTitle(path.toStdString());
                 break;
             }
         }
     }
-    liner_.title = {};
-    liner_.songsA = {};
-    liner_.songsB = {};
-    formatPath_ = path;
-    readOnly_ = false;
-    modified_ = false;
-    songFitWarning_ = true;
-    EnsureStandardFonts(liner_);
+    liner.title = {};
+    liner.songsA = {};
+    liner.songsB = {};
+    document_.SetFormatPath(path);
+    document_.SetReadOnly(false);
+    EnsureStandardFonts(liner);
+    document_.Replaced(false);
 
     const WindowRect& r = settings_.windowRect;
     if (r == WindowRect{}) {
         // A first start: a window that shows the liner's width and most of its height.
         const QRect available = screen() ? screen()->availableGeometry() : QRect(0, 0, 1024, 768);
-        const int linerHeight = TwipsToPixels(liner_.totalHeight() + 361, view_->dpiY());
+        const int linerHeight = TwipsToPixels(liner.totalHeight() + 361, view_->dpiY());
         const int chrome = menuBar()->sizeHint().height() + toolBar_->sizeHint().height() + 40;
         resize(std::min(view_->FittedWindowWidth(), available.width()),
                std::min(linerHeight + chrome, available.height() - 60));
@@ -403,24 +446,16 @@ bool MainWindow::Start(const QString& commandLine) {
         setGeometry(r.left, r.top, std::max(r.right - r.left, 200), std::max(r.bottom - r.top, 150));
     }
 
-    currentPath_.clear();
-    currentTitle_.clear();
-    if (!commandLine.isEmpty()) {
-        currentTitle_ = QString::fromStdString(FileTitle(commandLine.toStdString()));
-        bool merged = false;
-        if (ReadLinerFile(liner_, commandLine.toStdString(), false, prompter_, &merged)) {
-            currentPath_ = commandLine;
-            modified_ = merged;
-            EnsureStandardFonts(liner_);
-            recent_.Add(commandLine.toStdString());
-            RebuildRecentMenu();
-        } else {
-            currentPath_.clear();
-            currentTitle_.clear();
-        }
+    document_.SetFile({}, {});
+    if (!commandLine.isEmpty() && OpenLinerFile(commandLine)) {
+        recent_.Add(commandLine.toStdString());
+        RebuildRecentMenu();
     }
     UpdateWindowTitle();
     UpdateScrollRanges();
+    // A copy of unsaved changes that a crash left behind (the command line's
+    // file stays open when the user answers Later or Discard).
+    OfferRecovery();
     return true;
 }
 
@@ -445,18 +480,24 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     // The answer given for an ending session holds only for the windows that
     // close with it, never for a close the user asks for later.
     const bool answered = sessionAnswered_ && !event->spontaneous();
-    if (modified_ && !answered && QuerySaveChanges() == MessageResult::Cancel) {
+    if (modified() && !answered && QuerySaveChanges() == MessageResult::Cancel) {
         event->ignore();
         return;
     }
+    // A clean end: the copy of unsaved changes is not needed any more.
+    recovery_->Remove();
     SaveState();
     if (help_) help_->close();
     event->accept();
 }
 
 void MainWindow::CommitData(QSessionManager& manager) {
-    if (!modified_) return;
-    if (!manager.allowsInteraction()) return;
+    if (!modified()) return;
+    if (!manager.allowsInteraction()) {
+        // The session ends without asking: the changes survive as a copy.
+        WriteRecoveryCopy();
+        return;
+    }
     const bool proceed = AnswerSessionEnd(true);
     manager.release();
     if (!proceed) manager.cancel();
@@ -464,40 +505,122 @@ void MainWindow::CommitData(QSessionManager& manager) {
 
 bool MainWindow::AnswerSessionEnd(bool allowsInteraction) {
     sessionAnswered_ = false;
-    if (!modified_ || !allowsInteraction) return true;
+    if (!modified() || !allowsInteraction) return true;
     if (QuerySaveChanges() == MessageResult::Cancel) return false;
     // Answered: the windows closing with the session do not ask again.
     sessionAnswered_ = true;
     return true;
 }
 
-bool MainWindow::FinishDialogEdits() {
-    bool proceed = true;
-    emit aboutToReplaceLiner(&proceed);
-    return proceed;
-}
-
 void MainWindow::LinerWasReplaced() {
-    songFitWarning_ = true;
-    emit linerReplaced();
+    document_.ArmSongFitWarning();
+    document_.AnnounceReplaced();
+    // The copy of the changes of the liner that was open is not needed now.
+    if (!modified()) recovery_->Remove();
 }
 
 std::function<void()> MainWindow::CompactFontsForSave() {
-    std::vector<FontEntry> before = liner_.fonts;
-    std::vector<int> numbers;
-    CompactFonts(liner_, &lastFont_, &numbers);
-    bool renumbered = before.size() != liner_.fonts.size();
-    for (size_t i = 0; i < numbers.size() && !renumbered; ++i) renumbered = numbers[i] != static_cast<int>(i) + 1;
-    if (!renumbered) return [] {};
+    std::vector<FontEntry> before;
+    std::vector<int> numbers = document_.CompactFontsForSave(&before);
+    if (numbers.empty()) return [] {};
     // Told once the file was written (its own compaction then changes
     // nothing), so that fonts the dialogs bring back stay in the table.
     return [this, before = std::move(before), numbers = std::move(numbers)] {
-        emit fontsRenumbered(before, numbers);
+        document_.AnnounceRenumbered(before, numbers);
     };
 }
 
+void MainWindow::LinerWasSaved() {
+    document_.SetReadOnly(false);
+    document_.SetModified(false);
+    recovery_->Remove();
+}
+
+void MainWindow::FollowChange(unsigned parts) {
+    sessionAnswered_ = false;
+    if (modified()) {
+        recovery_->Arm(document_.liner(), document_.currentPath());
+        recoveryDue_ = true;
+    }
+    if (parts & (LinerDocument::kGeometry | LinerDocument::kFormats)) {
+        UpdateScrollRanges();
+        const bool inverted = document_.liner().invertImage != 0;
+        if (inverted != wasInverted_) {
+            wasInverted_ = inverted;
+            if (inverted) {
+                view_->ScrollToBottom();
+            } else {
+                view_->ScrollToTop();
+            }
+        }
+        FitWindowToLiner();
+    }
+    RepaintLiner();
+}
+
+void MainWindow::UpdateUndoActions() {
+    QUndoStack& history = document_.history();
+    QAction* undo = actions_[kCmdUndo];
+    QAction* redo = actions_[kCmdRedo];
+    // "&Undo Format Liner": the step's name, greyed when there is none.
+    undo->setText(history.canUndo() ? tr("&Undo %1").arg(history.undoText()) : tr("&Undo"));
+    redo->setText(history.canRedo() ? tr("&Redo %1").arg(history.redoText()) : tr("&Redo"));
+    undo->setToolTip(undo->text().remove('&'));
+    redo->setToolTip(redo->text().remove('&'));
+    undo->setEnabled(history.canUndo());
+    redo->setEnabled(history.canRedo());
+}
+
+void MainWindow::WriteRecoveryCopy() {
+    if (!modified() || !recoveryDue_) return;
+    recovery_->Arm(document_.liner(), document_.currentPath());
+    if (recovery_->Write()) recoveryDue_ = false;
+}
+
+void MainWindow::OfferRecovery() {
+    for (const RecoveryCopies::Left& left : recovery_->LeftBehind()) {
+        const QString name = left.originalPath.isEmpty()
+                                 ? Str(IDS_UNTITLED)
+                                 : QString::fromStdString(FileTitle(left.originalPath.toStdString()));
+        const RecoveryChoice choice = prompter_.AskRecover(
+            FormatMessageText(LoadString(IDS_RECOVER_CHANGES), {name.toStdString()}));
+        if (choice == RecoveryChoice::Later) continue;
+        if (choice == RecoveryChoice::Discard) {
+            RecoveryCopies::Discard(left);
+            continue;
+        }
+        // Recover: the copy opens as the changed liner it was, under its own
+        // file's name, in place of the liner open now (asked about first).
+        if (!document_.FinishDialogEdits() || !SaveChangesFirst()) continue;
+        Liner recovered = document_.liner();
+        if (!ReadLinerFile(recovered, left.copyPath, true, prompter_)) {
+            // Kept for the user under a name that is not offered again.
+            RecoveryCopies::SetAside(left);
+            continue;
+        }
+        EnsureStandardFonts(recovered);
+        document_.liner() = std::move(recovered);
+        document_.SetReadOnly(false);
+        document_.SetFile(left.originalPath, left.originalPath.isEmpty()
+                                                 ? QString()
+                                                 : QString::fromStdString(FileTitle(left.originalPath.toStdString())));
+        view_->ForgetPictures();
+        document_.Replaced(true);
+        RecoveryCopies::Discard(left);
+        // Protected again at once, as this run's own copy.
+        recoveryDue_ = true;
+        WriteRecoveryCopy();
+        UpdateScrollRanges();
+        RepaintLiner();
+        LinerWasReplaced();
+        FitWindowToLiner();
+        break;
+    }
+}
+
 MessageResult MainWindow::QuerySaveChanges() {
-    const std::string title = currentTitle_.isEmpty() ? LoadString(IDS_UNTITLED) : currentTitle_.toStdString();
+    const QString& name = document_.currentTitle();
+    const std::string title = name.isEmpty() ? LoadString(IDS_UNTITLED) : name.toStdString();
     const MessageResult answer =
         ShowMessage(prompter_, MessageOwner::MainWindow(),
                     {MessageIcon::Question, MessageButtons::YesNoCancel, false}, IDS_SAVE_CURRENT_CHANGES, {title});
@@ -508,7 +631,7 @@ MessageResult MainWindow::QuerySaveChanges() {
 }
 
 bool MainWindow::SaveChangesFirst() {
-    return !modified_ || QuerySaveChanges() != MessageResult::Cancel;
+    return !modified() || QuerySaveChanges() != MessageResult::Cancel;
 }
 
 // ---- the command table ------------------------------------------------------------
@@ -521,16 +644,18 @@ int MainWindow::Dispatch(int command) {
     }
     switch (command) {
         case kCmdNew:
-            if (!FinishDialogEdits() || !SaveChangesFirst()) return 0;
+            if (!document_.FinishDialogEdits() || !SaveChangesFirst()) return 0;
             NewCommand();
             return 1;
         case kCmdOpen:
-            if (!FinishDialogEdits() || !SaveChangesFirst()) return 0;
+            if (!document_.FinishDialogEdits() || !SaveChangesFirst()) return 0;
             OpenCommand();
             return 1;
         case kCmdSave: return SaveCommand();
         case kCmdSaveAs: return SaveAsCommand();
         case kCmdFormatSaveAs: FormatSaveAsCommand(); return 1;
+        case kCmdUndo: document_.Undo(); return 1;
+        case kCmdRedo: document_.Redo(); return 1;
         case kCmdExit:
             sessionAnswered_ = false;
             QMetaObject::invokeMethod(this, "close", Qt::QueuedConnection);
@@ -556,7 +681,7 @@ int MainWindow::Dispatch(int command) {
     }
     if (command >= kCmdRecentFirst && command <= kCmdRecentLast) {
         if (recent_.PathOfCommand(command).empty()) return 0;
-        if (!FinishDialogEdits() || !SaveChangesFirst()) return 0;
+        if (!document_.FinishDialogEdits() || !SaveChangesFirst()) return 0;
         OpenRecentFile(command);
         return 1;
     }
@@ -581,18 +706,17 @@ std::optional<FileDialogResult> MainWindow::ChooseFormatFile() {
 }
 
 bool MainWindow::NewLinerFromFormat(const QString& path) {
-    if (!ReadFormatFile(liner_, path.toStdString(), prompter_)) return false;
-    formatPath_ = path;
-    liner_.title = {};
-    liner_.songsA = {};
-    liner_.songsB = {};
-    EnsureStandardFonts(liner_);
+    Liner& liner = document_.liner();
+    if (!ReadFormatFile(liner, path.toStdString(), prompter_)) return false;
+    document_.SetFormatPath(path);
+    liner.title = {};
+    liner.songsA = {};
+    liner.songsB = {};
+    EnsureStandardFonts(liner);
     view_->ForgetPictures();
-    readOnly_ = false;
-    modified_ = false;
-    songFitWarning_ = true;
-    currentPath_.clear();
-    currentTitle_.clear();
+    document_.SetReadOnly(false);
+    document_.SetFile({}, {});
+    document_.Replaced(false);
     UpdateWindowTitle();
     UpdateScrollRanges();
     view_->viewport()->update();
@@ -611,18 +735,17 @@ void MainWindow::NewCommand() {
 }
 
 bool MainWindow::OpenLinerFile(const QString& path) {
-    const bool wasModified = modified_;
-    modified_ = false;
-    songFitWarning_ = true;
+    // Read into a copy: a file of the earlier generation merges into the
+    // open Liner's format, and a file that cannot be read changes nothing.
+    Liner next = document_.liner();
     bool merged = false;
-    if (!ReadLinerFile(liner_, path.toStdString(), false, prompter_, &merged)) {
-        modified_ = wasModified;
-        return false;
-    }
-    EnsureStandardFonts(liner_);
+    if (!ReadLinerFile(next, path.toStdString(), false, prompter_, &merged)) return false;
+    EnsureStandardFonts(next);
+    document_.liner() = std::move(next);
     view_->ForgetPictures();
-    modified_ = merged;
-    currentPath_ = path;
+    document_.SetFile(path, QString::fromStdString(FileTitle(path.toStdString())));
+    // A merged file holds changes not saved anywhere yet.
+    document_.Replaced(merged);
     UpdateWindowTitle();
     UpdateScrollRanges();
     view_->viewport()->update();
@@ -645,15 +768,8 @@ void MainWindow::OpenCommand() {
 
     // The Liner in memory stays the old one when the file cannot be read,
     // and so does the name it is saved under.
-    const bool oldReadOnly = readOnly_;
-    const QString oldTitle = currentTitle_;
-    readOnly_ = chosen->readOnly;
-    currentTitle_ = QString::fromStdString(FileTitle(chosen->path.toStdString()));
-    if (!OpenLinerFile(chosen->path)) {
-        readOnly_ = oldReadOnly;
-        currentTitle_ = oldTitle;
-        return;
-    }
+    if (!OpenLinerFile(chosen->path)) return;
+    document_.SetReadOnly(chosen->readOnly);
     recent_.Add(chosen->path.toStdString());
     RebuildRecentMenu();
     LinerWasReplaced();
@@ -665,15 +781,8 @@ void MainWindow::OpenRecentFile(int command) {
 }
 
 void MainWindow::OpenNamedLinerFile(const QString& path) {
-    const bool oldReadOnly = readOnly_;
-    const QString oldTitle = currentTitle_;
-    currentTitle_ = QString::fromStdString(FileTitle(path.toStdString()));
-    readOnly_ = false;
-    if (!OpenLinerFile(path)) {
-        readOnly_ = oldReadOnly;
-        currentTitle_ = oldTitle;
-        return;
-    }
+    if (!OpenLinerFile(path)) return;
+    document_.SetReadOnly(false);
     recent_.Add(path.toStdString());
     RebuildRecentMenu();
     LinerWasReplaced();
@@ -682,7 +791,7 @@ void MainWindow::OpenNamedLinerFile(const QString& path) {
 
 void MainWindow::OpenDroppedFile(const QString& path) {
     // As New and Open: open dialogs and unsaved changes are asked about first.
-    if (!FinishDialogEdits() || !SaveChangesFirst()) return;
+    if (!document_.FinishDialogEdits() || !SaveChangesFirst()) return;
     if (QFileInfo(path).suffix().compare(QLatin1String("fmt"), Qt::CaseInsensitive) == 0) {
         if (!NewLinerFromFormat(path)) return;
         LinerWasReplaced();
@@ -693,28 +802,27 @@ void MainWindow::OpenDroppedFile(const QString& path) {
 }
 
 void MainWindow::AddDroppedPicture(const QString& path, const PicturePlace& area) {
-    if (!AddFittedPicture(liner_, path.toStdString(), area, prompter_, PictureReaders(),
+    if (!AddFittedPicture(document_.liner(), path.toStdString(), area, prompter_, PictureReaders(),
                           {view_->dpiX(), view_->dpiY()})) {
         return;
     }
-    SetModified(true);
-    RepaintLiner();
+    document_.Commit(tr("Add Picture"), LinerDocument::kPictures);
 }
 
 int MainWindow::SaveCommand() {
-    if (currentTitle_.isEmpty() || currentPath_.isEmpty()) return SaveAsCommand();
+    const QString path = document_.currentPath();
+    if (document_.currentTitle().isEmpty() || path.isEmpty()) return SaveAsCommand();
     // A shipped sample is never written: it saves as a read-only file does.
-    if (readOnly_ || IsShippedFile(currentPath_.toStdString(), DataFolderPath())) {
+    if (document_.readOnly() || IsShippedFile(path.toStdString(), DataFolderPath())) {
         ShowMessage(prompter_, MessageOwner::MainWindow(), {MessageIcon::Information, MessageButtons::Ok, false},
                     IDS_FILE_IS_READ_ONLY);
         return SaveAsCommand();
     }
     const auto announce = CompactFontsForSave();
-    const bool written = WriteLinerFile(liner_, currentPath_.toStdString(), prompter_, &lastFont_);
+    const bool written = WriteLinerFile(document_.liner(), path.toStdString(), prompter_, &document_.lastFont());
     announce();
     if (!written) return 0;
-    readOnly_ = false;
-    modified_ = false;
+    LinerWasSaved();
     return 1;
 }
 
@@ -723,7 +831,7 @@ int MainWindow::SaveAsCommand() {
     request.caption = Str(IDS_CAPTION_FILE_SAVE_AS);
     request.filter = BuildFileFilter(IDS_FILTER_LINER_FILES, settings_.linerFilterIndex, settings_.fileTypes);
     request.filterIndex = settings_.linerFilterIndex;
-    request.fileName = currentTitle_;
+    request.fileName = document_.currentTitle();
     request.folder = SaveDialogFolder(settings_.linerFolder, request.fileName, DataFolderPath(),
                                       services_.documentsFolder.empty() ? DocumentsFolder()
                                                                         : services_.documentsFolder);
@@ -733,15 +841,14 @@ int MainWindow::SaveAsCommand() {
     settings_.linerFilterIndex = chosen->filterIndex;
     if (RefuseShippedFile(chosen->path)) return 0;
     const auto announce = CompactFontsForSave();
-    const bool written = WriteLinerFile(liner_, chosen->path.toStdString(), prompter_, &lastFont_);
+    const bool written =
+        WriteLinerFile(document_.liner(), chosen->path.toStdString(), prompter_, &document_.lastFont());
     announce();
     if (!written) return 0;
-    currentPath_ = chosen->path;
-    currentTitle_ = QString::fromStdString(FileTitle(chosen->path.toStdString()));
+    document_.SetFile(chosen->path, QString::fromStdString(FileTitle(chosen->path.toStdString())));
     recent_.Add(chosen->path.toStdString());
     RebuildRecentMenu();
-    readOnly_ = false;
-    modified_ = false;
+    LinerWasSaved();
     UpdateWindowTitle();
     return 1;
 }
@@ -762,7 +869,8 @@ void MainWindow::FormatSaveAsCommand() {
     settings_.formatFilterIndex = chosen->filterIndex;
     if (RefuseShippedFile(chosen->path)) return;
     const auto announce = CompactFontsForSave();
-    const bool written = WriteFormatFile(liner_, chosen->path.toStdString(), prompter_, &lastFont_);
+    const bool written =
+        WriteFormatFile(document_.liner(), chosen->path.toStdString(), prompter_, &document_.lastFont());
     announce();
     if (written) {
         settings_.defaultFormatName = FileTitle(chosen->path.toStdString());
@@ -784,12 +892,15 @@ void MainWindow::PurgeRecentFiles() {
 // ---- fonts, help, about -----------------------------------------------------------
 
 void MainWindow::FontCommand(int fontIndex) {
-    EnsureStandardFonts(liner_);
-    FontEntry& entry = liner_.fonts[fontIndex];
+    Liner& liner = document_.liner();
+    EnsureStandardFonts(liner);
+    FontEntry entry = liner.fonts[fontIndex];
     if (!services_.chooseFont(this, entry, prompter_)) return;
-    modified_ = true;
-    songFitWarning_ = true;
-    view_->viewport()->update();
+    liner.fonts[fontIndex] = entry;
+    static const char* const kNames[] = {QT_TR_NOOP("Side Letter Font"), QT_TR_NOOP("Feature Name Font"),
+                                         QT_TR_NOOP("Feature Font"), QT_TR_NOOP("Title Font"),
+                                         QT_TR_NOOP("Song Font")};
+    document_.Commit(tr(kNames[fontIndex]), LinerDocument::kFonts);
 }
 
 void MainWindow::ShowHelp(bool search) {

@@ -7,10 +7,13 @@
 #include <QPointer>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 
+#include "dialogs/dialog_host.h"
 #include "document/liner.h"
+#include "document/liner_document.h"
 #include "document/settings.h"
 #include "platform/prompter.h"
 
@@ -38,11 +41,16 @@ struct MainWindowServices {
     std::function<bool(QWidget* owner, FontEntry& entry, Prompter& prompter)> chooseFont;
     // Whether a liner file extension is associated with the program.
     std::function<bool(const std::string& extension)> isAssociated;
+    // Where copies of unsaved changes are kept against a crash (empty: the
+    // user's data folder).
+    std::string recoveryFolder;
 };
+
+class RecoveryCopies;
 
 struct PicturePlace;
 
-class MainWindow : public QMainWindow {
+class MainWindow : public QMainWindow, public DialogHost {
     Q_OBJECT
 
 public:
@@ -59,50 +67,55 @@ public:
     int Dispatch(int command);
     bool IsCommandEnabled(int command) const;
     // Lets a later dialog take over a command; the command is enabled.
-    void SetCommandHandler(int command, std::function<void()> handler);
+    void SetCommandHandler(int command, std::function<void()> handler) override;
 
-    MessageResult QuerySaveChanges();
+    MessageResult QuerySaveChanges() override;
     // A new Liner from a format file, or the Liner of a liner file, in place
     // of the open one (printing a batch brings the open Liner back with them).
-    bool NewLinerFromFormat(const QString& path);
-    bool OpenLinerFile(const QString& path);
+    bool NewLinerFromFormat(const QString& path) override;
+    bool OpenLinerFile(const QString& path) override;
     // Files dropped on the view: a liner or format file opens (after the
     // save prompt); a picture is added, fitted into the area it landed on.
     void OpenDroppedFile(const QString& path);
     void AddDroppedPicture(const QString& path, const PicturePlace& area);
     void UpdateWindowTitle();
-    void UpdateScrollRanges();
-    void FitWindowToLiner();
+    void UpdateScrollRanges() override;
+    void FitWindowToLiner() override;
 
-    Liner& liner() { return liner_; }
-    LinerView* view() const { return view_; }
+    LinerDocument& document() override { return document_; }
+    QWidget* hostWindow() override { return this; }
+    Liner& liner() { return document_.liner(); }
+    LinerView* view() const override { return view_; }
     QToolBar* toolBar() const { return toolBar_; }
     QMenu* fileMenu() const { return fileMenu_; }
     QAction* action(int command) const;
     HelpWindow* helpWindow() const { return help_; }
     const Settings& settings() const { return settings_; }
-    Settings& settings() { return settings_; }
+    Settings& settings() override { return settings_; }
     const RecentFiles& recentFiles() const { return recent_; }
 
-    bool modified() const { return modified_; }
-    // A change after the session's end was answered makes the answer void.
+    bool modified() const { return document_.modified(); }
+    // Marks the Liner changed without a step (or saved as it is).
     void SetModified(bool modified) {
-        modified_ = modified;
+        document_.SetModified(modified);
+        // A change after the session's end was answered makes the answer void.
         if (modified) sessionAnswered_ = false;
     }
-    bool readOnly() const { return readOnly_; }
-    const QString& currentPath() const { return currentPath_; }
-    const QString& currentTitle() const { return currentTitle_; }
-    const QString& formatPath() const { return formatPath_; }
-    bool songFitWarning() const { return songFitWarning_; }
-    void ArmSongFitWarning() { songFitWarning_ = true; }
+    bool readOnly() const { return document_.readOnly(); }
+    const QString& currentPath() const { return document_.currentPath(); }
+    const QString& currentTitle() const { return document_.currentTitle(); }
+    const QString& formatPath() const { return document_.formatPath(); }
+    bool songFitWarning() { return document_.songFitWarning(); }
+    void ArmSongFitWarning() { document_.ArmSongFitWarning(); }
     // The font chosen last in a text dialog; 0xFFFF until one is chosen.
-    uint16_t& lastFont() { return lastFont_; }
-    Prompter& prompter() { return prompter_; }
+    uint16_t& lastFont() { return document_.lastFont(); }
+    Prompter& prompter() override { return prompter_; }
     // The font chooser of the services, owned by `owner`.
-    bool ChooseFontFor(QWidget* owner, FontEntry& entry) { return services_.chooseFont(owner, entry, prompter_); }
+    bool ChooseFontFor(QWidget* owner, FontEntry& entry) override {
+        return services_.chooseFont(owner, entry, prompter_);
+    }
     // Repaints the liner from the model after a dialog changed it.
-    void RepaintLiner();
+    void RepaintLiner() override;
     bool helpUsed() const { return helpUsed_; }
 
     // The folder of the shipped help, or empty when its path would be too long.
@@ -110,25 +123,12 @@ public:
     // The folder of the shipped data: default.fmt, formats, samples, help.
     std::string DataFolderPath() const;
 
-    // Asks every open dialog with unapplied edits whether to apply them before
-    // the Liner is replaced; false when one of them was cancelled.
-    bool FinishDialogEdits();
-    // Open dialogs show the Liner afresh after its texts were replaced
-    // wholesale (asked about with FinishDialogEdits first).
-    void ShowReplacedTexts() { emit linerReplaced(); }
     // The desktop session is ending: asks to save changes unless that cannot
     // be asked.  False when the user cancelled (the session should not end).
     bool AnswerSessionEnd(bool allowsInteraction);
-
-signals:
-    // Before the Liner is replaced: each open dialog with unapplied edits asks
-    // about them and clears `proceed` when the user cancels.
-    void aboutToReplaceLiner(bool* proceed);
-    // New, Open or a recent file replaced the Liner: open dialogs show it.
-    void linerReplaced();
-    // Saving renumbered the font table.  `newNumbers[n - 1]` is the new number
-    // of font n, 0 when it was dropped; `oldFonts` is the table before.
-    void fontsRenumbered(const std::vector<FontEntry>& oldFonts, const std::vector<int>& newNumbers);
+    // Writes the copy of unsaved changes now (the timer does it every minute).
+    void WriteRecoveryCopy();
+    const RecoveryCopies& recovery() const { return *recovery_; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -164,29 +164,36 @@ private:
     // Compacts the font table as a save does; the function returned tells the
     // open dialogs the new numbers.
     std::function<void()> CompactFontsForSave();
+    // A save wrote the Liner as it is: the history marks it, the copy of
+    // unsaved changes goes.
+    void LinerWasSaved();
     void LinerWasReplaced();
+    // What the window does after a step, an Undo or a Redo.
+    void FollowChange(unsigned parts);
+    void UpdateUndoActions();
+    // A copy of unsaved changes left by a run that ended abnormally is offered.
+    void OfferRecovery();
 
     MainWindowServices services_;
     Prompter& prompter_;
-    Liner liner_;
+    LinerDocument document_;
     Settings settings_;
     RecentFiles recent_;
+    std::unique_ptr<RecoveryCopies> recovery_;
 
-    bool modified_ = false;
-    bool readOnly_ = false;
-    bool songFitWarning_ = true;
     bool helpUsed_ = false;
     bool stateSaved_ = false;
     bool sessionAnswered_ = false;
-    uint16_t lastFont_ = 0xFFFF;
-    QString currentPath_;
-    QString currentTitle_;
-    QString formatPath_;
+    // The Liner changed since the copy of unsaved changes was last written.
+    bool recoveryDue_ = false;
+    // Whether the Liner's image was turned upside down at the last change.
+    bool wasInverted_ = false;
     QString recentPlaceholder_;
 
     LinerView* view_ = nullptr;
     QToolBar* toolBar_ = nullptr;
     QMenu* fileMenu_ = nullptr;
+    QMenu* editMenu_ = nullptr;
     QMenu* formatMenu_ = nullptr;
     QMenu* fontsMenu_ = nullptr;
     QMenu* textMenu_ = nullptr;

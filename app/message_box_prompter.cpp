@@ -117,6 +117,22 @@ MergeChoice MessageBoxPrompter::AskMerge(const std::string& caption) {
     return dialog.choice();
 }
 
+RecoveryChoice MessageBoxPrompter::AskRecover(const std::string& text) {
+    QMessageBox box(mainWindow_);
+    box.setWindowTitle(Text(IDS_APP_NAME));
+    box.setIcon(QMessageBox::Question);
+    box.setText(QString::fromStdString(text));
+    QPushButton* recover = box.addButton(QObject::tr("&Recover"), QMessageBox::AcceptRole);
+    QPushButton* discard = box.addButton(QObject::tr("&Discard"), QMessageBox::DestructiveRole);
+    QPushButton* later = box.addButton(QObject::tr("&Later"), QMessageBox::RejectRole);
+    box.setDefaultButton(recover);
+    box.setEscapeButton(later);
+    box.exec();
+    if (box.clickedButton() == recover) return RecoveryChoice::Recover;
+    if (box.clickedButton() == discard) return RecoveryChoice::Discard;
+    return RecoveryChoice::Later;
+}
+
 void MessageBoxPrompter::RequestClose() {
     // Posted, so that whatever reported the failure unwinds first.
     if (mainWindow_) QMetaObject::invokeMethod(mainWindow_, "close", Qt::QueuedConnection);

@@ -17,6 +17,7 @@ public:
     MessageResult Show(const MessageOwner& owner, const MessageStyle& style,
                        const std::string& text) override;
     MergeChoice AskMerge(const std::string& caption) override;
+    RecoveryChoice AskRecover(const std::string& text) override;
     void RequestClose() override;
     void SetBusy(bool on) override;
 

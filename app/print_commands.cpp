@@ -5,7 +5,9 @@
 
 #include "app/commands.h"
 #include "app/file_dialogs.h"
-#include "app/main_window.h"
+#include "dialogs/dialog_host.h"
+#include "document/settings.h"
+#include "document/liner_document.h"
 #include "app/print_dialogs.h"
 #include "document/liner_file.h"
 #include "platform/messages.h"
@@ -22,8 +24,8 @@ constexpr uint32_t kNoPrinterDevices = 0x1007;
 
 // ---- the commands ------------------------------------------------------------------------
 
-Printing::Printing(MainWindow& window, PrintDialogs& dialogs, Prompter& prompter)
-    : window_(window), dialogs_(dialogs), prompter_(prompter), printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
+Printing::Printing(DialogHost& host, PrintDialogs& dialogs, Prompter& prompter)
+    : host_(host), dialogs_(dialogs), prompter_(prompter), printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
     // The painter's origin at the paper's corner; the job keeps liners
     // inside what the printer can mark.
     printer_->setFullPage(true);
@@ -32,12 +34,12 @@ Printing::Printing(MainWindow& window, PrintDialogs& dialogs, Prompter& prompter
 Printing::~Printing() = default;
 
 void Printing::Install() {
-    window_.SetCommandHandler(kCmdPrint, [this] { PrintLiner(); });
-    window_.SetCommandHandler(kCmdPageSetup, [this] { PageSetup(); });
+    host_.SetCommandHandler(kCmdPrint, [this] { PrintLiner(); });
+    host_.SetCommandHandler(kCmdPageSetup, [this] { PageSetup(); });
 }
 
 void Printing::ChooseFiles(QWidget* printDialog) {
-    Settings& settings = window_.settings();
+    Settings& settings = host_.settings();
     const FileFilter filter = BuildFileFilter(IDS_FILTER_PRINT_FILES, settings.printFilterIndex, settings.fileTypes);
     PrintFilesRequest request;
     request.caption = Str(IDS_CAPTION_PRINT);
@@ -56,9 +58,9 @@ void Printing::ChooseFiles(QWidget* printDialog) {
 
 void Printing::PrintLiner() {
     files_.clear();
-    Settings& settings = window_.settings();
+    Settings& settings = host_.settings();
     printer_->setCopyCount(std::max<int>(settings.copies, 1));
-    if (!dialogs_.Print(&window_, *printer_, [this](QWidget* dialog) { ChooseFiles(dialog); })) {
+    if (!dialogs_.Print(host_.hostWindow(), *printer_, [this](QWidget* dialog) { ChooseFiles(dialog); })) {
         files_.clear();
         return;
     }
@@ -75,35 +77,35 @@ void Printing::PrintLiner() {
     if (batch) {
         request.documentName = Str(IDS_APP_NAME);
     } else {
-        request.documentName = window_.currentTitle().isEmpty() ? Str(IDS_UNTITLED) : window_.currentTitle();
+        request.documentName = host_.document().currentTitle().isEmpty() ? Str(IDS_UNTITLED) : host_.document().currentTitle();
     }
 
     if (batch) {
-        if (window_.modified() && window_.QuerySaveChanges() == MessageResult::Cancel) {
+        if (host_.document().modified() && host_.QuerySaveChanges() == MessageResult::Cancel) {
             files_.clear();
             return;
         }
-        window_.SetModified(false);
+        host_.document().SetModified(false);
         for (const QString& path : files_) request.files.push_back(path.toStdString());
     }
 
-    PrintProgressDialog progress(&window_);
-    lastResult_ = RunPrintJob(device, window_.liner(), request, prompter_, progress);
+    PrintProgressDialog progress(host_.hostWindow());
+    lastResult_ = RunPrintJob(device, host_.document().liner(), request, prompter_, progress);
 
     if (batch) {
         files_.clear();
         // The batch replaced the open Liner; bring back the one that was open.
-        if (!window_.currentTitle().isEmpty()) {
-            window_.OpenLinerFile(window_.currentPath());
+        if (!host_.document().currentTitle().isEmpty()) {
+            host_.OpenLinerFile(host_.document().currentPath());
         } else {
-            window_.NewLinerFromFormat(window_.formatPath());
+            host_.NewLinerFromFormat(host_.document().formatPath());
         }
     }
 }
 
 void Printing::PageSetup() {
-    Settings& settings = window_.settings();
-    PageSetupDialog dialog(&window_, *printer_, settings.print, window_.liner().defaultUnits);
+    Settings& settings = host_.settings();
+    PageSetupDialog dialog(host_.hostWindow(), *printer_, settings.print, host_.document().liner().defaultUnits);
     dialog.SetPrinterChooser(
         [this](QWidget* owner, const QString& current) -> std::optional<QString> {
             const QStringList printers = QPrinterInfo::availablePrinterNames();

@@ -10,13 +10,13 @@
 #include "app/printer_device.h"
 #include "render/print_job.h"
 
-class MainWindow;
+class DialogHost;
 class PrintDialogs;
 class Prompter;
 
 class Printing {
 public:
-    Printing(MainWindow& window, PrintDialogs& dialogs, Prompter& prompter);
+    Printing(DialogHost& host, PrintDialogs& dialogs, Prompter& prompter);
     ~Printing();
 
     // Makes Print and Page Setup run here.
@@ -33,7 +33,7 @@ public:
 private:
     void ChooseFiles(QWidget* printDialog);
 
-    MainWindow& window_;
+    DialogHost& host_;
     PrintDialogs& dialogs_;
     Prompter& prompter_;
     std::unique_ptr<QPrinter> printer_;

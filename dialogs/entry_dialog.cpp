@@ -8,7 +8,8 @@
 #include <QTextDocument>
 #include <QVBoxLayout>
 
-#include "app/main_window.h"
+#include "dialogs/dialog_host.h"
+#include "document/liner_document.h"
 #include "dialogs/date_time.h"
 #include "dialogs/text_dialog.h"
 #include "platform/code_page.h"
@@ -25,8 +26,8 @@ QString Shown(const std::string& stored) { return DecodeCodePage(DecodeFontCoded
 
 }  // namespace
 
-EntryDialog::EntryDialog(MainWindow& window, QWidget* owner, const EntryRequest& request)
-    : QDialog(owner ? owner : &window), window_(window), kind_(request.kind) {
+EntryDialog::EntryDialog(DialogHost& host, QWidget* owner, const EntryRequest& request)
+    : QDialog(owner ? owner : host.hostWindow()), host_(host), document_(host.document()), kind_(request.kind) {
     const bool choice = kind_ == EntryKind::SidedChoice;
     const bool add = request.mode == EntryMode::Add;
     setObjectName(choice ? "SidedChoiceEntryDialog" : "FeatureEntryDialog");
@@ -41,7 +42,7 @@ EntryDialog::EntryDialog(MainWindow& window, QWidget* owner, const EntryRequest&
     edit_->setMinimumWidth(360);
     edit_->document()->setDocumentMargin(3);
     edit_->setFixedHeight(edit_->fontMetrics().lineSpacing() * 3 / 2 + 6 + 2 * edit_->frameWidth());
-    ShowLinerFonts(*edit_, window_, this);
+    ShowLinerFonts(*edit_, host_, this);
 
     auto* okButton = new QPushButton(tr("OK"), this);
     okButton->setObjectName("OkButton");
@@ -129,7 +130,7 @@ bool EntryDialog::HasChanges() const { return edit_->document()->isModified() ||
 bool EntryDialog::Confirm() {
     const DisplayText display = edit_->Read(StandardFont());
     if (display.text.empty()) {
-        ShowMessage(window_.prompter(), MessageOwner::Dialog(this), ErrorStyle(),
+        ShowMessage(host_.prompter(), MessageOwner::Dialog(this), ErrorStyle(),
                     kind_ == EntryKind::Feature ? IDS_FEATURE_BLANK : IDS_CHOICE_BLANK);
         edit_->setFocus();
         return false;
@@ -145,7 +146,7 @@ void EntryDialog::accept() {
 void EntryDialog::reject() {
     if (HasChanges()) {
         const MessageResult answer =
-            ShowMessage(window_.prompter(), MessageOwner::Dialog(this),
+            ShowMessage(host_.prompter(), MessageOwner::Dialog(this),
                         {MessageIcon::Question, MessageButtons::YesNoCancel, false},
                         kind_ == EntryKind::Feature ? IDS_SAVE_FEATURE : IDS_SAVE_CHOICE);
         if (answer == MessageResult::Cancel) return;
@@ -158,10 +159,10 @@ void EntryDialog::reject() {
     QDialog::reject();
 }
 
-void EntryDialog::UpdateLastFontButton() { lastFontButton_->setEnabled(LastFontAvailable(window_)); }
+void EntryDialog::UpdateLastFontButton() { lastFontButton_->setEnabled(LastFontAvailable(host_)); }
 
 void EntryDialog::FontButton(bool useLast) {
-    if (ChangeSelectionFont(window_, this, *edit_, StandardFont(), useLast) != 0) fontChanged_ = true;
+    if (ChangeSelectionFont(host_, this, *edit_, StandardFont(), useLast) != 0) fontChanged_ = true;
     UpdateLastFontButton();
 }
 
@@ -183,8 +184,8 @@ void EntryDialog::InsertDateText(const std::string& text) {
     edit_->setFocus();
 }
 
-std::optional<std::string> RunEntryDialog(MainWindow& window, QWidget* owner, const EntryRequest& request) {
-    EntryDialog dialog(window, owner, request);
+std::optional<std::string> RunEntryDialog(DialogHost& host, QWidget* owner, const EntryRequest& request) {
+    EntryDialog dialog(host, owner, request);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return dialog.entered();
 }

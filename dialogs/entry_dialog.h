@@ -8,7 +8,8 @@
 #include <string>
 
 class FontTextEdit;
-class MainWindow;
+class DialogHost;
+class LinerDocument;
 class QLabel;
 class QPushButton;
 
@@ -30,7 +31,7 @@ class EntryDialog : public QDialog {
     Q_OBJECT
 
 public:
-    EntryDialog(MainWindow& window, QWidget* owner, const EntryRequest& request);
+    EntryDialog(DialogHost& host, QWidget* owner, const EntryRequest& request);
 
     // The font-coded text once the user confirmed; nothing otherwise.
     const std::optional<std::string>& entered() const { return entered_; }
@@ -47,7 +48,8 @@ private:
     void InsertDateText(const std::string& text);
     void UpdateLastFontButton();
 
-    MainWindow& window_;
+    DialogHost& host_;
+    LinerDocument& document_;
     EntryKind kind_;
     FontTextEdit* edit_ = nullptr;
     QPushButton* lastFontButton_ = nullptr;
@@ -57,4 +59,4 @@ private:
 
 // Runs the dialog modally over `owner`; the font-coded text on OK (or on Yes
 // to the question about unsaved changes), nothing when the user gave up.
-std::optional<std::string> RunEntryDialog(MainWindow& window, QWidget* owner, const EntryRequest& request);
+std::optional<std::string> RunEntryDialog(DialogHost& host, QWidget* owner, const EntryRequest& request);

@@ -11,9 +11,9 @@
 #include <memory>
 
 #include "app/commands.h"
-#include "app/main_window.h"
+#include "dialogs/dialog_host.h"
+#include "document/liner_document.h"
 #include "dialogs/entry_dialog.h"
-#include "dialogs/format_sides_dialog.h"
 #include "platform/code_page.h"
 #include "platform/messages.h"
 #include "platform/strings.h"
@@ -52,17 +52,7 @@ std::string SwitchDefaultFont(const std::string& coded, uint16_t from, uint16_t 
 
 }  // namespace
 
-bool SameFeaturesApartFromChoices(const std::vector<Feature>& a, const std::vector<Feature>& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (a[i].style != b[i].style || !(a[i].top == b[i].top) || !(a[i].side == b[i].side) ||
-            StripFontChanges(a[i].name) != StripFontChanges(b[i].name))
-            return false;
-    }
-    return true;
-}
-
-FormatFeaturesDialog::FormatFeaturesDialog(MainWindow& window) : FormatDialog(window, IDS_SAVE_FEATURES) {
+FormatFeaturesDialog::FormatFeaturesDialog(DialogHost& host) : FormatDialog(host, IDS_SAVE_FEATURES) {
     setObjectName("FormatFeaturesDialog");
     setWindowTitle(tr("Format Features"));
 
@@ -133,7 +123,7 @@ FormatFeaturesDialog::FormatFeaturesDialog(MainWindow& window) : FormatDialog(wi
 QWidget* FormatFeaturesDialog::FirstField() const { return list_; }
 
 void FormatFeaturesDialog::Load() {
-    base_ = window_.liner().features;
+    base_ = document_.liner().features;
     records_.clear();
     switching_ = true;
     list_->clear();
@@ -150,7 +140,7 @@ void FormatFeaturesDialog::Load() {
 }
 
 bool FormatFeaturesDialog::Resync() {
-    const std::vector<Feature>& now = window_.liner().features;
+    const std::vector<Feature>& now = document_.liner().features;
     if (!SameFeaturesApartFromChoices(base_, now)) {
         Load();
         return true;
@@ -199,10 +189,10 @@ void FormatFeaturesDialog::UpdateEnabled() {
 
 bool FormatFeaturesDialog::StoreShown(bool quiet) {
     if (shown_ < 0 || shown_ >= static_cast<int>(records_.size())) return true;
-    const int unit = window_.liner().defaultUnits;
-    const auto top = ReadMeasurement(top_, true, quiet, unit, window_.prompter(), this);
+    const int unit = document_.liner().defaultUnits;
+    const auto top = ReadMeasurement(top_, true, quiet, unit, host_.prompter(), this);
     if (!top) return false;
-    const auto side = ReadMeasurement(side_, true, quiet, unit, window_.prompter(), this);
+    const auto side = ReadMeasurement(side_, true, quiet, unit, host_.prompter(), this);
     if (!side) return false;
     Record& r = records_[shown_];
     r.top = *top;
@@ -230,8 +220,8 @@ Feature FormatFeaturesDialog::Build(const Record& r) const {
     f.top = r.top;
     f.side = r.side;
     const Feature* source = nullptr;
-    if (r.source >= 0 && r.source < static_cast<int>(window_.liner().features.size()))
-        source = &window_.liner().features[r.source];
+    if (r.source >= 0 && r.source < static_cast<int>(document_.liner().features.size()))
+        source = &document_.liner().features[r.source];
     const uint16_t sourceStyle = source ? source->style : uint16_t{kFeatureCenteredWithSides};
     f.name = IsSidedStyle(sourceStyle) == IsSidedStyle(r.style) ? r.name : SwitchDefaultFont(r.name, sourceStyle, r.style);
     if (IsSidedStyle(r.style) && source && IsSidedStyle(source->style)) {
@@ -246,14 +236,14 @@ void FormatFeaturesDialog::Add() {
     EntryRequest request;
     request.kind = EntryKind::Feature;
     request.mode = EntryMode::Add;
-    const std::optional<std::string> name = RunEntryDialog(window_, this, request);
+    const std::optional<std::string> name = RunEntryDialog(host_, this, request);
     if (!name) return;
     Record r;
-    r.top.unit = static_cast<int16_t>(window_.liner().defaultUnits);
+    r.top.unit = static_cast<int16_t>(document_.liner().defaultUnits);
     r.side = r.top;
     r.name = *name;
     if (Build(r).RecordSize() > kMaxFeatureRecordSize) {
-        window_.prompter().Show(MessageOwner::Dialog(this), ErrorStyle(),
+        host_.prompter().Show(MessageOwner::Dialog(this), ErrorStyle(),
                                 tr("This feature name is too long to be kept in a liner.").toStdString());
         return;
     }
@@ -271,12 +261,12 @@ void FormatFeaturesDialog::Change() {
     request.kind = EntryKind::Feature;
     request.mode = EntryMode::Change;
     request.text = records_[shown_].name;
-    const std::optional<std::string> name = RunEntryDialog(window_, this, request);
+    const std::optional<std::string> name = RunEntryDialog(host_, this, request);
     if (!name) return;
     Record r = records_[shown_];
     r.name = *name;
     if (Build(r).RecordSize() > kMaxFeatureRecordSize) {
-        window_.prompter().Show(
+        host_.prompter().Show(
             MessageOwner::Dialog(this), ErrorStyle(),
             tr("This feature name is too long to be kept in a liner together with its choices.").toStdString());
         return;
@@ -297,7 +287,7 @@ void FormatFeaturesDialog::Delete() {
     const int row = shown_;
     if (row < 0) return;
     const MessageResult answer =
-        ShowMessage(window_.prompter(), MessageOwner::MainWindow(),
+        ShowMessage(host_.prompter(), MessageOwner::MainWindow(),
                     {MessageIcon::Question, MessageButtons::YesNo, false}, IDS_DELETE_FEATURE,
                     {Shown(records_[row].name).toStdString()});
     if (answer == MessageResult::Yes) {
@@ -335,7 +325,7 @@ bool FormatFeaturesDialog::Apply() {
         built.push_back(Build(records_[i]));
         if (built.back().RecordSize() > kMaxFeatureRecordSize) {
             SetRow(static_cast<int>(i));
-            window_.prompter().Show(
+            host_.prompter().Show(
                 MessageOwner::Dialog(this), ErrorStyle(),
                 tr("The feature \"%1\" and its choices are too long to be kept in a liner.")
                     .arg(Shown(records_[i].name))
@@ -346,7 +336,7 @@ bool FormatFeaturesDialog::Apply() {
     // Where each new feature came from, so Format Sides can keep its edits.
     std::vector<int> origins;
     for (Record& r : records_) origins.push_back(r.source);
-    Liner& liner = window_.liner();
+    Liner& liner = document_.liner();
     liner.features = std::move(built);
     for (size_t i = 0; i < records_.size(); ++i) {
         records_[i].source = static_cast<int>(i);
@@ -354,9 +344,10 @@ bool FormatFeaturesDialog::Apply() {
     }
     base_ = liner.features;
     changed_ = false;
-    window_.SetModified(true);
-    window_.RepaintLiner();
-    if (sides) sides->FeaturesRebuilt(origins);
+    // Format Sides maps its unapplied choices to the new list before it
+    // follows the step.
+    document_.AnnounceFeaturesRebuilt(origins);
+    document_.Commit(tr("Format Features"), LinerDocument::kFeatures);
     return true;
 }
 
@@ -373,40 +364,3 @@ bool FormatFeaturesDialog::HasChanges() {
 
 // ---- opening ------------------------------------------------------------------------
 
-namespace {
-
-template <typename D, typename Make>
-D* Activate(QPointer<D>& slot, Make make) {
-    if (!slot || slot->closing()) slot = make();
-    slot->show();
-    slot->raise();
-    slot->activateWindow();
-    return slot;
-}
-
-}  // namespace
-
-void InstallFeatureDialogs(MainWindow& window) {
-    struct Slots {
-        QPointer<FormatFeaturesDialog> features;
-        QPointer<FormatSidesDialog> sides;
-    };
-    auto open = std::make_shared<Slots>();
-    window.SetCommandHandler(kCmdFormatFeatures, [&window, open] {
-        FormatFeaturesDialog* d = Activate(open->features, [&window] { return new FormatFeaturesDialog(window); });
-        d->sides = open->sides;
-    });
-    const struct {
-        int command, location, side;
-    } sideCommands[] = {{kCmdFormatSides, kSideAFlap, 0},
-                        {kCmdSidesAFlap, kSideAFlap, 0},
-                        {kCmdSidesBFlap, kSideBFlap, 1},
-                        {kCmdSidesAPrimary, kSideAPrimary, 0},
-                        {kCmdSidesBPrimary, kSideBPrimary, 1}};
-    for (const auto& c : sideCommands) {
-        window.SetCommandHandler(c.command, [&window, open, c] {
-            Activate(open->sides, [&window, c] { return new FormatSidesDialog(window, c.location, c.side); });
-            if (open->features) open->features->sides = open->sides;
-        });
-    }
-}

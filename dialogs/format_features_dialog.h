@@ -10,20 +10,14 @@
 #include "dialogs/format_fields_dialog.h"
 #include "document/liner.h"
 
-class FormatSidesDialog;
 class QLabel;
 class QListWidget;
-
-// Whether two feature lists are the same features in the same order, their
-// choices (which Format Sides changes on its own) and font numbers (which
-// saving renumbers) aside.
-bool SameFeaturesApartFromChoices(const std::vector<Feature>& a, const std::vector<Feature>& b);
 
 class FormatFeaturesDialog : public FormatDialog {
     Q_OBJECT
 
 public:
-    explicit FormatFeaturesDialog(MainWindow& window);
+    explicit FormatFeaturesDialog(DialogHost& host);
 
     bool Apply() override;
     bool HasChanges() override;
@@ -34,9 +28,6 @@ public:
     QLineEdit* topField() const { return top_; }
     QLineEdit* sideField() const { return side_; }
 
-    // Format Sides, told when this dialog rebuilds the feature list.
-    QPointer<FormatSidesDialog> sides;
-
     // Takes up the Liner afresh, dropping unapplied edits, when its feature
     // list is no longer the one the working records were made from (another
     // liner was opened or created).  True when it did.
@@ -45,6 +36,9 @@ public:
 protected:
     QWidget* FirstField() const override;
     bool event(QEvent* event) override;
+    // The records follow the Liner's features as Resync does.
+    void NoteBeforeChange() override {}
+    void FollowChange() override { Resync(); }
 
 private:
     struct Record {
@@ -82,8 +76,3 @@ private:
     bool changed_ = false;
     bool switching_ = false;
 };
-
-// Makes Format Features (command 11 and the flap pop-ups' Features item) and
-// Format Sides (command 9 and the side pop-ups' Side Features items, each
-// showing its own location and side) open their dialog, or bring it forward.
-void InstallFeatureDialogs(MainWindow& window);

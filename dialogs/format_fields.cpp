@@ -63,3 +63,13 @@ int FirstInvalidTabStop(std::string_view text, int defaultUnit) {
     }
     return 0;
 }
+
+bool SameFeaturesApartFromChoices(const std::vector<Feature>& a, const std::vector<Feature>& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i].style != b[i].style || !(a[i].top == b[i].top) || !(a[i].side == b[i].side) ||
+            StripFontChanges(a[i].name) != StripFontChanges(b[i].name))
+            return false;
+    }
+    return true;
+}

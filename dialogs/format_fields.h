@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "document/liner.h"
+
 // One row of a choice list: the value it stands for and its shown text.
 struct ChoiceEntry {
     uint16_t value = 0;
@@ -32,3 +34,8 @@ const std::string* ChoiceTextOf(const ChoiceTable& table, int value);
 // empty entries, are fine); otherwise the 1-based position of the first
 // entry that is not.
 int FirstInvalidTabStop(std::string_view text, int defaultUnit);
+
+// Whether two feature lists are the same features in the same order, their
+// choices (which Format Sides changes on its own) and font numbers (which
+// saving renumbers) aside.
+bool SameFeaturesApartFromChoices(const std::vector<Feature>& a, const std::vector<Feature>& b);

@@ -10,10 +10,8 @@
 #include <QVBoxLayout>
 
 #include "app/commands.h"
-#include "app/main_window.h"
-#include "dialogs/format_liner_dialog.h"
-#include "dialogs/format_songs_dialog.h"
-#include "dialogs/format_title_dialog.h"
+#include "dialogs/dialog_host.h"
+#include "document/liner_document.h"
 #include "document/liner.h"
 #include "platform/messages.h"
 #include "platform/strings.h"
@@ -153,8 +151,8 @@ bool AreaFormatFields::Read(AreaFormat& format, bool quiet, int defaultUnit, Pro
 
 // ---- the dialog ------------------------------------------------------------------
 
-FormatDialog::FormatDialog(MainWindow& window, uint16_t saveQuestion)
-    : QDialog(&window), window_(window), saveQuestion_(saveQuestion) {
+FormatDialog::FormatDialog(DialogHost& host, uint16_t saveQuestion)
+    : QDialog(host.hostWindow()), host_(host), document_(host.document()), saveQuestion_(saveQuestion) {
     setModal(false);
     okButton_ = new QPushButton(tr("OK"), this);
     okButton_->setObjectName("OkButton");
@@ -176,13 +174,26 @@ FormatDialog::FormatDialog(MainWindow& window, uint16_t saveQuestion)
 
     // Closing the program must not drop changes that were never applied, nor
     // must replacing the Liner; the dialog then shows the new one.
-    window_.installEventFilter(this);
-    connect(&window_, &MainWindow::aboutToReplaceLiner, this, [this](bool* proceed) {
+    host_.hostWindow()->installEventFilter(this);
+    connect(&document_, &LinerDocument::aboutToReplaceLiner, this, [this](bool* proceed) {
         if (*proceed && !closing_ && !AskAboutChanges()) *proceed = false;
     });
-    connect(&window_, &MainWindow::linerReplaced, this, [this] {
+    connect(&document_, &LinerDocument::linerReplaced, this, [this] {
         if (!closing_) Reload();
     });
+    // A step in another dialog, an Undo or a Redo.
+    connect(&document_, &LinerDocument::aboutToChange, this, [this] {
+        if (!closing_) NoteBeforeChange();
+    });
+    connect(&document_, &LinerDocument::changed, this, [this] {
+        if (!closing_) FollowChange();
+    });
+}
+
+void FormatDialog::NoteBeforeChange() { edited_ = HasChanges(); }
+
+void FormatDialog::FollowChange() {
+    if (!edited_) Reload();
 }
 
 QBoxLayout* FormatDialog::ButtonColumn() {
@@ -197,7 +208,7 @@ QBoxLayout* FormatDialog::ButtonColumn() {
 bool FormatDialog::AskAboutChanges() {
     if (!HasChanges()) return true;
     const MessageResult answer =
-        ShowMessage(window_.prompter(), MessageOwner::MainWindow(),
+        ShowMessage(host_.prompter(), MessageOwner::MainWindow(),
                     {MessageIcon::Question, MessageButtons::YesNoCancel, false}, saveQuestion_);
     if (answer == MessageResult::Cancel) return false;
     return answer != MessageResult::Yes || Apply();
@@ -212,7 +223,7 @@ bool FormatDialog::RequestClose() {
 
 void FormatDialog::Finish() {
     closing_ = true;
-    window_.removeEventFilter(this);
+    host_.hostWindow()->removeEventFilter(this);
     hide();
     deleteLater();
 }
@@ -225,47 +236,10 @@ void FormatDialog::closeEvent(QCloseEvent* event) {
 }
 
 bool FormatDialog::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == &window_ && event->type() == QEvent::Close && !closing_ && !AskAboutChanges()) {
+    if (watched == host_.hostWindow() && event->type() == QEvent::Close && !closing_ && !AskAboutChanges()) {
         event->ignore();
         return true;
     }
     return QDialog::eventFilter(watched, event);
 }
 
-// ---- opening ------------------------------------------------------------------------
-
-namespace {
-
-template <typename Make>
-void Activate(QPointer<FormatDialog>& slot, Make make) {
-    if (!slot || slot->closing()) slot = make();
-    slot->show();
-    slot->raise();
-    slot->activateWindow();
-}
-
-}  // namespace
-
-void InstallFormatDialogs(MainWindow& window) {
-    // One slot per dialog: each exists at most once.
-    struct Slots {
-        QPointer<FormatDialog> title, songs, liner;
-    };
-    auto open = std::make_shared<Slots>();
-    window.SetCommandHandler(kCmdFormatTitle, [&window, open] {
-        Activate(open->title, [&window] { return new FormatTitleDialog(window); });
-    });
-    window.SetCommandHandler(kCmdFormatLiner, [&window, open] {
-        Activate(open->liner, [&window] { return new FormatLinerDialog(window); });
-    });
-    const std::pair<int, int> songCommands[] = {{kCmdFormatSongs, kSideAPrimaryArea},
-                                                {kCmdSongsAPrimary, kSideAPrimaryArea},
-                                                {kCmdSongsBPrimary, kSideBPrimaryArea},
-                                                {kCmdSongsAOverflow, kSideAOverflowArea},
-                                                {kCmdSongsBOverflow, kSideBOverflowArea}};
-    for (const auto& [command, area] : songCommands) {
-        window.SetCommandHandler(command, [&window, open, area = area] {
-            Activate(open->songs, [&window, area] { return new FormatSongsDialog(window, area); });
-        });
-    }
-}

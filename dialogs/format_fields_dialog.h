@@ -11,7 +11,8 @@
 #include "dialogs/format_fields.h"
 #include "document/measurement.h"
 
-class MainWindow;
+class DialogHost;
+class LinerDocument;
 class Prompter;
 class QBoxLayout;
 class QPushButton;
@@ -66,7 +67,7 @@ class FormatDialog : public QDialog {
 
 public:
     // `saveQuestion`: the string asked on closing with unapplied changes.
-    FormatDialog(MainWindow& window, uint16_t saveQuestion);
+    FormatDialog(DialogHost& host, uint16_t saveQuestion);
 
     // Validates every field and writes them into the Liner; false, with the
     // Liner unchanged and the offending field focused, when one is wrong.
@@ -92,11 +93,17 @@ protected:
     QBoxLayout* ButtonColumn();
     // Where the focus goes after a successful Apply.
     virtual QWidget* FirstField() const = 0;
+    // The Liner is about to change under the dialog (a step elsewhere, Undo,
+    // Redo), and has changed.  By default a dialog without unapplied edits
+    // shows the Liner afresh; one with edits keeps them as typed.
+    virtual void NoteBeforeChange();
+    virtual void FollowChange();
 
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-    MainWindow& window_;
+    DialogHost& host_;
+    LinerDocument& document_;
 
 private:
     void Finish();
@@ -109,10 +116,5 @@ private:
     QPushButton* cancelButton_ = nullptr;
     QPushButton* applyButton_ = nullptr;
     bool closing_ = false;
+    bool edited_ = false;
 };
-
-// Makes Format Title (command 10, and the title pop-up's Format item), Format
-// Songs (command 8, and the song pop-ups' Song Format items, each showing its
-// own area) and Format Liner (command 6) open their dialog, or bring it
-// forward when it is already open.
-void InstallFormatDialogs(MainWindow& window);

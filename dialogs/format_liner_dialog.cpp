@@ -12,7 +12,9 @@
 #include <QStylePainter>
 #include <QVBoxLayout>
 
-#include "app/main_window.h"
+#include "dialogs/dialog_host.h"
+#include "document/settings.h"
+#include "document/liner_document.h"
 #include "document/print_settings.h"
 #include "platform/messages.h"
 #include "platform/strings.h"
@@ -119,7 +121,7 @@ Measurement Liner::* const kBound[] = {&Liner::width, &Liner::flapHeight, &Liner
 
 }  // namespace
 
-FormatLinerDialog::FormatLinerDialog(MainWindow& window) : FormatDialog(window, IDS_SAVE_LINER_FORMAT) {
+FormatLinerDialog::FormatLinerDialog(DialogHost& host) : FormatDialog(host, IDS_SAVE_LINER_FORMAT) {
     setObjectName("FormatLinerDialog");
     setWindowTitle(tr("Format Liner"));
     // Lines.
@@ -210,13 +212,13 @@ FormatLinerDialog::FormatLinerDialog(MainWindow& window) : FormatDialog(window, 
     setTabOrder(cancelButton(), applyButton());
 
     unitChoices_ = DefaultUnitChoices();
-    FillChoices(units_, unitChoices_, window_.liner().defaultUnits);
+    FillChoices(units_, unitChoices_, document_.liner().defaultUnits);
     Reload();
     cutLines_->setFocus();
 }
 
 void FormatLinerDialog::Reload() {
-    const Liner& liner = window_.liner();
+    const Liner& liner = document_.liner();
     SelectChoice(units_, unitChoices_, liner.defaultUnits);
     cutLines_->setLineStyle(liner.cutLineStyle < kLineStyleCount ? int(liner.cutLineStyle) : int(kLineSolid));
     foldLines_->setLineStyle(liner.foldLineStyle < kLineStyleCount ? int(liner.foldLineStyle) : int(kLineSolid));
@@ -230,7 +232,7 @@ void FormatLinerDialog::Reload() {
 }
 
 std::optional<FormatLinerDialog::Reading> FormatLinerDialog::Read(bool quiet) {
-    Prompter& prompter = window_.prompter();
+    Prompter& prompter = host_.prompter();
     const MessageOwner owner = MessageOwner::Dialog(this);
     auto refuse = [&](QLineEdit* field, auto&& report) -> std::optional<Reading> {
         if (!quiet) {
@@ -323,9 +325,16 @@ bool FormatLinerDialog::Apply() {
     const std::optional<Reading> r = Read(false);
     if (!r) return false;
 
-    Liner& liner = window_.liner();
-    const bool wasInverted = liner.invertImage != 0;
-    if (r->unit != liner.defaultUnits) ChangeDefaultUnit(liner, r->unit, &window_.settings().print);
+    Liner& liner = document_.liner();
+    // A new default unit re-expresses the print margins too; Undo takes them back with it.
+    LinerDocument::Alongside margins;
+    if (r->unit != liner.defaultUnits) {
+        PrintSettings& print = host_.settings().print;
+        const PrintSettings before = print;
+        ChangeDefaultUnit(liner, r->unit, &print);
+        const PrintSettings after = print;
+        margins = {[&print, before] { print = before; }, [&print, after] { print = after; }};
+    }
     liner.overflowCount = r->repeat;
     for (int i = 0; i < kFieldCount; ++i) liner.*kBound[i] = r->values[i];
     // Parsed after the unit change, so that bare numbers count in the new unit.
@@ -338,25 +347,15 @@ bool FormatLinerDialog::Apply() {
     liner.bisectSides = bisectSides_->isChecked() ? 1 : 0;
     liner.bisectArea = bisectArea_->isChecked() ? 1 : 0;
 
-    window_.ArmSongFitWarning();
-    window_.SetModified(true);
-    window_.UpdateScrollRanges();
-    window_.RepaintLiner();
-    if ((liner.invertImage != 0) != wasInverted) {
-        if (liner.invertImage) {
-            window_.view()->ScrollToBottom();
-        } else {
-            window_.view()->ScrollToTop();
-        }
-    }
-    window_.FitWindowToLiner();
+    // The window follows (scroll ranges, a turned image, its width).
+    document_.Commit(tr("Format Liner"), LinerDocument::kFormats | LinerDocument::kGeometry, std::move(margins));
     return true;
 }
 
 bool FormatLinerDialog::HasChanges() {
     const std::optional<Reading> r = Read(true);
     if (!r) return true;
-    const Liner& liner = window_.liner();
+    const Liner& liner = document_.liner();
     if (r->unit != liner.defaultUnits || r->repeat != liner.overflowCount || r->tabStops != liner.tabStopsText) {
         return true;
     }

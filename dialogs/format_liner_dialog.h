@@ -25,7 +25,7 @@ class FormatLinerDialog : public FormatDialog {
     Q_OBJECT
 
 public:
-    explicit FormatLinerDialog(MainWindow& window);
+    explicit FormatLinerDialog(DialogHost& host);
 
     bool Apply() override;
     bool HasChanges() override;

@@ -14,7 +14,9 @@
 #include <memory>
 
 #include "app/commands.h"
-#include "app/main_window.h"
+#include "dialogs/dialog_host.h"
+#include "document/settings.h"
+#include "document/liner_document.h"
 #include "dialogs/format_fields_dialog.h"
 #include "document/measurement.h"
 #include "pictures/picture_host.h"
@@ -86,8 +88,8 @@ std::string PictureDisplayName(const std::string& fileName) {
     return cut == std::string::npos ? fileName : fileName.substr(cut + 1);
 }
 
-FormatPicturesDialog::FormatPicturesDialog(MainWindow& window, PictureFileChooser chooser)
-    : QDialog(&window), window_(window), chooser_(std::move(chooser)) {
+FormatPicturesDialog::FormatPicturesDialog(DialogHost& host, PictureFileChooser chooser)
+    : QDialog(host.hostWindow()), host_(host), document_(host.document()), chooser_(std::move(chooser)) {
     setObjectName("FormatPicturesDialog");
     setWindowTitle(tr("Format Pictures"));
     setModal(false);
@@ -178,7 +180,7 @@ FormatPicturesDialog::FormatPicturesDialog(MainWindow& window, PictureFileChoose
     layout->addLayout(buttons);
 
     // One screen pixel in twips, as the view maps them.
-    const int dpi = window_.view() ? window_.view()->dpiX() : CurrentScreenResolution().x;
+    const int dpi = host_.view() ? host_.view()->dpiX() : CurrentScreenResolution().x;
     px_ = static_cast<int>(MulDivRound(1, 1440, std::max(dpi, 1)));
 
     FillPlacements();
@@ -207,7 +209,7 @@ FormatPicturesDialog::FormatPicturesDialog(MainWindow& window, PictureFileChoose
         if (!InStep()) return Refill();
         if (!Apply()) return;
         delete_->setEnabled(true);
-        add_->setEnabled(window_.liner().pictures.size() < kMaxPictures);
+        add_->setEnabled(document_.liner().pictures.size() < kMaxPictures);
         add_->setText(tr("&Add"));
         cancel_->setText(Str(IDS_CLOSE));
         fields_[kLeft]->setFocus(Qt::OtherFocusReason);
@@ -216,13 +218,27 @@ FormatPicturesDialog::FormatPicturesDialog(MainWindow& window, PictureFileChoose
 
     // Closing the program must not drop a rectangle that was never stored,
     // nor must replacing the Liner; the dialog then shows the new one's.
-    window_.installEventFilter(this);
-    connect(&window_, &MainWindow::aboutToReplaceLiner, this, [this](bool* proceed) {
+    host_.hostWindow()->installEventFilter(this);
+    connect(&document_, &LinerDocument::aboutToReplaceLiner, this, [this](bool* proceed) {
         if (*proceed && !closing_ && InStep() && !ResolveChanges()) *proceed = false;
     });
-    connect(&window_, &MainWindow::linerReplaced, this, [this] {
+    connect(&document_, &LinerDocument::linerReplaced, this, [this] {
         if (closing_) return;
         Refill();
+        FillPlacements();
+    });
+    // A step elsewhere, an Undo or a Redo: a rectangle being edited stays as
+    // typed; otherwise the dialog shows the Liner as it now is.
+    connect(&document_, &LinerDocument::aboutToChange, this, [this] {
+        editing_ = !closing_ && InStep() && HasChanges();
+    });
+    connect(&document_, &LinerDocument::changed, this, [this] {
+        if (closing_) return;
+        if (!InStep()) {
+            Refill();
+        } else if (!editing_ && current() >= 0) {
+            ShowPicture(current_);
+        }
         FillPlacements();
     });
 }
@@ -230,7 +246,7 @@ FormatPicturesDialog::FormatPicturesDialog(MainWindow& window, PictureFileChoose
 // ---- the lists --------------------------------------------------------------------
 
 void FormatPicturesDialog::FillPlacements() {
-    const Liner& liner = window_.liner();
+    const Liner& liner = document_.liner();
     const int stretchCode = stretch_->count() ? stretch_->currentData().toInt() : kPlaceNone;
     const int centerCode = center_->count() ? center_->currentData().toInt() : kPlaceNone;
     const int fitCode = fit_->count() ? fit_->currentData().toInt() : kPlaceNone;
@@ -270,7 +286,7 @@ void FormatPicturesDialog::FillPlacements() {
 }
 
 bool FormatPicturesDialog::InStep() const {
-    const std::vector<Picture>& pictures = window_.liner().pictures;
+    const std::vector<Picture>& pictures = document_.liner().pictures;
     if (pictures.size() != names_.size()) return false;
     for (size_t i = 0; i < names_.size(); ++i) {
         if (pictures[i].fileName != names_[i]) return false;
@@ -281,7 +297,7 @@ bool FormatPicturesDialog::InStep() const {
 // Builds the Picture list from the Liner and shows the first picture.  Also
 // how the dialog follows a liner opened or created while it is open.
 void FormatPicturesDialog::Refill() {
-    const std::vector<Picture>& pictures = window_.liner().pictures;
+    const std::vector<Picture>& pictures = document_.liner().pictures;
     adding_ = false;
     before_ = -1;
     current_ = 0;
@@ -326,12 +342,12 @@ void FormatPicturesDialog::EnablePictureControls(bool on) {
 }
 
 int FormatPicturesDialog::current() const {
-    const int count = static_cast<int>(window_.liner().pictures.size());
+    const int count = static_cast<int>(document_.liner().pictures.size());
     return InStep() && current_ < count ? current_ : -1;
 }
 
 void FormatPicturesDialog::ShowPicture(int index) {
-    const Picture& picture = window_.liner().pictures[static_cast<size_t>(index)];
+    const Picture& picture = document_.liner().pictures[static_cast<size_t>(index)];
     fields_[kLeft]->setText(QString::fromStdString(FormatMeasurement(picture.left)));
     fields_[kTop]->setText(QString::fromStdString(FormatMeasurement(picture.top, true)));
     fields_[kWidth]->setText(QString::fromStdString(FormatMeasurement(picture.width)));
@@ -341,7 +357,7 @@ void FormatPicturesDialog::ShowPicture(int index) {
 
 void FormatPicturesDialog::ShowThumbnail(int index) {
     thumbnail_->clear();
-    const std::vector<Picture>& pictures = window_.liner().pictures;
+    const std::vector<Picture>& pictures = document_.liner().pictures;
     if (index < 0 || index >= static_cast<int>(pictures.size())) return;
     // What cannot be read the view reports; the thumbnail just stays empty.
     QuietPrompter quiet;
@@ -360,13 +376,13 @@ void FormatPicturesDialog::ClearFields() {
 void FormatPicturesDialog::ShowLength(int field, int twips) {
     const int clamped = std::clamp(twips, -32768, 32767);
     fields_[field]->setText(
-        QString::fromStdString(FormatMeasurement(FromTwips(clamped, window_.liner().defaultUnits))));
+        QString::fromStdString(FormatMeasurement(FromTwips(clamped, document_.liner().defaultUnits))));
 }
 
 // ---- Stretch, Center and storing -------------------------------------------------------
 
 void FormatPicturesDialog::ApplyStretch() {
-    const Liner& liner = window_.liner();
+    const Liner& liner = document_.liner();
     const int code = stretch_->currentData().toInt();
     const int width = liner.width.twips;
     if (code == kPlaceNone) return;
@@ -388,7 +404,7 @@ void FormatPicturesDialog::ApplyStretch() {
 }
 
 void FormatPicturesDialog::ApplyFit() {
-    const Liner& liner = window_.liner();
+    const Liner& liner = document_.liner();
     const int code = fit_->currentData().toInt();
     const std::optional<AreaSpan> span = SpanOf(liner, code);
     if (code == kPlaceNone || !span) return;
@@ -402,7 +418,7 @@ void FormatPicturesDialog::ApplyFit() {
 }
 
 bool FormatPicturesDialog::ApplyCenter() {
-    const Liner& liner = window_.liner();
+    const Liner& liner = document_.liner();
     const int code = center_->currentData().toInt();
     if (code == kPlaceNone) return true;
     const std::optional<Measurement> w = ReadField(kWidth, false, false);
@@ -423,8 +439,8 @@ bool FormatPicturesDialog::ApplyCenter() {
 std::optional<Measurement> FormatPicturesDialog::ReadField(int field, bool negate, bool quiet) {
     const std::string text = fields_[field]->text().toStdString();
     const MessageOwner owner = MessageOwner::Dialog(this);
-    const FieldReading reading = ReadMeasurementField(text, true, negate, quiet, window_.liner().defaultUnits,
-                                                      &window_.prompter(), &owner);
+    const FieldReading reading = ReadMeasurementField(text, true, negate, quiet, document_.liner().defaultUnits,
+                                                      &host_.prompter(), &owner);
     if (!reading.value && !quiet) {
         fields_[field]->setFocus(Qt::OtherFocusReason);
         fields_[field]->selectAll();
@@ -439,14 +455,14 @@ bool FormatPicturesDialog::Store() {
         if (!m) return false;
         read[i] = *m;
     }
-    Picture& picture = window_.liner().pictures[static_cast<size_t>(current_)];
+    Picture& picture = document_.liner().pictures[static_cast<size_t>(current_)];
     picture.left = read[kLeft];
     picture.top = read[kTop];
     picture.width = read[kWidth];
     picture.height = read[kHeight];
-    window_.SetModified(true);
-    window_.RepaintLiner();
+    const bool added = adding_;
     adding_ = false;
+    document_.Commit(added ? tr("Add Picture") : tr("Change Picture"), LinerDocument::kPictures);
     return true;
 }
 
@@ -464,7 +480,7 @@ bool FormatPicturesDialog::Apply() {
 bool FormatPicturesDialog::HasChanges() {
     if (current() < 0) return false;
     if (adding_) return true;
-    const Picture& picture = window_.liner().pictures[static_cast<size_t>(current_)];
+    const Picture& picture = document_.liner().pictures[static_cast<size_t>(current_)];
     const Measurement* stored[4] = {&picture.left, &picture.top, &picture.width, &picture.height};
     for (int i = 0; i < 4; ++i) {
         const std::optional<Measurement> m = ReadField(i, i == kTop || i == kHeight, true);
@@ -475,9 +491,9 @@ bool FormatPicturesDialog::HasChanges() {
 
 bool FormatPicturesDialog::ResolveChanges() {
     if (!HasChanges()) return true;
-    const std::string name = PictureDisplayName(window_.liner().pictures[static_cast<size_t>(current_)].fileName);
+    const std::string name = PictureDisplayName(document_.liner().pictures[static_cast<size_t>(current_)].fileName);
     const MessageResult answer =
-        ShowMessage(window_.prompter(), MessageOwner::MainWindow(),
+        ShowMessage(host_.prompter(), MessageOwner::MainWindow(),
                     {MessageIcon::Question, MessageButtons::YesNoCancel, false}, IDS_SAVE_PICTURE, {name});
     if (answer == MessageResult::Cancel) return false;
     if (answer == MessageResult::Yes) return Store();
@@ -488,11 +504,11 @@ bool FormatPicturesDialog::ResolveChanges() {
 
 // The picture being added goes again, and the one on show before it comes back.
 void FormatPicturesDialog::RemoveAddedPicture() {
-    std::vector<Picture>& pictures = window_.liner().pictures;
+    std::vector<Picture>& pictures = document_.liner().pictures;
     const size_t index = pictures.size() - 1;
     pictures.pop_back();
     names_.pop_back();
-    if (LinerView* view = window_.view()) view->ForgetPicture(index);
+    if (LinerView* view = host_.view()) view->ForgetPicture(index);
     settingList_ = true;
     list_->removeItem(static_cast<int>(index));
     settingList_ = false;
@@ -513,7 +529,7 @@ void FormatPicturesDialog::RemoveAddedPicture() {
         EnablePictureControls(false);
         delete_->setEnabled(false);
     }
-    window_.RepaintLiner();
+    host_.RepaintLiner();
 }
 
 // ---- the Picture list, Add and Delete ----------------------------------------------------
@@ -543,7 +559,7 @@ void FormatPicturesDialog::AddClicked() {
 }
 
 void FormatPicturesDialog::AddPicture() {
-    Liner& liner = window_.liner();
+    Liner& liner = document_.liner();
     if (!liner.pictures.empty()) {
         if (!ResolveChanges()) {
             SetListIndex(current_);
@@ -552,7 +568,7 @@ void FormatPicturesDialog::AddPicture() {
     }
     before_ = liner.pictures.empty() ? -1 : current_;
 
-    Settings& settings = window_.settings();
+    Settings& settings = host_.settings();
     FileDialogRequest request;
     request.caption = Str(IDS_CAPTION_PICTURE_ADD);
     // One filter showing every picture type there is a reader for comes
@@ -562,17 +578,17 @@ void FormatPicturesDialog::AddPicture() {
     request.folder = QString::fromStdString(settings.pictureFolder);
     std::optional<FileDialogResult> chosen;
     if (chooser_) {
-        chosen = chooser_(&window_, request);
+        chosen = chooser_(host_.hostWindow(), request);
     } else {
         QtFileDialogs dialogs;
-        chosen = dialogs.Open(&window_, request);
+        chosen = dialogs.Open(host_.hostWindow(), request);
     }
     if (!chosen) return;
     settings.pictureFolder = FolderOfChosenFile(chosen->path);
     settings.pictureFilterIndex = chosen->filterIndex;
 
     const std::string path = chosen->path.toStdString();
-    const std::optional<PictureExamination> examined = ExaminePictureFile(path, window_.prompter());
+    const std::optional<PictureExamination> examined = ExaminePictureFile(path, host_.prompter());
     if (!examined) return;
     // The file dialog is modal to the main window: whatever happened
     // meanwhile, the list must still be the one shown.
@@ -609,15 +625,15 @@ void FormatPicturesDialog::AddPicture() {
 void FormatPicturesDialog::DeleteClicked() {
     if (!InStep()) return Refill();
     if (adding_ || current() < 0) return;
-    std::vector<Picture>& pictures = window_.liner().pictures;
+    std::vector<Picture>& pictures = document_.liner().pictures;
     const std::string name = PictureDisplayName(pictures[static_cast<size_t>(current_)].fileName);
     const MessageResult answer =
-        ShowMessage(window_.prompter(), MessageOwner::MainWindow(),
+        ShowMessage(host_.prompter(), MessageOwner::MainWindow(),
                     {MessageIcon::Question, MessageButtons::YesNo, false}, IDS_DELETE_PICTURE, {name});
     if (answer == MessageResult::Yes) {
         pictures.erase(pictures.begin() + current_);
         names_.erase(names_.begin() + current_);
-        if (LinerView* view = window_.view()) view->ForgetPicture(static_cast<size_t>(current_));
+        if (LinerView* view = host_.view()) view->ForgetPicture(static_cast<size_t>(current_));
         settingList_ = true;
         list_->removeItem(current_);
         settingList_ = false;
@@ -633,8 +649,7 @@ void FormatPicturesDialog::DeleteClicked() {
             delete_->setEnabled(false);
         }
         cancel_->setText(Str(IDS_CLOSE));
-        window_.SetModified(true);
-        window_.RepaintLiner();
+        document_.Commit(tr("Delete Picture"), LinerDocument::kPictures);
     }
     list_->setFocus(Qt::OtherFocusReason);
 }
@@ -651,7 +666,7 @@ bool FormatPicturesDialog::RequestClose() {
 
 void FormatPicturesDialog::Finish() {
     closing_ = true;
-    window_.removeEventFilter(this);
+    host_.hostWindow()->removeEventFilter(this);
     hide();
     deleteLater();
 }
@@ -674,7 +689,7 @@ void FormatPicturesDialog::changeEvent(QEvent* event) {
 }
 
 bool FormatPicturesDialog::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == &window_ && event->type() == QEvent::Close && !closing_ && InStep() && !ResolveChanges()) {
+    if (watched == host_.hostWindow() && event->type() == QEvent::Close && !closing_ && InStep() && !ResolveChanges()) {
         event->ignore();
         return true;
     }
@@ -683,10 +698,10 @@ bool FormatPicturesDialog::eventFilter(QObject* watched, QEvent* event) {
 
 // ---- opening ----------------------------------------------------------------------------
 
-void InstallPicturesDialog(MainWindow& window, PictureFileChooser chooser) {
+void InstallPicturesDialog(DialogHost& host, PictureFileChooser chooser) {
     auto slot = std::make_shared<QPointer<FormatPicturesDialog>>();
-    window.SetCommandHandler(kCmdFormatPictures, [&window, slot, chooser] {
-        if (!*slot || (*slot)->closing()) *slot = new FormatPicturesDialog(window, chooser);
+    host.SetCommandHandler(kCmdFormatPictures, [&host, slot, chooser] {
+        if (!*slot || (*slot)->closing()) *slot = new FormatPicturesDialog(host, chooser);
         (*slot)->show();
         (*slot)->raise();
         (*slot)->activateWindow();

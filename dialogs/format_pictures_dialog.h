@@ -14,7 +14,8 @@
 #include "app/file_dialogs.h"
 #include "pictures/picture_host.h"
 
-class MainWindow;
+class DialogHost;
+class LinerDocument;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -42,7 +43,7 @@ class FormatPicturesDialog : public QDialog {
     Q_OBJECT
 
 public:
-    FormatPicturesDialog(MainWindow& window, PictureFileChooser chooser);
+    FormatPicturesDialog(DialogHost& host, PictureFileChooser chooser);
 
     // Applies the Stretch and Center choices to the fields, then stores the
     // picture on show.  False, with the offending field focused, when a field
@@ -105,7 +106,8 @@ private:
     void DeleteClicked();
     void Finish();
 
-    MainWindow& window_;
+    DialogHost& host_;
+    LinerDocument& document_;
     PictureFileChooser chooser_;
 
     QLabel* listLabel_ = nullptr;
@@ -132,6 +134,8 @@ private:
     bool adding_ = false;
     bool settingList_ = false;
     bool closing_ = false;
+    // Whether the fields held unstored edits when the Liner last changed.
+    bool editing_ = false;
     int px_ = 15;  // twips of one screen pixel
     // The file names the Picture list was built from, to notice when the
     // Liner's picture list has been replaced behind the dialog's back.
@@ -143,4 +147,4 @@ std::string PictureDisplayName(const std::string& fileName);
 
 // Makes Format Pictures (command 5) open the dialog, or bring it forward when
 // it is open.  Without a chooser the program's file dialog is used.
-void InstallPicturesDialog(MainWindow& window, PictureFileChooser chooser = {});
+void InstallPicturesDialog(DialogHost& host, PictureFileChooser chooser = {});

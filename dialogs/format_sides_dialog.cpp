@@ -10,8 +10,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/main_window.h"
-#include "dialogs/format_features_dialog.h"
+#include "dialogs/dialog_host.h"
+#include "document/settings.h"
+#include "document/liner_document.h"
+#include "dialogs/format_fields.h"
 #include "dialogs/text_dialog.h"
 #include "platform/code_page.h"
 #include "platform/messages.h"
@@ -46,9 +48,12 @@ QLabel* Buddy(const QString& text, QWidget* buddy, QWidget* parent) {
 
 }  // namespace
 
-FormatSidesDialog::FormatSidesDialog(MainWindow& window, int location, int side)
-    : FormatDialog(window, IDS_SAVE_SIDE_FORMATS) {
+FormatSidesDialog::FormatSidesDialog(DialogHost& host, int location, int side)
+    : FormatDialog(host, IDS_SAVE_SIDE_FORMATS) {
     setObjectName("FormatSidesDialog");
+    connect(&document_, &LinerDocument::featuresRebuilt, this, [this](const std::vector<int>& origins) {
+        if (!closing()) FeaturesRebuilt(origins);
+    });
     setWindowTitle(tr("Format Sides"));
 
     // ---- Side Letters
@@ -63,7 +68,7 @@ FormatSidesDialog::FormatSidesDialog(MainWindow& window, int location, int side)
     text_->setLineWrapMode(QTextEdit::NoWrap);
     text_->document()->setDocumentMargin(3);
     text_->setFixedHeight(text_->fontMetrics().lineSpacing() * 3 / 2 + 6 + 2 * text_->frameWidth());
-    ShowLinerFonts(*text_, window_, this);
+    ShowLinerFonts(*text_, host_, this);
     fontButton_ = new QPushButton(tr("&Font..."), letters);
     fontButton_->setObjectName("FontButton");
     lastFontButton_ = new QPushButton(tr("&Last Font"), letters);
@@ -176,7 +181,7 @@ bool FormatSidesDialog::event(QEvent* event) {
 // ---- side letters --------------------------------------------------------------------
 
 void FormatSidesDialog::LoadLetters() {
-    letters_ = window_.liner().sideLetters;
+    letters_ = document_.liner().sideLetters;
     baseLetters_ = letters_;
     ShowLocation(locationShown_);
 }
@@ -184,7 +189,7 @@ void FormatSidesDialog::LoadLetters() {
 void FormatSidesDialog::UpdateLastFont() {
     lastFontButton_->setEnabled(letterStyle_->isEnabled() &&
                                 ReadChoice(letterStyle_, letterStyles_) != kLetterNone &&
-                                LastFontAvailable(window_));
+                                LastFontAvailable(host_));
 }
 
 void FormatSidesDialog::ShowLocation(int location) {
@@ -208,16 +213,16 @@ bool FormatSidesDialog::StoreLocation(bool quiet) {
     SideLetterFormat letter = letters_[locationShown_];
     letter.style = ReadChoice(letterStyle_, letterStyles_);
     const bool hidden = letter.style == kLetterNone;
-    const int unit = window_.liner().defaultUnits;
+    const int unit = document_.liner().defaultUnits;
     // Greyed fields cannot be corrected, so a hidden letter keeps the margins
     // it had when one does not read.
-    const auto top = ReadMeasurement(top_, true, quiet || hidden, unit, window_.prompter(), this);
+    const auto top = ReadMeasurement(top_, true, quiet || hidden, unit, host_.prompter(), this);
     if (top) {
         letter.top = *top;
     } else if (!hidden) {
         return false;
     }
-    const auto side = ReadMeasurement(side_, true, quiet || hidden, unit, window_.prompter(), this);
+    const auto side = ReadMeasurement(side_, true, quiet || hidden, unit, host_.prompter(), this);
     if (side) {
         letter.side = *side;
     } else if (!hidden) {
@@ -250,15 +255,15 @@ void FormatSidesDialog::LetterStyleChosen() {
 }
 
 void FormatSidesDialog::LetterFontButton(bool useLast) {
-    const int number = ChangeSelectionFont(window_, this, *text_, kFontSideLetter, useLast);
+    const int number = ChangeSelectionFont(host_, this, *text_, kFontSideLetter, useLast);
     UpdateLastFont();
-    if (useLast && number != 0 && window_.settings().applyLastFont) applyButton()->click();
+    if (useLast && number != 0 && host_.settings().applyLastFont) applyButton()->click();
 }
 
 // ---- sided features ------------------------------------------------------------------
 
 void FormatSidesDialog::LoadFeatures(const std::vector<SidedFeature>& keep) {
-    const Liner& liner = window_.liner();
+    const Liner& liner = document_.liner();
     baseFeatures_ = liner.features;
     const int oldShown = featureShown_ < static_cast<int>(sided_.size()) ? sided_[featureShown_].index : -1;
     sided_.clear();
@@ -340,26 +345,26 @@ EntryRequest FormatSidesDialog::Request(EntryMode mode) const {
     request.kind = EntryKind::SidedChoice;
     request.mode = mode;
     request.side = sideList_->currentText().toStdString();
-    request.feature = window_.liner().features[sided_[featureShown_].index].name;
+    request.feature = document_.liner().features[sided_[featureShown_].index].name;
     if (mode == EntryMode::Change) request.text = choiceList_->currentData().toByteArray().toStdString();
     return request;
 }
 
 bool FormatSidesDialog::ChoiceFits(const std::string& choice, bool replacing) {
     if (!replacing && choiceList_->count() >= kMaxChoices) {
-        window_.prompter().Show(MessageOwner::Dialog(this), ErrorStyle(),
+        host_.prompter().Show(MessageOwner::Dialog(this), ErrorStyle(),
                                 tr("A side of a feature holds at most %1 choices.").arg(kMaxChoices).toStdString());
         return false;
     }
     StoreChoices();
-    Feature f = window_.liner().features[sided_[featureShown_].index];
+    Feature f = document_.liner().features[sided_[featureShown_].index];
     f.sides[0] = sided_[featureShown_].sides[0];
     f.sides[1] = sided_[featureShown_].sides[1];
     std::vector<std::string>& list = f.sides[sideShown_].choices;
     if (replacing && choiceList_->currentIndex() >= 0) list.erase(list.begin() + choiceList_->currentIndex());
     list.push_back(choice);
     if (f.RecordSize() <= kMaxFeatureRecordSize) return true;
-    window_.prompter().Show(MessageOwner::Dialog(this), ErrorStyle(),
+    host_.prompter().Show(MessageOwner::Dialog(this), ErrorStyle(),
                             tr("The choices of this feature are too long to be kept in a liner.").toStdString());
     return false;
 }
@@ -367,7 +372,7 @@ bool FormatSidesDialog::ChoiceFits(const std::string& choice, bool replacing) {
 void FormatSidesDialog::AddChoice() {
     if (sided_.empty()) return;
     if (choiceList_->count() >= kMaxChoices && !ChoiceFits({}, false)) return;
-    const std::optional<std::string> text = RunEntryDialog(window_, this, Request(EntryMode::Add));
+    const std::optional<std::string> text = RunEntryDialog(host_, this, Request(EntryMode::Add));
     if (!text || !ChoiceFits(*text, false)) return;
     choiceList_->setCurrentIndex(InsertChoice(*text));
     StoreChoices();
@@ -378,7 +383,7 @@ void FormatSidesDialog::AddChoice() {
 
 void FormatSidesDialog::ChangeChoice() {
     if (sided_.empty() || choiceList_->currentIndex() < 0) return;
-    const std::optional<std::string> text = RunEntryDialog(window_, this, Request(EntryMode::Change));
+    const std::optional<std::string> text = RunEntryDialog(host_, this, Request(EntryMode::Change));
     if (!text || !ChoiceFits(*text, true)) return;
     choiceList_->removeItem(choiceList_->currentIndex());
     choiceList_->setCurrentIndex(InsertChoice(*text));
@@ -391,7 +396,7 @@ void FormatSidesDialog::DeleteChoice() {
     const int row = choiceList_->currentIndex();
     if (row < 0) return;
     const MessageResult answer = ShowMessage(
-        window_.prompter(), MessageOwner::MainWindow(), {MessageIcon::Question, MessageButtons::YesNo, false},
+        host_.prompter(), MessageOwner::MainWindow(), {MessageIcon::Question, MessageButtons::YesNo, false},
         IDS_DELETE_CHOICE, {Shown(choiceList_->currentData().toByteArray().toStdString()).toStdString()});
     if (answer == MessageResult::Yes) {
         choiceList_->removeItem(row);
@@ -407,8 +412,8 @@ void FormatSidesDialog::DeleteChoice() {
 void FormatSidesDialog::FeaturesRebuilt(const std::vector<int>& origins) {
     StoreChoices();
     std::vector<SidedFeature> keep;
-    for (size_t j = 0; j < origins.size() && j < window_.liner().features.size(); ++j) {
-        if (origins[j] < 0 || !IsSidedStyle(window_.liner().features[j].style)) continue;
+    for (size_t j = 0; j < origins.size() && j < document_.liner().features.size(); ++j) {
+        if (origins[j] < 0 || !IsSidedStyle(document_.liner().features[j].style)) continue;
         for (const SidedFeature& s : sided_) {
             if (s.index == origins[j]) keep.push_back({static_cast<int>(j), {s.sides[0], s.sides[1]}});
         }
@@ -424,7 +429,7 @@ void FormatSidesDialog::FeaturesRebuilt(const std::vector<int>& origins) {
 }
 
 bool FormatSidesDialog::Resync() {
-    const Liner& liner = window_.liner();
+    const Liner& liner = document_.liner();
     bool same = SameFeaturesApartFromChoices(baseFeatures_, liner.features);
     for (int i = 0; i < 4 && same; ++i) {
         const SideLetterFormat &a = liner.sideLetters[i], &b = baseLetters_[i];
@@ -471,7 +476,7 @@ bool FormatSidesDialog::Apply() {
         return false;
     }
     StoreChoices();
-    Liner& liner = window_.liner();
+    Liner& liner = document_.liner();
     liner.sideLetters = letters_;
     for (const SidedFeature& s : sided_) {
         Feature& f = liner.features[s.index];
@@ -480,16 +485,14 @@ bool FormatSidesDialog::Apply() {
     }
     baseLetters_ = letters_;
     baseFeatures_ = liner.features;
-    window_.SetModified(true);
-    window_.ArmSongFitWarning();
-    window_.RepaintLiner();
+    document_.Commit(tr("Format Sides"), LinerDocument::kFeatures);
     return true;
 }
 
 bool FormatSidesDialog::HasChanges() {
     Resync();
     StoreChoices();
-    const Liner& liner = window_.liner();
+    const Liner& liner = document_.liner();
     for (const SidedFeature& s : sided_) {
         const Feature& f = liner.features[s.index];
         if (!(f.sides[0] == s.sides[0]) || !(f.sides[1] == s.sides[1])) return true;

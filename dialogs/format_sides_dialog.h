@@ -20,7 +20,7 @@ class FormatSidesDialog : public FormatDialog {
 
 public:
     // `location`: the side letter shown first; `side`: 0 Side A, 1 Side B.
-    FormatSidesDialog(MainWindow& window, int location, int side);
+    FormatSidesDialog(DialogHost& host, int location, int side);
 
     bool Apply() override;
     bool HasChanges() override;
@@ -47,6 +47,9 @@ public:
 protected:
     QWidget* FirstField() const override { return location_; }
     bool event(QEvent* event) override;
+    // Letters and choices follow the Liner as Resync does.
+    void NoteBeforeChange() override {}
+    void FollowChange() override { Resync(); }
 
 private:
     struct SidedFeature {

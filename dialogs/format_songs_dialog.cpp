@@ -4,11 +4,12 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "app/main_window.h"
+#include "dialogs/dialog_host.h"
+#include "document/liner_document.h"
 #include "platform/strings.h"
 
-FormatSongsDialog::FormatSongsDialog(MainWindow& window, int area)
-    : FormatDialog(window, IDS_SAVE_SONG_FORMAT) {
+FormatSongsDialog::FormatSongsDialog(DialogHost& host, int area)
+    : FormatDialog(host, IDS_SAVE_SONG_FORMAT) {
     setObjectName("FormatSongsDialog");
     setWindowTitle(tr("Format Songs"));
 
@@ -28,7 +29,7 @@ FormatSongsDialog::FormatSongsDialog(MainWindow& window, int area)
     layout->addLayout(fields, 1);
     layout->addLayout(ButtonColumn());
 
-    working_ = window_.liner().songFormats;
+    working_ = document_.liner().songFormats;
     shown_ = area >= 0 && area < 4 ? area : kSideAPrimaryArea;
     areas_ = SongAreaChoices();
     FillChoices(areaList_, areas_, shown_);
@@ -44,7 +45,7 @@ void FormatSongsDialog::ShowArea(int area) {
 }
 
 bool FormatSongsDialog::StoreShown(bool quiet) {
-    return area_.Read(working_[shown_], quiet, window_.liner().defaultUnits, window_.prompter(), this);
+    return area_.Read(working_[shown_], quiet, document_.liner().defaultUnits, host_.prompter(), this);
 }
 
 void FormatSongsDialog::AreaChosen() {
@@ -68,19 +69,17 @@ bool FormatSongsDialog::Apply() {
         switching_ = false;
         return false;
     }
-    window_.liner().songFormats = working_;
-    window_.SetModified(true);
-    window_.ArmSongFitWarning();
-    window_.RepaintLiner();
+    document_.liner().songFormats = working_;
+    document_.Commit(tr("Format Songs"), LinerDocument::kFormats);
     return true;
 }
 
 void FormatSongsDialog::Reload() {
-    working_ = window_.liner().songFormats;
+    working_ = document_.liner().songFormats;
     ShowArea(shown_);
 }
 
 bool FormatSongsDialog::HasChanges() {
     if (!StoreShown(true)) return true;
-    return working_ != window_.liner().songFormats;
+    return working_ != document_.liner().songFormats;
 }

@@ -12,7 +12,7 @@ class FormatSongsDialog : public FormatDialog {
     Q_OBJECT
 
 public:
-    FormatSongsDialog(MainWindow& window, int area);
+    FormatSongsDialog(DialogHost& host, int area);
 
     bool Apply() override;
     bool HasChanges() override;

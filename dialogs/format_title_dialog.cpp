@@ -4,10 +4,11 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#include "app/main_window.h"
+#include "dialogs/dialog_host.h"
+#include "document/liner_document.h"
 #include "platform/strings.h"
 
-FormatTitleDialog::FormatTitleDialog(MainWindow& window) : FormatDialog(window, IDS_SAVE_TITLE_FORMAT) {
+FormatTitleDialog::FormatTitleDialog(DialogHost& host) : FormatDialog(host, IDS_SAVE_TITLE_FORMAT) {
     setObjectName("FormatTitleDialog");
     setWindowTitle(tr("Format Title"));
 
@@ -28,13 +29,13 @@ FormatTitleDialog::FormatTitleDialog(MainWindow& window) : FormatDialog(window, 
     layout->addLayout(fields, 1);
     layout->addLayout(ButtonColumn());
 
-    area_.FillAlignment(window_.liner().titleFormat.alignment);
+    area_.FillAlignment(document_.liner().titleFormat.alignment);
     Reload();
     area_.fields[0]->setFocus();
 }
 
 void FormatTitleDialog::Reload() {
-    const Liner& liner = window_.liner();
+    const Liner& liner = document_.liner();
     area_.Show(liner.titleFormat);
     center_->setChecked(liner.centerTitleVertically != 0);
     split_->setChecked(liner.splitTitle != 0);
@@ -44,21 +45,20 @@ void FormatTitleDialog::Reload() {
 QWidget* FormatTitleDialog::FirstField() const { return area_.fields[2]; }
 
 bool FormatTitleDialog::Apply() {
-    Liner& liner = window_.liner();
+    Liner& liner = document_.liner();
     AreaFormat format = liner.titleFormat;
-    if (!area_.Read(format, false, liner.defaultUnits, window_.prompter(), this)) return false;
+    if (!area_.Read(format, false, liner.defaultUnits, host_.prompter(), this)) return false;
     liner.titleFormat = format;
     liner.centerTitleVertically = center_->isChecked() ? 1 : 0;
     liner.splitTitle = split_->isChecked() ? 1 : 0;
-    window_.SetModified(true);
-    window_.RepaintLiner();
+    document_.Commit(tr("Format Title"), LinerDocument::kFormats);
     return true;
 }
 
 bool FormatTitleDialog::HasChanges() {
-    const Liner& liner = window_.liner();
+    const Liner& liner = document_.liner();
     AreaFormat format = liner.titleFormat;
-    if (!area_.Read(format, true, liner.defaultUnits, window_.prompter(), this)) return true;
+    if (!area_.Read(format, true, liner.defaultUnits, host_.prompter(), this)) return true;
     return !(format == liner.titleFormat) || (center_->isChecked() != (liner.centerTitleVertically != 0)) ||
            (split_->isChecked() != (liner.splitTitle != 0));
 }

@@ -10,7 +10,7 @@ class FormatTitleDialog : public FormatDialog {
     Q_OBJECT
 
 public:
-    explicit FormatTitleDialog(MainWindow& window);
+    explicit FormatTitleDialog(DialogHost& host);
 
     bool Apply() override;
     bool HasChanges() override;

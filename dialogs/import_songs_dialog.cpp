@@ -16,7 +16,8 @@
 #include <QVBoxLayout>
 
 #include "app/commands.h"
-#include "app/main_window.h"
+#include "dialogs/dialog_host.h"
+#include "document/liner_document.h"
 #include "dialogs/text_dialog.h"
 #include "platform/messages.h"
 #include "render/fit_songs.h"
@@ -34,9 +35,9 @@ QString SourceFilter() {
         "*.ogg *.oga *.opus *.m4a *.wav);;All files (*)");
 }
 
-void Tell(MainWindow& window, QWidget* owner, const QString& text,
+void Tell(DialogHost& host, QWidget* owner, const QString& text,
           MessageIcon icon = MessageIcon::Exclamation) {
-    window.prompter().Show(owner ? MessageOwner::Dialog(owner) : MessageOwner::MainWindow(),
+    host.prompter().Show(owner ? MessageOwner::Dialog(owner) : MessageOwner::MainWindow(),
                            {icon, MessageButtons::Ok, false}, text.toStdString());
 }
 
@@ -48,7 +49,7 @@ QString LeftOutText(int rows) {
 
 }  // namespace
 
-ImportSongsDialog::ImportSongsDialog(MainWindow& window) : QDialog(&window), window_(window) {
+ImportSongsDialog::ImportSongsDialog(DialogHost& host) : QDialog(host.hostWindow()), host_(host), document_(host.document()) {
     setObjectName("ImportSongsDialog");
     setWindowTitle(tr("Import Songs"));
 
@@ -184,7 +185,7 @@ ImportSongsDialog::ImportSongsDialog(MainWindow& window) : QDialog(&window), win
         return QFileDialog::getOpenFileNames(this, tr("Import Songs"), QString(), SourceFilter());
     };
 
-    if (const auto tape = ImportedTape(window_)) {
+    if (const auto tape = ImportedTape(host_)) {
         const int index = tape_->findData(tape->minutes);
         if (index >= 0) {
             tape_->setCurrentIndex(index);
@@ -211,7 +212,7 @@ std::vector<int> ImportSongsDialog::Lengths() const {
 // Without a tape chosen before, the shortest standard tape that holds the
 // songs on a balanced split.
 void ImportSongsDialog::SelectTapeFor(const std::vector<int>& lengths) {
-    if (ImportedTape(window_)) return;
+    if (ImportedTape(host_)) return;
     for (int i = 0; i < static_cast<int>(StandardTapes().size()); ++i) {
         const TapeLength t = StandardTapes()[static_cast<size_t>(i)];
         if (SplitSongs(lengths, t, SplitMode::Balanced).missingSeconds == 0 ||
@@ -230,7 +231,7 @@ bool ImportSongsDialog::AddSources(const QStringList& sources) {
     TrackListError error;
     std::optional<TrackImport> more = ReadTrackSources(sources, &error);
     if (!more) {
-        Tell(window_, this, tr("Nothing was imported. %1").arg(error.Message()));
+        Tell(host_, this, tr("Nothing was imported. %1").arg(error.Message()));
         return false;
     }
     const bool first = tracks_.empty();
@@ -354,69 +355,67 @@ bool ImportSongsDialog::Apply() {
     if (tracks_.empty()) return false;
     // Open dialogs with unapplied edits are asked about them first; they show
     // the imported songs afterwards.
-    if (!window_.FinishDialogEdits()) return false;
+    if (!document_.FinishDialogEdits()) return false;
     const std::optional<SongTexts> texts = Texts();
     if (!texts) {
-        Tell(window_, this,
+        Tell(host_, this,
              tr("The songs are too many to be kept in a liner. Please import fewer."));
         return false;
     }
-    Liner& liner = window_.liner();
+    Liner& liner = document_.liner();
     PutSongTexts(liner, *texts);
     if (shrink_->isChecked()) {
         const SongFitResult fit = FitSongs(liner);
         if (!fit.fits) {
-            Tell(window_, this,
+            Tell(host_, this,
                  LeftOutText(fit.songsLeftOut) + tr(" The song font was not changed."));
         }
     }
-    window_.setProperty(kImportedTapeProperty, tape()->minutes);
-    // As a song text dialog applies: one change of the Liner.
-    window_.SetModified(true);
-    window_.ArmSongFitWarning();
-    window_.RepaintLiner();
-    window_.ShowReplacedTexts();
+    host_.hostWindow()->setProperty(kImportedTapeProperty, tape()->minutes);
+    // One step, as a song text dialog applies; the dialogs asked above show
+    // the imported songs, whatever they were told.
+    document_.Commit(tr("Import Songs"), LinerDocument::kTexts | LinerDocument::kFonts);
+    document_.AnnounceReplaced();
     return true;
 }
 
-std::optional<TapeLength> ImportedTape(const MainWindow& window) {
+std::optional<TapeLength> ImportedTape(DialogHost& host) {
     bool ok = false;
-    const int minutes = window.property(kImportedTapeProperty).toInt(&ok);
+    const int minutes = host.hostWindow()->property(kImportedTapeProperty).toInt(&ok);
     if (!ok || minutes <= 0) return std::nullopt;
     return TapeLength{minutes};
 }
 
-QLabel* AttachSideTotal(MainWindow& window, QWidget* parent, FontTextEdit& edit) {
+QLabel* AttachSideTotal(DialogHost& host, QWidget* parent, FontTextEdit& edit) {
     auto* label = new QLabel(parent);
     label->setObjectName("SideTotal");
-    auto update = [&window, &edit, label] {
-        label->setText(SideTotalText(TotalOfRows(edit.toPlainText()), ImportedTape(window)));
+    auto update = [&host, &edit, label] {
+        label->setText(SideTotalText(TotalOfRows(edit.toPlainText()), ImportedTape(host)));
     };
     QObject::connect(&edit, &QTextEdit::textChanged, label, update);
     update();
     return label;
 }
 
-void FitSongsCommand(MainWindow& window) {
-    const SongFitResult fit = FitSongs(window.liner());
+void FitSongsCommand(DialogHost& host) {
+    const SongFitResult fit = FitSongs(host.document().liner());
     if (fit.changed) {
-        window.SetModified(true);
-        window.RepaintLiner();
+        host.document().Commit(QObject::tr("Fit Songs"), LinerDocument::kTexts | LinerDocument::kFonts);
         return;
     }
     if (fit.fits) {
-        Tell(window, nullptr, QObject::tr("Every song fits already."), MessageIcon::Information);
+        Tell(host, nullptr, QObject::tr("Every song fits already."), MessageIcon::Information);
         return;
     }
-    Tell(window, nullptr, LeftOutText(fit.songsLeftOut) + QObject::tr(" Nothing was changed."));
+    Tell(host, nullptr, LeftOutText(fit.songsLeftOut) + QObject::tr(" Nothing was changed."));
 }
 
-void InstallSongCommands(MainWindow& window) {
-    window.SetCommandHandler(kCmdImportSongs, [&window] {
-        ImportSongsDialog dialog(window);
+void InstallSongCommands(DialogHost& host) {
+    host.SetCommandHandler(kCmdImportSongs, [&host] {
+        ImportSongsDialog dialog(host);
         // The files first; the window also takes a folder, or more files.
         dialog.AddSources(dialog.choose(false));
         dialog.exec();
     });
-    window.SetCommandHandler(kCmdFitSongs, [&window] { FitSongsCommand(window); });
+    host.SetCommandHandler(kCmdFitSongs, [&host] { FitSongsCommand(host); });
 }

@@ -12,7 +12,8 @@
 #include "songs/track_list.h"
 
 class FontTextEdit;
-class MainWindow;
+class DialogHost;
+class LinerDocument;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
@@ -26,7 +27,7 @@ class ImportSongsDialog : public QDialog {
     Q_OBJECT
 
 public:
-    explicit ImportSongsDialog(MainWindow& window);
+    explicit ImportSongsDialog(DialogHost& host);
 
     // Reads more sources and puts their songs after those already listed.
     // False (the list unchanged, the user told why) when one cannot be read.
@@ -52,7 +53,8 @@ private:
     void SelectTapeFor(const std::vector<int>& lengths);
     std::vector<int> Lengths() const;
 
-    MainWindow& window_;
+    DialogHost& host_;
+    LinerDocument& document_;
     TrackImport import_;
     std::vector<Track> tracks_;
     size_t sideACount_ = 0;
@@ -75,16 +77,16 @@ private:
 };
 
 // The tape length chosen at the last import, for the song text dialogs.
-std::optional<TapeLength> ImportedTape(const MainWindow& window);
+std::optional<TapeLength> ImportedTape(DialogHost& host);
 
 // A label under a song text dialog's field that shows the total of the
 // lengths at the ends of its rows as the user types ("23:41 on this side"),
 // against the tape chosen on import when there was one.
-QLabel* AttachSideTotal(MainWindow& window, QWidget* parent, FontTextEdit& edit);
+QLabel* AttachSideTotal(DialogHost& host, QWidget* parent, FontTextEdit& edit);
 
 // Text > Fit Songs on the open liner: the song fonts made smaller until all
 // songs fit, or the user told how many stay out and nothing changed.
-void FitSongsCommand(MainWindow& window);
+void FitSongsCommand(DialogHost& host);
 
 // Makes the Import Songs and Fit Songs commands work.
-void InstallSongCommands(MainWindow& window);
+void InstallSongCommands(DialogHost& host);

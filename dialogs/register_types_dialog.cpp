@@ -9,7 +9,9 @@
 
 #include "app/commands.h"
 #include "app/icons.h"
-#include "app/main_window.h"
+#include "dialogs/dialog_host.h"
+#include "document/settings.h"
+#include "document/liner_document.h"
 #include "platform/messages.h"
 #include "platform/strings.h"
 
@@ -105,9 +107,9 @@ void RegisterTypesDialog::accept() {
     QDialog::accept();
 }
 
-void InstallRegisterTypesDialog(MainWindow& window) {
-    window.SetCommandHandler(kCmdRegisterFileTypes, [&window] {
-        RegisterTypesDialog dialog(&window, window.settings().fileTypes, window.prompter(),
+void InstallRegisterTypesDialog(DialogHost& host) {
+    host.SetCommandHandler(kCmdRegisterFileTypes, [&host] {
+        RegisterTypesDialog dialog(host.hostWindow(), host.settings().fileTypes, host.prompter(),
                                    FileTypePlaces::Current(),
                                    QCoreApplication::applicationFilePath().toStdString(),
                                    ProgramIcon().pixmap(64, 64).toImage());

@@ -10,7 +10,8 @@
 
 #include "document/file_types.h"
 
-class MainWindow;
+class DialogHost;
+class LinerDocument;
 class Prompter;
 class QLineEdit;
 
@@ -40,4 +41,4 @@ private:
 
 // Makes command 121 (Register File Types) open the dialog over the window's
 // settings.
-void InstallRegisterTypesDialog(MainWindow& window);
+void InstallRegisterTypesDialog(DialogHost& host);

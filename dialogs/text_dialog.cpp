@@ -22,7 +22,9 @@
 #include <memory>
 
 #include "app/commands.h"
-#include "app/main_window.h"
+#include "dialogs/dialog_host.h"
+#include "document/settings.h"
+#include "document/liner_document.h"
 #include "dialogs/import_songs_dialog.h"
 #include "platform/code_page.h"
 #include "platform/messages.h"
@@ -309,8 +311,8 @@ void FontTextEdit::contextMenuEvent(QContextMenuEvent* event) {
 
 // ---- the dialog ------------------------------------------------------------------
 
-TextDialog::TextDialog(MainWindow& window, TextDialogKind kind)
-    : QDialog(&window), window_(window), kind_(kind) {
+TextDialog::TextDialog(DialogHost& host, TextDialogKind kind)
+    : QDialog(host.hostWindow()), host_(host), document_(host.document()), kind_(kind) {
     switch (kind) {
         case TextDialogKind::Title:
             setObjectName("TitleLinesDialog");
@@ -330,7 +332,7 @@ TextDialog::TextDialog(MainWindow& window, TextDialogKind kind)
     edit_ = new FontTextEdit(this);
     edit_->setObjectName("TextEdit");
     edit_->setMinimumSize(420, 260);
-    ShowLinerFonts(*edit_, window_, this);
+    ShowLinerFonts(*edit_, host_, this);
 
     okButton_ = new QPushButton(tr("OK"), this);
     okButton_->setObjectName("OkButton");
@@ -357,7 +359,7 @@ TextDialog::TextDialog(MainWindow& window, TextDialogKind kind)
         // The songs' total under the field, live as the user types.
         auto* field = new QVBoxLayout;
         field->addWidget(edit_, 1);
-        field->addWidget(AttachSideTotal(window_, this, *edit_));
+        field->addWidget(AttachSideTotal(host_, this, *edit_));
         layout->addLayout(field, 1);
     } else {
         layout->addWidget(edit_, 1);
@@ -388,26 +390,34 @@ TextDialog::TextDialog(MainWindow& window, TextDialogKind kind)
 
     // Closing the program must not drop edits that were never applied, nor
     // must replacing the Liner; the dialog then shows the new one's text.
-    window_.installEventFilter(this);
-    connect(&window_, &MainWindow::aboutToReplaceLiner, this, [this](bool* proceed) {
+    host_.hostWindow()->installEventFilter(this);
+    connect(&document_, &LinerDocument::aboutToReplaceLiner, this, [this](bool* proceed) {
         if (*proceed && !closing_ && !AskAboutChanges()) *proceed = false;
     });
-    connect(&window_, &MainWindow::linerReplaced, this, [this] {
+    connect(&document_, &LinerDocument::linerReplaced, this, [this] {
         if (closing_) return;
         LoadText();
         fontChanged_ = false;
         UpdateLastFontButton();
     });
+    // A step elsewhere, an Undo or a Redo: edits not applied yet stay as
+    // typed; otherwise the field shows the text as it now is.
+    connect(&document_, &LinerDocument::aboutToChange, this, [this] { edited_ = HasChanges(); });
+    connect(&document_, &LinerDocument::changed, this, [this] {
+        if (closing_) return;
+        if (!edited_) LoadText();
+        UpdateLastFontButton();
+    });
     // Saving renumbers the fonts: the field follows, and a font only the
     // field uses comes back into the table.
-    connect(&window_, &MainWindow::fontsRenumbered, this,
+    connect(&document_, &LinerDocument::fontsRenumbered, this,
             [this](const std::vector<FontEntry>& oldFonts, const std::vector<int>& newNumbers) {
                 edit_->RenumberFonts([&](int number) {
                     if (number < 1 || number > static_cast<int>(newNumbers.size())) return number;
                     const int renumbered = newNumbers[static_cast<size_t>(number - 1)];
                     if (renumbered != 0) return renumbered;
-                    const int added = AddFont(window_.liner(), oldFonts[static_cast<size_t>(number - 1)],
-                                              window_.prompter());
+                    const int added = AddFont(document_.liner(), oldFonts[static_cast<size_t>(number - 1)],
+                                              host_.prompter());
                     return added != 0 ? added : StandardFont();
                 });
             });
@@ -425,7 +435,7 @@ void TextDialog::LoadText() {
 TextDialog::~TextDialog() = default;
 
 TextBlock& TextDialog::Block() const {
-    Liner& liner = window_.liner();
+    Liner& liner = document_.liner();
     switch (kind_) {
         case TextDialogKind::SongsA: return liner.songsA;
         case TextDialogKind::SongsB: return liner.songsB;
@@ -435,6 +445,15 @@ TextBlock& TextDialog::Block() const {
 }
 
 int TextDialog::StandardFont() const { return kind_ == TextDialogKind::Title ? kFontTitle : kFontSong; }
+
+QString TextDialog::StepName() const {
+    switch (kind_) {
+        case TextDialogKind::SongsA: return tr("Songs Side A");
+        case TextDialogKind::SongsB: return tr("Songs Side B");
+        case TextDialogKind::Title: break;
+    }
+    return tr("Title Lines");
+}
 
 uint16_t TextDialog::SaveQuestion() const {
     switch (kind_) {
@@ -454,7 +473,7 @@ bool TextDialog::Apply() {
     const int lines = display.text.empty() ? 0 : edit_->document()->blockCount();
     std::string coded = lines == 0 ? std::string() : EncodeFontCodedText(display);
     if (coded.size() > 0xFFFF || lines > INT16_MAX) {
-        window_.prompter().Show(MessageOwner::Dialog(this), ErrorStyle(),
+        host_.prompter().Show(MessageOwner::Dialog(this), ErrorStyle(),
                                 tr("The text is too long to be kept in a liner. Please shorten it.").toStdString());
         return false;
     }
@@ -462,18 +481,16 @@ bool TextDialog::Apply() {
     block.lineCount = static_cast<int16_t>(lines);
     block.text = std::move(coded);
 
-    window_.SetModified(true);
-    if (kind_ != TextDialogKind::Title) window_.ArmSongFitWarning();
+    document_.Commit(StepName(), LinerDocument::kTexts);
     fontChanged_ = false;
     edit_->document()->setModified(false);
-    window_.RepaintLiner();
     return true;
 }
 
 bool TextDialog::AskAboutChanges() {
     if (!HasChanges()) return true;
     const MessageResult answer =
-        ShowMessage(window_.prompter(), MessageOwner::Dialog(this),
+        ShowMessage(host_.prompter(), MessageOwner::Dialog(this),
                     {MessageIcon::Question, MessageButtons::YesNoCancel, false}, SaveQuestion());
     if (answer == MessageResult::Cancel) return false;
     return answer != MessageResult::Yes || Apply();
@@ -488,7 +505,7 @@ bool TextDialog::RequestClose() {
 
 void TextDialog::Finish() {
     closing_ = true;
-    window_.removeEventFilter(this);
+    host_.hostWindow()->removeEventFilter(this);
     hide();
     deleteLater();
 }
@@ -507,20 +524,20 @@ void TextDialog::changeEvent(QEvent* event) {
 }
 
 bool TextDialog::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == &window_ && event->type() == QEvent::Close && !closing_ && !AskAboutChanges()) {
+    if (watched == host_.hostWindow() && event->type() == QEvent::Close && !closing_ && !AskAboutChanges()) {
         event->ignore();
         return true;
     }
     return QDialog::eventFilter(watched, event);
 }
 
-void ShowLinerFonts(FontTextEdit& edit, MainWindow& window, QWidget* owner) {
-    edit.look = [&window](int number) {
+void ShowLinerFonts(FontTextEdit& edit, DialogHost& host, QWidget* owner) {
+    edit.look = [&host](int number) {
         QTextCharFormat format;
-        if (!FontNumberExists(window.liner(), number)) return format;
+        if (!FontNumberExists(host.document().liner(), number)) return format;
         // Face and style show which font a character has; the size stays
         // the field's so that every text remains readable.
-        const QFont font = MakeQFont(window.liner().fonts[number - 1].logFont);
+        const QFont font = MakeQFont(host.document().liner().fonts[number - 1].logFont);
         format.setFontFamilies(QStringList{font.family()});
         format.setFontWeight(font.weight());
         format.setFontItalic(font.italic());
@@ -528,43 +545,42 @@ void ShowLinerFonts(FontTextEdit& edit, MainWindow& window, QWidget* owner) {
         format.setFontStrikeOut(font.strikeOut());
         return format;
     };
-    edit.refused = [&window, owner](bool pasted) {
+    edit.refused = [&host, owner](bool pasted) {
         const QString text =
             pasted ? QObject::tr("Some characters cannot be kept in a liner, whose texts use the "
                                  "Western (Windows-1252) character set. They were replaced by \"?\".")
                    : QObject::tr("This character cannot be kept in a liner, whose texts use the "
                                  "Western (Windows-1252) character set.");
-        window.prompter().Show(MessageOwner::Dialog(owner), ErrorStyle(), text.toStdString());
+        host.prompter().Show(MessageOwner::Dialog(owner), ErrorStyle(), text.toStdString());
     };
 }
 
-bool LastFontAvailable(MainWindow& window) {
-    const uint16_t last = window.lastFont();
-    return last != 0xFFFF && FontNumberExists(window.liner(), last);
+bool LastFontAvailable(DialogHost& host) {
+    const uint16_t last = host.document().lastFont();
+    return last != 0xFFFF && FontNumberExists(host.document().liner(), last);
 }
 
-int ChangeSelectionFont(MainWindow& window, QWidget* owner, FontTextEdit& edit, int standardFont,
+int ChangeSelectionFont(DialogHost& host, QWidget* owner, FontTextEdit& edit, int standardFont,
                         bool useLast) {
     if (!edit.textCursor().hasSelection()) {
-        ShowMessage(window.prompter(), MessageOwner::Dialog(owner), ErrorStyle(), IDS_SELECT_TEXT_FOR_FONT);
+        ShowMessage(host.prompter(), MessageOwner::Dialog(owner), ErrorStyle(), IDS_SELECT_TEXT_FOR_FONT);
         edit.setFocus();
         return 0;
     }
-    Liner& liner = window.liner();
+    Liner& liner = host.document().liner();
     int number = 0;
     if (useLast) {
-        if (LastFontAvailable(window)) number = window.lastFont();
+        if (LastFontAvailable(host)) number = host.document().lastFont();
     } else {
         const DisplayText display = edit.Read(standardFont);
         const auto [start, end] = edit.SelectionRange();
         const std::optional<int> shared = SelectionFont(display, start, end);
         FontEntry entry;
         if (shared && FontNumberExists(liner, *shared)) entry = liner.fonts[*shared - 1];
-        if (window.ChooseFontFor(owner, entry)) {
-            // Choosing a font changes the table even if nothing else changes.
-            window.SetModified(true);
-            number = FindOrAddFont(liner, entry, window.prompter());
-            if (number != 0) window.lastFont() = static_cast<uint16_t>(number);
+        if (host.ChooseFontFor(owner, entry)) {
+            // The table grows now; the step that uses the font takes it in.
+            number = FindOrAddFont(liner, entry, host.prompter());
+            if (number != 0) host.document().lastFont() = static_cast<uint16_t>(number);
         }
     }
     if (number != 0) edit.SetSelectionFont(number);
@@ -572,18 +588,18 @@ int ChangeSelectionFont(MainWindow& window, QWidget* owner, FontTextEdit& edit, 
     return number;
 }
 
-void TextDialog::UpdateLastFontButton() { lastFontButton_->setEnabled(LastFontAvailable(window_)); }
+void TextDialog::UpdateLastFontButton() { lastFontButton_->setEnabled(LastFontAvailable(host_)); }
 
 void TextDialog::FontButton(bool useLast) {
-    const int number = ChangeSelectionFont(window_, this, *edit_, StandardFont(), useLast);
+    const int number = ChangeSelectionFont(host_, this, *edit_, StandardFont(), useLast);
     if (number != 0) fontChanged_ = true;
     UpdateLastFontButton();
-    if (useLast && number != 0 && window_.settings().applyLastFont) Apply();
+    if (useLast && number != 0 && host_.settings().applyLastFont) Apply();
 }
 
 // ---- opening ------------------------------------------------------------------------
 
-void InstallTextDialogs(MainWindow& window) {
+void InstallTextDialogs(DialogHost& host) {
     // One slot per kind: each dialog exists at most once.
     auto openDialogs = std::make_shared<std::array<QPointer<TextDialog>, 3>>();
     const std::pair<int, TextDialogKind> commands[] = {{kCmdTitleLines, TextDialogKind::Title},
@@ -591,9 +607,9 @@ void InstallTextDialogs(MainWindow& window) {
                                                        {kCmdSongsSideB, TextDialogKind::SongsB}};
     int slot = 0;
     for (const auto& [command, kind] : commands) {
-        window.SetCommandHandler(command, [&window, openDialogs, slot, kind = kind] {
+        host.SetCommandHandler(command, [&host, openDialogs, slot, kind = kind] {
             QPointer<TextDialog>& dialog = (*openDialogs)[slot];
-            if (!dialog || dialog->closing()) dialog = new TextDialog(window, kind);
+            if (!dialog || dialog->closing()) dialog = new TextDialog(host, kind);
             dialog->show();
             dialog->raise();
             dialog->activateWindow();

@@ -11,7 +11,8 @@
 
 #include "render/fonts.h"
 
-class MainWindow;
+class DialogHost;
+class LinerDocument;
 class QMenu;
 class QPushButton;
 
@@ -86,22 +87,22 @@ private:
 // characters of `edit` a font chosen with the font chooser (owned by `owner`)
 // or, with `useLast`, the last font chosen.  Without a selection the user is
 // told to select text first.  Returns the font number given, or 0 when none.
-int ChangeSelectionFont(MainWindow& window, QWidget* owner, FontTextEdit& edit, int standardFont,
+int ChangeSelectionFont(DialogHost& host, QWidget* owner, FontTextEdit& edit, int standardFont,
                         bool useLast);
 
 // Shows each character of `edit` in the face and style of its font from the
 // open Liner, and tells the user (in a box owned by `owner`) when characters
 // the liner's character set lacks are refused or replaced.
-void ShowLinerFonts(FontTextEdit& edit, MainWindow& window, QWidget* owner);
+void ShowLinerFonts(FontTextEdit& edit, DialogHost& host, QWidget* owner);
 
 // Whether the last chosen font can be given (it exists in the font table).
-bool LastFontAvailable(MainWindow& window);
+bool LastFontAvailable(DialogHost& host);
 
 class TextDialog : public QDialog {
     Q_OBJECT
 
 public:
-    TextDialog(MainWindow& window, TextDialogKind kind);
+    TextDialog(DialogHost& host, TextDialogKind kind);
     ~TextDialog() override;
 
     // Writes the text into the Liner; false (nothing written) when it cannot
@@ -133,11 +134,14 @@ private:
     bool AskAboutChanges();
     int StandardFont() const;
     uint16_t SaveQuestion() const;
+    // What Undo calls an Apply of this dialog.
+    QString StepName() const;
     void FontButton(bool useLast);
     void UpdateLastFontButton();
     void Finish();
 
-    MainWindow& window_;
+    DialogHost& host_;
+    LinerDocument& document_;
     TextDialogKind kind_;
     FontTextEdit* edit_ = nullptr;
     QPushButton* fontButton_ = nullptr;
@@ -147,8 +151,9 @@ private:
     QPushButton* cancelButton_ = nullptr;
     bool fontChanged_ = false;
     bool closing_ = false;
+    bool edited_ = false;
 };
 
 // Makes commands 108 (Title Lines), 109 and 110 (Songs Side A and B) open
 // their dialog, or bring it forward when it is already open.
-void InstallTextDialogs(MainWindow& window);
+void InstallTextDialogs(DialogHost& host);

@@ -58,6 +58,11 @@ std::string UserFormatFolder() {
     return NormalizeFolder(QDir::cleanPath(data + "/reelcard/formats").toStdString());
 }
 
+std::string RecoveryFolder() {
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return NormalizeFolder(QDir::cleanPath(data + "/reelcard/recovery").toStdString());
+}
+
 std::string DocumentsFolder() {
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (!documents.isEmpty() && QFileInfo(documents).isDir()) return NormalizeFolder(documents.toStdString());

@@ -28,6 +28,9 @@ std::string BundledDefaultFormat();
 
 // Where the user's own formats go by default: $XDG_DATA_HOME/reelcard/formats.
 std::string UserFormatFolder();
+// Where copies of unsaved changes are kept against a crash:
+// $XDG_DATA_HOME/reelcard/recovery.
+std::string RecoveryFolder();
 
 // The user's documents folder, or the home folder when there is none.
 std::string DocumentsFolder();

@@ -30,6 +30,9 @@ struct MessageOwner {
 // The answer to the older-version merge question.
 enum class MergeChoice { All, Text, Cancel };
 
+// The answer to the offer of changes a crash left unsaved.
+enum class RecoveryChoice { Recover, Discard, Later };
+
 class Prompter {
 public:
     virtual ~Prompter() = default;
@@ -41,6 +44,13 @@ public:
     // The merge dialog for a file of an earlier version; `caption` is the
     // file's title.
     virtual MergeChoice AskMerge(const std::string& caption) = 0;
+
+    // Offers the unsaved changes a crash left behind (`text` names them):
+    // Recover, Discard or Later.  Where nobody can answer, Later.
+    virtual RecoveryChoice AskRecover(const std::string& text) {
+        (void)text;
+        return RecoveryChoice::Later;
+    }
 
     // Asks the main window to close through its normal path (with the save
     // prompt).  Used after a fatal error.

@@ -155,6 +155,7 @@ constexpr StringEntry kStrings[] = {
     {IDS_SONGS_WONT_FIT, "Not all songs will fit on %s"},
     {IDS_NEGATIVE_ROTATION, "Degrees of rotation may not be less than zero"},
     {IDS_TITLE_WONT_FIT, "Not all of the title will fit in the title area"},
+    {IDS_RECOVER_CHANGES, "Reelcard closed unexpectedly. Recover the unsaved changes to '%s'?"},
 
     {IDS_NEGATIVE_OVERFLOW_COUNT, "The number of song overflow areas may not be less than zero"},
     {IDS_SAVE_LINER_FORMAT, "Save changes to liner format"},

@@ -154,6 +154,8 @@ enum StringId : uint16_t {
     IDS_SONGS_WONT_FIT = 3020,
     IDS_NEGATIVE_ROTATION = 3021,
     IDS_TITLE_WONT_FIT = 3019,
+    // Recovery after a crash: a copy of unsaved changes was left behind.
+    IDS_RECOVER_CHANGES = 3300,
 
     // Format Liner: messages and the default unit names.
     IDS_NEGATIVE_OVERFLOW_COUNT = 3022,

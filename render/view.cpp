@@ -16,6 +16,7 @@
 
 #include "app/commands.h"
 #include "document/liner.h"
+#include "document/liner_document.h"
 #include "platform/prompter.h"
 #include "platform/qt_surface.h"
 #include "render/painter.h"
@@ -190,8 +191,14 @@ int DoubleClickCommand(int area) {
 
 // ---- LinerView ---------------------------------------------------------------
 
-LinerView::LinerView(Liner& liner, QWidget* parent)
-    : QAbstractScrollArea(parent), liner_(liner), pictures_(true, [this] { viewport()->update(); }) {
+LinerView::LinerView(LinerDocument& document, QWidget* parent)
+    : QAbstractScrollArea(parent), liner_(document.liner()), pictures_(true, [this] { viewport()->update(); }) {
+    // Steps, Undo and Redo: a changed picture list is taken up afresh (the
+    // decoded pictures are shared, so this costs no decoding).
+    connect(&document, &LinerDocument::changed, this, [this](unsigned parts) {
+        if (parts & LinerDocument::kPictures) ForgetPictures();
+        viewport()->update();
+    });
     setObjectName("LinerView");
     setFocusPolicy(Qt::StrongFocus);
     setAcceptDrops(true);

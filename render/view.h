@@ -78,13 +78,16 @@ const char* PopupMenuName(int area);
 // The command a left double-click on an area sends, or 0.
 int DoubleClickCommand(int area);
 
+class LinerDocument;
+
 class LinerView : public QAbstractScrollArea {
     Q_OBJECT
 
 public:
     enum class Scroll { LineBack, LineForward, PageBack, PageForward, Start, End };
 
-    explicit LinerView(Liner& liner, QWidget* parent = nullptr);
+    // Shows the document's Liner and follows its changes.
+    explicit LinerView(LinerDocument& document, QWidget* parent = nullptr);
 
     const ViewState& state() const { return state_; }
     int dpiX() const;

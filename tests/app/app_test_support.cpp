@@ -59,6 +59,7 @@ MainWindow& AppHarness::MakeWindow() {
     services.programFolder = folder;
     services.documentsFolder = folder_.Path("documents");
     services.userFormatFolder = folder_.Path("formats-of-the-user");
+    services.recoveryFolder = folder_.Path("recovery");
     QDir().mkpath(QString::fromStdString(services.documentsFolder));
     services.chooseFont = [this](QWidget*, FontEntry& entry, Prompter&) {
         ++fontChoices;

@@ -129,23 +129,26 @@ TEST(MainWindowCommands, MenusCarryTheirCommandsTextsAndShortcuts) {
     EXPECT_EQ(w.action(kCmdExit)->shortcut(), QKeySequence("Alt+F4"));
 }
 
-TEST(MainWindowCommands, ToolbarHasFourteenEntriesWithTooltips) {
+TEST(MainWindowCommands, ToolbarHasItsEntriesWithTooltips) {
     AppHarness app;
     ASSERT_TRUE(app.Start());
     const QList<QAction*> entries = app.window().toolBar()->actions();
-    ASSERT_EQ(entries.size(), 14);
-    const int expected[] = {1, 2, 3, 0, 4, 0, 11, 6, 9, 8, 10, 5, 0, 7};
-    for (int i = 0; i < 14; ++i) {
+    // The file, print and format commands, with Undo and Redo after Print.
+    const int expected[] = {1, 2, 3, 0, 4, 0, kCmdUndo, kCmdRedo, 0, 11, 6, 9, 8, 10, 5, 0, 7};
+    ASSERT_EQ(entries.size(), static_cast<int>(std::size(expected)));
+    for (int i = 0; i < entries.size(); ++i) {
         if (expected[i] == 0) {
             EXPECT_TRUE(entries[i]->isSeparator()) << i;
             continue;
         }
         EXPECT_EQ(entries[i]->data().toInt(), expected[i]);
-        EXPECT_EQ(entries[i]->toolTip().toStdString(), LoadString(expected[i])) << i;
+        if (expected[i] < kCmdUndo) EXPECT_EQ(entries[i]->toolTip().toStdString(), LoadString(expected[i])) << i;
         EXPECT_FALSE(entries[i]->icon().isNull()) << i;
     }
     EXPECT_EQ(entries[0]->toolTip(), "New Liner");
-    EXPECT_EQ(entries[13]->toolTip(), "Save Format");
+    EXPECT_EQ(entries[6]->toolTip(), "Undo");
+    EXPECT_FALSE(entries[6]->isEnabled());
+    EXPECT_EQ(entries.back()->toolTip(), "Save Format");
 }
 
 TEST(MainWindowCommands, DialogsOfLaterWorkAreGreyedAndDoNothing) {

@@ -7,6 +7,7 @@
 #include "app/commands.h"
 #include "app_test_support.h"
 #include "document/liner.h"
+#include "document/liner_document.h"
 #include "render/view.h"
 
 namespace {
@@ -165,7 +166,7 @@ protected:
     void SetUp() override {
         EnsureApplication();
         liner = TestLiner();
-        view = std::make_unique<LinerView>(liner);
+        view = std::make_unique<LinerView>(document);
         view->resize(300, 250);
         view->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
@@ -180,7 +181,8 @@ protected:
                       TwipsToPixels(kViewMargin + depth - view->state().scrollY, view->dpiY()));
     }
 
-    Liner liner;
+    LinerDocument document;
+    Liner& liner = document.liner();
     std::unique_ptr<LinerView> view;
     std::vector<int> commands;
 };

@@ -20,6 +20,13 @@ public:
 
     MessageResult Show(const MessageOwner&, const MessageStyle& style, const std::string& text) override;
     MergeChoice AskMerge(const std::string& caption) override;
+    RecoveryChoice AskRecover(const std::string& text) override {
+        recoverTexts.push_back(text);
+        if (recoverAnswers.empty()) return RecoveryChoice::Later;
+        const RecoveryChoice answer = recoverAnswers.front();
+        recoverAnswers.pop_front();
+        return answer;
+    }
     void RequestClose() override { ++closeRequests; }
     void SetBusy(bool on) override { busyDepth += on ? 1 : -1; }
 
@@ -27,6 +34,8 @@ public:
     std::deque<MessageResult> answers;
     std::deque<MergeChoice> mergeAnswers;
     std::vector<std::string> mergeCaptions;
+    std::deque<RecoveryChoice> recoverAnswers;
+    std::vector<std::string> recoverTexts;
     int closeRequests = 0;
     int busyDepth = 0;
 

@@ -1,0 +1,139 @@
+#include "document/liner_document.h"
+
+#include <QUndoCommand>
+
+// One step: the whole Liner before and after it.  A Liner is a few kilobytes
+// (pictures are kept as file names), so two copies per step are cheap and
+// bring back exactly what was there, fonts and their numbers included.
+class LinerStep : public QUndoCommand {
+public:
+    LinerStep(LinerDocument& document, const QString& name, unsigned parts, Liner before, uint16_t lastFontBefore,
+              LinerDocument::Alongside alongside)
+        : QUndoCommand(name),
+          document_(document),
+          parts_(parts),
+          alongside_(std::move(alongside)),
+          before_(std::move(before)),
+          after_(document.liner()),
+          lastFontBefore_(lastFontBefore),
+          lastFontAfter_(document.lastFont()) {}
+
+    void undo() override {
+        if (alongside_.undo) alongside_.undo();
+        document_.Restore(before_, lastFontBefore_, parts_);
+    }
+    void redo() override {
+        // Pushing the step runs it once: the Liner is already in that state.
+        if (pushed_) {
+            pushed_ = false;
+            return;
+        }
+        if (alongside_.redo) alongside_.redo();
+        document_.Restore(after_, lastFontAfter_, parts_);
+    }
+
+    // A save compacted the fonts of the state this step leads to.
+    void Settle(const Liner& after, uint16_t lastFont) {
+        after_ = after;
+        lastFontAfter_ = lastFont;
+    }
+
+private:
+    LinerDocument& document_;
+    unsigned parts_;
+    LinerDocument::Alongside alongside_;
+    Liner before_, after_;
+    uint16_t lastFontBefore_, lastFontAfter_;
+    bool pushed_ = true;
+};
+
+LinerDocument::LinerDocument(QObject* parent) : QObject(parent) {
+    connect(&stack_, &QUndoStack::cleanChanged, this, [this](bool clean) { emit modifiedChanged(!clean); });
+}
+
+LinerDocument::~LinerDocument() {
+    // The steps refer to this document; they go first, and nobody is told.
+    blockSignals(true);
+    const QSignalBlocker quiet(&stack_);
+    stack_.clear();
+}
+
+void LinerDocument::SetFile(const QString& path, const QString& title) {
+    currentPath_ = path;
+    currentTitle_ = title;
+    emit fileChanged();
+}
+
+void LinerDocument::SetReadOnly(bool readOnly) {
+    if (readOnly_ == readOnly) return;
+    readOnly_ = readOnly;
+    emit fileChanged();
+}
+
+void LinerDocument::SetModified(bool modified) {
+    if (modified) {
+        stack_.resetClean();
+    } else {
+        stack_.setClean();
+    }
+}
+
+bool LinerDocument::Commit(const QString& name, unsigned parts, Alongside alongside) {
+    if (liner_ == settled_) return false;
+    // Followers see the change as they see an Undo: first with the Liner as it
+    // was, then as it is.
+    Liner after = std::move(liner_);
+    liner_ = settled_;
+    emit aboutToChange();
+    liner_ = std::move(after);
+    uint16_t lastFontBefore = lastFont_;
+    if (lastFont_ != 0xFFFF && lastFont_ > settled_.fonts.size()) lastFontBefore = 0xFFFF;
+    auto* step = new LinerStep(*this, name, parts, std::move(settled_), lastFontBefore, std::move(alongside));
+    settled_ = liner_;
+    if (parts & (kTexts | kFormats | kFonts | kGeometry | kFeatures)) songFitWarning_ = true;
+    stack_.push(step);
+    emit changed(parts);
+    return true;
+}
+
+void LinerDocument::Restore(const Liner& state, uint16_t lastFont, unsigned parts) {
+    emit aboutToChange();
+    const bool fontsChange = liner_.fonts != state.fonts;
+    liner_ = state;
+    settled_ = state;
+    if (fontsChange) lastFont_ = lastFont;
+    if (parts & (kTexts | kFormats | kFonts | kGeometry | kFeatures)) songFitWarning_ = true;
+    emit changed(parts);
+}
+
+void LinerDocument::Replaced(bool modified) {
+    stack_.clear();
+    settled_ = liner_;
+    songFitWarning_ = true;
+    if (modified) stack_.resetClean();
+}
+
+std::vector<int> LinerDocument::CompactFontsForSave(std::vector<FontEntry>* oldFonts) {
+    std::vector<FontEntry> before = liner_.fonts;
+    std::vector<int> numbers;
+    CompactFonts(liner_, &lastFont_, &numbers);
+    // The state the history stands on is the compacted one: Redo back to it
+    // gives the saved table, Undo the table each earlier step had.
+    const bool unsettled = liner_ != settled_;
+    CompactFonts(settled_, nullptr);
+    if (!unsettled && stack_.index() > 0) {
+        auto* step = const_cast<QUndoCommand*>(stack_.command(stack_.index() - 1));
+        static_cast<LinerStep*>(step)->Settle(settled_, lastFont_);
+    }
+    bool renumbered = before.size() != liner_.fonts.size();
+    for (size_t i = 0; i < numbers.size() && !renumbered; ++i) renumbered = numbers[i] != static_cast<int>(i) + 1;
+    if (!renumbered) return {};
+    if (oldFonts) *oldFonts = std::move(before);
+    return numbers;
+}
+
+bool LinerDocument::FinishDialogEdits() {
+    bool proceed = true;
+    emit aboutToReplaceLiner(&proceed);
+    return proceed;
+}

@@ -1,0 +1,176 @@
+#include "document/recovery.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QRegularExpression>
+#include <atomic>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "document/liner_file.h"
+#include "platform/save_file.h"
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// ---- what a fatal signal writes ----------------------------------------------------------
+// Filled on the main thread; the handler only reads.  A buffer stays alive
+// until the next one replaces it, and old ones are freed only after the
+// pointer moved on.
+std::atomic<const std::vector<uint8_t>*> g_crashBytes{nullptr};
+char g_crashPath[4096];
+char g_crashTemp[4096];
+
+void SetCrashCopy(const std::vector<uint8_t>* bytes, const std::string& path) {
+    // The handler sees no bytes while the path changes.
+    const std::vector<uint8_t>* old = g_crashBytes.exchange(nullptr);
+    delete old;
+    if (!bytes) return;
+    if (path.size() + 8 > sizeof g_crashPath) {
+        delete bytes;
+        return;
+    }
+    std::memcpy(g_crashPath, path.c_str(), path.size() + 1);
+    std::memcpy(g_crashTemp, path.c_str(), path.size());
+    std::memcpy(g_crashTemp + path.size(), ".crash", 7);
+    g_crashBytes.store(bytes);
+}
+
+extern "C" void OnFatalSignal(int signal) {
+    const std::vector<uint8_t>* bytes = g_crashBytes.load();
+    if (bytes) {
+        const int fd = ::open(g_crashTemp, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (fd >= 0) {
+            size_t done = 0;
+            while (done < bytes->size()) {
+                const ssize_t n = ::write(fd, bytes->data() + done, bytes->size() - done);
+                if (n <= 0) break;
+                done += static_cast<size_t>(n);
+            }
+            const bool whole = done == bytes->size() && ::fsync(fd) == 0;
+            ::close(fd);
+            if (whole) {
+                ::rename(g_crashTemp, g_crashPath);
+            } else {
+                ::unlink(g_crashTemp);
+            }
+        }
+    }
+    // Then the signal does what it would have done.
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+// reelcard-<pid>.cas: the process a copy belongs to.
+const QRegularExpression& CopyName() {
+    static const QRegularExpression name(QStringLiteral("^reelcard-(\\d+)\\.cas$"));
+    return name;
+}
+
+std::string Sibling(const std::string& copyPath, const char* suffix) {
+    return copyPath.substr(0, copyPath.size() - 4) + suffix;
+}
+
+}  // namespace
+
+RecoveryCopies::RecoveryCopies(std::string folder) : folder_(std::move(folder)) {
+    const QString base = QDir(Q(folder_)).filePath(QString("reelcard-%1").arg(::getpid()));
+    copyPath_ = (base + ".cas").toStdString();
+    pathFile_ = (base + ".path").toStdString();
+    lockPath_ = (base + ".lock").toStdString();
+}
+
+RecoveryCopies::~RecoveryCopies() {
+    if (armed_) SetCrashCopy(nullptr, {});
+}
+
+void RecoveryCopies::Arm(const Liner& liner, const QString& originalPath) {
+    std::optional<std::vector<uint8_t>> bytes = SerializeLiner(liner, FileKind::Liner);
+    if (!bytes) return;  // too long for a file: the last copy stays
+    if (!lock_) {
+        QDir().mkpath(Q(folder_));
+        lock_ = std::make_unique<QLockFile>(Q(lockPath_));
+        // Held for the whole run; only a dead owner makes it stale.
+        lock_->setStaleLockTime(0);
+        if (!lock_->tryLock(0)) lock_.reset();
+    }
+    if (!armed_ || originalPath != armedPath_) {
+        const QByteArray path = originalPath.toUtf8();
+        SaveFileAtomically(pathFile_, std::vector<uint8_t>(path.begin(), path.end()));
+        armedPath_ = originalPath;
+    }
+    bytes_ = std::move(*bytes);
+    armed_ = true;
+    SetCrashCopy(new std::vector<uint8_t>(bytes_), copyPath_);
+}
+
+bool RecoveryCopies::Write() {
+    if (!armed_) return false;
+    written_ = SaveFileAtomically(copyPath_, bytes_) == SaveError::None;
+    return written_;
+}
+
+void RecoveryCopies::Remove() {
+    SetCrashCopy(nullptr, {});
+    if (armed_ || written_) {
+        QFile::remove(Q(copyPath_));
+        QFile::remove(Q(pathFile_));
+    }
+    armed_ = false;
+    written_ = false;
+    bytes_.clear();
+    armedPath_.clear();
+}
+
+std::vector<RecoveryCopies::Left> RecoveryCopies::LeftBehind() const {
+    std::vector<Left> left;
+    const QDir dir(Q(folder_));
+    const QStringList names = dir.entryList({"reelcard-*.cas"}, QDir::Files, QDir::Name);
+    for (const QString& name : names) {
+        const QString copy = dir.filePath(name);
+        if (copy.toStdString() == copyPath_ || !CopyName().match(name).hasMatch()) continue;
+        // A program that still runs holds the lock of its copy.
+        auto lock = std::make_shared<QLockFile>(copy.left(copy.size() - 4) + ".lock");
+        lock->setStaleLockTime(0);
+        if (!lock->tryLock(0)) continue;
+        Left entry;
+        entry.copyPath = copy.toStdString();
+        entry.lock = lock;
+        QFile pathFile(Q(Sibling(entry.copyPath, ".path")));
+        if (pathFile.size() < 65536 && pathFile.open(QIODevice::ReadOnly)) {
+            entry.originalPath = QString::fromUtf8(pathFile.readAll());
+        }
+        left.push_back(std::move(entry));
+    }
+    return left;
+}
+
+void RecoveryCopies::Discard(const Left& left) {
+    QFile::remove(Q(left.copyPath));
+    QFile::remove(Q(Sibling(left.copyPath, ".path")));
+}
+
+std::string RecoveryCopies::SetAside(const Left& left) {
+    const QString stamp = QDateTime::currentDateTime().toString("yyyyMMdd-hhmmss");
+    const QFileInfo info(Q(left.copyPath));
+    const QString aside = info.dir().filePath(QString("damaged-%1-%2.cas").arg(info.completeBaseName(), stamp));
+    if (!QFile::rename(Q(left.copyPath), aside)) return left.copyPath;
+    QFile::remove(Q(Sibling(left.copyPath, ".path")));
+    return aside.toStdString();
+}
+
+void RecoveryCopies::InstallCrashHandler() {
+    for (int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTERM, SIGHUP, SIGINT}) {
+        struct sigaction action {};
+        action.sa_handler = OnFatalSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESETHAND;
+        sigaction(signal, &action, nullptr);
+    }
+}
