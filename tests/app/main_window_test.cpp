@@ -142,7 +142,9 @@ TEST(MainWindowCommands, ToolbarHasItsEntriesWithTooltips) {
             continue;
         }
         EXPECT_EQ(entries[i]->data().toInt(), expected[i]);
-        if (expected[i] < kCmdUndo) EXPECT_EQ(entries[i]->toolTip().toStdString(), LoadString(expected[i])) << i;
+        if (expected[i] < kCmdUndo) {
+            EXPECT_EQ(entries[i]->toolTip().toStdString(), LoadString(expected[i])) << i;
+        }
         EXPECT_FALSE(entries[i]->icon().isNull()) << i;
     }
     EXPECT_EQ(entries[0]->toolTip(), "New Liner");
