@@ -35,6 +35,7 @@
 #include "document/file_types.h"
 #include "document/liner_file.h"
 #include "document/recovery.h"
+#include "pictures/picture_host.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
 #include "platform/strings.h"
@@ -453,9 +454,9 @@ bool MainWindow::Start(const QString& commandLine) {
     }
     UpdateWindowTitle();
     UpdateScrollRanges();
-    // A copy of unsaved changes that a crash left behind (the command line's
-    // file stays open when the user answers Later or Discard).
-    OfferRecovery();
+    // A copy of unsaved changes that a crash left behind is offered once the
+    // window shows (the command line's file stays open on Later or Discard).
+    QTimer::singleShot(0, this, &MainWindow::OfferRecovery);
     return true;
 }
 
@@ -599,6 +600,8 @@ void MainWindow::OfferRecovery() {
             continue;
         }
         EnsureStandardFonts(recovered);
+        // Pictures named relative to the liner's file are found beside it.
+        if (!left.originalPath.isEmpty()) SetPictureBaseFolder(FolderOf(left.originalPath.toStdString()));
         document_.liner() = std::move(recovered);
         document_.SetReadOnly(false);
         document_.SetFile(left.originalPath, left.originalPath.isEmpty()

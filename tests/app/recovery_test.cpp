@@ -2,6 +2,7 @@
 // by a program that was killed, offered at the next start, removed after a
 // save; a damaged copy is refused and kept; a running program's copy is never
 // offered to another.
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -63,6 +64,7 @@ TEST(Recovery, AKilledProgramsChangesAreOfferedRecoveredAndGoneAfterASave) {
 
     app.prompter.recoverAnswers = {RecoveryChoice::Recover};
     ASSERT_TRUE(app.Start());
+    QCoreApplication::processEvents();  // the offer comes once the window shows
     MainWindow& w = app.window();
     ASSERT_EQ(app.prompter.recoverTexts.size(), 1u);
     EXPECT_EQ(app.prompter.recoverTexts[0],
@@ -90,6 +92,7 @@ TEST(Recovery, ACrashWritesTheLatestChangesAndLaterKeepsThemForTheNextStart) {
 
     app.prompter.recoverAnswers = {RecoveryChoice::Later};
     ASSERT_TRUE(app.Start());
+    QCoreApplication::processEvents();
     ASSERT_EQ(app.prompter.recoverTexts.size(), 1u);
     EXPECT_NE(app.prompter.recoverTexts[0].find("'(untitled)'"), std::string::npos);
     EXPECT_FALSE(app.window().modified());
@@ -99,6 +102,7 @@ TEST(Recovery, ACrashWritesTheLatestChangesAndLaterKeepsThemForTheNextStart) {
     app.prompter.recoverAnswers = {RecoveryChoice::Discard};
     app.MakeWindow();
     ASSERT_TRUE(app.Start());
+    QCoreApplication::processEvents();
     EXPECT_EQ(app.prompter.recoverTexts.size(), 2u);
     EXPECT_TRUE(Copies(app).isEmpty());
 }
@@ -116,6 +120,7 @@ TEST(Recovery, ADamagedCopyIsRefusedAndKeptAndARunningProgramsCopyIsNotOffered) 
 
     app.prompter.recoverAnswers = {RecoveryChoice::Recover};
     ASSERT_TRUE(app.Start());
+    QCoreApplication::processEvents();
     ASSERT_EQ(app.prompter.recoverTexts.size(), 1u);  // the damaged one only
     ASSERT_EQ(app.prompter.shown.size(), 1u);         // the usual message
     EXPECT_FALSE(app.window().modified());
@@ -126,6 +131,7 @@ TEST(Recovery, ADamagedCopyIsRefusedAndKeptAndARunningProgramsCopyIsNotOffered) 
     // The kept copy is not offered again.
     app.MakeWindow();
     ASSERT_TRUE(app.Start());
+    QCoreApplication::processEvents();
     EXPECT_EQ(app.prompter.recoverTexts.size(), 1u);
 }
 
