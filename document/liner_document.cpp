@@ -1,6 +1,7 @@
 #include "document/liner_document.h"
 
 #include <QUndoCommand>
+#include <algorithm>
 
 // One step: the whole Liner before and after it.  A Liner is a few kilobytes
 // (pictures are kept as file names), so two copies per step are cheap and
@@ -99,8 +100,17 @@ bool LinerDocument::Commit(const QString& name, unsigned parts, Alongside alongs
 void LinerDocument::Restore(const Liner& state, uint16_t lastFont, unsigned parts) {
     emit aboutToChange();
     const bool fontsChange = liner_.fonts != state.fonts;
+    // A font chosen in an open dialog and not applied yet sits at the end of
+    // the table; the dialog's text still names it, so a table that lacks only
+    // such fonts keeps them (unused, they are dropped when the file is saved).
+    std::vector<FontEntry> chosen;
+    if (liner_.fonts.size() > state.fonts.size() &&
+        std::equal(state.fonts.begin(), state.fonts.end(), liner_.fonts.begin())) {
+        chosen.assign(liner_.fonts.begin() + static_cast<std::ptrdiff_t>(state.fonts.size()), liner_.fonts.end());
+    }
     liner_ = state;
-    settled_ = state;
+    liner_.fonts.insert(liner_.fonts.end(), chosen.begin(), chosen.end());
+    settled_ = liner_;
     if (fontsChange) lastFont_ = lastFont;
     if (parts & (kTexts | kFormats | kFonts | kGeometry | kFeatures)) songFitWarning_ = true;
     emit changed(parts);

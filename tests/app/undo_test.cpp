@@ -216,4 +216,23 @@ TEST_F(UndoRedo, OpenDialogsShowWhatUndoBringsBackAndKeepUnappliedEdits) {
     EXPECT_TRUE(app.prompter.shown.empty()) << app.prompter.LastText();
 }
 
+TEST_F(UndoRedo, AFontChosenInAnOpenDialogSurvivesAnUndoElsewhere) {
+    w().liner().songsA = {1, "Only song"};
+    w().document().Commit("Songs", LinerDocument::kTexts);
+    w().Dispatch(kCmdTitleLines);
+    auto* text = w().findChild<TextDialog*>("TitleLinesDialog");
+    ASSERT_NE(text, nullptr);
+    FontEntry chosen = FontEntryFor(w().liner(), kFontTitle, kFontTitle);
+    chosen.logFont.height = 620;
+    app.fontAnswer = chosen;
+    text->editor()->selectAll();
+    QTest::mouseClick(Button(text, "FontButton"), Qt::LeftButton);
+
+    Undo(1);  // a table without the chosen font
+    QTest::mouseClick(Button(text, "OkButton"), Qt::LeftButton);
+    const DisplayText shown = DecodeFontCodedText(w().liner().title.text, kFontTitle);
+    ASSERT_FALSE(shown.fonts.empty());
+    EXPECT_EQ(FontEntryFor(w().liner(), shown.fonts[0], kFontTitle), chosen);
+}
+
 }  // namespace
