@@ -67,9 +67,10 @@ extern "C" void OnFatalSignal(int signal) {
     std::raise(signal);
 }
 
-// reelcard-<pid>.cas: the process a copy belongs to.
+// reelcard-<process>-<start>.cas: the run a copy belongs to (the start time
+// keeps a later process with a reused number off an old copy).
 const QRegularExpression& CopyName() {
-    static const QRegularExpression name(QStringLiteral("^reelcard-(\\d+)\\.cas$"));
+    static const QRegularExpression name(QStringLiteral("^reelcard-\\d+-\\d+\\.cas$"));
     return name;
 }
 
@@ -80,7 +81,8 @@ std::string Sibling(const std::string& copyPath, const char* suffix) {
 }  // namespace
 
 RecoveryCopies::RecoveryCopies(std::string folder) : folder_(std::move(folder)) {
-    const QString base = QDir(Q(folder_)).filePath(QString("reelcard-%1").arg(::getpid()));
+    const QString name = QString("reelcard-%1-%2").arg(::getpid()).arg(QDateTime::currentMSecsSinceEpoch());
+    const QString base = QDir(Q(folder_)).filePath(name);
     copyPath_ = (base + ".cas").toStdString();
     pathFile_ = (base + ".path").toStdString();
     lockPath_ = (base + ".lock").toStdString();

@@ -1,5 +1,5 @@
 // Copies of unsaved changes, kept against a crash.  Each running program
-// writes its own copy (a normal liner file named after its process) and holds
+// writes its own copy (a normal liner file named after its run) and holds
 // a lock beside it for as long as it runs, so a copy whose lock nobody holds
 // was left behind by a program that ended abnormally.  Two programs running
 // at once never offer each other's copies.

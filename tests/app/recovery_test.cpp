@@ -110,12 +110,12 @@ TEST(Recovery, ACrashWritesTheLatestChangesAndLaterKeepsThemForTheNextStart) {
 TEST(Recovery, ADamagedCopyIsRefusedAndKeptAndARunningProgramsCopyIsNotOffered) {
     AppHarness app;
     QDir().mkpath(QString::fromStdString(Folder(app)));
-    WriteBytes(Folder(app) + "/reelcard-2999999.cas", {'n', 'o', 't', ' ', 'a', ' ', 'l', 'i', 'n', 'e', 'r'});
+    WriteBytes(Folder(app) + "/reelcard-2999999-1.cas", {'n', 'o', 't', ' ', 'a', ' ', 'l', 'i', 'n', 'e', 'r'});
     // Another program that runs holds the lock of its copy.
     Liner other;
     EnsureStandardFonts(other);
-    WriteBytes(Folder(app) + "/reelcard-2999998.cas", *SerializeLiner(other, FileKind::Liner));
-    QLockFile running(QString::fromStdString(Folder(app) + "/reelcard-2999998.lock"));
+    WriteBytes(Folder(app) + "/reelcard-2999998-1.cas", *SerializeLiner(other, FileKind::Liner));
+    QLockFile running(QString::fromStdString(Folder(app) + "/reelcard-2999998-1.lock"));
     ASSERT_TRUE(running.tryLock(0));
 
     app.prompter.recoverAnswers = {RecoveryChoice::Recover};
@@ -126,7 +126,7 @@ TEST(Recovery, ADamagedCopyIsRefusedAndKeptAndARunningProgramsCopyIsNotOffered) 
     EXPECT_FALSE(app.window().modified());
     const QStringList kept = Copies(app, "damaged-*.cas");
     EXPECT_EQ(kept.size(), 1);
-    EXPECT_EQ(Copies(app, "reelcard-*.cas"), QStringList{"reelcard-2999998.cas"});
+    EXPECT_EQ(Copies(app, "reelcard-*.cas"), QStringList{"reelcard-2999998-1.cas"});
 
     // The kept copy is not offered again.
     app.MakeWindow();
