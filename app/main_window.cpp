@@ -50,6 +50,7 @@ constexpr int kInstalledCommands[] = {
     kCmdFormatPictures, kCmdTitleLines,     kCmdSongsSideA,        kCmdSongsSideB,
     kCmdSidesAFlap,    kCmdSidesBFlap,      kCmdSidesAPrimary,     kCmdSidesBPrimary,
     kCmdSongsAPrimary, kCmdSongsAOverflow,  kCmdSongsBPrimary,     kCmdSongsBOverflow,
+    kCmdExport,        kCmdPrintPreview,
 };
 
 bool NeedsInstalledHandler(int command) {
@@ -134,6 +135,8 @@ void MainWindow::BuildActions() {
     MakeAction(kCmdSave, tr("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S));
     MakeAction(kCmdSaveAs, tr("Save &As..."));
     MakeAction(kCmdPrint, tr("&Print..."), QKeySequence(Qt::CTRL | Qt::Key_P));
+    MakeAction(kCmdPrintPreview, tr("Print Pre&view..."));
+    MakeAction(kCmdExport, tr("&Export..."));
     MakeAction(kCmdPageSetup, tr("Page Set&up..."));
     MakeAction(kCmdRegisterFileTypes, tr("Register File &Types..."));
     MakeAction(kCmdRecentLast, tr("Recent File"))->setEnabled(false);
@@ -162,11 +165,18 @@ void MainWindow::BuildActions() {
     MakeAction(kCmdImportSongs, tr("&Import Songs..."));
     MakeAction(kCmdFitSongs, tr("F&it Songs"));
 
+    MakeAction(kCmdZoomIn, tr("Zoom &In"));
+    actions_[kCmdZoomIn]->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    MakeAction(kCmdZoomOut, tr("Zoom &Out"), QKeySequence(Qt::CTRL | Qt::Key_Minus));
+    MakeAction(kCmdActualSize, tr("&Actual Size"), QKeySequence(Qt::CTRL | Qt::Key_0));
+    MakeAction(kCmdFitWidth, tr("Fit &Width"));
+    MakeAction(kCmdFitPage, tr("Fit &Page"));
+
     MakeAction(kCmdHelpContents, tr("&Contents"));
     MakeAction(kCmdHelpSearch, tr("&Search..."));
     MakeAction(kCmdAbout, tr("&About Reelcard..."));
 
-    for (int command : {kCmdNew, kCmdOpen, kCmdSave, kCmdPrint, kCmdFormatFeatures, kCmdFormatLiner,
+    for (int command : {kCmdNew, kCmdOpen, kCmdSave, kCmdPrint, kCmdPrintPreview, kCmdFormatFeatures, kCmdFormatLiner,
                         kCmdFormatSides, kCmdFormatSongs, kCmdFormatTitle, kCmdFormatPictures,
                         kCmdFormatSaveAs}) {
         actions_[command]->setIcon(CommandIcon(command));
@@ -179,7 +189,9 @@ void MainWindow::BuildMenus() {
     for (int c : {kCmdNew, kCmdOpen, kCmdSave, kCmdSaveAs}) fileMenu_->addAction(actions_[c]);
     fileMenu_->addSeparator();
     fileMenu_->addAction(actions_[kCmdPrint]);
+    fileMenu_->addAction(actions_[kCmdPrintPreview]);
     fileMenu_->addAction(actions_[kCmdPageSetup]);
+    fileMenu_->addAction(actions_[kCmdExport]);
     fileMenu_->addSeparator();
     fileMenu_->addAction(actions_[kCmdRegisterFileTypes]);
     fileMenu_->addSeparator();
@@ -216,6 +228,12 @@ void MainWindow::BuildMenus() {
     textMenu_->addAction(actions_[kCmdImportSongs]);
     textMenu_->addAction(actions_[kCmdFitSongs]);
 
+    viewMenu_ = menuBar()->addMenu(tr("&View"));
+    viewMenu_->setObjectName("MENU_VIEW");
+    for (int c : {kCmdZoomIn, kCmdZoomOut, kCmdActualSize, kCmdFitWidth, kCmdFitPage}) {
+        viewMenu_->addAction(actions_[c]);
+    }
+
     helpMenu_ = menuBar()->addMenu(tr("&Help"));
     helpMenu_->setObjectName("MENU_HELP");
     helpMenu_->addAction(actions_[kCmdHelpContents]);
@@ -233,7 +251,7 @@ void MainWindow::BuildToolBar() {
     toolBar_->setObjectName("ToolBar");
     toolBar_->setMovable(false);
     toolBar_->setIconSize(QSize(16, 16));
-    const int layout[] = {kCmdNew, kCmdOpen, kCmdSave, 0, kCmdPrint, 0, kCmdFormatFeatures, kCmdFormatLiner,
+    const int layout[] = {kCmdNew, kCmdOpen, kCmdSave, 0, kCmdPrint, kCmdPrintPreview, 0, kCmdFormatFeatures, kCmdFormatLiner,
                           kCmdFormatSides, kCmdFormatSongs, kCmdFormatTitle, kCmdFormatPictures, 0,
                           kCmdFormatSaveAs};
     for (int command : layout) {

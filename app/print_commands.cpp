@@ -101,6 +101,14 @@ void Printing::PrintLiner() {
     }
 }
 
+PrintJobRequest Printing::OpenLinerJob() const {
+    PrintJobRequest request;
+    request.copies = std::max<int>(window_.settings().copies, 1);
+    request.page = window_.settings().print;
+    request.documentName = window_.currentTitle().isEmpty() ? Str(IDS_UNTITLED) : window_.currentTitle();
+    return request;
+}
+
 void Printing::PageSetup() {
     Settings& settings = window_.settings();
     PageSetupDialog dialog(&window_, *printer_, settings.print, window_.liner().defaultUnits);
