@@ -23,6 +23,7 @@
 #include "app/file_dialogs.h"
 #include "app/help_window.h"
 #include "app/icons.h"
+#include "app/view_commands.h"
 #include "dialogs/date_time.h"
 #include "dialogs/font_dialog.h"
 #include "dialogs/import_songs_dialog.h"
@@ -98,6 +99,7 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
     InstallFormatDialogs(*this);
     InstallFeatureDialogs(*this);
     InstallPicturesDialog(*this);
+    InstallViewCommands(*this);
 
     auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(f1, &QShortcut::activated, this, [this] { ShowHelp(false); });
@@ -386,6 +388,7 @@ bool MainWindow::Start(const QString& commandLine) {
     recent_.Load(*services_.store);
     RebuildRecentMenu();
     RefreshChecks();
+    view_->SetZoom(settings_.zoom);
 
     QString path = QString::fromStdString(DefaultFormatPath(settings_));
     if (!ReadFormatFile(liner_, path.toStdString(), prompter_)) {
