@@ -137,7 +137,7 @@ void MainWindow::BuildActions() {
     MakeAction(kCmdSave, tr("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S));
     MakeAction(kCmdSaveAs, tr("Save &As..."));
     MakeAction(kCmdPrint, tr("&Print..."), QKeySequence(Qt::CTRL | Qt::Key_P));
-    MakeAction(kCmdPrintPreview, tr("Print Pre&view..."));
+    MakeAction(kCmdPrintPreview, tr("Print Pre&view..."))->setToolTip(tr("Print Preview"));
     MakeAction(kCmdExport, tr("&Export..."));
     MakeAction(kCmdPageSetup, tr("Page Set&up..."));
     MakeAction(kCmdRegisterFileTypes, tr("Register File &Types..."));

@@ -132,6 +132,7 @@ public:
     void SetCommandEnabled(std::function<bool(int)> enabled) { commandEnabled_ = std::move(enabled); }
 
     void SetSideBStart(const SideBStart& start) { sideB_ = start; }
+    const SideBStart& sideBStart() const { return sideB_; }
     // What the paint reports to: messages of the painter (shown once the
     // paint is over) and the armed song-fit warning.
     void SetPaintContext(Prompter* prompter, bool* songFitWarning) {

@@ -100,8 +100,9 @@ TEST(MainWindowCommands, MenusCarryTheirCommandsTextsAndShortcuts) {
     ASSERT_TRUE(app.Start());
     MainWindow& w = app.window();
     EXPECT_EQ(MenuTexts(TopMenu(w, "MENU_FILE")),
-              (QStringList{"&New...", "&Open...", "&Save", "Save &As...", "&Print...", "Page Set&up...",
-                           "Register File &Types...", "Recent File", "Pu&rge recent file list", "E&xit"}));
+              (QStringList{"&New...", "&Open...", "&Save", "Save &As...", "&Print...", "Print Pre&view...",
+                           "Page Set&up...", "&Export...", "Register File &Types...", "Recent File",
+                           "Pu&rge recent file list", "E&xit"}));
     EXPECT_EQ(MenuTexts(TopMenu(w, "MENU_FORMAT")),
               (QStringList{"&Features", "L&iner", "Si&des", "S&ongs", "&Title", "&Pictures", "&Save...",
                            "&Resize Window"}));
@@ -110,8 +111,10 @@ TEST(MainWindowCommands, MenusCarryTheirCommandsTextsAndShortcuts) {
                            "&Apply Last Font"}));
     EXPECT_EQ(MenuTexts(TopMenu(w, "MENU_TEXT")),
               (QStringList{"&Title...", "Songs Side &A...", "Songs Side &B...", "&Import Songs...", "F&it Songs"}));
+    EXPECT_EQ(MenuTexts(TopMenu(w, "MENU_VIEW")),
+              (QStringList{"Zoom &In", "Zoom &Out", "&Actual Size", "Fit &Width", "Fit &Page"}));
     EXPECT_EQ(MenuTexts(TopMenu(w, "MENU_HELP")), (QStringList{"&Contents", "&Search...", "&About Reelcard..."}));
-    for (const char* name : {"MENU_FILE", "MENU_FORMAT", "MENU_FONTS", "MENU_TEXT", "MENU_HELP"}) {
+    for (const char* name : {"MENU_FILE", "MENU_FORMAT", "MENU_FONTS", "MENU_TEXT", "MENU_VIEW", "MENU_HELP"}) {
         QMenu* menu = TopMenu(w, name);
         for (QAction* a : menu->actions()) {
             if (!a->isSeparator()) {
@@ -127,32 +130,38 @@ TEST(MainWindowCommands, MenusCarryTheirCommandsTextsAndShortcuts) {
     EXPECT_EQ(w.action(kCmdSongsSideA)->shortcut(), QKeySequence("Ctrl+A"));
     EXPECT_EQ(w.action(kCmdSongsSideB)->shortcut(), QKeySequence("Ctrl+B"));
     EXPECT_EQ(w.action(kCmdExit)->shortcut(), QKeySequence("Alt+F4"));
+    EXPECT_EQ(w.action(kCmdZoomIn)->shortcuts(), (QList<QKeySequence>{QKeySequence("Ctrl++"), QKeySequence("Ctrl+=")}));
+    EXPECT_EQ(w.action(kCmdZoomOut)->shortcut(), QKeySequence("Ctrl+-"));
+    EXPECT_EQ(w.action(kCmdActualSize)->shortcut(), QKeySequence("Ctrl+0"));
 }
 
-TEST(MainWindowCommands, ToolbarHasFourteenEntriesWithTooltips) {
+TEST(MainWindowCommands, ToolbarHasFifteenEntriesWithTooltips) {
     AppHarness app;
     ASSERT_TRUE(app.Start());
     const QList<QAction*> entries = app.window().toolBar()->actions();
-    ASSERT_EQ(entries.size(), 14);
-    const int expected[] = {1, 2, 3, 0, 4, 0, 11, 6, 9, 8, 10, 5, 0, 7};
-    for (int i = 0; i < 14; ++i) {
+    ASSERT_EQ(entries.size(), 15);
+    const int expected[] = {1, 2, 3, 0, 4, kCmdPrintPreview, 0, 11, 6, 9, 8, 10, 5, 0, 7};
+    for (int i = 0; i < 15; ++i) {
         if (expected[i] == 0) {
             EXPECT_TRUE(entries[i]->isSeparator()) << i;
             continue;
         }
         EXPECT_EQ(entries[i]->data().toInt(), expected[i]);
-        EXPECT_EQ(entries[i]->toolTip().toStdString(), LoadString(expected[i])) << i;
+        if (expected[i] != kCmdPrintPreview) {
+            EXPECT_EQ(entries[i]->toolTip().toStdString(), LoadString(expected[i])) << i;
+        }
         EXPECT_FALSE(entries[i]->icon().isNull()) << i;
     }
     EXPECT_EQ(entries[0]->toolTip(), "New Liner");
-    EXPECT_EQ(entries[13]->toolTip(), "Save Format");
+    EXPECT_EQ(entries[5]->toolTip(), "Print Preview");
+    EXPECT_EQ(entries[14]->toolTip(), "Save Format");
 }
 
 TEST(MainWindowCommands, DialogsOfLaterWorkAreGreyedAndDoNothing) {
     AppHarness app;
     ASSERT_TRUE(app.Start());
     MainWindow& w = app.window();
-    for (int command : {kCmdPrint, kCmdPageSetup}) {
+    for (int command : {kCmdPrint, kCmdPageSetup, kCmdPrintPreview, kCmdExport}) {
         EXPECT_FALSE(w.action(command)->isEnabled()) << command;
         EXPECT_EQ(w.Dispatch(command), 0) << command;
     }
