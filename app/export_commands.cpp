@@ -153,8 +153,11 @@ bool Exporting::Export() {
     settings.exportDpi = options.dpi;
     settings.exportTransparent = options.transparent;
 
+    // A name without the format's extension gets it, so that the file is
+    // known for what it holds.
     QString path = chosen->path;
-    if (QFileInfo(path).suffix().isEmpty()) path += '.' + QLatin1String(Extension(options.format));
+    const QLatin1String extension(Extension(options.format));
+    if (QFileInfo(path).suffix().compare(extension, Qt::CaseInsensitive) != 0) path += '.' + extension;
     if (options.format == ExportFormat::Pdf && options.sheet) {
         // The job tells the user itself what went wrong.
         return WriteSheets(path);
