@@ -93,10 +93,15 @@ TEST(Settings, ValuesThatDoNotFitAreIgnored) {
         s.setValue("Lid", QString(300, 'x'));
         s.setValue("FTy2", ".tape");
         s.setValue("FDs2", "Tape Files");
+        s.setValue("Edp", 0);
         s.endGroup();
     }
     QSettings s = store.Open();
     Settings read = LoadSettings(s, {"/p", "/p"}, [](const std::string&) { return true; });
+    // Values of a later version than the store's, and a resolution out of range, start afresh.
+    EXPECT_EQ(read.exportFolder, "/p");
+    EXPECT_EQ(read.exportDpi, 300);
+    EXPECT_EQ(read.zoom, 100);
     EXPECT_EQ(read.copies, 0);
     EXPECT_EQ(read.linerFolder, "");
     EXPECT_EQ(read.fileTypes[2].extension, ".tape");
