@@ -54,4 +54,14 @@ enum Command : int {
     // Text menu: songs from playlists, cue sheets and audio files; fitting them.
     kCmdImportSongs = 170,
     kCmdFitSongs = 171,
+
+    // File menu: the liner as a PDF, PNG or SVG file; the sheets before printing.
+    kCmdExport = 180,
+    kCmdPrintPreview = 181,
+    // View menu: the zoom.
+    kCmdZoomIn = 182,
+    kCmdZoomOut = 183,
+    kCmdActualSize = 184,
+    kCmdFitWidth = 185,
+    kCmdFitPage = 186,
 };

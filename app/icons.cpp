@@ -15,6 +15,7 @@ const char* ThemeName(int command) {
         case kCmdOpen: return "document-open";
         case kCmdSave: return "document-save";
         case kCmdPrint: return "document-print";
+        case kCmdPrintPreview: return "document-print-preview";
         case kCmdFormatFeatures: return "format-justify-fill";
         case kCmdFormatLiner: return "document-properties";
         case kCmdFormatSides: return "format-justify-left";
@@ -97,6 +98,13 @@ QIcon OwnCommandIcon(int command) {
             p.drawRoundedRect(QRectF(1.5, 6.5, 13, 6), 1, 1);
             p.setBrush(Qt::white);
             p.drawRect(QRectF(4.5, 10.5, 7, 4));
+            break;
+        case kCmdPrintPreview:
+            Page(p);
+            p.setPen(QPen(QColor(40, 40, 40), 1.5));
+            p.setBrush(QColor(200, 230, 250));
+            p.drawEllipse(QPointF(7.5, 8.5), 3, 3);
+            p.drawLine(QPointF(9.8, 10.8), QPointF(13.5, 14.5));
             break;
         case kCmdFormatFeatures: Strip(p, 1, 3, QColor(250, 190, 60)); break;
         case kCmdFormatTitle: Strip(p, 5, 2, QColor(220, 70, 70)); break;

@@ -7,12 +7,14 @@
 #include <optional>
 
 #include "app/application.h"
+#include "app/export_commands.h"
 #include "app/file_dialogs.h"
 #include "app/main_window.h"
 #include "app/message_box_prompter.h"
 #include "app/print_commands.h"
 #include "app/print_dialogs.h"
 #include "document/recovery.h"
+#include "app/print_preview.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
 
@@ -51,6 +53,10 @@ int main(int argc, char** argv) {
     QtPrintDialogs printDialogs;
     Printing printing(window, printDialogs, prompter);
     printing.Install();
+    PrintPreview preview(window, printing, prompter);
+    preview.Install();
+    Exporting exporting(window, printing, fileDialogs, prompter);
+    exporting.Install();
     app.SetPrompter(&prompter);
 
     // The whole rest of the command line names one file, spaces and all.

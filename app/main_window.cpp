@@ -25,6 +25,7 @@
 #include "app/file_dialogs.h"
 #include "app/help_window.h"
 #include "app/icons.h"
+#include "app/view_commands.h"
 #include "dialogs/date_time.h"
 #include "dialogs/font_dialog.h"
 #include "dialogs/import_songs_dialog.h"
@@ -53,6 +54,7 @@ constexpr int kInstalledCommands[] = {
     kCmdFormatPictures, kCmdTitleLines,     kCmdSongsSideA,        kCmdSongsSideB,
     kCmdSidesAFlap,    kCmdSidesBFlap,      kCmdSidesAPrimary,     kCmdSidesBPrimary,
     kCmdSongsAPrimary, kCmdSongsAOverflow,  kCmdSongsBPrimary,     kCmdSongsBOverflow,
+    kCmdExport,        kCmdPrintPreview,
 };
 
 bool NeedsInstalledHandler(int command) {
@@ -100,6 +102,7 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
     InstallFormatDialogs(*this);
     InstallFeatureDialogs(*this);
     InstallPicturesDialog(*this);
+    InstallViewCommands(*this);
 
     connect(&document_, &LinerDocument::changed, this, &MainWindow::FollowChange);
     connect(&document_, &LinerDocument::fileChanged, this, &MainWindow::UpdateWindowTitle);
@@ -166,6 +169,8 @@ void MainWindow::BuildActions() {
     MakeAction(kCmdSave, tr("&Save"), QKeySequence(Qt::CTRL | Qt::Key_S));
     MakeAction(kCmdSaveAs, tr("Save &As..."));
     MakeAction(kCmdPrint, tr("&Print..."), QKeySequence(Qt::CTRL | Qt::Key_P));
+    MakeAction(kCmdPrintPreview, tr("Print Pre&view..."))->setToolTip(tr("Print Preview"));
+    MakeAction(kCmdExport, tr("&Export..."));
     MakeAction(kCmdPageSetup, tr("Page Set&up..."));
     MakeAction(kCmdRegisterFileTypes, tr("Register File &Types..."));
     MakeAction(kCmdRecentLast, tr("Recent File"))->setEnabled(false);
@@ -198,11 +203,18 @@ void MainWindow::BuildActions() {
     MakeAction(kCmdImportSongs, tr("&Import Songs..."));
     MakeAction(kCmdFitSongs, tr("F&it Songs"));
 
+    MakeAction(kCmdZoomIn, tr("Zoom &In"));
+    actions_[kCmdZoomIn]->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    MakeAction(kCmdZoomOut, tr("Zoom &Out"), QKeySequence(Qt::CTRL | Qt::Key_Minus));
+    MakeAction(kCmdActualSize, tr("&Actual Size"), QKeySequence(Qt::CTRL | Qt::Key_0));
+    MakeAction(kCmdFitWidth, tr("Fit &Width"));
+    MakeAction(kCmdFitPage, tr("Fit &Page"));
+
     MakeAction(kCmdHelpContents, tr("&Contents"));
     MakeAction(kCmdHelpSearch, tr("&Search..."));
     MakeAction(kCmdAbout, tr("&About Reelcard..."));
 
-    for (int command : {kCmdNew, kCmdOpen, kCmdSave, kCmdPrint, kCmdFormatFeatures, kCmdFormatLiner,
+    for (int command : {kCmdNew, kCmdOpen, kCmdSave, kCmdPrint, kCmdPrintPreview, kCmdFormatFeatures, kCmdFormatLiner,
                         kCmdFormatSides, kCmdFormatSongs, kCmdFormatTitle, kCmdFormatPictures,
                         kCmdFormatSaveAs, kCmdUndo, kCmdRedo}) {
         actions_[command]->setIcon(CommandIcon(command));
@@ -215,7 +227,9 @@ void MainWindow::BuildMenus() {
     for (int c : {kCmdNew, kCmdOpen, kCmdSave, kCmdSaveAs}) fileMenu_->addAction(actions_[c]);
     fileMenu_->addSeparator();
     fileMenu_->addAction(actions_[kCmdPrint]);
+    fileMenu_->addAction(actions_[kCmdPrintPreview]);
     fileMenu_->addAction(actions_[kCmdPageSetup]);
+    fileMenu_->addAction(actions_[kCmdExport]);
     fileMenu_->addSeparator();
     fileMenu_->addAction(actions_[kCmdRegisterFileTypes]);
     fileMenu_->addSeparator();
@@ -257,6 +271,12 @@ void MainWindow::BuildMenus() {
     textMenu_->addAction(actions_[kCmdImportSongs]);
     textMenu_->addAction(actions_[kCmdFitSongs]);
 
+    viewMenu_ = menuBar()->addMenu(tr("&View"));
+    viewMenu_->setObjectName("MENU_VIEW");
+    for (int c : {kCmdZoomIn, kCmdZoomOut, kCmdActualSize, kCmdFitWidth, kCmdFitPage}) {
+        viewMenu_->addAction(actions_[c]);
+    }
+
     helpMenu_ = menuBar()->addMenu(tr("&Help"));
     helpMenu_->setObjectName("MENU_HELP");
     helpMenu_->addAction(actions_[kCmdHelpContents]);
@@ -274,7 +294,7 @@ void MainWindow::BuildToolBar() {
     toolBar_->setObjectName("ToolBar");
     toolBar_->setMovable(false);
     toolBar_->setIconSize(QSize(16, 16));
-    const int layout[] = {kCmdNew, kCmdOpen, kCmdSave, 0, kCmdPrint, 0, kCmdUndo, kCmdRedo, 0,
+    const int layout[] = {kCmdNew, kCmdOpen, kCmdSave, 0, kCmdPrint, kCmdPrintPreview, 0, kCmdUndo, kCmdRedo, 0,
                           kCmdFormatFeatures, kCmdFormatLiner,
                           kCmdFormatSides, kCmdFormatSongs, kCmdFormatTitle, kCmdFormatPictures, 0,
                           kCmdFormatSaveAs};
@@ -412,6 +432,7 @@ bool MainWindow::Start(const QString& commandLine) {
     recent_.Load(*services_.store);
     RebuildRecentMenu();
     RefreshChecks();
+    view_->SetZoom(settings_.zoom);
 
     Liner& liner = document_.liner();
     QString path = QString::fromStdString(DefaultFormatPath(settings_));

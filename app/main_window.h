@@ -197,6 +197,7 @@ private:
     QMenu* formatMenu_ = nullptr;
     QMenu* fontsMenu_ = nullptr;
     QMenu* textMenu_ = nullptr;
+    QMenu* viewMenu_ = nullptr;
     QMenu* helpMenu_ = nullptr;
     std::map<int, QAction*> actions_;
     std::map<int, QAction*> recentActions_;

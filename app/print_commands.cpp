@@ -103,6 +103,14 @@ void Printing::PrintLiner() {
     }
 }
 
+PrintJobRequest Printing::OpenLinerJob() const {
+    PrintJobRequest request;
+    request.copies = std::max<int>(host_.settings().copies, 1);
+    request.page = host_.settings().print;
+    request.documentName = host_.document().currentTitle().isEmpty() ? Str(IDS_UNTITLED) : host_.document().currentTitle();
+    return request;
+}
+
 void Printing::PageSetup() {
     Settings& settings = host_.settings();
     PageSetupDialog dialog(host_.hostWindow(), *printer_, settings.print, host_.document().liner().defaultUnits);

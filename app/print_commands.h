@@ -25,6 +25,11 @@ public:
     void PrintLiner();
     void PageSetup();
 
+    // The job Print runs for the open Liner, in the copies last asked for,
+    // with Page Setup's margins and 2-up: for the preview and the exported
+    // sheets.
+    PrintJobRequest OpenLinerJob() const;
+
     QPrinter& printer() { return *printer_; }
     // The files chosen with "&Files..." in the last print dialog.
     const QStringList& batchFiles() const { return files_; }

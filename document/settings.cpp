@@ -94,7 +94,7 @@ Settings DefaultSettings(const StartFolders& folders) {
         *m = ZeroInches();
     }
     s.formatFolder = folders.formats;
-    s.pictureFolder = s.linerFolder = s.printFolder = folders.documents;
+    s.pictureFolder = s.linerFolder = s.printFolder = s.exportFolder = folders.documents;
     return s;
 }
 
@@ -127,6 +127,15 @@ Settings LoadSettings(QSettings& store, const StartFolders& folders,
         ReadMeasurementValue(store, "Prm", read.print.marginRight);
         ReadMeasurementValue(store, "Ptm", read.print.marginTop);
         ReadRaw(store, "Wrc", read.windowRect);
+        // Added later than the rest: a store without them keeps the start values.
+        read.exportFolder = s.exportFolder;
+        ReadString(store, "Eid", read.exportFolder, kMaxFolder);
+        ReadNumber(store, "Efx", read.exportFilterIndex);
+        ReadFlag(store, "Esh", 1, read.exportSheet);
+        ReadNumber(store, "Edp", read.exportDpi);
+        if (read.exportDpi < 1 || read.exportDpi > 2400) read.exportDpi = 300;
+        ReadFlag(store, "Etr", 1, read.exportTransparent);
+        ReadNumber(store, "Zom", read.zoom);
         bool anySlot = false;
         for (int i = 0; i < kFileTypeSlots; ++i) {
             QString ext = QString("FTy%1").arg(i);
@@ -184,6 +193,12 @@ void SaveSettings(QSettings& store, const Settings& s) {
     store.setValue("Prm", MeasurementBytes(s.print.marginRight));
     store.setValue("Ptm", MeasurementBytes(s.print.marginTop));
     store.setValue("Wrc", Raw(s.windowRect));
+    store.setValue("Eid", QString::fromStdString(s.exportFolder));
+    store.setValue("Efx", s.exportFilterIndex);
+    store.setValue("Esh", FlagBytes(s.exportSheet, 1));
+    store.setValue("Edp", s.exportDpi);
+    store.setValue("Etr", FlagBytes(s.exportTransparent, 1));
+    store.setValue("Zom", s.zoom);
     for (int i = 0; i < kFileTypeSlots; ++i) {
         // Every slot is written, so that none keeps what an earlier save put
         // there: an empty slot is cleared.

@@ -40,6 +40,16 @@ struct Settings {
     std::string printFolder;
     WindowRect windowRect;
     std::array<FileTypeSlot, kFileTypeSlots> fileTypes;
+    // File > Export: the folder, the format (filter index), the PDF's
+    // content (the sheet as printed, or the liner alone), and the PNG's
+    // resolution and background.
+    std::string exportFolder;
+    int exportFilterIndex = 0;
+    bool exportSheet = false;
+    int exportDpi = 300;
+    bool exportTransparent = false;
+    // The view's zoom in per cent (100: true size).
+    int zoom = 100;
 };
 
 // Where the file dialogs start before the user chose anything: the default

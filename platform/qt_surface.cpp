@@ -115,12 +115,13 @@ QPen ToPaperPen(const SurfacePen& pen, double devicePixelTwips) {
     return p;
 }
 
-// Printers and PDF writers are paper; widgets and images are screens.
+// Printers, PDF writers and SVG drawings are paper; widgets and images are
+// screens.
 bool DrawsOnPaper(const QPainter& painter) {
     const QPaintDevice* device = painter.device();
     if (device && device->devType() == QInternal::Printer) return true;
     const QPaintEngine* engine = painter.paintEngine();
-    return engine && engine->type() == QPaintEngine::Pdf;
+    return engine && (engine->type() == QPaintEngine::Pdf || engine->type() == QPaintEngine::SVG);
 }
 
 QBrush ToQBrush(const SurfaceBrush& brush) {

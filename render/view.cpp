@@ -21,6 +21,8 @@
 #include "platform/qt_surface.h"
 #include "render/painter.h"
 #include <QTimer>
+#include <QWheelEvent>
+#include <cmath>
 #include <deque>
 
 namespace {
@@ -205,6 +207,7 @@ LinerView::LinerView(LinerDocument& document, QWidget* parent)
     viewport()->setAcceptDrops(true);
     viewport()->setBackgroundRole(QPalette::Window);
     viewport()->setAutoFillBackground(false);
+    viewport()->setMouseTracking(true);
     for (QScrollBar* bar : {horizontalScrollBar(), verticalScrollBar()}) {
         // Dragging the thumb scrolls when it is released.
         bar->setTracking(false);
@@ -221,8 +224,85 @@ void LinerView::ForgetPictures() {
     }
 }
 
-int LinerView::dpiX() const { return std::max(viewport()->logicalDpiX(), 1); }
-int LinerView::dpiY() const { return std::max(viewport()->logicalDpiY(), 1); }
+int NextZoomStep(int zoom, bool in) {
+    if (in) {
+        for (int step : kZoomSteps) {
+            if (step > zoom) return step;
+        }
+        return kMaxZoom;
+    }
+    for (auto it = std::rbegin(kZoomSteps); it != std::rend(kZoomSteps); ++it) {
+        if (*it < zoom) return *it;
+    }
+    return kMinZoom;
+}
+
+namespace {
+
+int Zoomed(int dpi, int zoom) {
+    return std::max(static_cast<int>(std::lround(static_cast<double>(std::max(dpi, 1)) * zoom / 100.0)), 1);
+}
+
+}  // namespace
+
+int LinerView::dpiX() const { return Zoomed(viewport()->logicalDpiX(), zoom_); }
+int LinerView::dpiY() const { return Zoomed(viewport()->logicalDpiY(), zoom_); }
+
+QPoint LinerView::PaperPoint(QPoint pixel) const {
+    const LogicalPoint p = DeviceToTwips(MakeTwipMapping(dpiX(), dpiY()), DevicePoint{pixel.x(), pixel.y()});
+    return {p.x + state_.scrollX - kViewMargin, (state_.toolbarAllowance - kViewMargin) - (p.y - state_.scrollY)};
+}
+
+void LinerView::SetZoom(int percent, std::optional<QPoint> anchor) {
+    percent = std::clamp(percent, kMinZoom, kMaxZoom);
+    if (percent == zoom_) return;
+    const QPoint pixel = anchor.value_or(viewport()->rect().center());
+    const QPoint paper = PaperPoint(pixel);
+    zoom_ = percent;
+    // The same paper point under the same pixel at the new scale.
+    const LogicalPoint p = DeviceToTwips(MakeTwipMapping(dpiX(), dpiY()), DevicePoint{pixel.x(), pixel.y()});
+    state_.scrollX = std::max(0, paper.x() + kViewMargin - p.x);
+    state_.scrollY = std::max(0, paper.y() - (state_.toolbarAllowance - kViewMargin) + p.y);
+    UpdateScrollRanges();
+    emit zoomChanged(zoom_);
+}
+
+int LinerView::FitWidthZoom() const {
+    const LinerGeometry g = ComputeLinerGeometry(liner_);
+    const double wanted = (g.width + 361) / 1440.0 * std::max(viewport()->logicalDpiX(), 1);
+    return std::clamp(static_cast<int>(100.0 * viewport()->width() / wanted), kMinZoom, kMaxZoom);
+}
+
+int LinerView::FitPageZoom() const {
+    const LinerGeometry g = ComputeLinerGeometry(liner_);
+    const double tall = (g.totalHeight - state_.toolbarAllowance + 361) / 1440.0 *
+                        std::max(viewport()->logicalDpiY(), 1);
+    const int byHeight = static_cast<int>(100.0 * viewport()->height() / tall);
+    return std::clamp(std::min(FitWidthZoom(), byHeight), kMinZoom, kMaxZoom);
+}
+
+void LinerView::wheelEvent(QWheelEvent* event) {
+    if (!(event->modifiers() & Qt::ControlModifier)) {
+        QAbstractScrollArea::wheelEvent(event);
+        return;
+    }
+    const int notches = event->angleDelta().y() / 120;
+    if (notches == 0) return event->accept();
+    int zoom = zoom_;
+    for (int i = 0; i < std::abs(notches); ++i) zoom = NextZoomStep(zoom, notches > 0);
+    SetZoom(zoom, event->position().toPoint());
+    event->accept();
+}
+
+void LinerView::mouseMoveEvent(QMouseEvent* event) {
+    emit pointerMoved(PaperPoint(event->position().toPoint()));
+    QAbstractScrollArea::mouseMoveEvent(event);
+}
+
+void LinerView::leaveEvent(QEvent* event) {
+    emit pointerMoved(std::nullopt);
+    QAbstractScrollArea::leaveEvent(event);
+}
 
 void LinerView::UpdateScrollRanges() {
     state_.clientWidth = PixelsToTwips(viewport()->width(), dpiX());

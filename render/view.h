@@ -33,6 +33,13 @@ constexpr int kViewMargin = 180;
 // One line of scrolling (3/16 inch).
 constexpr int kScrollLine = 270;
 
+// The zoom in per cent: 100 is the true size.  Zoom In and Zoom Out go from
+// step to step; fitting may land between them.
+constexpr int kZoomSteps[] = {25, 33, 50, 67, 75, 100, 125, 150, 200, 300, 400, 600, 800};
+constexpr int kMinZoom = 25;
+constexpr int kMaxZoom = 800;
+int NextZoomStep(int zoom, bool in);
+
 // Scroll positions and ranges in twips, and the client area's size in twips.
 struct ViewState {
     int scrollX = 0;
@@ -90,8 +97,24 @@ public:
     explicit LinerView(LinerDocument& document, QWidget* parent = nullptr);
 
     const ViewState& state() const { return state_; }
+    // The resolution the liner is drawn and hit-tested at: the screen's,
+    // times the zoom.
     int dpiX() const;
     int dpiY() const;
+
+    int zoom() const { return zoom_; }
+    // Sets the zoom (clamped to 25 ... 800), keeping the liner point under
+    // `anchor` (a viewport pixel; the centre when none is given) in place.
+    void SetZoom(int percent, std::optional<QPoint> anchor = std::nullopt);
+    void ZoomIn() { SetZoom(NextZoomStep(zoom_, true)); }
+    void ZoomOut() { SetZoom(NextZoomStep(zoom_, false)); }
+    // The zoom that shows the liner's whole width (with its margins), or the
+    // whole liner, in the viewport.
+    int FitWidthZoom() const;
+    int FitPageZoom() const;
+    // The paper position (twips from the paper's top-left corner, depth
+    // downward) under a viewport pixel.
+    QPoint PaperPoint(QPoint viewportPixel) const;
 
     // Recomputes the ranges after the Liner's size or the client area changed.
     void UpdateScrollRanges();
@@ -112,6 +135,7 @@ public:
     void SetCommandEnabled(std::function<bool(int)> enabled) { commandEnabled_ = std::move(enabled); }
 
     void SetSideBStart(const SideBStart& start) { sideB_ = start; }
+    const SideBStart& sideBStart() const { return sideB_; }
     // What the paint reports to: messages of the painter (shown once the
     // paint is over) and the armed song-fit warning.
     void SetPaintContext(Prompter* prompter, bool* songFitWarning) {
@@ -136,6 +160,9 @@ signals:
     void pictureDropped(const QString& path, const PicturePlace& area);
     // A liner or format file dropped on the view, to be opened.
     void fileDropped(const QString& path);
+    void zoomChanged(int percent);
+    // The pointer moved over the view: its paper position, or none once it left.
+    void pointerMoved(std::optional<QPoint> paperTwips);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -143,6 +170,9 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
@@ -160,6 +190,7 @@ private:
     QPointer<QMenu> popup_;
     std::function<bool(int)> commandEnabled_;
     int paintCount_ = 0;
+    int zoom_ = 100;
     Prompter* prompter_ = nullptr;
     bool* songFitWarning_ = nullptr;
     // Decoded off this thread; each one done repaints the view.

@@ -3,7 +3,7 @@
 //   reelcard-cli export FILE [-o OUT.json]
 //   reelcard-cli import FILE.json -o OUT
 //   reelcard-cli convert IN -o OUT [--merge text|all] [--format FILE.fmt]
-//   reelcard-cli render FILE -o OUT.png|OUT.pdf [--dpi N]
+//   reelcard-cli render FILE -o OUT.png|OUT.pdf|OUT.svg [--dpi N]
 //   reelcard-cli print FILE... -o OUT.pdf|--printer [NAME|default] [--copies N] [--2up]
 //                [--paper A4|Letter] [--margins L,R,T,B]
 //   reelcard-cli songs LINER -o OUT [--tape C46|C60|C90|C100|C120|MINUTES] [--fill-a]
@@ -18,11 +18,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QImage>
 #include <QJsonDocument>
 #include <QPageSize>
 #include <QPainter>
-#include <QPdfWriter>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -42,6 +40,7 @@
 #include "render/geometry.h"
 #include "render/painter.h"
 #include "render/fit_songs.h"
+#include "render/liner_export.h"
 #include "render/print_job.h"
 #include "songs/song_rows.h"
 #include "songs/tape_split.h"
@@ -57,7 +56,7 @@ const char kUsage[] =
     "usage: reelcard-cli export FILE [-o OUT.json]\n"
     "       reelcard-cli import FILE.json -o OUT\n"
     "       reelcard-cli convert IN -o OUT [--merge text|all] [--format FILE.fmt]\n"
-    "       reelcard-cli render FILE -o OUT.png|OUT.pdf [--dpi N]\n"
+    "       reelcard-cli render FILE -o OUT.png|OUT.pdf|OUT.svg [--dpi N]\n"
     "       reelcard-cli print FILE... -o OUT.pdf|--printer [NAME|default] [--copies N] [--2up]\n"
     "                    [--paper A4|Letter] [--margins L,R,T,B]\n"
     "       reelcard-cli songs LINER -o OUT [--tape C46|C60|C90|C100|C120|MINUTES] [--fill-a]\n"
@@ -67,7 +66,9 @@ const char kUsage[] =
     "A liner file of the earlier generation is merged into the default format\n"
     "(or the one given with --format), as Text unless --merge all is given.\n"
     "render draws the liner as it prints: a PNG image of the paper at N dots\n"
-    "per inch (300 unless given), or a one-page PDF of the paper's size.\n"
+    "per inch (300 unless given), a one-page PDF of the paper's size (text as\n"
+    "text, fonts embedded), or an SVG drawing of the paper's size (lines as\n"
+    "lines, text as text; --dpi plays no part).\n"
     "print prints the liners as the program does, into a PDF of A4 (unless\n"
     "Letter is given) sheets: each file in N copies (1 unless given), two to a\n"
     "sheet with --2up, within the margins (left, right, top, bottom, such as\n"
@@ -285,71 +286,27 @@ void ResolvePictureFiles(Liner& liner, const std::string& linerPath) {
     }
 }
 
-bool WriteImage(const QImage& image, const std::string& path, Prompter& prompter) {
-    if (image.save(QString::fromStdString(path), "PNG")) return true;
-    ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_WRITE_FILE, {path});
-    return false;
-}
-
-// The paper at `dpi`: its size in twips, rounded to whole pixels, and one
-// pixel more for the right and bottom cut lines, which lie on its far edges.
-int PaperPixels(int twips, int dpi) { return std::max(1, TwipsToPixels(twips, dpi)) + 1; }
-
 int Render(const Args& args, ConsolePrompter& prompter) {
     Liner liner;
     if (!ReadAny(liner, args, prompter)) return kExitFile;
     EnsureStandardFonts(liner);
     ResolvePictureFiles(liner, args.input);
-    const LinerGeometry g = ComputeLinerGeometry(liner);
-    const int paperWidth = g.width + 1;
-    const int paperHeight = g.totalHeight + 1;
 
     PictureImages pictures;
     bool songFitWarning = true;
-    PaintOptions options;
-    options.printing = true;
-
+    const ExportContext context{pictures, prompter, songFitWarning};
+    const QString output = QString::fromStdString(args.output);
+    bool written = false;
     if (EndsWith(args.output, ".pdf")) {
-        QPdfWriter writer(QString::fromStdString(args.output));
-        writer.setCreator(QStringLiteral("Reelcard"));
-        writer.setResolution(args.dpi ? std::max(args.dpi, 72) : 1200);
-        writer.setPageSize(QPageSize(QSizeF(paperWidth / 1440.0, paperHeight / 1440.0), QPageSize::Inch,
-                                     QString(), QPageSize::ExactMatch));
-        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-        QPainter painter;
-        if (!painter.begin(&writer)) {
-            ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_WRITE_FILE, {args.output});
-            return kExitFile;
-        }
-        {
-            QtSurface surface(painter);
-            PaintLiner(surface, liner, options, pictures, prompter, songFitWarning);
-        }
-        if (!painter.end() || !QFileInfo(QString::fromStdString(args.output)).size()) {
-            ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_WRITE_FILE, {args.output});
-            return kExitFile;
-        }
-        return kExitOk;
+        written = WriteLinerPdf(liner, output, args.dpi ? std::max(args.dpi, 72) : 1200, context);
+    } else if (EndsWith(args.output, ".svg")) {
+        written = WriteLinerSvg(liner, output, context);
+    } else {
+        written = WriteLinerPng(liner, output, args.dpi ? args.dpi : kDefaultDpi, false, context);
     }
-
-    const int dpi = args.dpi ? args.dpi : kDefaultDpi;
-    QImage image(PaperPixels(paperWidth, dpi), PaperPixels(paperHeight, dpi), QImage::Format_RGB32);
-    if (image.isNull()) {
-        ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_WRITE_FILE, {args.output});
-        return kExitFile;
-    }
-    const int dotsPerMeter = static_cast<int>(std::lround(dpi / 0.0254));
-    image.setDotsPerMeterX(dotsPerMeter);
-    image.setDotsPerMeterY(dotsPerMeter);
-    image.fill(Qt::white);
-    {
-        QPainter painter(&image);
-        painter.setRenderHint(QPainter::TextAntialiasing);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        QtSurface surface(painter, dpi, dpi);
-        PaintLiner(surface, liner, options, pictures, prompter, songFitWarning);
-    }
-    return WriteImage(image, args.output, prompter) ? kExitOk : kExitFile;
+    if (written) return kExitOk;
+    ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_WRITE_FILE, {args.output});
+    return kExitFile;
 }
 
 struct PrintArgs {
@@ -661,8 +618,8 @@ int main(int argc, char** argv) {
     if (args->dpi != 0 && args->command != "render") return UsageError("--dpi is for render only");
     if (args->command == "render") {
         if (args->mergeGiven) return UsageError("render takes no --merge");
-        if (!(EndsWith(args->output, ".png") || EndsWith(args->output, ".pdf"))) {
-            return UsageError("OUT must end in .png or .pdf");
+        if (!(EndsWith(args->output, ".png") || EndsWith(args->output, ".pdf") || EndsWith(args->output, ".svg"))) {
+            return UsageError("OUT must end in .png, .pdf or .svg");
         }
         return Render(*args, prompter);
     }

@@ -100,8 +100,9 @@ TEST(MainWindowCommands, MenusCarryTheirCommandsTextsAndShortcuts) {
     ASSERT_TRUE(app.Start());
     MainWindow& w = app.window();
     EXPECT_EQ(MenuTexts(TopMenu(w, "MENU_FILE")),
-              (QStringList{"&New...", "&Open...", "&Save", "Save &As...", "&Print...", "Page Set&up...",
-                           "Register File &Types...", "Recent File", "Pu&rge recent file list", "E&xit"}));
+              (QStringList{"&New...", "&Open...", "&Save", "Save &As...", "&Print...", "Print Pre&view...",
+                           "Page Set&up...", "&Export...", "Register File &Types...", "Recent File",
+                           "Pu&rge recent file list", "E&xit"}));
     EXPECT_EQ(MenuTexts(TopMenu(w, "MENU_FORMAT")),
               (QStringList{"&Features", "L&iner", "Si&des", "S&ongs", "&Title", "&Pictures", "&Save...",
                            "&Resize Window"}));
@@ -110,8 +111,10 @@ TEST(MainWindowCommands, MenusCarryTheirCommandsTextsAndShortcuts) {
                            "&Apply Last Font"}));
     EXPECT_EQ(MenuTexts(TopMenu(w, "MENU_TEXT")),
               (QStringList{"&Title...", "Songs Side &A...", "Songs Side &B...", "&Import Songs...", "F&it Songs"}));
+    EXPECT_EQ(MenuTexts(TopMenu(w, "MENU_VIEW")),
+              (QStringList{"Zoom &In", "Zoom &Out", "&Actual Size", "Fit &Width", "Fit &Page"}));
     EXPECT_EQ(MenuTexts(TopMenu(w, "MENU_HELP")), (QStringList{"&Contents", "&Search...", "&About Reelcard..."}));
-    for (const char* name : {"MENU_FILE", "MENU_FORMAT", "MENU_FONTS", "MENU_TEXT", "MENU_HELP"}) {
+    for (const char* name : {"MENU_FILE", "MENU_FORMAT", "MENU_FONTS", "MENU_TEXT", "MENU_VIEW", "MENU_HELP"}) {
         QMenu* menu = TopMenu(w, name);
         for (QAction* a : menu->actions()) {
             if (!a->isSeparator()) {
@@ -127,14 +130,17 @@ TEST(MainWindowCommands, MenusCarryTheirCommandsTextsAndShortcuts) {
     EXPECT_EQ(w.action(kCmdSongsSideA)->shortcut(), QKeySequence("Ctrl+A"));
     EXPECT_EQ(w.action(kCmdSongsSideB)->shortcut(), QKeySequence("Ctrl+B"));
     EXPECT_EQ(w.action(kCmdExit)->shortcut(), QKeySequence("Alt+F4"));
+    EXPECT_EQ(w.action(kCmdZoomIn)->shortcuts(), (QList<QKeySequence>{QKeySequence("Ctrl++"), QKeySequence("Ctrl+=")}));
+    EXPECT_EQ(w.action(kCmdZoomOut)->shortcut(), QKeySequence("Ctrl+-"));
+    EXPECT_EQ(w.action(kCmdActualSize)->shortcut(), QKeySequence("Ctrl+0"));
 }
 
 TEST(MainWindowCommands, ToolbarHasItsEntriesWithTooltips) {
     AppHarness app;
     ASSERT_TRUE(app.Start());
     const QList<QAction*> entries = app.window().toolBar()->actions();
-    // The file, print and format commands, with Undo and Redo after Print.
-    const int expected[] = {1, 2, 3, 0, 4, 0, kCmdUndo, kCmdRedo, 0, 11, 6, 9, 8, 10, 5, 0, 7};
+    // The file, print and format commands, with Print Preview, Undo and Redo after Print.
+    const int expected[] = {1, 2, 3, 0, 4, kCmdPrintPreview, 0, kCmdUndo, kCmdRedo, 0, 11, 6, 9, 8, 10, 5, 0, 7};
     ASSERT_EQ(entries.size(), static_cast<int>(std::size(expected)));
     for (int i = 0; i < entries.size(); ++i) {
         if (expected[i] == 0) {
@@ -148,8 +154,9 @@ TEST(MainWindowCommands, ToolbarHasItsEntriesWithTooltips) {
         EXPECT_FALSE(entries[i]->icon().isNull()) << i;
     }
     EXPECT_EQ(entries[0]->toolTip(), "New Liner");
-    EXPECT_EQ(entries[6]->toolTip(), "Undo");
-    EXPECT_FALSE(entries[6]->isEnabled());
+    EXPECT_EQ(entries[5]->toolTip(), "Print Preview");
+    EXPECT_EQ(entries[7]->toolTip(), "Undo");
+    EXPECT_FALSE(entries[7]->isEnabled());
     EXPECT_EQ(entries.back()->toolTip(), "Save Format");
 }
 
@@ -157,7 +164,7 @@ TEST(MainWindowCommands, DialogsOfLaterWorkAreGreyedAndDoNothing) {
     AppHarness app;
     ASSERT_TRUE(app.Start());
     MainWindow& w = app.window();
-    for (int command : {kCmdPrint, kCmdPageSetup}) {
+    for (int command : {kCmdPrint, kCmdPageSetup, kCmdPrintPreview, kCmdExport}) {
         EXPECT_FALSE(w.action(command)->isEnabled()) << command;
         EXPECT_EQ(w.Dispatch(command), 0) << command;
     }

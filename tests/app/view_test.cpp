@@ -1,7 +1,9 @@
 // The view: hit test, area pop-up menus, double-click commands, scrolling.
 #include <QMenu>
 #include <QScrollBar>
+#include <QApplication>
 #include <QTest>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 #include "app/commands.h"
@@ -287,3 +289,91 @@ TEST_F(ViewWidget, GreyedCommandsAreGreyedInThePopups) {
 }
 
 }  // namespace
+
+// The zoom scales the drawing, the hit regions and the pixels a scroll step
+// moves, while positions and steps stay in twips.
+TEST_F(ViewWidget, HitTestScrollAndPopupsFollowTheZoom) {
+    // Tall enough to show the title at 400%, short enough to scroll at 100%.
+    view->resize(520, 420);
+    QTest::qWait(10);
+    int popups = 0;
+    for (int zoom : {50, 100, 400}) {
+        SCOPED_TRACE(zoom);
+        view->SetZoom(zoom);
+        EXPECT_EQ(view->zoom(), zoom);
+        const int screenDpi = view->viewport()->logicalDpiX();
+        EXPECT_EQ(view->dpiX(), screenDpi * zoom / 100);
+        view->ScrollToTop();
+        view->ScrollHorizontally(LinerView::Scroll::PageBack);
+        // The client area in twips shrinks as the zoom grows.
+        EXPECT_NEAR(view->state().clientWidth, view->viewport()->width() * 1440.0 / view->dpiX(), 1440.0 / view->dpiX());
+        if (view->state().scrollMaxY >= 2 * 270) {
+            EXPECT_TRUE(view->ScrollVertically(LinerView::Scroll::LineForward));
+            EXPECT_EQ(view->state().scrollY, 270);
+            EXPECT_EQ(view->verticalScrollBar()->value(), 270);
+            EXPECT_EQ(view->verticalScrollBar()->pageStep(), view->state().clientHeight);
+        }
+        // Two pixels below the title's fold is Side A's primary area, two
+        // above it the title, whatever the scale.
+        view->ScrollToTop();
+        const int pixelY = 1440 / view->dpiY() + 1;
+        const int x = W / 4;
+        EXPECT_EQ(view->AreaAt(PixelOf(x, F + T + 2 * pixelY)), kAreaSideAPrimary);
+        EXPECT_EQ(view->AreaAt(PixelOf(x, F + T - 2 * pixelY)), kAreaTitle);
+        EXPECT_EQ(view->AreaAt(PixelOf(W - x, F + T + 2 * pixelY)), kAreaSideBPrimary);
+        const QPoint onTitle = PixelOf(W / 4, F + T / 2);
+        if (view->viewport()->rect().contains(onTitle)) {
+            QTest::mouseClick(view->viewport(), Qt::RightButton, {}, onTitle);
+            ASSERT_NE(view->lastPopup(), nullptr);
+            EXPECT_EQ(view->lastPopup()->objectName(), "POPUP_TITLE");
+            view->lastPopup()->close();
+            ++popups;
+        }
+    }
+    EXPECT_EQ(popups, 3);
+    // Zoom In and Out go by steps, and stop at the ends.
+    view->SetZoom(100);
+    view->ZoomIn();
+    EXPECT_EQ(view->zoom(), 125);
+    view->ZoomOut();
+    view->ZoomOut();
+    EXPECT_EQ(view->zoom(), 75);
+    view->SetZoom(5000);
+    EXPECT_EQ(view->zoom(), kMaxZoom);
+    view->ZoomIn();
+    EXPECT_EQ(view->zoom(), kMaxZoom);
+    view->SetZoom(1);
+    EXPECT_EQ(view->zoom(), kMinZoom);
+}
+
+TEST_F(ViewWidget, CtrlWheelZoomsAboutThePointerAndRowsStayTheSame) {
+    // One column, so that where Side B starts depends on how Side A's rows break.
+    liner.oneUpSides = 1;
+    std::string songs = "\x01\x05";
+    for (int i = 0; i < 8; ++i) songs += "A rather long song title number " + std::to_string(i) + " of the side\r\n";
+    liner.songsA = {8, songs};
+    liner.songsB = {1, "\x01\x05Last"};
+    view->SetZoom(100);
+    view->viewport()->repaint();
+    const SideBStart atTrueSize = view->sideBStart();
+    EXPECT_GT(atTrueSize.depth, F + T);
+    for (int zoom : {50, 400}) {
+        view->SetZoom(zoom);
+        view->viewport()->repaint();
+        EXPECT_EQ(view->sideBStart().area, atTrueSize.area) << zoom;
+        EXPECT_EQ(view->sideBStart().x, atTrueSize.x) << zoom;
+        EXPECT_EQ(view->sideBStart().depth, atTrueSize.depth) << zoom;
+    }
+
+    view->SetZoom(100);
+    const QPoint pointer(120, 90);
+    const QPoint paper = view->PaperPoint(pointer);
+    QWheelEvent wheel(pointer, view->viewport()->mapToGlobal(pointer), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view->viewport(), &wheel);
+    EXPECT_EQ(view->zoom(), 125);
+    // The paper point under the pointer stays there (to a pixel's worth of twips).
+    const QPoint after = view->PaperPoint(pointer);
+    EXPECT_NEAR(after.x(), paper.x(), 1440 / view->dpiX() + 1);
+    EXPECT_NEAR(after.y(), paper.y(), 1440 / view->dpiY() + 1);
+}

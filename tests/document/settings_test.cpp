@@ -23,6 +23,9 @@ TEST(Settings, FirstStartTakesStartValuesAndNoFileTypes) {
     EXPECT_EQ(settings.linerFolder, "/home/me/Documents");
     EXPECT_EQ(settings.pictureFolder, "/home/me/Documents");
     EXPECT_EQ(settings.printFolder, "/home/me/Documents");
+    EXPECT_EQ(settings.exportFolder, "/home/me/Documents");
+    EXPECT_EQ(settings.exportDpi, 300);
+    EXPECT_EQ(settings.zoom, 100);
     EXPECT_EQ(settings.defaultFormatName, "default.fmt");
     EXPECT_EQ(DefaultFormatPath(settings), "/usr/share/reelcard/default.fmt");
     EXPECT_EQ(settings.copies, 1);
@@ -43,6 +46,12 @@ TEST(Settings, RoundTripAndBuiltInTypes) {
     settings.print.marginLeft = *ParseMeasurement("0.5", false, kUnitInches);
     settings.print.marginLeft.unit = kUnitNone;
     settings.windowRect = {10, 20, 810, 620};
+    settings.exportFolder = "/home/me/shop";
+    settings.exportFilterIndex = 3;
+    settings.exportSheet = true;
+    settings.exportDpi = 600;
+    settings.exportTransparent = true;
+    settings.zoom = 200;
     {
         QSettings s = store.Open();
         SaveSettings(s, settings);
@@ -62,6 +71,12 @@ TEST(Settings, RoundTripAndBuiltInTypes) {
     EXPECT_EQ(read.print.marginTop, settings.print.marginTop);
     EXPECT_EQ(read.print.marginLeft.unit, kUnitInches);  // unit-less margins count in inches
     EXPECT_EQ(read.windowRect, settings.windowRect);
+    EXPECT_EQ(read.exportFolder, "/home/me/shop");
+    EXPECT_EQ(read.exportFilterIndex, 3);
+    EXPECT_TRUE(read.exportSheet);
+    EXPECT_EQ(read.exportDpi, 600);
+    EXPECT_TRUE(read.exportTransparent);
+    EXPECT_EQ(read.zoom, 200);
     // The key exists without file types: associated built-in types are offered.
     EXPECT_EQ(asked, (std::vector<std::string>{".cas", ".dat"}));
     EXPECT_EQ(read.fileTypes[0].extension, ".dat");
@@ -78,10 +93,15 @@ TEST(Settings, ValuesThatDoNotFitAreIgnored) {
         s.setValue("Lid", QString(300, 'x'));
         s.setValue("FTy2", ".tape");
         s.setValue("FDs2", "Tape Files");
+        s.setValue("Edp", 0);
         s.endGroup();
     }
     QSettings s = store.Open();
     Settings read = LoadSettings(s, {"/p", "/p"}, [](const std::string&) { return true; });
+    // Values of a later version than the store's, and a resolution out of range, start afresh.
+    EXPECT_EQ(read.exportFolder, "/p");
+    EXPECT_EQ(read.exportDpi, 300);
+    EXPECT_EQ(read.zoom, 100);
     EXPECT_EQ(read.copies, 0);
     EXPECT_EQ(read.linerFolder, "");
     EXPECT_EQ(read.fileTypes[2].extension, ".tape");

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QDomDocument>
 #include <QFile>
 #include <QImage>
 #include <QJsonArray>
@@ -261,6 +262,35 @@ TEST(CliRender, PdfIsOnePageThePaperSizeWithItsText) {
     EXPECT_TRUE(bytes.contains(" 252"));
     EXPECT_TRUE(bytes.contains("/Count 1"));
     EXPECT_TRUE(bytes.contains("/FontFile2"));  // the title went in as text
+}
+
+TEST(CliRender, SvgHoldsTheTextAndTheCutLinesAsLines) {
+    TempFolder dir;
+    const std::string cas = WriteRenderLiner(dir);
+    const std::string svg = dir.Path("out.svg");
+    CliRun run = Cli({"render", Q(cas), "-o", Q(svg)});
+    ASSERT_EQ(run.status, 0) << run.err;
+    QFile file(Q(svg));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QDomDocument doc;
+    ASSERT_TRUE(doc.setContent(&file));
+    const QDomElement root = doc.documentElement();
+    EXPECT_EQ(root.tagName(), "svg");
+    // The paper, 5760 by 5040 twips, in millimetres; drawn in twips.
+    EXPECT_EQ(root.attribute("viewBox"), "0 0 5760 5040");
+    EXPECT_NEAR(root.attribute("width").chopped(2).toDouble(), 101.6, 0.01);
+    EXPECT_NEAR(root.attribute("height").chopped(2).toDouble(), 88.9, 0.01);
+    QString text;
+    const QDomNodeList texts = doc.elementsByTagName("text");
+    for (int i = 0; i < texts.size(); ++i) text += texts.at(i).toElement().text();
+    EXPECT_TRUE(text.contains("HHH")) << text.toStdString();
+    // The outer cut line goes round the paper as one line, not as pixels.
+    bool outline = false;
+    const QDomNodeList lines = doc.elementsByTagName("polyline");
+    for (int i = 0; i < lines.size(); ++i) {
+        outline |= lines.at(i).toElement().attribute("points").simplified() == "0,0 5760,0 5760,-5040 0,-5040 0,0";
+    }
+    EXPECT_TRUE(outline);
 }
 
 // The page of a PDF as a grey image of `dpi` dots per inch.
@@ -535,7 +565,7 @@ TEST(Cli, HelpVersionAndOneLineUsageErrors) {
         {{}, "no command given"},
         {{"frob", "x"}, "unknown command 'frob'"},
         {{"frob"}, "unknown command 'frob'"},
-        {{"render", cas, "-o", Q(dir.Path("a.jpg"))}, "OUT must end in .png or .pdf"},
+        {{"render", cas, "-o", Q(dir.Path("a.jpg"))}, "OUT must end in .png, .pdf or .svg"},
         {{"render", cas, "-o", Q(dir.Path("a.png")), "--dpi", "0"}, "--dpi must be 1 to 2400"},
         {{"export", cas, "--bogus"}, "unknown option '--bogus'"},
         {{"import", Q(dir.Path("a.json"))}, "import needs -o OUT"},
