@@ -11,7 +11,7 @@
 #include "app/main_window.h"
 #include "dialogs/date_time.h"
 #include "dialogs/text_dialog.h"
-#include "platform/code_page.h"
+#include "document/liner_text.h"
 #include "platform/messages.h"
 #include "platform/qt_surface.h"
 #include "platform/strings.h"
@@ -21,7 +21,9 @@ namespace {
 QString Str(uint16_t id) { return QString::fromStdString(LoadString(id)); }
 
 // A stored text as the user reads it: without its font changes.
-QString Shown(const std::string& stored) { return DecodeCodePage(DecodeFontCodedText(stored, 1).text); }
+QString Shown(const Liner& liner, const std::string& stored) {
+    return FontCodedToUnicode(liner.fonts, stored, kFontFeatureName);
+}
 
 }  // namespace
 
@@ -59,7 +61,8 @@ EntryDialog::EntryDialog(MainWindow& window, QWidget* owner, const EntryRequest&
 
     auto* left = new QVBoxLayout;
     if (choice) {
-        auto* prompt = new QLabel(Str(IDS_ENTER_TEXT_FOR) + " " + Shown(request.side) + " " + Shown(request.feature),
+        auto* prompt = new QLabel(Str(IDS_ENTER_TEXT_FOR) + " " + QString::fromStdString(request.side) + " " +
+                                      Shown(window_.liner(), request.feature),
                                   this);
         prompt->setObjectName("PromptLabel");
         prompt->setTextFormat(Qt::PlainText);
@@ -166,9 +169,9 @@ void EntryDialog::FontButton(bool useLast) {
 }
 
 void EntryDialog::InsertDateText(const std::string& text) {
-    // The date goes in as stored text would have it: characters the code
-    // page lacks become '?'.
-    QString added = DecodeCodePage(EncodeCodePage(QString::fromStdString(text)));
+    // The date goes in as typed text would: in font variants where the
+    // month's name needs them, '?' for what no code page holds.
+    QString added = QString::fromStdString(text);
     QTextDocument* doc = edit_->document();
     if (!doc->isEmpty()) added.prepend(u' ');
     // The added characters take the font of the first character (of an
@@ -178,7 +181,7 @@ void EntryDialog::InsertDateText(const std::string& text) {
     const QTextCharFormat format = first.charFormat();
     QTextCursor end(doc);
     end.movePosition(QTextCursor::End);
-    end.insertText(added, format);
+    edit_->InsertText(end, added, format);
     edit_->setTextCursor(end);
     edit_->setFocus();
 }

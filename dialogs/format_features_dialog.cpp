@@ -14,7 +14,7 @@
 #include "app/main_window.h"
 #include "dialogs/entry_dialog.h"
 #include "dialogs/format_sides_dialog.h"
-#include "platform/code_page.h"
+#include "document/liner_text.h"
 #include "platform/messages.h"
 #include "platform/strings.h"
 #include "render/fonts.h"
@@ -23,7 +23,11 @@ namespace {
 
 int DefaultFontOf(uint16_t style) { return IsSidedStyle(style) ? kFontFeatureName : kFontFeature; }
 
-QString Shown(const std::string& coded) { return DecodeCodePage(StripFontChanges(coded)); }
+// A stored text as the list shows it: without its font changes, each run
+// in its font's code page.
+QString Shown(const Liner& liner, const std::string& coded, int standard) {
+    return FontCodedToUnicode(liner.fonts, coded, standard);
+}
 
 ChoiceTable FeatureStyleChoices() {
     ChoiceTable table;
@@ -140,7 +144,7 @@ void FormatFeaturesDialog::Load() {
     for (size_t i = 0; i < base_.size(); ++i) {
         const Feature& f = base_[i];
         records_.push_back({f.style, f.top, f.side, f.name, static_cast<int>(i)});
-        list_->addItem(Shown(f.name));
+        list_->addItem(Shown(window_.liner(), f.name, kFontFeatureName));
     }
     switching_ = false;
     changed_ = false;
@@ -258,7 +262,7 @@ void FormatFeaturesDialog::Add() {
         return;
     }
     records_.push_back(r);
-    list_->addItem(Shown(r.name));
+    list_->addItem(Shown(window_.liner(), r.name, kFontFeatureName));
     SetRow(static_cast<int>(records_.size()) - 1);
     UpdateEnabled();
     changed_ = true;
@@ -286,7 +290,7 @@ void FormatFeaturesDialog::Change() {
     records_.push_back(r);
     switching_ = true;
     delete list_->takeItem(shown_);
-    list_->addItem(Shown(r.name));
+    list_->addItem(Shown(window_.liner(), r.name, kFontFeatureName));
     switching_ = false;
     SetRow(static_cast<int>(records_.size()) - 1);
     changed_ = true;
@@ -299,7 +303,7 @@ void FormatFeaturesDialog::Delete() {
     const MessageResult answer =
         ShowMessage(window_.prompter(), MessageOwner::MainWindow(),
                     {MessageIcon::Question, MessageButtons::YesNo, false}, IDS_DELETE_FEATURE,
-                    {Shown(records_[row].name).toStdString()});
+                    {Shown(window_.liner(), records_[row].name, kFontFeatureName).toStdString()});
     if (answer == MessageResult::Yes) {
         records_.erase(records_.begin() + row);
         switching_ = true;
@@ -338,7 +342,7 @@ bool FormatFeaturesDialog::Apply() {
             window_.prompter().Show(
                 MessageOwner::Dialog(this), ErrorStyle(),
                 tr("The feature \"%1\" and its choices are too long to be kept in a liner.")
-                    .arg(Shown(records_[i].name))
+                    .arg(Shown(window_.liner(), records_[i].name, kFontFeatureName))
                     .toStdString());
             return false;
         }

@@ -13,7 +13,7 @@
 #include "app/main_window.h"
 #include "dialogs/format_features_dialog.h"
 #include "dialogs/text_dialog.h"
-#include "platform/code_page.h"
+#include "document/liner_text.h"
 #include "platform/messages.h"
 #include "platform/qt_surface.h"
 #include "platform/strings.h"
@@ -21,7 +21,11 @@
 
 namespace {
 
-QString Shown(const std::string& coded) { return DecodeCodePage(StripFontChanges(coded)); }
+// A stored text as the list shows it: without its font changes, each run
+// in its font's code page.
+QString Shown(const Liner& liner, const std::string& coded, int standard) {
+    return FontCodedToUnicode(liner.fonts, coded, standard);
+}
 
 ChoiceTable Table(std::initializer_list<std::pair<uint16_t, uint16_t>> rows) {
     ChoiceTable table;
@@ -274,7 +278,7 @@ void FormatSidesDialog::LoadFeatures(const std::vector<SidedFeature>& keep) {
         }
         if (s.index == oldShown) show = static_cast<int>(sided_.size());
         sided_.push_back(s);
-        featureList_->addItem(Shown(f.name));
+        featureList_->addItem(Shown(window_.liner(), f.name, kFontFeatureName));
     }
     const bool any = !sided_.empty();
     featuresGroup_->setEnabled(any);
@@ -302,7 +306,7 @@ void FormatSidesDialog::FillChoices() {
 }
 
 int FormatSidesDialog::InsertChoice(const std::string& coded) {
-    const QString shown = Shown(coded);
+    const QString shown = Shown(window_.liner(), coded, kFontFeature);
     int row = 0;
     while (row < choiceList_->count() && choiceList_->itemText(row).compare(shown, Qt::CaseInsensitive) <= 0) ++row;
     choiceList_->insertItem(row, shown, QByteArray::fromStdString(coded));
@@ -392,7 +396,7 @@ void FormatSidesDialog::DeleteChoice() {
     if (row < 0) return;
     const MessageResult answer = ShowMessage(
         window_.prompter(), MessageOwner::MainWindow(), {MessageIcon::Question, MessageButtons::YesNo, false},
-        IDS_DELETE_CHOICE, {Shown(choiceList_->currentData().toByteArray().toStdString()).toStdString()});
+        IDS_DELETE_CHOICE, {Shown(window_.liner(), choiceList_->currentData().toByteArray().toStdString(), kFontFeature).toStdString()});
     if (answer == MessageResult::Yes) {
         choiceList_->removeItem(row);
         if (choiceList_->count() > 0) choiceList_->setCurrentIndex(std::min(row, choiceList_->count() - 1));

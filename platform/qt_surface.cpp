@@ -27,6 +27,10 @@ constexpr int kMaxPixelSize = 32767;
 // Realized fonts kept at most; a liner uses a handful, the font dialog's
 // previews a few more.
 constexpr size_t kMaxCachedFonts = 256;
+constexpr uint8_t kSymbolCharSet = 2;
+// Symbol fonts keep their glyphs at U+F000 + byte, as their character map
+// for the symbol encoding has them.
+constexpr char32_t kSymbolBase = 0xF000;
 
 // The family that stands in for an empty face name, after the pitch and
 // family byte of the description.
@@ -62,6 +66,9 @@ std::string KeyOf(const LogFont& f) {
     put(&f.underline, 1);
     put(&f.strikeOut, 1);
     put(&f.pitchAndFamily, 1);
+    // Fonts of one code page draw the same characters; a symbol font its own.
+    const int codePage = f.charSet == kSymbolCharSet ? 0 : CodePageOfCharSet(f.charSet);
+    put(&codePage, sizeof codePage);
     put(f.faceName.data(), f.faceName.size());
     return key;
 }
@@ -197,9 +204,16 @@ std::shared_ptr<const QtFontCache::Realized> QtFontCache::Get(const LogFont& log
     r->metrics.ascent = static_cast<int>(std::lround(m.ascent()));
     r->metrics.descent = static_cast<int>(std::lround(m.descent()));
     r->metrics.height = r->metrics.ascent + r->metrics.descent;
+    const int codePage = CodePageOfCharSet(logFont.charSet);
     for (int b = 0; b < 256; ++b) {
-        QChar ch(CodePageToUnicode(static_cast<unsigned char>(b)));
-        r->advance[b] = static_cast<int>(std::lround(m.horizontalAdvance(ch)));
+        char16_t ch = CodePageGlyph(static_cast<unsigned char>(b), codePage);
+        // A symbol font shows its own glyph for a byte; a face standing in
+        // for a symbol font that is not installed shows the Western letter.
+        if (logFont.charSet == kSymbolCharSet && b >= 0x20 && m.inFontUcs4(kSymbolBase + b)) {
+            ch = static_cast<char16_t>(kSymbolBase + b);
+        }
+        r->glyph[b] = ch;
+        r->advance[b] = static_cast<int>(std::lround(m.horizontalAdvance(QChar(ch))));
     }
     // The angle the layout places the text for, so that both agree.
     r->rotation = logFont.RotationDegrees();
@@ -296,7 +310,7 @@ void QtSurface::DrawText(int x, int y, std::string_view text) {
     // rows are exactly as wide as they were broken.
     double pos = 0;
     for (unsigned char b : text) {
-        painter_.drawText(QPointF(pos, 0), QString(QChar(CodePageToUnicode(b))));
+        painter_.drawText(QPointF(pos, 0), QString(QChar(r.glyph[b])));
         pos += r.advance[b];
     }
     painter_.restore();

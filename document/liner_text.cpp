@@ -1,0 +1,67 @@
+#include "document/liner_text.h"
+
+#include "platform/code_page.h"
+
+namespace {
+
+// The entry a number stands for, as drawing resolves it; null for none.
+const FontEntry* EntryOf(const std::vector<FontEntry>& fonts, int number, int standardNumber) {
+    auto exists = [&fonts](int n) { return n >= 1 && static_cast<size_t>(n) <= fonts.size(); };
+    if (exists(number)) return &fonts[static_cast<size_t>(number) - 1];
+    if (exists(standardNumber)) return &fonts[static_cast<size_t>(standardNumber) - 1];
+    return nullptr;
+}
+
+bool Holds(int codePage, char16_t ch) { return UnicodeToCodePage(ch, codePage).has_value(); }
+
+}  // namespace
+
+int CodePageOfFont(const std::vector<FontEntry>& fonts, int number, int standardNumber) {
+    const FontEntry* entry = EntryOf(fonts, number, standardNumber);
+    return entry ? CodePageOfCharSet(entry->logFont.charSet) : kCodePageWestern;
+}
+
+QString FontCodedToUnicode(const std::vector<FontEntry>& fonts, std::string_view coded, int standardNumber) {
+    QString out;
+    out.reserve(static_cast<qsizetype>(coded.size()));
+    int codePage = CodePageOfFont(fonts, standardNumber, standardNumber);
+    for (size_t i = 0; i < coded.size(); ++i) {
+        const char c = coded[i];
+        if (c == '\0') break;
+        if (c == kFontChange) {
+            if (i + 1 < coded.size()) codePage = CodePageOfFont(fonts, static_cast<unsigned char>(coded[i + 1]), standardNumber);
+            ++i;
+            continue;
+        }
+        out += QChar(CodePageToUnicode(static_cast<unsigned char>(c), codePage));
+    }
+    return out;
+}
+
+FontForCharacter FindFontForCharacter(std::vector<FontEntry>& fonts, int number, int standardNumber, char16_t ch) {
+    if (Holds(CodePageOfFont(fonts, number, standardNumber), ch)) return {number, FontFit::Holds};
+    const FontEntry* found = EntryOf(fonts, number, standardNumber);
+    const FontEntry base = found ? *found : FontEntry{};
+    auto variantOf = [&base](uint8_t charSet) {
+        FontEntry variant = base;
+        variant.logFont.charSet = charSet;
+        return variant;
+    };
+    // A variant already in the table comes first, whichever set it has.
+    for (uint8_t charSet : ScriptCharSets()) {
+        if (!Holds(CodePageOfCharSet(charSet), ch)) continue;
+        const FontEntry variant = variantOf(charSet);
+        for (size_t i = 0; i < fonts.size(); ++i) {
+            if (fonts[i].color == variant.color && fonts[i].logFont.SameFont(variant.logFont)) {
+                return {static_cast<int>(i) + 1, FontFit::Variant};
+            }
+        }
+    }
+    for (uint8_t charSet : ScriptCharSets()) {
+        if (!Holds(CodePageOfCharSet(charSet), ch)) continue;
+        if (fonts.size() >= static_cast<size_t>(kMaxFonts)) return {0, FontFit::TableFull};
+        fonts.push_back(variantOf(charSet));
+        return {static_cast<int>(fonts.size()), FontFit::Variant};
+    }
+    return {0, FontFit::Unsupported};
+}
