@@ -580,7 +580,7 @@ int Songs(const SongsArgs& args, ConsolePrompter& prompter) {
     rows.artist = args.artist || SeveralArtists(import->tracks);
     rows.numbers = args.numbers;
     const std::optional<SongTexts> texts =
-        MakeSongTexts(import->tracks, split.sideACount, rows, import->album, import->albumArtist);
+        MakeSongTexts(import->tracks, split.sideACount, rows, import->album, import->albumArtist, &liner.fonts);
     if (!texts) {
         PrintNote(QStringLiteral("the songs are too many to be kept in a liner"));
         return kExitFile;
