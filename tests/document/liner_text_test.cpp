@@ -36,7 +36,7 @@ TEST(LinerText, RunsAreReadInTheirFontsCodePages) {
     fonts.push_back(Font(280, 204));  // 7: Cyrillic
     fonts[3].logFont.charSet = 161;   // the title font itself is Greek
     const std::string coded = "\xC5\xEB " + Change(6) + "\xA3\xF3" "d\x9F\xBB" + Change(7) + "\xCF\xF0\r\n" +
-                              Change(9) + "\xCF";  // 9 names no font: the title font's
+                              Change(9) + "\xD0";  // 9 names no font: the title font's
     EXPECT_EQ(FontCodedToUnicode(fonts, coded, kFontTitle),
               QString::fromUtf8("\u0395\u03BB \u0141\u00F3d\u017A\u00BB\u041F\u0440\r\n\u03A0"));
     EXPECT_EQ(CodePageOfFont(fonts, 7, kFontTitle), 1251);
@@ -68,7 +68,9 @@ TEST(LinerText, VariantsKeepTheFontButItsCharacterSetAndAreReused) {
     EXPECT_EQ(full.fit, FontFit::TableFull);
     EXPECT_EQ(full.number, 0);
     EXPECT_EQ(fonts.size(), 255u);
-    EXPECT_EQ(FindFontForCharacter(fonts, 5, 4, u'\u0416').fit, FontFit::Variant);  // not of font 5, but reusable
+    // A variant already there is still found; another font's is not made.
+    EXPECT_EQ(FindFontForCharacter(fonts, 4, 4, u'\u0416').number, 7);
+    EXPECT_EQ(FindFontForCharacter(fonts, 5, 5, u'\u0416').fit, FontFit::TableFull);
 }
 
 TEST(LinerText, CentralEuropeanFileIsReadAndWrittenByteForByte) {
