@@ -3,6 +3,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFontDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -102,6 +103,33 @@ TEST(FontChooser, OnlyWhatTheUserChangesGoesBackIntoTheEntry) {
     dialog.accept();
     EXPECT_EQ(dialog.chosen().logFont.height, 230);
     EXPECT_EQ(dialog.chosen().logFont.FaceName(), "Gill Sans Nowhere");
+}
+
+TEST(FontChooser, ScriptShowsAndSetsTheCharacterSet) {
+    EnsureApplication();
+    ScriptedPrompter prompter;
+    FontEntry start = ArialEntry();
+    start.logFont.charSet = 1;  // the default set: shown as Western, kept unless changed
+    {
+        FontChooserDialog dialog(start, prompter);
+        QComboBox* script = dialog.fontPart()->scriptField();
+        EXPECT_EQ(script->currentText(), "Western");
+        EXPECT_EQ(script->count(), 10);
+        dialog.accept();
+        EXPECT_EQ(dialog.chosen().logFont.charSet, 1);
+    }
+    start.logFont.charSet = 204;
+    FontChooserDialog dialog(start, prompter);
+    QComboBox* script = dialog.fontPart()->scriptField();
+    EXPECT_EQ(script->currentText(), "Cyrillic");
+    script->setCurrentIndex(script->findText("Central European"));
+    EXPECT_TRUE(dialog.findChild<QLabel*>("Sample")->text().contains(QString::fromUtf8("\u00C1")));
+    dialog.accept();
+    EXPECT_EQ(dialog.chosen().logFont.charSet, 238);
+    // A set the list does not offer is shown while it is the entry's.
+    start.logFont.charSet = 2;
+    FontChooserDialog symbol(start, prompter);
+    EXPECT_EQ(symbol.fontPart()->scriptField()->currentText(), "Symbol");
 }
 
 TEST(FontChooser, ANegativeRotationKeepsTheDialogOpen) {
