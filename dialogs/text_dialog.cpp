@@ -80,8 +80,8 @@ int FontTextEdit::CodePageOf(int number) const {
     return codePage ? codePage(number, standard_) : kCodePageWestern;
 }
 
-FontForCharacter FontTextEdit::FontFor(int number, char16_t ch) const {
-    if (fontFor) return fontFor(number, standard_, ch);
+FontForCharacter FontTextEdit::FontFor(int number, char16_t ch, std::u16string_view following) const {
+    if (fontFor) return fontFor(number, standard_, ch, following);
     if (UnicodeToCodePage(ch).has_value()) return {number, FontFit::Holds};
     return {0, FontFit::Unsupported};
 }
@@ -256,7 +256,8 @@ void FontTextEdit::InsertText(QTextCursor& cursor, const QString& text, const QT
         } else if (Control(ch) || ch.isSurrogate()) {
             fit.fit = FontFit::Unsupported;
         } else {
-            fit = FontFor(runNumber, ch.unicode());
+            const auto* rest = reinterpret_cast<const char16_t*>(text.utf16()) + i + 1;
+            fit = FontFor(runNumber, ch.unicode(), std::u16string_view(rest, static_cast<size_t>(text.size() - i - 1)));
         }
         if (fit.fit == FontFit::Unsupported || fit.fit == FontFit::TableFull) {
             (fit.fit == FontFit::TableFull ? full : replaced) = true;
@@ -655,8 +656,8 @@ void ShowLinerFonts(FontTextEdit& edit, MainWindow& window, QWidget* owner) {
     edit.codePage = [&window](int number, int standard) {
         return CodePageOfFont(window.liner().fonts, number, standard);
     };
-    edit.fontFor = [&window](int number, int standard, char16_t ch) {
-        return FindFontForCharacter(window.liner().fonts, number, standard, ch);
+    edit.fontFor = [&window](int number, int standard, char16_t ch, std::u16string_view following) {
+        return FindFontForCharacter(window.liner().fonts, number, standard, ch, following);
     };
     edit.refused = [&window, owner](bool pasted) {
         const QString text =

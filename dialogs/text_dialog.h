@@ -38,7 +38,7 @@ public:
     std::function<int(int number, int standard)> codePage;
     // A font that stores `ch` in place of font `number`, adding a variant to
     // the font table when needed; when not set, only Western characters fit.
-    std::function<FontForCharacter(int number, int standard, char16_t ch)> fontFor;
+    std::function<FontForCharacter(int number, int standard, char16_t ch, std::u16string_view following)> fontFor;
     // Told when characters were refused (typed) or replaced by '?' (pasted):
     // once a burst of typing has paused, however many there were, so that no
     // message box takes keys that were meant for the field.
@@ -90,7 +90,7 @@ private:
     // The font number a character format stands for, `fallback` for none.
     int NumberOf(const QTextCharFormat& format, int fallback) const;
     int CodePageOf(int number) const;
-    FontForCharacter FontFor(int number, char16_t ch) const;
+    FontForCharacter FontFor(int number, char16_t ch, std::u16string_view following = {}) const;
     // Whether the text, inserted where the cursor is, needs no other font
     // than the one it would take there.
     bool FitsAtCursor(const QString& text, int* number, FontFit* worst) const;

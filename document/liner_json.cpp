@@ -311,7 +311,9 @@ std::optional<std::string> FontCodedFromJson(const QString& text, QString* error
             if (ch.unicode() == 0 || ch.isSurrogate()) return cannot();
             if (fonts) {
                 // A character the run's font lacks switches to a variant of it.
-                const FontForCharacter fit = FindFontForCharacter(*fonts, current, standard, ch.unicode());
+                const auto* rest = reinterpret_cast<const char16_t*>(text.utf16()) + i + 1;
+                const FontForCharacter fit = FindFontForCharacter(
+                    *fonts, current, standard, ch.unicode(), std::u16string_view(rest, static_cast<size_t>(text.size() - i - 1)));
                 if (fit.fit == FontFit::Unsupported) return cannot();
                 if (fit.fit == FontFit::TableFull) {
                     return fail(QString("character U+%1 needs a font variant, but the font table is full")

@@ -38,7 +38,8 @@ QString FontCodedToUnicode(const std::vector<FontEntry>& fonts, std::string_view
     return out;
 }
 
-FontForCharacter FindFontForCharacter(std::vector<FontEntry>& fonts, int number, int standardNumber, char16_t ch) {
+FontForCharacter FindFontForCharacter(std::vector<FontEntry>& fonts, int number, int standardNumber, char16_t ch,
+                                      std::u16string_view following) {
     if (Holds(CodePageOfFont(fonts, number, standardNumber), ch)) return {number, FontFit::Holds};
     const FontEntry* found = EntryOf(fonts, number, standardNumber);
     const FontEntry base = found ? *found : FontEntry{};
@@ -47,21 +48,40 @@ FontForCharacter FindFontForCharacter(std::vector<FontEntry>& fonts, int number,
         variant.logFont.charSet = charSet;
         return variant;
     };
-    // A variant already in the table comes first, whichever set it has.
+    // How far a set carries the text on, a few words at most.
+    constexpr size_t kLookAhead = 32;
+    following = following.substr(0, kLookAhead);
+    int bestReach = -1;
+    int bestExisting = 0;  // its entry's number, 0 for none yet
+    uint8_t bestSet = 0;
+    int anyExisting = 0;  // for a full table
     for (uint8_t charSet : ScriptCharSets()) {
-        if (!Holds(CodePageOfCharSet(charSet), ch)) continue;
+        const int codePage = CodePageOfCharSet(charSet);
+        if (!Holds(codePage, ch)) continue;
+        int reach = 0;
+        while (static_cast<size_t>(reach) < following.size() && Holds(codePage, following[static_cast<size_t>(reach)])) {
+            ++reach;
+        }
         const FontEntry variant = variantOf(charSet);
-        for (size_t i = 0; i < fonts.size(); ++i) {
+        int existing = 0;
+        for (size_t i = 0; i < fonts.size() && existing == 0; ++i) {
             if (fonts[i].color == variant.color && fonts[i].logFont.SameFont(variant.logFont)) {
-                return {static_cast<int>(i) + 1, FontFit::Variant};
+                existing = static_cast<int>(i) + 1;
             }
         }
+        if (anyExisting == 0) anyExisting = existing;
+        if (reach > bestReach || (reach == bestReach && existing != 0 && bestExisting == 0)) {
+            bestReach = reach;
+            bestExisting = existing;
+            bestSet = charSet;
+        }
     }
-    for (uint8_t charSet : ScriptCharSets()) {
-        if (!Holds(CodePageOfCharSet(charSet), ch)) continue;
-        if (fonts.size() >= static_cast<size_t>(kMaxFonts)) return {0, FontFit::TableFull};
-        fonts.push_back(variantOf(charSet));
-        return {static_cast<int>(fonts.size()), FontFit::Variant};
+    if (bestReach < 0) return {0, FontFit::Unsupported};
+    if (bestExisting != 0) return {bestExisting, FontFit::Variant};
+    if (fonts.size() >= static_cast<size_t>(kMaxFonts)) {
+        if (anyExisting != 0) return {anyExisting, FontFit::Variant};
+        return {0, FontFit::TableFull};
     }
-    return {0, FontFit::Unsupported};
+    fonts.push_back(variantOf(bestSet));
+    return {static_cast<int>(fonts.size()), FontFit::Variant};
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QString>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -34,7 +35,9 @@ struct FontForCharacter {
 
 // A font that stores `ch`: font `number` itself when its code page holds the
 // character, else a variant of it (face, size, style, colour and rotation
-// kept, another charSet): an existing one when there is one, otherwise one
-// added at the end of the table.  Nothing is added once the table holds 255
-// entries; the caller tells the user.
-FontForCharacter FindFontForCharacter(std::vector<FontEntry>& fonts, int number, int standardNumber, char16_t ch);
+// kept, another charSet): of the sets that hold `ch`, the one that also holds
+// the most of the `following` characters, an existing variant before a new
+// one, Western first; a new one is added at the end of the table.  Nothing
+// is added once the table holds 255 entries; the caller tells the user.
+FontForCharacter FindFontForCharacter(std::vector<FontEntry>& fonts, int number, int standardNumber, char16_t ch,
+                                      std::u16string_view following = {});

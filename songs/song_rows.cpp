@@ -136,9 +136,9 @@ std::string ToFontCoded(const QString& text, std::vector<FontEntry>& fonts, int 
                         bool* changed) {
     std::string out;
     bool any = false;
-    auto put = [&](char16_t c) {
+    auto put = [&](char16_t c, std::u16string_view following) {
         if (c < 0x20 || c == 0x7F || c == 0xBB) return false;
-        const FontForCharacter fit = FindFontForCharacter(fonts, *current, standard, c);
+        const FontForCharacter fit = FindFontForCharacter(fonts, *current, standard, c, following);
         if (fit.fit != FontFit::Holds && fit.fit != FontFit::Variant) return false;
         const std::optional<unsigned char> byte = UnicodeToCodePage(c, CodePageOfFont(fonts, fit.number, standard));
         if (!byte || *byte < 0x20 || *byte == 0x7F || *byte == static_cast<unsigned char>(kTabMark)) return false;
@@ -150,11 +150,18 @@ std::string ToFontCoded(const QString& text, std::vector<FontEntry>& fonts, int 
         out += static_cast<char>(*byte);
         return true;
     };
-    for (char32_t c : text.toUcs4()) {
-        if (c <= 0xFFFF && put(static_cast<char16_t>(c))) continue;
+    const std::u16string_view all(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<size_t>(text.size()));
+    for (size_t i = 0; i < all.size(); ++i) {
+        char32_t c = all[i];
+        if (QChar::isHighSurrogate(c) && i + 1 < all.size() && QChar::isLowSurrogate(all[i + 1])) {
+            c = QChar::surrogateToUcs4(all[i], all[i + 1]);
+            ++i;
+        } else if (put(all[i], all.substr(i + 1))) {
+            continue;
+        }
         any = true;
         // The nearest Western letters, which every font variant can store.
-        for (QChar near : DecodeCodePage(NearestOf(c))) put(near.unicode());
+        for (QChar near : DecodeCodePage(NearestOf(c))) put(near.unicode(), {});
     }
     if (changed) *changed = any;
     return out;

@@ -60,6 +60,12 @@ TEST(LinerText, VariantsKeepTheFontButItsCharacterSetAndAreReused) {
     EXPECT_EQ(FindFontForCharacter(fonts, 7, 4, u'\u00E9').number, 4);  // back to Western
     EXPECT_EQ(FindFontForCharacter(fonts, 4, 4, u'\u4E2D').fit, FontFit::Unsupported);
     EXPECT_EQ(fonts.size(), 7u);
+    // "Şarkı": Central European has the S with cedilla but not the dotless i;
+    // the text that follows picks Turkish, which has both.
+    const FontForCharacter tr = FindFontForCharacter(fonts, 4, 4, u'\u015E', u"ark\u0131");
+    EXPECT_EQ(tr.number, 8);
+    EXPECT_EQ(fonts[7].logFont.charSet, 162);
+    fonts.pop_back();
 
     // The 255th entry may be a variant; the 256th is not added.
     while (fonts.size() < 254) fonts.push_back(Font(1000 + static_cast<int>(fonts.size())));
