@@ -13,6 +13,7 @@
 #include "app/message_box_prompter.h"
 #include "app_test_support.h"
 #include "dialogs/font_dialog.h"
+#include "document/liner_file.h"
 #include "platform/strings.h"
 
 namespace {
@@ -231,6 +232,18 @@ TEST(FileDialogsHelpers, TitlePreviewAndRememberedFolder) {
     EXPECT_FALSE(text.isEmpty());
     EXPECT_FALSE(text.contains('\r'));
     EXPECT_FALSE(text.contains(QChar(1)));
+    // The title in the code pages of the file's own fonts.
+    Liner mixed;
+    EnsureStandardFonts(mixed);
+    FontEntry cyrillic = mixed.fonts[kFontTitle - 1];
+    cyrillic.logFont.charSet = 204;
+    mixed.fonts.push_back(cyrillic);
+    mixed.title = {2, "\xA3\x01\x06\xCF\xF0\xE8\r\nB"};
+    const auto bytes = SerializeLiner(mixed, FileKind::Liner);
+    ASSERT_TRUE(bytes);
+    WriteBytes(app.Path("mixed.cas"), *bytes);
+    EXPECT_EQ(TitlePreviewText(QString::fromStdString(app.Path("mixed.cas"))),
+              QString::fromUtf8("\u00A3\u041F\u0440\u0438\nB"));
     EXPECT_TRUE(TitlePreviewText(QString::fromStdString(app.Path(""))).isEmpty());
     WriteBytes(app.Path("plain.txt"), {'h', 'i'});
     EXPECT_TRUE(TitlePreviewText(QString::fromStdString(app.Path("plain.txt"))).isEmpty());
