@@ -189,35 +189,26 @@ std::pair<size_t, size_t> FontTextEdit::SelectionRange() const {
     return {index(cursor.selectionStart()), index(cursor.selectionEnd())};
 }
 
-void FontTextEdit::SetSelectionFont(int number) {
-    QTextCursor cursor = textCursor();
-    if (!cursor.hasSelection()) return;
-    const int start = cursor.selectionStart();
-    const int end = cursor.selectionEnd();
-    // Each character the chosen font cannot store takes a variant of it;
-    // with the table full it keeps the font it has.
-    struct Run {
-        int start, end, number;
-    };
-    std::vector<Run> runs;
-    bool full = false;
+std::vector<FontTextEdit::FontRun> FontTextEdit::RunsNeedingFonts(int start, int end, int number, bool* full) const {
+    std::vector<FontRun> runs;
     const QTextDocument* doc = document();
     for (QTextBlock block = doc->findBlock(start); block.isValid() && block.position() < end; block = block.next()) {
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             const int old = NumberOf(fragment.charFormat(), standard_);
+            const int wanted = number != 0 ? number : old;
             const QString text = fragment.text();
             for (int k = 0; k < text.size(); ++k) {
                 const int pos = fragment.position() + k;
                 if (pos < start || pos >= end) continue;
-                const FontForCharacter fit = FontFor(number, text[k].unicode());
-                int target = number;
+                const FontForCharacter fit = FontFor(wanted, text[k].unicode());
+                int target = wanted;
                 if (fit.fit == FontFit::Variant) target = fit.number;
                 if (fit.fit == FontFit::TableFull) {
                     target = old;
-                    full = true;
+                    *full = true;
                 }
-                if (target == number) continue;
+                if (target == wanted && (number != 0 || target == old)) continue;
                 if (!runs.empty() && runs.back().end == pos && runs.back().number == target) {
                     ++runs.back().end;
                 } else {
@@ -226,14 +217,39 @@ void FontTextEdit::SetSelectionFont(int number) {
             }
         }
     }
-    cursor.beginEditBlock();
-    cursor.mergeCharFormat(FormatOf(number));
-    for (const Run& run : runs) {
+    return runs;
+}
+
+void FontTextEdit::ApplyRuns(const std::vector<FontRun>& runs) {
+    for (const FontRun& run : runs) {
         QTextCursor part(document());
         part.setPosition(run.start);
         part.setPosition(run.end, QTextCursor::KeepAnchor);
         part.mergeCharFormat(FormatOf(run.number));
     }
+}
+
+void FontTextEdit::SetSelectionFont(int number) {
+    QTextCursor cursor = textCursor();
+    if (!cursor.hasSelection()) return;
+    // Each character the chosen font cannot store takes a variant of it;
+    // with the table full it keeps the font it has.
+    bool full = false;
+    const std::vector<FontRun> runs = RunsNeedingFonts(cursor.selectionStart(), cursor.selectionEnd(), number, &full);
+    cursor.beginEditBlock();
+    cursor.mergeCharFormat(FormatOf(number));
+    ApplyRuns(runs);
+    cursor.endEditBlock();
+    if (full) TableFull();
+}
+
+void FontTextEdit::FitFonts() {
+    bool full = false;
+    const std::vector<FontRun> runs = RunsNeedingFonts(0, document()->characterCount(), 0, &full);
+    if (runs.empty()) return;
+    QTextCursor cursor(document());
+    cursor.beginEditBlock();
+    ApplyRuns(runs);
     cursor.endEditBlock();
     if (full) TableFull();
 }
@@ -573,6 +589,8 @@ uint16_t TextDialog::SaveQuestion() const {
 bool TextDialog::HasChanges() const { return edit_->document()->isModified() || fontChanged_; }
 
 bool TextDialog::Apply() {
+    // A font's character set may have changed meanwhile.
+    edit_->FitFonts();
     const DisplayText display = edit_->Read(StandardFont());
     // An emptied field leaves no text at all, as a liner file read back
     // would have it, rather than one empty line.

@@ -61,6 +61,9 @@ public:
     // Gives the selected characters font `number`, or a variant of it for
     // characters its code page lacks (undoable).
     void SetSelectionFont(int number);
+    // Gives every character its font's code page lacks (after that font's
+    // character set changed) a variant that has it (undoable).
+    void FitFonts();
     // Inserts `text` at `cursor`, starting in the font of `format` (one of
     // the field's) and switching to font variants as characters need them;
     // characters no code page holds become '?' and are reported.  One
@@ -86,6 +89,14 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    struct FontRun {
+        int start, end, number;
+    };
+    // The characters of [start, end) that need another font than `number`
+    // (0: their own), with the font each needs; `full` is set when a
+    // variant could not be added, and such characters keep their font.
+    std::vector<FontRun> RunsNeedingFonts(int start, int end, int number, bool* full) const;
+    void ApplyRuns(const std::vector<FontRun>& runs);
     QTextCharFormat FormatOf(int number) const;
     // The font number a character format stands for, `fallback` for none.
     int NumberOf(const QTextCharFormat& format, int fallback) const;

@@ -260,6 +260,22 @@ TEST(TextDialogs, MixedScriptsAreTypedAndPastedIntoFontVariants) {
     EXPECT_EQ(again->editor()->toPlainText(), line + "\n" + line);
 }
 
+TEST(TextDialogs, ALetterKeepsItselfWhenItsFontChangesScriptMeanwhile) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    EnsureStandardFonts(w.liner());
+    w.liner().fonts[kFontTitle - 1].logFont.charSet = 0;
+    TextDialog* d = Open(w, kCmdTitleLines, "TitleLinesDialog");
+    ASSERT_NE(d, nullptr);
+    Type(d->editor(), QString::fromUtf8("caf\u00E9"));
+    // The title font turns Cyrillic (Fonts > Title...) before the text is applied.
+    w.liner().fonts[kFontTitle - 1].logFont.charSet = 204;
+    QTest::mouseClick(Button(d, "OkButton"), Qt::LeftButton);
+    EXPECT_EQ(FontCodedToUnicode(w.liner().fonts, w.liner().title.text, kFontTitle), QString::fromUtf8("caf\u00E9"));
+    EXPECT_EQ(w.liner().fonts.back().logFont.charSet, 0);
+}
+
 TEST(TextDialogs, EveryByteOfEveryCodePageComesBackUnchanged) {
     AppHarness app;
     ASSERT_TRUE(app.Start());
