@@ -145,6 +145,26 @@ QBrush ToQBrush(const SurfaceBrush& brush) {
     return QBrush(Qt::NoBrush);
 }
 
+bool StrongRightToLeft(QChar ch) {
+    const QChar::Direction d = ch.direction();
+    return d == QChar::DirR || d == QChar::DirAL;
+}
+
+// From `start`, where a stretch of right-to-left words ends: it begins and
+// ends with a Hebrew or Arabic letter and holds no left-to-right letter.
+// `start` itself when no such stretch begins there.
+size_t RightToLeftEnd(const QtFontCache::Realized& r, std::string_view text, size_t start) {
+    auto charAt = [&](size_t i) { return QChar(r.glyph[static_cast<unsigned char>(text[i])]); };
+    if (!StrongRightToLeft(charAt(start))) return start;
+    size_t end = start + 1;
+    for (size_t i = start + 1; i < text.size(); ++i) {
+        const QChar ch = charAt(i);
+        if (ch.direction() == QChar::DirL) break;
+        if (StrongRightToLeft(ch)) end = i + 1;
+    }
+    return end;
+}
+
 }  // namespace
 
 QFont MakeQFont(const LogFont& logFont) {
@@ -307,11 +327,33 @@ void QtSurface::DrawText(int x, int y, std::string_view text) {
     painter_.setFont(r.font);
     painter_.setPen(ToQColor(textColor_));
     // Each character at the advance the layout measured, so that drawn
-    // rows are exactly as wide as they were broken.
+    // rows are exactly as wide as they were broken.  Hebrew and Arabic
+    // words are drawn whole, right to left and joined, in the room their
+    // letters were measured to take.
     double pos = 0;
-    for (unsigned char b : text) {
-        painter_.drawText(QPointF(pos, 0), QString(QChar(r.glyph[b])));
-        pos += r.advance[b];
+    for (size_t i = 0; i < text.size();) {
+        const size_t end = RightToLeftEnd(r, text, i);
+        if (end == i) {
+            const auto b = static_cast<unsigned char>(text[i++]);
+            painter_.drawText(QPointF(pos, 0), QString(QChar(r.glyph[b])));
+            pos += r.advance[b];
+            continue;
+        }
+        QString words;
+        double room = 0;
+        for (; i < end; ++i) {
+            const auto b = static_cast<unsigned char>(text[i]);
+            words += QChar(r.glyph[b]);
+            room += r.advance[b];
+        }
+        const double natural = QFontMetricsF(r.font).horizontalAdvance(words);
+        painter_.save();
+        painter_.translate(pos, 0);
+        if (natural > 0) painter_.scale(room / natural, 1);
+        painter_.setLayoutDirection(Qt::RightToLeft);
+        painter_.drawText(QPointF(0, 0), words);
+        painter_.restore();
+        pos += room;
     }
     painter_.restore();
 }

@@ -165,6 +165,38 @@ TEST(QtSurfaceTest, BytesAreMeasuredAndDrawnInTheCodePageOfTheFontsCharacterSet)
     EXPECT_EQ(cache.Get(centralEuropean)->glyph[0xA3], u'\u0141');
 }
 
+TEST(QtSurfaceTest, HebrewWordsRunRightToLeftInTheRoomTheyWereMeasuredFor) {
+    LogFont hebrew = Arial(480);
+    hebrew.charSet = 177;
+    auto draw = [&](const std::vector<std::pair<int, std::string>>& parts) {
+        QImage image = WhiteImage(300, 200);
+        QPainter painter(&image);
+        QtSurface surface(painter);
+        surface.SetFont(hebrew);
+        surface.SetBackground(BackgroundMode::Transparent);
+        for (const auto& [x, text] : parts) surface.DrawText(x, -1440, text);
+        return image;
+    };
+    QImage unused = WhiteImage(1, 1);
+    QPainter measuring(&unused);
+    QtSurface surface(measuring);
+    surface.SetFont(hebrew);
+    const int bet = surface.TextExtent("\xE1");
+    // Alef then bet as stored: bet on the left, alef on its right.
+    const QImage word = draw({{1440, "\xE0\xE1"}});
+    const QImage apart = draw({{1440, "\xE1"}, {1440 + bet, "\xE0"}});
+    const QImage stored = draw({{1440, "\xE0"}, {1440 + surface.TextExtent("\xE0"), "\xE1"}});
+    auto differing = [](const QImage& a, const QImage& b) {
+        int n = 0;
+        for (int y = 0; y < a.height(); ++y) {
+            for (int x = 0; x < a.width(); ++x) n += a.pixel(x, y) != b.pixel(x, y);
+        }
+        return n;
+    };
+    EXPECT_LT(differing(word, apart), differing(word, stored) / 2);
+    EXPECT_EQ(InkBox(word).left(), InkBox(apart).left());
+}
+
 TEST(QtSurfaceTest, RealizedFontsAreCachedByDescription) {
     QtFontCache cache;
     auto first = cache.Get(Arial(240));
