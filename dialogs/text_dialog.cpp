@@ -254,8 +254,9 @@ void FontTextEdit::FitFonts() {
     if (full) TableFull();
 }
 
-void FontTextEdit::InsertText(QTextCursor& cursor, const QString& text, const QTextCharFormat& format) {
+void FontTextEdit::InsertText(QTextCursor& cursor, const QString& given, const QTextCharFormat& format) {
     const int number = NumberOf(format, standard_);
+    const QString text = StorableForm(given);
     bool replaced = false;
     bool full = false;
     cursor.beginEditBlock();
@@ -357,7 +358,7 @@ void FontTextEdit::keyPressEvent(QKeyEvent* event) {
     for (QChar ch : text) {
         const FontForCharacter one = ch.isSurrogate() ? FontForCharacter{0, FontFit::Unsupported}
                                                       : FontFor(number, ch.unicode());
-        if (one.fit == FontFit::Unsupported) {
+        if (one.fit == FontFit::Unsupported && (ch.isSurrogate() || StorableForm(QString(ch)) == QString(ch))) {
             Refused(false);
             event->accept();
             return;
@@ -369,7 +370,11 @@ void FontTextEdit::keyPressEvent(QKeyEvent* event) {
         }
         if (one.fit == FontFit::Variant) fit = one;
     }
-    if (fit.fit == FontFit::Holds) {
+    if (StorableForm(text) != text) {
+        // A letter stored with its marks apart.
+        InsertTyped(text);
+        event->accept();
+    } else if (fit.fit == FontFit::Holds) {
         QTextEdit::keyPressEvent(event);
     } else if (text.size() == 1 && !cursor.hasSelection()) {
         // The field inserts it, with the variant as the format to type in.

@@ -289,8 +289,9 @@ QString FontCodedToJson(const std::string& bytes, const std::vector<FontEntry>* 
     return out;
 }
 
-std::optional<std::string> FontCodedFromJson(const QString& text, QString* error, std::vector<FontEntry>* fonts,
+std::optional<std::string> FontCodedFromJson(const QString& given, QString* error, std::vector<FontEntry>* fonts,
                                              int standard) {
+    const QString text = fonts ? StorableForm(given) : given;
     static const std::vector<FontEntry> kNoFonts;
     std::string out;
     int current = standard;

@@ -14,6 +14,21 @@ const FontEntry* EntryOf(const std::vector<FontEntry>& fonts, int number, int st
 
 bool Holds(int codePage, char16_t ch) { return UnicodeToCodePage(ch, codePage).has_value(); }
 
+bool IsMark(char16_t ch) {
+    const QChar::Category c = QChar(ch).category();
+    return c == QChar::Mark_NonSpacing || c == QChar::Mark_SpacingCombining || c == QChar::Mark_Enclosing;
+}
+
+bool HeldAnywhere(const QString& text) {
+    for (uint8_t charSet : ScriptCharSets()) {
+        const int codePage = CodePageOfCharSet(charSet);
+        bool all = true;
+        for (QChar ch : text) all = all && Holds(codePage, ch.unicode());
+        if (all) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 int CodePageOfFont(const std::vector<FontEntry>& fonts, int number, int standardNumber) {
@@ -38,9 +53,52 @@ QString FontCodedToUnicode(const std::vector<FontEntry>& fonts, std::string_view
     return out;
 }
 
+QString StorableForm(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (QChar ch : text) {
+        if (ch.isSurrogate() || ch.unicode() < 0x80 || HeldAnywhere(QString(ch))) {
+            out += ch;
+            continue;
+        }
+        // The letter with as many of its marks as a code page has composed,
+        // the rest as marks of their own.
+        // Which marks go into the letter is tried every way ("ệ" is an e
+        // with a dot below and a circumflex; the code page has "ê" and the
+        // dot as a mark).
+        const QString decomposed = QString(ch).normalized(QString::NormalizationForm_D);
+        const qsizetype marks = decomposed.size() - 1;
+        QString form;
+        if (marks >= 1 && marks <= 4) {
+            for (int kept = (1 << marks) - 2; kept >= 0; --kept) {
+                QString letter(decomposed[0]), apart;
+                for (qsizetype m = 0; m < marks; ++m) {
+                    (kept & (1 << m) ? letter : apart) += decomposed[m + 1];
+                }
+                letter = letter.normalized(QString::NormalizationForm_C);
+                if (letter.size() == 1 && HeldAnywhere(letter + apart) &&
+                    (form.isEmpty() || letter.size() + apart.size() < form.size())) {
+                    form = letter + apart;
+                }
+            }
+        }
+        out += form.isEmpty() ? QString(ch) : form;
+    }
+    return out;
+}
+
 FontForCharacter FindFontForCharacter(std::vector<FontEntry>& fonts, int number, int standardNumber, char16_t ch,
                                       std::u16string_view following) {
-    if (Holds(CodePageOfFont(fonts, number, standardNumber), ch)) return {number, FontFit::Holds};
+    // The marks that follow a letter go with it (Vietnamese tones).
+    auto holdsWithMarks = [&](int codePage) {
+        if (!Holds(codePage, ch)) return false;
+        for (char16_t next : following) {
+            if (!IsMark(next)) break;
+            if (!Holds(codePage, next)) return false;
+        }
+        return true;
+    };
+    if (holdsWithMarks(CodePageOfFont(fonts, number, standardNumber))) return {number, FontFit::Holds};
     const FontEntry* found = EntryOf(fonts, number, standardNumber);
     const FontEntry base = found ? *found : FontEntry{};
     auto variantOf = [&base](uint8_t charSet) {

@@ -21,6 +21,12 @@ int CodePageOfFont(const std::vector<FontEntry>& fonts, int number, int standard
 // its font's code page; lines stay separated by CR LF, the tab mark is "»".
 QString FontCodedToUnicode(const std::vector<FontEntry>& fonts, std::string_view coded, int standardNumber);
 
+// The text with each character that no code page holds, but whose letter and
+// marks one does, written as that letter followed by its marks as separate
+// characters: Vietnamese "ế" becomes "ê" and a combining acute, as the
+// Vietnamese code page stores it.  Other characters stay as they are.
+QString StorableForm(const QString& text);
+
 enum class FontFit {
     Holds,        // the font itself stores the character
     Variant,      // another entry, the same font but for its character set

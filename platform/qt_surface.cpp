@@ -145,6 +145,11 @@ QBrush ToQBrush(const SurfaceBrush& brush) {
     return QBrush(Qt::NoBrush);
 }
 
+bool IsMark(QChar ch) {
+    const QChar::Category c = ch.category();
+    return c == QChar::Mark_NonSpacing || c == QChar::Mark_SpacingCombining || c == QChar::Mark_Enclosing;
+}
+
 bool StrongRightToLeft(QChar ch) {
     const QChar::Direction d = ch.direction();
     return d == QChar::DirR || d == QChar::DirAL;
@@ -334,9 +339,18 @@ void QtSurface::DrawText(int x, int y, std::string_view text) {
     for (size_t i = 0; i < text.size();) {
         const size_t end = RightToLeftEnd(r, text, i);
         if (end == i) {
+            // A letter and the marks after it (Vietnamese tones, Thai vowels
+            // and tones) are drawn together, so that the marks sit on it.
             const auto b = static_cast<unsigned char>(text[i++]);
-            painter_.drawText(QPointF(pos, 0), QString(QChar(r.glyph[b])));
-            pos += r.advance[b];
+            QString cluster(QChar(r.glyph[b]));
+            double advance = r.advance[b];
+            while (i < text.size() && IsMark(QChar(r.glyph[static_cast<unsigned char>(text[i])]))) {
+                cluster += QChar(r.glyph[static_cast<unsigned char>(text[i])]);
+                advance += r.advance[static_cast<unsigned char>(text[i])];
+                ++i;
+            }
+            painter_.drawText(QPointF(pos, 0), cluster);
+            pos += advance;
             continue;
         }
         QString words;

@@ -150,7 +150,9 @@ std::string ToFontCoded(const QString& text, std::vector<FontEntry>& fonts, int 
         out += static_cast<char>(*byte);
         return true;
     };
-    const std::u16string_view all(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<size_t>(text.size()));
+    const QString storable = StorableForm(text);
+    const std::u16string_view all(reinterpret_cast<const char16_t*>(storable.utf16()),
+                                  static_cast<size_t>(storable.size()));
     for (size_t i = 0; i < all.size(); ++i) {
         char32_t c = all[i];
         if (QChar::isHighSurrogate(c) && i + 1 < all.size() && QChar::isLowSurrogate(all[i + 1])) {

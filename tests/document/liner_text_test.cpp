@@ -79,6 +79,22 @@ TEST(LinerText, VariantsKeepTheFontButItsCharacterSetAndAreReused) {
     EXPECT_EQ(FindFontForCharacter(fonts, 5, 5, u'\u0416').fit, FontFit::TableFull);
 }
 
+TEST(LinerText, VietnameseLettersAreStoredWithTheirTonesApart) {
+    // "Tiếng Việt": the letters with a circumflex are in the code page, the
+    // tones follow them as marks of their own.
+    const QString text = QString::fromUtf8("Ti\u1EBFng Vi\u1EC7t");
+    const QString storable = StorableForm(text);
+    EXPECT_EQ(storable, QString::fromUtf8("Ti\u00EA\u0301ng Vi\u00EA\u0323t"));
+    EXPECT_EQ(storable.normalized(QString::NormalizationForm_C), text);
+    EXPECT_EQ(StorableForm(QString::fromUtf8("\u0141\u4E2D")), QString::fromUtf8("\u0141\u4E2D"));
+    std::vector<FontEntry> fonts = FiveFonts();
+    QString error;
+    const auto coded = FontCodedFromJson(text, &error, &fonts, kFontTitle);
+    ASSERT_TRUE(coded) << error.toStdString();
+    EXPECT_EQ(*coded, "Ti" + Change(6) + "\xEA\xECng Vi\xEA\xF2t");
+    EXPECT_EQ(fonts[5].logFont.charSet, 163);
+}
+
 TEST(LinerText, CentralEuropeanFileIsReadAndWrittenByteForByte) {
     Liner liner;
     liner.fonts = FiveFonts();
