@@ -276,6 +276,25 @@ TEST(TextDialogs, ALetterKeepsItselfWhenItsFontChangesScriptMeanwhile) {
     EXPECT_EQ(w.liner().fonts.back().logFont.charSet, 0);
 }
 
+TEST(TextDialogs, VietnameseIsKeptAsLettersAndTheirTones) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    EnsureStandardFonts(w.liner());
+    const int first = static_cast<int>(w.liner().fonts.size()) + 1;
+    TextDialog* d = Open(w, kCmdTitleLines, "TitleLinesDialog");
+    ASSERT_NE(d, nullptr);
+    QApplication::clipboard()->setText(QString::fromUtf8("Vi\u1EC7t"));
+    d->editor()->paste();
+    Type(d->editor(), QString::fromUtf8(" \u1EBF"));
+    EXPECT_EQ(d->editor()->toPlainText().normalized(QString::NormalizationForm_C), QString::fromUtf8("Vi\u1EC7t \u1EBF"));
+    QTest::mouseClick(Button(d, "OkButton"), Qt::LeftButton);
+    EXPECT_TRUE(app.prompter.shown.empty());
+    const std::string variant{kFontChange, static_cast<char>(first)};
+    EXPECT_EQ(w.liner().title.text, "\x01\x04Vi" + variant + "\xEA\xF2t \xEA\xEC");
+    EXPECT_EQ(w.liner().fonts.back().logFont.charSet, 163);
+}
+
 TEST(TextDialogs, EveryByteOfEveryCodePageComesBackUnchanged) {
     AppHarness app;
     ASSERT_TRUE(app.Start());
