@@ -10,7 +10,7 @@
 #include <algorithm>
 
 #include "document/liner_file.h"
-#include "platform/code_page.h"
+#include "document/liner_text.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
 #include "platform/strings.h"
@@ -117,7 +117,15 @@ QString TitlePreviewText(const QString& path) {
     if (path.isEmpty() || !info.isFile() || !info.isReadable()) return {};
     const std::optional<TextBlock> title = ReadTitlePreview(path.toStdString());
     if (!title || title->lineCount == 0) return {};
-    QString text = DecodeCodePage(StripFontChanges(title->text));
+    // The title's characters are in the code pages of its fonts, which a
+    // current file holds after it; an older file's texts are Western.
+    Liner file;
+    std::vector<FontEntry> fonts;
+    if (const auto bytes = LoadFileBytes(path.toStdString());
+        bytes && ParseLinerBytes(*bytes, FileKind::Liner, file) == ParseStatus::Ok) {
+        fonts = std::move(file.fonts);
+    }
+    QString text = FontCodedToUnicode(fonts, title->text, kFontTitle);
     text.replace("\r\n", "\n");
     return text;
 }

@@ -12,7 +12,7 @@
 #include "document/liner_document.h"
 #include "dialogs/date_time.h"
 #include "dialogs/text_dialog.h"
-#include "platform/code_page.h"
+#include "document/liner_text.h"
 #include "platform/messages.h"
 #include "platform/qt_surface.h"
 #include "platform/strings.h"
@@ -22,7 +22,9 @@ namespace {
 QString Str(uint16_t id) { return QString::fromStdString(LoadString(id)); }
 
 // A stored text as the user reads it: without its font changes.
-QString Shown(const std::string& stored) { return DecodeCodePage(DecodeFontCodedText(stored, 1).text); }
+QString Shown(const Liner& liner, const std::string& stored) {
+    return FontCodedToUnicode(liner.fonts, stored, kFontFeatureName);
+}
 
 }  // namespace
 
@@ -60,7 +62,8 @@ EntryDialog::EntryDialog(DialogHost& host, QWidget* owner, const EntryRequest& r
 
     auto* left = new QVBoxLayout;
     if (choice) {
-        auto* prompt = new QLabel(Str(IDS_ENTER_TEXT_FOR) + " " + Shown(request.side) + " " + Shown(request.feature),
+        auto* prompt = new QLabel(Str(IDS_ENTER_TEXT_FOR) + " " + QString::fromStdString(request.side) + " " +
+                                      Shown(document_.liner(), request.feature),
                                   this);
         prompt->setObjectName("PromptLabel");
         prompt->setTextFormat(Qt::PlainText);
@@ -128,6 +131,7 @@ int EntryDialog::StandardFont() const { return kind_ == EntryKind::Feature ? kFo
 bool EntryDialog::HasChanges() const { return edit_->document()->isModified() || fontChanged_; }
 
 bool EntryDialog::Confirm() {
+    edit_->FitFonts();
     const DisplayText display = edit_->Read(StandardFont());
     if (display.text.empty()) {
         ShowMessage(host_.prompter(), MessageOwner::Dialog(this), ErrorStyle(),
@@ -167,9 +171,9 @@ void EntryDialog::FontButton(bool useLast) {
 }
 
 void EntryDialog::InsertDateText(const std::string& text) {
-    // The date goes in as stored text would have it: characters the code
-    // page lacks become '?'.
-    QString added = DecodeCodePage(EncodeCodePage(QString::fromStdString(text)));
+    // The date goes in as typed text would: in font variants where the
+    // month's name needs them, '?' for what no code page holds.
+    QString added = QString::fromStdString(text);
     QTextDocument* doc = edit_->document();
     if (!doc->isEmpty()) added.prepend(u' ');
     // The added characters take the font of the first character (of an
@@ -179,7 +183,7 @@ void EntryDialog::InsertDateText(const std::string& text) {
     const QTextCharFormat format = first.charFormat();
     QTextCursor end(doc);
     end.movePosition(QTextCursor::End);
-    end.insertText(added, format);
+    edit_->InsertText(end, added, format);
     edit_->setTextCursor(end);
     edit_->setFocus();
 }

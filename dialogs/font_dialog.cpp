@@ -93,7 +93,13 @@ FontPicker::FontPicker(QWidget* parent) : QWidget(parent) {
     underline_->setObjectName("Underline");
     strikeOut_ = new QCheckBox(tr("Stri&keout"), this);
     strikeOut_->setObjectName("Strikeout");
-    sample_ = new QLabel(tr("AaBbYyZz"), this);
+    script_ = new QComboBox(this);
+    script_->setObjectName("Script");
+    for (uint8_t charSet : ScriptCharSets()) {
+        // The OEM set is kept for files that have it, not offered.
+        if (CodePageOfCharSet(charSet) != 437) script_->addItem(CharSetName(charSet), charSet);
+    }
+    sample_ = new QLabel(this);
     sample_->setObjectName("Sample");
     sample_->setAlignment(Qt::AlignCenter);
     sample_->setMinimumHeight(60);
@@ -113,6 +119,7 @@ FontPicker::FontPicker(QWidget* parent) : QWidget(parent) {
     effects->addWidget(strikeOut_);
     effects->addStretch();
     form->addRow(effects);
+    form->addRow(label(tr("Scr&ipt:"), script_), script_);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addLayout(form);
@@ -126,10 +133,27 @@ FontPicker::FontPicker(QWidget* parent) : QWidget(parent) {
     connect(size_, &QComboBox::currentTextChanged, this, &FontPicker::UpdateSample);
     connect(underline_, &QCheckBox::toggled, this, &FontPicker::UpdateSample);
     connect(strikeOut_, &QCheckBox::toggled, this, &FontPicker::UpdateSample);
+    connect(script_, &QComboBox::currentIndexChanged, this, &FontPicker::UpdateSample);
     FillStyles({});
+    UpdateSample();
 }
 
 void FontPicker::AddRow(QWidget* label, QWidget* field) { form_->addRow(label, field); }
+
+uint8_t FontPicker::charSet() const { return static_cast<uint8_t>(script_->currentData().toUInt()); }
+
+void FontPicker::setCharSet(uint8_t charSet) {
+    // The default set is the Western one.
+    const uint8_t shown = charSet == 1 ? 0 : charSet;
+    int index = script_->findData(shown);
+    if (index < 0) {
+        QString name = CharSetName(shown);
+        if (name.isEmpty()) name = tr("Character set %1").arg(shown);
+        script_->addItem(name, shown);
+        index = script_->count() - 1;
+    }
+    script_->setCurrentIndex(index);
+}
 
 void FontPicker::FillStyles(const QString& keep) {
     const QSignalBlocker block(style_);
@@ -188,6 +212,19 @@ void FontPicker::setCurrentFont(const QFont& font) {
 }
 
 void FontPicker::UpdateSample() {
+    // A few letters of the script after the Latin ones, as they would print.
+    static const std::pair<uint8_t, const char16_t*> kSamples[] = {
+        {238, u"\u00C1\u00E1\u00D4\u00F4"}, {204, u"\u0411\u0431\u0424\u0444"},
+        {161, u"\u0391\u03B1\u0392\u03B2"}, {162, u"\u011E\u011F\u015E\u015F"},
+        {177, u"\u05D0\u05D1\u05E9\u05EA"}, {178, u"\u0623\u0628 \u062C\u062F"},
+        {186, u"\u0100\u0101\u0112\u0113"}, {163, u"\u01AF\u01B0\u01A0\u01A1"},
+        {222, u"\u0E01\u0E02\u0E03\u0E04"},
+    };
+    QString text = QStringLiteral("AaBbYyZz");
+    for (const auto& [charSet, letters] : kSamples) {
+        if (charSet == this->charSet()) text = QStringLiteral("AaBb") + QString::fromUtf16(letters);
+    }
+    sample_->setText(text);
     QFont shown = currentFont();
     // The sample keeps a readable size whatever the chosen one.
     shown.setPointSizeF(std::clamp(shown.pointSizeF(), 6.0, 36.0));
@@ -218,6 +255,8 @@ FontChooserDialog::FontChooserDialog(const FontEntry& start, Prompter& prompter,
     // installed, a size from its list): only what the user changes from
     // this goes back into the entry.
     shown_ = fontPart_->currentFont();
+    fontPart_->setCharSet(start.logFont.charSet);
+    shownCharSet_ = fontPart_->charSet();
 
     color_ = new QComboBox(this);
     color_->setObjectName("Color");
@@ -280,6 +319,7 @@ void FontChooserDialog::accept() {
         if (face.size() > 31) face.resize(31);
         lf.SetFaceName(face);
     }
+    if (fontPart_->charSet() != shownCharSet_) lf.charSet = fontPart_->charSet();
     lf.escapement = *rotation * 10;
     result_.color = color_->currentData().toUInt();
     QDialog::accept();

@@ -24,8 +24,8 @@ std::optional<int> ParseRotation(const QString& text);
 // to the nearest half point.
 double PointSizeOfHeight(int32_t height);
 
-// Face, style, size (in half points and finer, as typed) and effects, with a
-// sample.
+// Face, style, size (in half points and finer, as typed), effects and script
+// (the character set), with a sample in that script.
 class FontPicker : public QWidget {
     Q_OBJECT
 
@@ -36,6 +36,11 @@ public:
     void setCurrentFont(const QFont& font);
 
     QComboBox* sizeField() const { return size_; }
+    QComboBox* scriptField() const { return script_; }
+    // The character set of the script shown (a charSet byte); a set without
+    // an entry of its own is listed while it is the current one.
+    uint8_t charSet() const;
+    void setCharSet(uint8_t charSet);
     // Adds a labelled field below the font's own (before the sample).
     void AddRow(QWidget* label, QWidget* field);
 
@@ -46,6 +51,7 @@ private:
     QFontComboBox* family_ = nullptr;
     QComboBox* style_ = nullptr;
     QComboBox* size_ = nullptr;
+    QComboBox* script_ = nullptr;
     QCheckBox* underline_ = nullptr;
     QCheckBox* strikeOut_ = nullptr;
     QLabel* sample_ = nullptr;
@@ -71,6 +77,7 @@ private:
     Prompter& prompter_;
     FontEntry result_;
     QFont shown_;
+    uint8_t shownCharSet_ = 0;
     FontPicker* fontPart_ = nullptr;
     QLineEdit* rotation_ = nullptr;
     QComboBox* color_ = nullptr;

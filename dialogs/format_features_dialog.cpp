@@ -15,6 +15,7 @@
 #include "document/liner_document.h"
 #include "dialogs/entry_dialog.h"
 #include "platform/code_page.h"
+#include "document/liner_text.h"
 #include "platform/messages.h"
 #include "platform/strings.h"
 #include "render/fonts.h"
@@ -23,7 +24,11 @@ namespace {
 
 int DefaultFontOf(uint16_t style) { return IsSidedStyle(style) ? kFontFeatureName : kFontFeature; }
 
-QString Shown(const std::string& coded) { return DecodeCodePage(StripFontChanges(coded)); }
+// A stored text as the list shows it: without its font changes, each run
+// in its font's code page.
+QString Shown(const Liner& liner, const std::string& coded, int standard) {
+    return FontCodedToUnicode(liner.fonts, coded, standard);
+}
 
 ChoiceTable FeatureStyleChoices() {
     ChoiceTable table;
@@ -130,7 +135,7 @@ void FormatFeaturesDialog::Load() {
     for (size_t i = 0; i < base_.size(); ++i) {
         const Feature& f = base_[i];
         records_.push_back({f.style, f.top, f.side, f.name, static_cast<int>(i)});
-        list_->addItem(Shown(f.name));
+        list_->addItem(Shown(document_.liner(), f.name, kFontFeatureName));
     }
     switching_ = false;
     changed_ = false;
@@ -248,7 +253,7 @@ void FormatFeaturesDialog::Add() {
         return;
     }
     records_.push_back(r);
-    list_->addItem(Shown(r.name));
+    list_->addItem(Shown(document_.liner(), r.name, kFontFeatureName));
     SetRow(static_cast<int>(records_.size()) - 1);
     UpdateEnabled();
     changed_ = true;
@@ -276,7 +281,7 @@ void FormatFeaturesDialog::Change() {
     records_.push_back(r);
     switching_ = true;
     delete list_->takeItem(shown_);
-    list_->addItem(Shown(r.name));
+    list_->addItem(Shown(document_.liner(), r.name, kFontFeatureName));
     switching_ = false;
     SetRow(static_cast<int>(records_.size()) - 1);
     changed_ = true;
@@ -289,7 +294,7 @@ void FormatFeaturesDialog::Delete() {
     const MessageResult answer =
         ShowMessage(host_.prompter(), MessageOwner::MainWindow(),
                     {MessageIcon::Question, MessageButtons::YesNo, false}, IDS_DELETE_FEATURE,
-                    {Shown(records_[row].name).toStdString()});
+                    {Shown(document_.liner(), records_[row].name, kFontFeatureName).toStdString()});
     if (answer == MessageResult::Yes) {
         records_.erase(records_.begin() + row);
         switching_ = true;
@@ -328,7 +333,7 @@ bool FormatFeaturesDialog::Apply() {
             host_.prompter().Show(
                 MessageOwner::Dialog(this), ErrorStyle(),
                 tr("The feature \"%1\" and its choices are too long to be kept in a liner.")
-                    .arg(Shown(records_[i].name))
+                    .arg(Shown(document_.liner(), records_[i].name, kFontFeatureName))
                     .toStdString());
             return false;
         }

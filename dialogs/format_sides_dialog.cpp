@@ -15,7 +15,7 @@
 #include "document/liner_document.h"
 #include "dialogs/format_fields.h"
 #include "dialogs/text_dialog.h"
-#include "platform/code_page.h"
+#include "document/liner_text.h"
 #include "platform/messages.h"
 #include "platform/qt_surface.h"
 #include "platform/strings.h"
@@ -23,7 +23,11 @@
 
 namespace {
 
-QString Shown(const std::string& coded) { return DecodeCodePage(StripFontChanges(coded)); }
+// A stored text as the list shows it: without its font changes, each run
+// in its font's code page.
+QString Shown(const Liner& liner, const std::string& coded, int standard) {
+    return FontCodedToUnicode(liner.fonts, coded, standard);
+}
 
 ChoiceTable Table(std::initializer_list<std::pair<uint16_t, uint16_t>> rows) {
     ChoiceTable table;
@@ -279,7 +283,7 @@ void FormatSidesDialog::LoadFeatures(const std::vector<SidedFeature>& keep) {
         }
         if (s.index == oldShown) show = static_cast<int>(sided_.size());
         sided_.push_back(s);
-        featureList_->addItem(Shown(f.name));
+        featureList_->addItem(Shown(document_.liner(), f.name, kFontFeatureName));
     }
     const bool any = !sided_.empty();
     featuresGroup_->setEnabled(any);
@@ -307,7 +311,7 @@ void FormatSidesDialog::FillChoices() {
 }
 
 int FormatSidesDialog::InsertChoice(const std::string& coded) {
-    const QString shown = Shown(coded);
+    const QString shown = Shown(document_.liner(), coded, kFontFeature);
     int row = 0;
     while (row < choiceList_->count() && choiceList_->itemText(row).compare(shown, Qt::CaseInsensitive) <= 0) ++row;
     choiceList_->insertItem(row, shown, QByteArray::fromStdString(coded));
@@ -397,7 +401,8 @@ void FormatSidesDialog::DeleteChoice() {
     if (row < 0) return;
     const MessageResult answer = ShowMessage(
         host_.prompter(), MessageOwner::MainWindow(), {MessageIcon::Question, MessageButtons::YesNo, false},
-        IDS_DELETE_CHOICE, {Shown(choiceList_->currentData().toByteArray().toStdString()).toStdString()});
+        IDS_DELETE_CHOICE,
+        {Shown(document_.liner(), choiceList_->currentData().toByteArray().toStdString(), kFontFeature).toStdString()});
     if (answer == MessageResult::Yes) {
         choiceList_->removeItem(row);
         if (choiceList_->count() > 0) choiceList_->setCurrentIndex(std::min(row, choiceList_->count() - 1));

@@ -297,7 +297,8 @@ std::optional<SongTexts> ImportSongsDialog::Texts() const {
     RowOptions options;
     options.artist = artist_->isChecked();
     options.numbers = numbers_->isChecked();
-    return MakeSongTexts(tracks_, sideACount_, options, import_.album, import_.albumArtist);
+    return MakeSongTexts(tracks_, sideACount_, options, import_.album, import_.albumArtist,
+                         &document_.liner().fonts);
 }
 
 void ImportSongsDialog::Refresh() {

@@ -40,12 +40,9 @@ constexpr char16_t kTabMarkChar = u'\u00BB';
 
 QString Str(uint16_t id) { return QString::fromStdString(LoadString(id)); }
 
-// Whether a character may stand in a liner's text: the code page has it, and
-// it is no control character (0x01 would read as a font change).
-bool Storable(QChar ch) {
-    if (ch.unicode() < 0x20) return false;
-    return UnicodeToCodePage(ch.unicode()).has_value();
-}
+// Control characters never stand in a liner's text (0x01 would read as a
+// font change); line breaks are the field's blocks.
+bool Control(QChar ch) { return ch.unicode() < 0x20 && ch != u'\n'; }
 
 }  // namespace
 
@@ -81,14 +78,32 @@ void FontTextEdit::RenumberFonts(const std::function<int(int number)>& renumber)
     for (int& n : numbers_) n = renumber(n);
 }
 
+int FontTextEdit::CodePageOf(int number) const {
+    return codePage ? codePage(number, standard_) : kCodePageWestern;
+}
+
+FontForCharacter FontTextEdit::FontFor(int number, char16_t ch, std::u16string_view following) const {
+    if (fontFor) return fontFor(number, standard_, ch, following);
+    if (UnicodeToCodePage(ch).has_value()) return {number, FontFit::Holds};
+    return {0, FontFit::Unsupported};
+}
+
 void FontTextEdit::Refused(bool pasted) {
     refusalPending_ = true;
     refusedPasted_ = refusedPasted_ || pasted;
     refusalTimer_.start();
 }
 
+void FontTextEdit::TableFull() {
+    tableFullPending_ = true;
+    refusalTimer_.start();
+}
+
 void FontTextEdit::ReportRefusals() {
     refusalTimer_.stop();
+    const bool full = tableFullPending_;
+    tableFullPending_ = false;
+    if (full && tableFull) tableFull();
     if (!refusalPending_) return;
     const bool pasted = refusedPasted_;
     refusalPending_ = false;
@@ -101,6 +116,7 @@ void FontTextEdit::Load(const DisplayText& display, int standard) {
     doc->setUndoRedoEnabled(false);
     doc->clear();
     numbers_.clear();
+    standard_ = standard;
     auto fontAt = [&](size_t i) {
         const int n = i < display.fonts.size() ? display.fonts[i] : 0;
         return n >= 1 ? n : standard;
@@ -123,8 +139,9 @@ void FontTextEdit::Load(const DisplayText& display, int standard) {
             continue;
         }
         QString run;
+        const int codePage = CodePageOf(n);
         while (i < text.size() && fontAt(i) == n && text[i] != '\r' && text[i] != '\n') {
-            run += QChar(CodePageToUnicode(static_cast<unsigned char>(text[i])));
+            run += QChar(CodePageToUnicode(static_cast<unsigned char>(text[i]), codePage));
             ++i;
         }
         cursor.insertText(run, FormatOf(n));
@@ -151,8 +168,9 @@ DisplayText FontTextEdit::Read(int standard) const {
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             const QTextFragment fragment = it.fragment();
             const int n = NumberOf(fragment.charFormat(), current);
+            const int codePage = CodePageOf(n);
             for (QChar ch : fragment.text()) {
-                const std::optional<unsigned char> byte = UnicodeToCodePage(ch.unicode());
+                const std::optional<unsigned char> byte = UnicodeToCodePage(ch.unicode(), codePage);
                 d.text += static_cast<char>(byte && *byte >= 0x20 ? *byte : '?');
                 d.fonts.push_back(static_cast<uint8_t>(n));
             }
@@ -173,15 +191,114 @@ std::pair<size_t, size_t> FontTextEdit::SelectionRange() const {
     return {index(cursor.selectionStart()), index(cursor.selectionEnd())};
 }
 
+std::vector<FontTextEdit::FontRun> FontTextEdit::RunsNeedingFonts(int start, int end, int number, bool* full) const {
+    std::vector<FontRun> runs;
+    const QTextDocument* doc = document();
+    for (QTextBlock block = doc->findBlock(start); block.isValid() && block.position() < end; block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const int old = NumberOf(fragment.charFormat(), standard_);
+            const int wanted = number != 0 ? number : old;
+            const QString text = fragment.text();
+            for (int k = 0; k < text.size(); ++k) {
+                const int pos = fragment.position() + k;
+                if (pos < start || pos >= end) continue;
+                const FontForCharacter fit = FontFor(wanted, text[k].unicode());
+                int target = wanted;
+                if (fit.fit == FontFit::Variant) target = fit.number;
+                if (fit.fit == FontFit::TableFull) {
+                    target = old;
+                    *full = true;
+                }
+                if (target == wanted && (number != 0 || target == old)) continue;
+                if (!runs.empty() && runs.back().end == pos && runs.back().number == target) {
+                    ++runs.back().end;
+                } else {
+                    runs.push_back({pos, pos + 1, target});
+                }
+            }
+        }
+    }
+    return runs;
+}
+
+void FontTextEdit::ApplyRuns(const std::vector<FontRun>& runs) {
+    for (const FontRun& run : runs) {
+        QTextCursor part(document());
+        part.setPosition(run.start);
+        part.setPosition(run.end, QTextCursor::KeepAnchor);
+        part.mergeCharFormat(FormatOf(run.number));
+    }
+}
+
 void FontTextEdit::SetSelectionFont(int number) {
     QTextCursor cursor = textCursor();
     if (!cursor.hasSelection()) return;
+    // Each character the chosen font cannot store takes a variant of it;
+    // with the table full it keeps the font it has.
+    bool full = false;
+    const std::vector<FontRun> runs = RunsNeedingFonts(cursor.selectionStart(), cursor.selectionEnd(), number, &full);
+    cursor.beginEditBlock();
     cursor.mergeCharFormat(FormatOf(number));
+    ApplyRuns(runs);
+    cursor.endEditBlock();
+    if (full) TableFull();
+}
+
+void FontTextEdit::FitFonts() {
+    bool full = false;
+    const std::vector<FontRun> runs = RunsNeedingFonts(0, document()->characterCount(), 0, &full);
+    if (runs.empty()) return;
+    QTextCursor cursor(document());
+    cursor.beginEditBlock();
+    ApplyRuns(runs);
+    cursor.endEditBlock();
+    if (full) TableFull();
+}
+
+void FontTextEdit::InsertText(QTextCursor& cursor, const QString& given, const QTextCharFormat& format) {
+    const int number = NumberOf(format, standard_);
+    const QString text = StorableForm(given);
+    bool replaced = false;
+    bool full = false;
+    cursor.beginEditBlock();
+    cursor.removeSelectedText();
+    QString run;
+    int runNumber = number;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        QChar ch = text[i];
+        FontForCharacter fit{runNumber, FontFit::Holds};
+        if (ch.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            // Beyond the code pages altogether: one '?' for the pair.
+            ++i;
+            fit.fit = FontFit::Unsupported;
+        } else if (Control(ch) || ch.isSurrogate()) {
+            fit.fit = FontFit::Unsupported;
+        } else {
+            const auto* rest = reinterpret_cast<const char16_t*>(text.utf16()) + i + 1;
+            fit = FontFor(runNumber, ch.unicode(), std::u16string_view(rest, static_cast<size_t>(text.size() - i - 1)));
+        }
+        if (fit.fit == FontFit::Unsupported || fit.fit == FontFit::TableFull) {
+            (fit.fit == FontFit::TableFull ? full : replaced) = true;
+            ch = u'?';
+            fit.number = runNumber;
+        }
+        if (fit.number != runNumber && !run.isEmpty()) {
+            cursor.insertText(run, FormatOf(runNumber));
+            run.clear();
+        }
+        runNumber = fit.number;
+        run += ch;
+    }
+    if (!run.isEmpty()) cursor.insertText(run, FormatOf(runNumber));
+    cursor.endEditBlock();
+    if (replaced) Refused(true);
+    if (full) TableFull();
 }
 
 void FontTextEdit::InsertTyped(const QString& text) {
     QTextCursor cursor = textCursor();
-    cursor.insertText(text);
+    InsertText(cursor, text, cursor.charFormat());
     setTextCursor(cursor);
     ensureCursorVisible();
 }
@@ -227,40 +344,73 @@ void FontTextEdit::keyPressEvent(QKeyEvent* event) {
         return;
     }
     const QString text = event->text();
+    bool printable = !text.isEmpty();
     for (QChar ch : text) {
-        if (ch.unicode() >= 0x20 && ch.unicode() != 0x7F && !Storable(ch)) {
+        if (ch.unicode() < 0x20 || ch.unicode() == 0x7F) printable = false;
+    }
+    if (!printable) {
+        QTextEdit::keyPressEvent(event);
+        return;
+    }
+    // A typed character takes the font of the text before it, or a variant
+    // of that font when its code page lacks the character.
+    QTextCursor cursor = textCursor();
+    const int number = NumberOf(cursor.charFormat(), standard_);
+    FontForCharacter fit{number, FontFit::Holds};
+    for (QChar ch : text) {
+        const FontForCharacter one = ch.isSurrogate() ? FontForCharacter{0, FontFit::Unsupported}
+                                                      : FontFor(number, ch.unicode());
+        if (one.fit == FontFit::Unsupported && (ch.isSurrogate() || StorableForm(QString(ch)) == QString(ch))) {
             Refused(false);
             event->accept();
             return;
         }
+        if (one.fit == FontFit::TableFull) {
+            TableFull();
+            event->accept();
+            return;
+        }
+        if (one.fit == FontFit::Variant) fit = one;
     }
-    QTextEdit::keyPressEvent(event);
+    if (StorableForm(text) != text) {
+        // A letter stored with its marks apart.
+        InsertTyped(text);
+        event->accept();
+    } else if (fit.fit == FontFit::Holds) {
+        QTextEdit::keyPressEvent(event);
+    } else if (text.size() == 1 && !cursor.hasSelection()) {
+        // The field inserts it, with the variant as the format to type in.
+        setCurrentCharFormat(FormatOf(fit.number));
+        QTextEdit::keyPressEvent(event);
+    } else {
+        InsertTyped(text);
+        event->accept();
+    }
 }
 
 void FontTextEdit::inputMethodEvent(QInputMethodEvent* event) {
-    QString commit = event->commitString();
-    bool bad = false;
-    for (QChar& ch : commit) {
-        if (!Storable(ch)) {
-            ch = u'?';
-            bad = true;
-        }
+    const QString commit = event->commitString();
+    const int number = NumberOf(textCursor().charFormat(), standard_);
+    bool holds = true;
+    for (QChar ch : commit) {
+        if (Control(ch) || ch.isSurrogate() || FontFor(number, ch.unicode()).fit != FontFit::Holds) holds = false;
     }
-    if (!bad) {
+    if (holds) {
         QTextEdit::inputMethodEvent(event);
         return;
     }
+    // The field takes the rest of the event; the committed text goes in
+    // here, with font variants.
     QInputMethodEvent filtered(event->preeditString(), event->attributes());
-    filtered.setCommitString(commit, event->replacementStart(), event->replacementLength());
+    filtered.setCommitString(QString(), event->replacementStart(), event->replacementLength());
     QTextEdit::inputMethodEvent(&filtered);
-    Refused(true);
+    InsertTyped(commit);
 }
 
 void FontTextEdit::insertFromMimeData(const QMimeData* source) {
     if (!source || !source->hasText()) return;
     QString text = source->text();
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    bool replaced = false;
     for (QChar& ch : text) {
         if (ch == u'\r' || ch == u'\n' || ch == QChar::LineSeparator || ch == QChar::ParagraphSeparator) {
             ch = singleLine_ ? u' ' : u'\n';
@@ -268,14 +418,10 @@ void FontTextEdit::insertFromMimeData(const QMimeData* source) {
             ch = u' ';
         } else if (ch == u'\t') {
             ch = QChar(kTabMarkChar);
-        } else if (!Storable(ch)) {
-            ch = u'?';
-            replaced = true;
         }
     }
     // Plain text takes the font of the text before it, as typing does.
     InsertTyped(text);
-    if (replaced) Refused(true);
 }
 
 QMenu* FontTextEdit::CreateEditMenu(QWidget* parent) {
@@ -467,6 +613,8 @@ uint16_t TextDialog::SaveQuestion() const {
 bool TextDialog::HasChanges() const { return edit_->document()->isModified() || fontChanged_; }
 
 bool TextDialog::Apply() {
+    // A font's character set may have changed meanwhile.
+    edit_->FitFonts();
     const DisplayText display = edit_->Read(StandardFont());
     // An emptied field leaves no text at all, as a liner file read back
     // would have it, rather than one empty line.
@@ -545,13 +693,23 @@ void ShowLinerFonts(FontTextEdit& edit, DialogHost& host, QWidget* owner) {
         format.setFontStrikeOut(font.strikeOut());
         return format;
     };
+    edit.codePage = [&host](int number, int standard) {
+        return CodePageOfFont(host.document().liner().fonts, number, standard);
+    };
+    edit.fontFor = [&host](int number, int standard, char16_t ch, std::u16string_view following) {
+        return FindFontForCharacter(host.document().liner().fonts, number, standard, ch, following);
+    };
     edit.refused = [&host, owner](bool pasted) {
         const QString text =
-            pasted ? QObject::tr("Some characters cannot be kept in a liner, whose texts use the "
-                                 "Western (Windows-1252) character set. They were replaced by \"?\".")
-                   : QObject::tr("This character cannot be kept in a liner, whose texts use the "
-                                 "Western (Windows-1252) character set.");
+            pasted ? QObject::tr("Some characters cannot be kept in a liner: no character set of its "
+                                 "fonts holds them. They were replaced by \"?\".")
+                   : QObject::tr("This character cannot be kept in a liner: no character set of its "
+                                 "fonts holds it.");
         host.prompter().Show(MessageOwner::Dialog(owner), ErrorStyle(), text.toStdString());
+    };
+    edit.tableFull = [&host, owner] {
+        ShowMessage(host.prompter(), MessageOwner::Dialog(owner), {MessageIcon::Stop, MessageButtons::Ok, false},
+                    IDS_TOO_MANY_FONTS);
     };
 }
 

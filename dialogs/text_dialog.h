@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 
+#include "document/liner_text.h"
 #include "render/fonts.h"
 
 class DialogHost;
@@ -21,7 +22,9 @@ enum class TextDialogKind { Title, SongsA, SongsB };
 // The edit field.  Every character's format carries its font number, so the
 // font array is read off the document instead of being kept beside it.  Tab
 // types the tab mark "»"; text typed or pasted takes the font of the text
-// before it.  Characters the liner's code page lacks never get in.
+// before it.  A character that font's code page lacks is given a variant of
+// the font that has it (see FindFontForCharacter); only characters no code
+// page holds never get in.
 class FontTextEdit : public QTextEdit {
     Q_OBJECT
 
@@ -31,23 +34,42 @@ public:
     // How a font number looks in the field (face and style, at the field's
     // own size); the number itself is added by the field.
     std::function<QTextCharFormat(int number)> look;
+    // The code page of font `number` (`standard` stands in for a number that
+    // names no font); Western when not set.
+    std::function<int(int number, int standard)> codePage;
+    // A font that stores `ch` in place of font `number`, adding a variant to
+    // the font table when needed; when not set, only Western characters fit.
+    std::function<FontForCharacter(int number, int standard, char16_t ch, std::u16string_view following)> fontFor;
     // Told when characters were refused (typed) or replaced by '?' (pasted):
     // once a burst of typing has paused, however many there were, so that no
     // message box takes keys that were meant for the field.
     std::function<void(bool pasted)> refused;
+    // Told the same way when a character needed a font variant and the font
+    // table was full.
+    std::function<void()> tableFull;
     // How long typing must pause before refused characters are reported.
     static constexpr int kRefusalPauseMs = 600;
 
     // Puts a decoded text into the field; `standard` is the font of an
     // empty text.  Not undoable, and leaves the field unmodified.
     void Load(const DisplayText& display, int standard);
-    // The field's text as Windows-1252 bytes (lines joined by CR LF) with one
-    // font number per character, then the font after the last one, then 0.
+    // The field's text as stored bytes, each character in its font's code
+    // page (lines joined by CR LF), with one font number per character, then
+    // the font after the last one, then 0.
     DisplayText Read(int standard) const;
     // The selection as a range of Read()'s characters.
     std::pair<size_t, size_t> SelectionRange() const;
-    // Gives the selected characters font `number` (undoable).
+    // Gives the selected characters font `number`, or a variant of it for
+    // characters its code page lacks (undoable).
     void SetSelectionFont(int number);
+    // Gives every character its font's code page lacks (after that font's
+    // character set changed) a variant that has it (undoable).
+    void FitFonts();
+    // Inserts `text` at `cursor`, starting in the font of `format` (one of
+    // the field's) and switching to font variants as characters need them;
+    // characters no code page holds become '?' and are reported.  One
+    // undoable step.
+    void InsertText(QTextCursor& cursor, const QString& text, const QTextCharFormat& format);
     // The Liner's font table was renumbered: every character, also in the
     // field's undo history, takes the number `renumber` gives for its own.
     void RenumberFonts(const std::function<int(int number)>& renumber);
@@ -68,19 +90,35 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
+    struct FontRun {
+        int start, end, number;
+    };
+    // The characters of [start, end) that need another font than `number`
+    // (0: their own), with the font each needs; `full` is set when a
+    // variant could not be added, and such characters keep their font.
+    std::vector<FontRun> RunsNeedingFonts(int start, int end, int number, bool* full) const;
+    void ApplyRuns(const std::vector<FontRun>& runs);
     QTextCharFormat FormatOf(int number) const;
     // The font number a character format stands for, `fallback` for none.
     int NumberOf(const QTextCharFormat& format, int fallback) const;
+    int CodePageOf(int number) const;
+    FontForCharacter FontFor(int number, char16_t ch, std::u16string_view following = {}) const;
+    // Whether the text, inserted where the cursor is, needs no other font
+    // than the one it would take there.
+    bool FitsAtCursor(const QString& text, int* number, FontFit* worst) const;
     void InsertTyped(const QString& text);
     void Refused(bool pasted);
+    void TableFull();
 
     bool singleLine_ = false;
+    int standard_ = kFontTitle;
     // A character format keeps an index into this list rather than the font
     // number itself, so renumbering reaches the undo history too.
     mutable std::vector<int> numbers_;
     QTimer refusalTimer_;
     bool refusalPending_ = false;
     bool refusedPasted_ = false;
+    bool tableFullPending_ = false;
 };
 
 // The font buttons of every dialog with a font-coded edit: gives the selected
@@ -91,8 +129,10 @@ int ChangeSelectionFont(DialogHost& host, QWidget* owner, FontTextEdit& edit, in
                         bool useLast);
 
 // Shows each character of `edit` in the face and style of its font from the
-// open Liner, and tells the user (in a box owned by `owner`) when characters
-// the liner's character set lacks are refused or replaced.
+// open Liner, stores characters through the font table's code pages (adding
+// font variants to the Liner as needed), and tells the user (in a box owned
+// by `owner`) when characters no code page holds are refused or replaced, or
+// when the font table is full.
 void ShowLinerFonts(FontTextEdit& edit, DialogHost& host, QWidget* owner);
 
 // Whether the last chosen font can be given (it exists in the font table).

@@ -14,8 +14,9 @@ class Prompter;
 constexpr char kFontChange = '\x01';
 constexpr char kTabMark = '\xBB';
 
-// One multi-line text.  Lines are separated by CR LF; the text is font-coded
-// Windows-1252.  lineCount 0 means there is no text.
+// One multi-line text.  Lines are separated by CR LF; the text is font-coded,
+// each run in the code page of its font's character set (document/liner_text.h).
+// lineCount 0 means there is no text.
 struct TextBlock {
     int16_t lineCount = 0;
     std::string text;

@@ -2,6 +2,7 @@
 
 #include <QJsonArray>
 
+#include "document/liner_text.h"
 #include "platform/code_page.h"
 
 namespace {
@@ -52,10 +53,10 @@ QJsonObject AreaToJson(const AreaFormat& a) {
     return o;
 }
 
-QJsonObject TextBlockToJson(const TextBlock& t) {
+QJsonObject TextBlockToJson(const TextBlock& t, const std::vector<FontEntry>& fonts, int standard) {
     QJsonObject o;
     o["lineCount"] = t.lineCount;
-    o["text"] = FontCodedToJson(t.text);
+    o["text"] = FontCodedToJson(t.text, &fonts, standard);
     return o;
 }
 
@@ -92,11 +93,11 @@ QJsonObject FontToJson(const FontEntry& entry) {
     return o;
 }
 
-QJsonObject ChoicesToJson(const ChoiceBlock& block) {
+QJsonObject ChoicesToJson(const ChoiceBlock& block, const std::vector<FontEntry>& fonts) {
     QJsonObject o;
     o["selected"] = block.selected;
     QJsonArray choices;
-    for (const auto& c : block.choices) choices.append(FontCodedToJson(c));
+    for (const auto& c : block.choices) choices.append(FontCodedToJson(c, &fonts, kFontFeature));
     o["choices"] = choices;
     return o;
 }
@@ -139,7 +140,11 @@ public:
         out = static_cast<T>(d);
     }
 
-    void Text(const QJsonObject& o, const char* key, std::string& out, bool required = false) {
+    // Texts of a standard font other than 0 are stored through the code
+    // pages of `fonts`, which gains the font variants they need.
+    std::vector<FontEntry>* fonts = nullptr;
+
+    void Text(const QJsonObject& o, const char* key, std::string& out, int standard = 0, bool required = false) {
         QJsonValue v = o.value(key);
         if (v.isUndefined()) {
             if (required) Fail(QString("missing \"%1\"").arg(key));
@@ -150,7 +155,7 @@ public:
             return;
         }
         QString why;
-        auto bytes = FontCodedFromJson(v.toString(), &why);
+        auto bytes = FontCodedFromJson(v.toString(), &why, standard != 0 ? fonts : nullptr, standard);
         if (!bytes) {
             Fail(QString("\"%1\": %2").arg(key, why));
             return;
@@ -206,7 +211,7 @@ public:
         Measure(ao, "within", a.within, unit);
     }
 
-    void Block(const QJsonObject& o, const char* key, TextBlock& t) {
+    void Block(const QJsonObject& o, const char* key, TextBlock& t, int standard) {
         QJsonValue v = o.value(key);
         if (v.isUndefined()) return;
         t = TextBlock{};
@@ -220,7 +225,7 @@ public:
             return;
         }
         QJsonObject bo = v.toObject();
-        Text(bo, "text", t.text);
+        Text(bo, "text", t.text, standard);
         if (bo.contains("lineCount")) {
             Int(bo, "lineCount", t.lineCount);
         } else if (!t.text.empty()) {
@@ -256,12 +261,17 @@ std::optional<uint32_t> ColorFromJson(const QJsonValue& v) {
 
 }  // namespace
 
-QString FontCodedToJson(const std::string& bytes) {
+QString FontCodedToJson(const std::string& bytes, const std::vector<FontEntry>* fonts, int standard) {
+    static const std::vector<FontEntry> kNoFonts;
+    const std::vector<FontEntry>& table = fonts ? *fonts : kNoFonts;
+    int codePage = CodePageOfFont(table, standard, standard);
     QString out;
     for (size_t i = 0; i < bytes.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(bytes[i]);
         if (c == 0x01 && i + 1 < bytes.size()) {
-            out += QString("{font %1}").arg(static_cast<unsigned char>(bytes[i + 1]));
+            const int number = static_cast<unsigned char>(bytes[i + 1]);
+            out += QString("{font %1}").arg(number);
+            codePage = CodePageOfFont(table, number, standard);
             ++i;
         } else if (c == 0xBB) {
             out += "{tab}";
@@ -273,14 +283,18 @@ QString FontCodedToJson(const std::string& bytes) {
         } else if (c == '\r' || c == '\n' || c == 0x01) {
             out += QString::asprintf("{x%02X}", c);
         } else {
-            out += QChar(CodePageToUnicode(c));
+            out += QChar(CodePageToUnicode(c, codePage));
         }
     }
     return out;
 }
 
-std::optional<std::string> FontCodedFromJson(const QString& text, QString* error) {
+std::optional<std::string> FontCodedFromJson(const QString& given, QString* error, std::vector<FontEntry>* fonts,
+                                             int standard) {
+    const QString text = fonts ? StorableForm(given) : given;
+    static const std::vector<FontEntry> kNoFonts;
     std::string out;
+    int current = standard;
     auto fail = [&](const QString& why) -> std::optional<std::string> {
         if (error) *error = why;
         return std::nullopt;
@@ -292,8 +306,29 @@ std::optional<std::string> FontCodedFromJson(const QString& text, QString* error
             continue;
         }
         if (ch != '{') {
-            auto b = UnicodeToCodePage(ch.unicode());
-            if (!b || *b == 0) return fail(QString("character U+%1 cannot be stored").arg(ch.unicode(), 4, 16, QChar('0')));
+            const auto cannot = [&] {
+                return fail(QString("character U+%1 cannot be stored").arg(ch.unicode(), 4, 16, QChar('0')));
+            };
+            if (ch.unicode() == 0 || ch.isSurrogate()) return cannot();
+            if (fonts) {
+                // A character the run's font lacks switches to a variant of it.
+                const auto* rest = reinterpret_cast<const char16_t*>(text.utf16()) + i + 1;
+                const FontForCharacter fit = FindFontForCharacter(
+                    *fonts, current, standard, ch.unicode(), std::u16string_view(rest, static_cast<size_t>(text.size() - i - 1)));
+                if (fit.fit == FontFit::Unsupported) return cannot();
+                if (fit.fit == FontFit::TableFull) {
+                    return fail(QString("character U+%1 needs a font variant, but the font table is full")
+                                    .arg(ch.unicode(), 4, 16, QChar('0')));
+                }
+                if (fit.fit == FontFit::Variant) {
+                    out += kFontChange;
+                    out += static_cast<char>(fit.number);
+                    current = fit.number;
+                }
+            }
+            const int codePage = CodePageOfFont(fonts ? *fonts : kNoFonts, current, standard);
+            auto b = UnicodeToCodePage(ch.unicode(), codePage);
+            if (!b || *b == 0) return cannot();
             out += static_cast<char>(*b);
             continue;
         }
@@ -313,6 +348,7 @@ std::optional<std::string> FontCodedFromJson(const QString& text, QString* error
             if (!ok || n < 1 || n > 255) return fail(QString("bad font change \"{%1}\"").arg(code));
             out += kFontChange;
             out += static_cast<char>(n);
+            current = n;
         } else if (code.size() == 3 && code[0] == 'x') {
             int v = code.mid(1).toInt(&ok, 16);
             if (!ok || v == 0) return fail(QString("bad byte \"{%1}\"").arg(code));
@@ -329,9 +365,9 @@ QJsonObject LinerToJson(const Liner& l, FileKind kind) {
     QJsonObject o;
     o["kind"] = kind == FileKind::Liner ? "liner" : "format";
     if (kind == FileKind::Liner) {
-        o["title"] = TextBlockToJson(l.title);
-        o["songsA"] = TextBlockToJson(l.songsA);
-        o["songsB"] = TextBlockToJson(l.songsB);
+        o["title"] = TextBlockToJson(l.title, l.fonts, kFontTitle);
+        o["songsA"] = TextBlockToJson(l.songsA, l.fonts, kFontSong);
+        o["songsB"] = TextBlockToJson(l.songsB, l.fonts, kFontSong);
     }
     o["titleFormat"] = AreaToJson(l.titleFormat);
     o["splitTitle"] = Flag(l.splitTitle);
@@ -357,7 +393,7 @@ QJsonObject LinerToJson(const Liner& l, FileKind kind) {
         lo["style"] = s.style;
         lo["top"] = MeasurementToJson(s.top);
         lo["side"] = MeasurementToJson(s.side);
-        lo["text"] = FontCodedToJson(s.text);
+        lo["text"] = FontCodedToJson(s.text, &l.fonts, kFontSideLetter);
         letters.append(lo);
     }
     o["sideLetters"] = letters;
@@ -372,10 +408,10 @@ QJsonObject LinerToJson(const Liner& l, FileKind kind) {
         fo["style"] = f.style;
         fo["top"] = MeasurementToJson(f.top);
         fo["side"] = MeasurementToJson(f.side);
-        fo["name"] = FontCodedToJson(f.name);
+        fo["name"] = FontCodedToJson(f.name, &l.fonts, kFontFeatureName);
         if (IsSidedStyle(f.style)) {
-            fo["sideA"] = ChoicesToJson(f.sides[0]);
-            fo["sideB"] = ChoicesToJson(f.sides[1]);
+            fo["sideA"] = ChoicesToJson(f.sides[0], l.fonts);
+            fo["sideB"] = ChoicesToJson(f.sides[1], l.fonts);
         }
         if (!f.padding.empty()) fo["padding"] = Hex(f.padding);
         features.append(fo);
@@ -416,52 +452,6 @@ std::optional<Liner> LinerFromJson(const QJsonObject& o, FileKind kind, QString*
         r.Fail("\"defaultUnits\" must be 1 (cm), 2 (in), 5 (pi) or 6 (pt)");
     }
     const int unit = l.defaultUnits;
-    if (kind == FileKind::Liner) {
-        r.Block(o, "title", l.title);
-        r.Block(o, "songsA", l.songsA);
-        r.Block(o, "songsB", l.songsB);
-    }
-    r.Area(o, "titleFormat", l.titleFormat, unit);
-    r.Int(o, "splitTitle", l.splitTitle, false);
-    r.Int(o, "centerTitleVertically", l.centerTitleVertically, false);
-    QJsonArray songFormats = o.value("songFormats").toArray();
-    if (songFormats.size() > 4) r.Fail("\"songFormats\" holds at most four areas");
-    for (qsizetype i = 0; i < songFormats.size() && i < 4; ++i) {
-        r.AreaOf(songFormats[i], l.songFormats[static_cast<size_t>(i)], unit);
-    }
-    r.Int(o, "cutLineStyle", l.cutLineStyle, false);
-    r.Int(o, "foldLineStyle", l.foldLineStyle, false);
-    r.Int(o, "invertImage", l.invertImage, false);
-    r.Int(o, "oneUpSides", l.oneUpSides, false);
-    r.Int(o, "bisectSides", l.bisectSides, false);
-    r.Measure(o, "width", l.width, unit);
-    r.Measure(o, "flapHeight", l.flapHeight, unit);
-    r.Measure(o, "titleHeight", l.titleHeight, unit);
-    r.Measure(o, "primaryHeight", l.primaryHeight, unit);
-    r.Measure(o, "overflowHeight", l.overflowHeight, unit);
-
-    QJsonArray letters = o.value("sideLetters").toArray();
-    if (letters.size() > 4) r.Fail("\"sideLetters\" holds at most four letters");
-    for (qsizetype i = 0; i < letters.size() && i < 4; ++i) {
-        QJsonObject lo = letters[i].toObject();
-        int location = static_cast<int>(i);
-        if (lo.contains("location")) {
-            QString name = lo.value("location").toString();
-            location = -1;
-            for (int k = 0; k < 4; ++k) {
-                if (name == kLocationNames[k]) location = k;
-            }
-            if (location < 0) {
-                r.Fail(QString("unknown side letter location \"%1\"").arg(name));
-                break;
-            }
-        }
-        SideLetterFormat& s = l.sideLetters[static_cast<size_t>(location)];
-        r.Int(lo, "style", s.style, false);
-        r.Measure(lo, "top", s.top, unit);
-        r.Measure(lo, "side", s.side, unit);
-        r.Text(lo, "text", s.text);
-    }
 
     QJsonArray fonts = o.value("fonts").toArray();
     if (fonts.size() > kMaxFonts) r.Fail("at most 255 fonts");
@@ -507,6 +497,55 @@ std::optional<Liner> LinerFromJson(const QJsonObject& o, FileKind kind, QString*
         }
         l.fonts.push_back(entry);
     }
+    // The fonts come first: texts are stored through their code pages, and
+    // characters a run's font lacks add variants to the table.
+    r.fonts = &l.fonts;
+    if (kind == FileKind::Liner) {
+        r.Block(o, "title", l.title, kFontTitle);
+        r.Block(o, "songsA", l.songsA, kFontSong);
+        r.Block(o, "songsB", l.songsB, kFontSong);
+    }
+    r.Area(o, "titleFormat", l.titleFormat, unit);
+    r.Int(o, "splitTitle", l.splitTitle, false);
+    r.Int(o, "centerTitleVertically", l.centerTitleVertically, false);
+    QJsonArray songFormats = o.value("songFormats").toArray();
+    if (songFormats.size() > 4) r.Fail("\"songFormats\" holds at most four areas");
+    for (qsizetype i = 0; i < songFormats.size() && i < 4; ++i) {
+        r.AreaOf(songFormats[i], l.songFormats[static_cast<size_t>(i)], unit);
+    }
+    r.Int(o, "cutLineStyle", l.cutLineStyle, false);
+    r.Int(o, "foldLineStyle", l.foldLineStyle, false);
+    r.Int(o, "invertImage", l.invertImage, false);
+    r.Int(o, "oneUpSides", l.oneUpSides, false);
+    r.Int(o, "bisectSides", l.bisectSides, false);
+    r.Measure(o, "width", l.width, unit);
+    r.Measure(o, "flapHeight", l.flapHeight, unit);
+    r.Measure(o, "titleHeight", l.titleHeight, unit);
+    r.Measure(o, "primaryHeight", l.primaryHeight, unit);
+    r.Measure(o, "overflowHeight", l.overflowHeight, unit);
+
+    QJsonArray letters = o.value("sideLetters").toArray();
+    if (letters.size() > 4) r.Fail("\"sideLetters\" holds at most four letters");
+    for (qsizetype i = 0; i < letters.size() && i < 4; ++i) {
+        QJsonObject lo = letters[i].toObject();
+        int location = static_cast<int>(i);
+        if (lo.contains("location")) {
+            QString name = lo.value("location").toString();
+            location = -1;
+            for (int k = 0; k < 4; ++k) {
+                if (name == kLocationNames[k]) location = k;
+            }
+            if (location < 0) {
+                r.Fail(QString("unknown side letter location \"%1\"").arg(name));
+                break;
+            }
+        }
+        SideLetterFormat& s = l.sideLetters[static_cast<size_t>(location)];
+        r.Int(lo, "style", s.style, false);
+        r.Measure(lo, "top", s.top, unit);
+        r.Measure(lo, "side", s.side, unit);
+        r.Text(lo, "text", s.text, kFontSideLetter);
+    }
 
     for (const QJsonValue& fv : o.value("features").toArray()) {
         if (!r.ok()) break;
@@ -515,7 +554,7 @@ std::optional<Liner> LinerFromJson(const QJsonObject& o, FileKind kind, QString*
         r.Int(fo, "style", f.style, false);
         r.Measure(fo, "top", f.top, unit);
         r.Measure(fo, "side", f.side, unit);
-        r.Text(fo, "name", f.name);
+        r.Text(fo, "name", f.name, kFontFeatureName);
         const char* keys[2] = {"sideA", "sideB"};
         for (int s = 0; s < 2; ++s) {
             QJsonObject co = fo.value(keys[s]).toObject();
@@ -524,7 +563,7 @@ std::optional<Liner> LinerFromJson(const QJsonObject& o, FileKind kind, QString*
             if (choices.size() > kMaxChoices) r.Fail("a side holds at most 127 choices");
             for (const QJsonValue& cv : choices) {
                 QString why;
-                auto bytes = FontCodedFromJson(cv.toString(), &why);
+                auto bytes = FontCodedFromJson(cv.toString(), &why, &l.fonts, kFontFeature);
                 if (!bytes) {
                     r.Fail("choice: " + why);
                     break;

@@ -27,6 +27,10 @@ constexpr int kMaxPixelSize = 32767;
 // Realized fonts kept at most; a liner uses a handful, the font dialog's
 // previews a few more.
 constexpr size_t kMaxCachedFonts = 256;
+constexpr uint8_t kSymbolCharSet = 2;
+// Symbol fonts keep their glyphs at U+F000 + byte, as their character map
+// for the symbol encoding has them.
+constexpr char32_t kSymbolBase = 0xF000;
 
 // The family that stands in for an empty face name, after the pitch and
 // family byte of the description.
@@ -62,6 +66,9 @@ std::string KeyOf(const LogFont& f) {
     put(&f.underline, 1);
     put(&f.strikeOut, 1);
     put(&f.pitchAndFamily, 1);
+    // Fonts of one code page draw the same characters; a symbol font its own.
+    const int codePage = f.charSet == kSymbolCharSet ? 0 : CodePageOfCharSet(f.charSet);
+    put(&codePage, sizeof codePage);
     put(f.faceName.data(), f.faceName.size());
     return key;
 }
@@ -139,6 +146,31 @@ QBrush ToQBrush(const SurfaceBrush& brush) {
     return QBrush(Qt::NoBrush);
 }
 
+bool IsMark(QChar ch) {
+    const QChar::Category c = ch.category();
+    return c == QChar::Mark_NonSpacing || c == QChar::Mark_SpacingCombining || c == QChar::Mark_Enclosing;
+}
+
+bool StrongRightToLeft(QChar ch) {
+    const QChar::Direction d = ch.direction();
+    return d == QChar::DirR || d == QChar::DirAL;
+}
+
+// From `start`, where a stretch of right-to-left words ends: it begins and
+// ends with a Hebrew or Arabic letter and holds no left-to-right letter.
+// `start` itself when no such stretch begins there.
+size_t RightToLeftEnd(const QtFontCache::Realized& r, std::string_view text, size_t start) {
+    auto charAt = [&](size_t i) { return QChar(r.glyph[static_cast<unsigned char>(text[i])]); };
+    if (!StrongRightToLeft(charAt(start))) return start;
+    size_t end = start + 1;
+    for (size_t i = start + 1; i < text.size(); ++i) {
+        const QChar ch = charAt(i);
+        if (ch.direction() == QChar::DirL) break;
+        if (StrongRightToLeft(ch)) end = i + 1;
+    }
+    return end;
+}
+
 }  // namespace
 
 QFont MakeQFont(const LogFont& logFont) {
@@ -198,9 +230,16 @@ std::shared_ptr<const QtFontCache::Realized> QtFontCache::Get(const LogFont& log
     r->metrics.ascent = static_cast<int>(std::lround(m.ascent()));
     r->metrics.descent = static_cast<int>(std::lround(m.descent()));
     r->metrics.height = r->metrics.ascent + r->metrics.descent;
+    const int codePage = CodePageOfCharSet(logFont.charSet);
     for (int b = 0; b < 256; ++b) {
-        QChar ch(CodePageToUnicode(static_cast<unsigned char>(b)));
-        r->advance[b] = static_cast<int>(std::lround(m.horizontalAdvance(ch)));
+        char16_t ch = CodePageGlyph(static_cast<unsigned char>(b), codePage);
+        // A symbol font shows its own glyph for a byte; a face standing in
+        // for a symbol font that is not installed shows the Western letter.
+        if (logFont.charSet == kSymbolCharSet && b >= 0x20 && m.inFontUcs4(kSymbolBase + b)) {
+            ch = static_cast<char16_t>(kSymbolBase + b);
+        }
+        r->glyph[b] = ch;
+        r->advance[b] = static_cast<int>(std::lround(m.horizontalAdvance(QChar(ch))));
     }
     // The angle the layout places the text for, so that both agree.
     r->rotation = logFont.RotationDegrees();
@@ -294,11 +333,42 @@ void QtSurface::DrawText(int x, int y, std::string_view text) {
     painter_.setFont(r.font);
     painter_.setPen(ToQColor(textColor_));
     // Each character at the advance the layout measured, so that drawn
-    // rows are exactly as wide as they were broken.
+    // rows are exactly as wide as they were broken.  Hebrew and Arabic
+    // words are drawn whole, right to left and joined, in the room their
+    // letters were measured to take.
     double pos = 0;
-    for (unsigned char b : text) {
-        painter_.drawText(QPointF(pos, 0), QString(QChar(CodePageToUnicode(b))));
-        pos += r.advance[b];
+    for (size_t i = 0; i < text.size();) {
+        const size_t end = RightToLeftEnd(r, text, i);
+        if (end == i) {
+            // A letter and the marks after it (Vietnamese tones, Thai vowels
+            // and tones) are drawn together, so that the marks sit on it.
+            const auto b = static_cast<unsigned char>(text[i++]);
+            QString cluster(QChar(r.glyph[b]));
+            double advance = r.advance[b];
+            while (i < text.size() && IsMark(QChar(r.glyph[static_cast<unsigned char>(text[i])]))) {
+                cluster += QChar(r.glyph[static_cast<unsigned char>(text[i])]);
+                advance += r.advance[static_cast<unsigned char>(text[i])];
+                ++i;
+            }
+            painter_.drawText(QPointF(pos, 0), cluster);
+            pos += advance;
+            continue;
+        }
+        QString words;
+        double room = 0;
+        for (; i < end; ++i) {
+            const auto b = static_cast<unsigned char>(text[i]);
+            words += QChar(r.glyph[b]);
+            room += r.advance[b];
+        }
+        const double natural = QFontMetricsF(r.font).horizontalAdvance(words);
+        painter_.save();
+        painter_.translate(pos, 0);
+        if (natural > 0) painter_.scale(room / natural, 1);
+        painter_.setLayoutDirection(Qt::RightToLeft);
+        painter_.drawText(QPointF(0, 0), words);
+        painter_.restore();
+        pos += room;
     }
     painter_.restore();
 }

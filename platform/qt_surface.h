@@ -16,7 +16,8 @@
 class QPainter;
 
 // Fonts realized from stored descriptions, each with its metrics and the
-// advance of every Windows-1252 byte, all in twips on a device-independent
+// character and advance of every byte in the code page of its character
+// set, all in twips on a device-independent
 // reference (one pixel = one twip, kerning and hinting off).  Realizing a
 // font is the expensive part of drawing text, so surfaces share one cache
 // that outlives each paint.
@@ -26,6 +27,7 @@ public:
         QFont font;                  // pixel size in twips
         SurfaceFontMetrics metrics;  // rounded to whole twips
         std::array<int, 256> advance{};
+        std::array<char16_t, 256> glyph{};  // the character drawn for each byte
         double rotation = 0;  // degrees, counter-clockwise on the page
     };
 

@@ -105,12 +105,13 @@ public:
     virtual BackgroundMode Background() const = 0;
     virtual void SetBackground(BackgroundMode mode) = 0;
 
-    // Width in twips of Windows-1252 text in the selected font, unturned.
+    // Width in twips of text in the selected font, unturned; the bytes are
+    // characters of the code page of the font's character set.
     // The same on every device, so rows break alike on screen and paper.
     virtual int TextExtent(std::string_view text) = 0;
     virtual SurfaceFontMetrics Metrics() = 0;
 
-    // Draws Windows-1252 text with its baseline's start at (x, y), turned by
+    // Draws text (bytes as for TextExtent) with its baseline's start at (x, y), turned by
     // the font's escapement, each character advancing by exactly what
     // TextExtent measures for it.  In opaque mode the cell behind the text
     // is filled with the background colour first.

@@ -5,6 +5,7 @@
 #include <QSet>
 
 #include "document/liner.h"
+#include "document/liner_text.h"
 #include "platform/code_page.h"
 
 namespace {
@@ -131,6 +132,43 @@ std::string ToCodePageNearest(const QString& text, bool* changed) {
     return out;
 }
 
+std::string ToFontCoded(const QString& text, std::vector<FontEntry>& fonts, int standard, int* current,
+                        bool* changed) {
+    std::string out;
+    bool any = false;
+    auto put = [&](char16_t c, std::u16string_view following) {
+        if (c < 0x20 || c == 0x7F || c == 0xBB) return false;
+        const FontForCharacter fit = FindFontForCharacter(fonts, *current, standard, c, following);
+        if (fit.fit != FontFit::Holds && fit.fit != FontFit::Variant) return false;
+        const std::optional<unsigned char> byte = UnicodeToCodePage(c, CodePageOfFont(fonts, fit.number, standard));
+        if (!byte || *byte < 0x20 || *byte == 0x7F || *byte == static_cast<unsigned char>(kTabMark)) return false;
+        if (fit.number != *current) {
+            out += kFontChange;
+            out += static_cast<char>(fit.number);
+            *current = fit.number;
+        }
+        out += static_cast<char>(*byte);
+        return true;
+    };
+    const QString storable = StorableForm(text);
+    const std::u16string_view all(reinterpret_cast<const char16_t*>(storable.utf16()),
+                                  static_cast<size_t>(storable.size()));
+    for (size_t i = 0; i < all.size(); ++i) {
+        char32_t c = all[i];
+        if (QChar::isHighSurrogate(c) && i + 1 < all.size() && QChar::isLowSurrogate(all[i + 1])) {
+            c = QChar::surrogateToUcs4(all[i], all[i + 1]);
+            ++i;
+        } else if (put(all[i], all.substr(i + 1))) {
+            continue;
+        }
+        any = true;
+        // The nearest Western letters, which every font variant can store.
+        for (QChar near : DecodeCodePage(NearestOf(c))) put(near.unicode(), {});
+    }
+    if (changed) *changed = any;
+    return out;
+}
+
 bool SeveralArtists(const std::vector<Track>& tracks) {
     QSet<QString> artists;
     for (const Track& t : tracks) {
@@ -150,8 +188,17 @@ QString SongRow(const Track& track, int number, const RowOptions& options) {
 
 std::optional<SongTexts> MakeSongTexts(const std::vector<Track>& tracks, size_t sideACount,
                                        const RowOptions& options, const QString& album,
-                                       const QString& albumArtist) {
+                                       const QString& albumArtist, const std::vector<FontEntry>* fonts) {
     SongTexts texts;
+    if (fonts) texts.fonts = *fonts;
+    // Each side's text goes on in the font its last row ended in.
+    int current[2] = {kFontSong, kFontSong};
+    auto encode = [&](const QString& text, int standard, int* font, bool* changed) {
+        return fonts ? ToFontCoded(text, texts.fonts, standard, font, changed) : ToCodePageNearest(text, changed);
+    };
+    auto shown = [&](const std::string& coded) {
+        return fonts ? FontCodedToUnicode(texts.fonts, coded, kFontSong) : DecodeCodePage(coded);
+    };
     std::vector<std::string> rows[2];
     for (size_t i = 0; i < tracks.size(); ++i) {
         const int number = static_cast<int>(i + 1);
@@ -161,11 +208,16 @@ std::optional<SongTexts> MakeSongTexts(const std::vector<Track>& tracks, size_t 
         bare.seconds = -1;
         const QString unicode = SongRow(bare, number, RowOptions{options.artist, false});
         bool changed = false;
-        const std::string song = ToCodePageNearest(unicode, &changed);
-        if (changed) texts.changed.push_back({number, unicode, DecodeCodePage(song)});
+        const int side = i < sideACount ? 0 : 1;
+        const int before = current[side];
+        std::string song = encode(unicode, kFontSong, &current[side], &changed);
+        if (changed) {
+            const std::string from = before == kFontSong ? std::string() : std::string{kFontChange, static_cast<char>(before)};
+            texts.changed.push_back({number, unicode, shown(from + song)});
+        }
         std::string row = options.numbers ? std::to_string(number) + ". " + song : song;
         if (tracks[i].seconds >= 0) row += kTabMark + FormatLength(tracks[i].seconds).toStdString();
-        rows[i < sideACount ? 0 : 1].push_back(std::move(row));
+        rows[side].push_back(std::move(row));
     }
     texts.sideA = BlockOf(rows[0]);
     texts.sideB = BlockOf(rows[1]);
@@ -174,14 +226,16 @@ std::optional<SongTexts> MakeSongTexts(const std::vector<Track>& tracks, size_t 
             return std::nullopt;
     }
     if (!album.isEmpty()) {
-        std::vector<std::string> lines{ToCodePageNearest(album)};
-        if (!albumArtist.isEmpty()) lines.push_back(ToCodePageNearest(albumArtist));
+        int font = kFontTitle;
+        std::vector<std::string> lines{encode(album, kFontTitle, &font, nullptr)};
+        if (!albumArtist.isEmpty()) lines.push_back(encode(albumArtist, kFontTitle, &font, nullptr));
         texts.title = BlockOf(lines);
     }
     return texts;
 }
 
 bool PutSongTexts(Liner& liner, const SongTexts& texts) {
+    if (!texts.fonts.empty()) liner.fonts = texts.fonts;
     liner.songsA = texts.sideA;
     liner.songsB = texts.sideB;
     if (texts.title.lineCount == 0 || !TitleIsEmpty(liner.title)) return false;
@@ -209,9 +263,11 @@ QStringList ImportNotes(const TrackImport& import, const SongTexts* texts, const
                                      .arg(unknown));
     }
     if (texts && !texts->changed.empty()) {
-        QString note = QObject::tr(
-            "A liner's texts use the Western (Windows-1252) character set; "
-            "these songs were changed to fit it:");
+        QString note = texts->fonts.empty()
+                           ? QObject::tr("A liner's texts use the Western (Windows-1252) character set; "
+                                         "these songs were changed to fit it:")
+                           : QObject::tr("Some letters of these songs are in no character set a font can "
+                                         "have; they were changed:");
         for (const ChangedSong& c : texts->changed) {
             note += QStringLiteral("\n  %1. %2 \u2192 %3").arg(c.number).arg(c.original, c.stored);
         }

@@ -63,6 +63,9 @@ const char kUsage[] =
     "                    [--artist] [--numbers] [--fit] SOURCE...\n"
     "       reelcard-cli --help | --version\n"
     "A name ending in .fmt is a format file; any other name is a liner file.\n"
+    "export writes texts in Unicode, each run read in the code page of its\n"
+    "font's character set; import stores a character the run's font lacks\n"
+    "with a variant of that font in a character set that has it.\n"
     "A liner file of the earlier generation is merged into the default format\n"
     "(or the one given with --format), as Text unless --merge all is given.\n"
     "render draws the liner as it prints: a PNG image of the paper at N dots\n"
@@ -537,7 +540,7 @@ int Songs(const SongsArgs& args, ConsolePrompter& prompter) {
     rows.artist = args.artist || SeveralArtists(import->tracks);
     rows.numbers = args.numbers;
     const std::optional<SongTexts> texts =
-        MakeSongTexts(import->tracks, split.sideACount, rows, import->album, import->albumArtist);
+        MakeSongTexts(import->tracks, split.sideACount, rows, import->album, import->albumArtist, &liner.fonts);
     if (!texts) {
         PrintNote(QStringLiteral("the songs are too many to be kept in a liner"));
         return kExitFile;

@@ -3,6 +3,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFontDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -12,6 +13,7 @@
 #include "app/message_box_prompter.h"
 #include "app_test_support.h"
 #include "dialogs/font_dialog.h"
+#include "document/liner_file.h"
 #include "platform/strings.h"
 
 namespace {
@@ -102,6 +104,33 @@ TEST(FontChooser, OnlyWhatTheUserChangesGoesBackIntoTheEntry) {
     dialog.accept();
     EXPECT_EQ(dialog.chosen().logFont.height, 230);
     EXPECT_EQ(dialog.chosen().logFont.FaceName(), "Gill Sans Nowhere");
+}
+
+TEST(FontChooser, ScriptShowsAndSetsTheCharacterSet) {
+    EnsureApplication();
+    ScriptedPrompter prompter;
+    FontEntry start = ArialEntry();
+    start.logFont.charSet = 1;  // the default set: shown as Western, kept unless changed
+    {
+        FontChooserDialog dialog(start, prompter);
+        QComboBox* script = dialog.fontPart()->scriptField();
+        EXPECT_EQ(script->currentText(), "Western");
+        EXPECT_EQ(script->count(), 10);
+        dialog.accept();
+        EXPECT_EQ(dialog.chosen().logFont.charSet, 1);
+    }
+    start.logFont.charSet = 204;
+    FontChooserDialog dialog(start, prompter);
+    QComboBox* script = dialog.fontPart()->scriptField();
+    EXPECT_EQ(script->currentText(), "Cyrillic");
+    script->setCurrentIndex(script->findText("Central European"));
+    EXPECT_TRUE(dialog.findChild<QLabel*>("Sample")->text().contains(QString::fromUtf8("\u00C1")));
+    dialog.accept();
+    EXPECT_EQ(dialog.chosen().logFont.charSet, 238);
+    // A set the list does not offer is shown while it is the entry's.
+    start.logFont.charSet = 2;
+    FontChooserDialog symbol(start, prompter);
+    EXPECT_EQ(symbol.fontPart()->scriptField()->currentText(), "Symbol");
 }
 
 TEST(FontChooser, ANegativeRotationKeepsTheDialogOpen) {
@@ -203,6 +232,18 @@ TEST(FileDialogsHelpers, TitlePreviewAndRememberedFolder) {
     EXPECT_FALSE(text.isEmpty());
     EXPECT_FALSE(text.contains('\r'));
     EXPECT_FALSE(text.contains(QChar(1)));
+    // The title in the code pages of the file's own fonts.
+    Liner mixed;
+    EnsureStandardFonts(mixed);
+    FontEntry cyrillic = mixed.fonts[kFontTitle - 1];
+    cyrillic.logFont.charSet = 204;
+    mixed.fonts.push_back(cyrillic);
+    mixed.title = {2, "\xA3\x01\x06\xCF\xF0\xE8\r\nB"};
+    const auto bytes = SerializeLiner(mixed, FileKind::Liner);
+    ASSERT_TRUE(bytes);
+    WriteBytes(app.Path("mixed.cas"), *bytes);
+    EXPECT_EQ(TitlePreviewText(QString::fromStdString(app.Path("mixed.cas"))),
+              QString::fromUtf8("\u00A3\u041F\u0440\u0438\nB"));
     EXPECT_TRUE(TitlePreviewText(QString::fromStdString(app.Path(""))).isEmpty());
     WriteBytes(app.Path("plain.txt"), {'h', 'i'});
     EXPECT_TRUE(TitlePreviewText(QString::fromStdString(app.Path("plain.txt"))).isEmpty());

@@ -1,5 +1,6 @@
 // The one-line entry dialogs of feature names and sided feature choices.
 #include <QApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -102,6 +103,31 @@ TEST(EntryDialogs, ChoiceDatesTakeTheFirstFontAndCancelAsksAfterAFontChange) {
     EXPECT_EQ(app.prompter.shown.size(), asked + 1);
     EXPECT_FALSE(c.isVisible());
     EXPECT_FALSE(c.entered());
+}
+
+TEST(EntryDialogs, OtherScriptsAreTypedIntoFontVariantsAndShownBack) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    EnsureStandardFonts(w.liner());
+    const size_t before = w.liner().fonts.size();
+    EntryDialog add(w, &w, {EntryKind::Feature, EntryMode::Add, {}, {}, {}});
+    ShowAndFocus(add);
+    const QString word = QString::fromUtf8("\u0416\u0430\u0440\u0430 x");
+    for (QChar ch : word) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(ch));
+        QApplication::sendEvent(add.editor(), &press);
+    }
+    QTest::mouseClick(Button(add, "OkButton"), Qt::LeftButton);
+    ASSERT_EQ(w.liner().fonts.size(), before + 1);
+    EXPECT_EQ(w.liner().fonts.back().logFont.charSet, 204);
+    const std::string expected = std::string{kFontChange, static_cast<char>(before + 1)} + "\xC6\xE0\xF0\xE0 x";
+    EXPECT_EQ(add.entered(), expected);
+
+    // The sided choice dialog's prompt shows the feature's name in its script.
+    EntryDialog choice(w, &w, {EntryKind::SidedChoice, EntryMode::Change, expected, "Side A", expected});
+    EXPECT_EQ(choice.editor()->toPlainText(), word);
+    EXPECT_TRUE(choice.findChild<QLabel*>("PromptLabel")->text().endsWith(word));
 }
 
 }  // namespace

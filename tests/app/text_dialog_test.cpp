@@ -11,6 +11,7 @@
 #include "app/commands.h"
 #include "app_test_support.h"
 #include "dialogs/text_dialog.h"
+#include "document/liner_text.h"
 
 namespace {
 
@@ -26,6 +27,17 @@ void Select(FontTextEdit* edit, int from, int to) {
     c.setPosition(from);
     c.setPosition(to, QTextCursor::KeepAnchor);
     edit->setTextCursor(c);
+}
+
+// Types each character as a key press carrying it, as a keyboard layout of
+// that script would.
+void Type(FontTextEdit* edit, const QString& text) {
+    for (QChar ch : text) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(ch));
+        QApplication::sendEvent(edit, &press);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(ch));
+        QApplication::sendEvent(edit, &release);
+    }
 }
 
 FontEntry Courier() {
@@ -159,7 +171,7 @@ TEST(TextDialogs, ClosingAsksOnlyAboutUnappliedChanges) {
     EXPECT_EQ(w.liner().songsB.text, "");
 }
 
-TEST(TextDialogs, PastedCharactersOutsideTheCodePageAreReplacedAndReported) {
+TEST(TextDialogs, CharactersNoCodePageHoldsAreReplacedAndReported) {
     AppHarness app;
     ASSERT_TRUE(app.Start());
     MainWindow& w = app.window();
@@ -171,15 +183,16 @@ TEST(TextDialogs, PastedCharactersOutsideTheCodePageAreReplacedAndReported) {
     EXPECT_FALSE(menu->findChild<QAction*>("Cut")->isEnabled());
     EXPECT_FALSE(menu->findChild<QAction*>("Undo")->isEnabled());
 
-    QApplication::clipboard()->setText(QString::fromUtf8("\u0141\u00F3d\u017A\t\u20AC"));
+    // One '?' for a character beyond the 16-bit range too.
+    QApplication::clipboard()->setText(QString::fromUtf8("\u4E2D\t\u20AC\U0001F3B5"));
     edit->paste();
-    EXPECT_EQ(edit->toPlainText(), QString::fromUtf8("?\u00F3d?\u00BB\u20AC"));
+    EXPECT_EQ(edit->toPlainText(), QString::fromUtf8("?\u00BB\u20AC?"));
     edit->ReportRefusals();
     ASSERT_EQ(app.prompter.shown.size(), 1u);
 
     // A burst of typing with refused characters: the other keys all arrive,
     // and one message follows once the typing pauses.
-    for (const char* key : {"\u0142", "a", "\u0142", "\u0142", "b"}) {
+    for (const char* key : {"\u4E2D", "a", "\u4E2D", "\u4E2D", "b"}) {
         QKeyEvent typed(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString::fromUtf8(key));
         QApplication::sendEvent(edit, &typed);
     }
@@ -188,7 +201,144 @@ TEST(TextDialogs, PastedCharactersOutsideTheCodePageAreReplacedAndReported) {
     EXPECT_EQ(app.prompter.shown.size(), 2u);
     EXPECT_TRUE(edit->toPlainText().endsWith("ab"));
     QTest::mouseClick(Button(d, "OkButton"), Qt::LeftButton);
-    EXPECT_EQ(w.liner().title.text, "\x01\x04?\xF3" "d?\xBB\x80" "ab");
+    EXPECT_EQ(w.liner().title.text, "\x01\x04?\xBB\x80?ab");
+}
+
+TEST(TextDialogs, MixedScriptsAreTypedAndPastedIntoFontVariants) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    EnsureStandardFonts(w.liner());
+    const int first = static_cast<int>(w.liner().fonts.size()) + 1;
+    const FontEntry title = w.liner().fonts[kFontTitle - 1];
+    TextDialog* d = Open(w, kCmdTitleLines, "TitleLinesDialog");
+    ASSERT_NE(d, nullptr);
+    FontTextEdit* edit = d->editor();
+
+    const QString line = QString::fromUtf8("\u0141\u00F3d\u017A \u041F\u0440\u0438\u0432\u0435\u0442 "
+                                           "\u0395\u03BB\u03BB\u03AC\u03B4\u03B1");
+    Type(edit, line);
+    QTest::keyClick(edit, Qt::Key_Return);
+    QApplication::clipboard()->setText(line);
+    edit->paste();
+    EXPECT_EQ(edit->toPlainText(), line + "\n" + line);
+    QTest::qWait(FontTextEdit::kRefusalPauseMs + 100);
+    EXPECT_TRUE(app.prompter.shown.empty());
+    QTest::mouseClick(Button(d, "ApplyButton"), Qt::LeftButton);
+
+    // Three variants of the title font, each added once and used by both lines.
+    ASSERT_EQ(w.liner().fonts.size(), static_cast<size_t>(first + 2));
+    const uint8_t sets[] = {238, 204, 161};
+    for (int i = 0; i < 3; ++i) {
+        FontEntry expected = title;
+        expected.logFont.charSet = sets[i];
+        EXPECT_EQ(w.liner().fonts[static_cast<size_t>(first - 1 + i)], expected);
+    }
+    auto change = [](int n) { return std::string{kFontChange, static_cast<char>(n)}; };
+    const std::string stored = change(first) + "\xA3\xF3" "d\x9F " + change(first + 1) +
+                               "\xCF\xF0\xE8\xE2\xE5\xF2 " + change(first + 2) + "\xC5\xEB\xEB\xDC\xE4\xE1";
+    EXPECT_EQ(w.liner().title.text, stored + "\r\n" + stored);
+    EXPECT_EQ(w.liner().title.lineCount, 2);
+
+    // A font given to the whole text keeps each script in a variant of it.
+    app.fontAnswer = Courier();
+    edit->selectAll();
+    QTest::mouseClick(Button(d, "FontButton"), Qt::LeftButton);
+    const int courier = w.lastFont();
+    EXPECT_EQ(edit->toPlainText(), line + "\n" + line);
+    QTest::mouseClick(Button(d, "OkButton"), Qt::LeftButton);
+    const std::vector<FontEntry>& fonts = w.liner().fonts;
+    ASSERT_EQ(fonts.size(), static_cast<size_t>(courier + 3));
+    EXPECT_EQ(fonts[static_cast<size_t>(courier)].logFont.FaceName(), "Courier New");
+    EXPECT_EQ(fonts[static_cast<size_t>(courier)].logFont.charSet, 238);
+    EXPECT_EQ(FontCodedToUnicode(fonts, w.liner().title.text, kFontTitle), line + "\r\n" + line);
+
+    // Opened again, the field shows the same letters.
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    TextDialog* again = Open(w, kCmdTitleLines, "TitleLinesDialog");
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again->editor()->toPlainText(), line + "\n" + line);
+}
+
+TEST(TextDialogs, ALetterKeepsItselfWhenItsFontChangesScriptMeanwhile) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    EnsureStandardFonts(w.liner());
+    w.liner().fonts[kFontTitle - 1].logFont.charSet = 0;
+    TextDialog* d = Open(w, kCmdTitleLines, "TitleLinesDialog");
+    ASSERT_NE(d, nullptr);
+    Type(d->editor(), QString::fromUtf8("caf\u00E9"));
+    // The title font turns Cyrillic (Fonts > Title...) before the text is applied.
+    w.liner().fonts[kFontTitle - 1].logFont.charSet = 204;
+    QTest::mouseClick(Button(d, "OkButton"), Qt::LeftButton);
+    EXPECT_EQ(FontCodedToUnicode(w.liner().fonts, w.liner().title.text, kFontTitle), QString::fromUtf8("caf\u00E9"));
+    EXPECT_EQ(w.liner().fonts.back().logFont.charSet, 0);
+}
+
+TEST(TextDialogs, VietnameseIsKeptAsLettersAndTheirTones) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    EnsureStandardFonts(w.liner());
+    const int first = static_cast<int>(w.liner().fonts.size()) + 1;
+    TextDialog* d = Open(w, kCmdTitleLines, "TitleLinesDialog");
+    ASSERT_NE(d, nullptr);
+    QApplication::clipboard()->setText(QString::fromUtf8("Vi\u1EC7t"));
+    d->editor()->paste();
+    Type(d->editor(), QString::fromUtf8(" \u1EBF"));
+    EXPECT_EQ(d->editor()->toPlainText().normalized(QString::NormalizationForm_C), QString::fromUtf8("Vi\u1EC7t \u1EBF"));
+    QTest::mouseClick(Button(d, "OkButton"), Qt::LeftButton);
+    EXPECT_TRUE(app.prompter.shown.empty());
+    const std::string variant{kFontChange, static_cast<char>(first)};
+    EXPECT_EQ(w.liner().title.text, "\x01\x04Vi" + variant + "\xEA\xF2t \xEA\xEC");
+    EXPECT_EQ(w.liner().fonts.back().logFont.charSet, 163);
+}
+
+TEST(TextDialogs, EveryByteOfEveryCodePageComesBackUnchanged) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    EnsureStandardFonts(w.liner());
+    std::string text;
+    int lines = 0;
+    for (uint8_t charSet : {0, 238, 204, 161, 162, 177, 178, 186, 163, 222, 255, 2, 128}) {
+        FontEntry font = w.liner().fonts[kFontSong - 1];
+        font.logFont.charSet = charSet;
+        w.liner().fonts.push_back(font);
+        if (lines++ > 0) text += "\r\n";
+        text += std::string{kFontChange, static_cast<char>(w.liner().fonts.size())};
+        for (int b = 0x20; b < 0x100; ++b) text += static_cast<char>(b);
+    }
+    w.liner().songsA = {static_cast<int16_t>(lines), text};
+    const size_t fonts = w.liner().fonts.size();
+    TextDialog* d = Open(w, kCmdSongsSideA, "SongsSideADialog");
+    ASSERT_NE(d, nullptr);
+    EXPECT_TRUE(d->editor()->toPlainText().contains(QString::fromUtf8("\u0416\u0417")));  // Cyrillic line
+    QTest::mouseClick(Button(d, "OkButton"), Qt::LeftButton);
+    EXPECT_EQ(w.liner().songsA.text, text);
+    EXPECT_EQ(w.liner().fonts.size(), fonts);
+}
+
+TEST(TextDialogs, AFullFontTableRefusesCharactersThatNeedAVariant) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    EnsureStandardFonts(w.liner());
+    while (w.liner().fonts.size() < 255) {
+        FontEntry filler = Courier();
+        filler.logFont.height = 100 + static_cast<int>(w.liner().fonts.size());
+        w.liner().fonts.push_back(filler);
+    }
+    TextDialog* d = Open(w, kCmdTitleLines, "TitleLinesDialog");
+    ASSERT_NE(d, nullptr);
+    Type(d->editor(), QString::fromUtf8("a\u0416\u0416b"));
+    EXPECT_EQ(d->editor()->toPlainText(), "ab");
+    EXPECT_TRUE(app.prompter.shown.empty());
+    QTest::qWait(FontTextEdit::kRefusalPauseMs + 200);
+    ASSERT_EQ(app.prompter.shown.size(), 1u);
+    EXPECT_NE(app.prompter.LastText().find("more fonts than this program can handle"), std::string::npos);
+    EXPECT_EQ(w.liner().fonts.size(), 255u);
 }
 
 TEST(TextDialogs, SavingRenumbersTheFontsOfAnOpenDialogsText) {

@@ -66,19 +66,57 @@ TEST(Messages, ProgramFolder) {
     EXPECT_EQ(NormalizeFolder("/usr/bin/"), "/usr/bin");
 }
 
-TEST(CodePage, EveryByteRoundTrips) {
-    for (int b = 1; b < 256; ++b) {
-        char16_t ch = CodePageToUnicode(static_cast<unsigned char>(b));
-        auto back = UnicodeToCodePage(ch);
-        ASSERT_TRUE(back) << b;
-        EXPECT_EQ(*back, b);
+TEST(CodePage, EveryByteOfEveryCodePageRoundTrips) {
+    const int pages[] = {1252, 1250, 1251, 1253, 1254, 1255, 1256, 1257, 1258, 874, 437};
+    for (int page : pages) {
+        for (int b = 1; b < 256; ++b) {
+            const char16_t ch = CodePageToUnicode(static_cast<unsigned char>(b), page);
+            auto back = UnicodeToCodePage(ch, page);
+            ASSERT_TRUE(back) << page << " " << b;
+            EXPECT_EQ(*back, b) << page;
+        }
+        // The tab mark is the same byte and the same character everywhere.
+        EXPECT_EQ(CodePageToUnicode(0xBB, page), u'\u00BB') << page;
+        EXPECT_EQ(UnicodeToCodePage(u'\u00BB', page), 0xBB) << page;
+        EXPECT_FALSE(UnicodeToCodePage(u'\u4E2D', page)) << page;
     }
-    EXPECT_EQ(CodePageToUnicode(0xBB), u'\u00BB');
+    // A few letters of each, as the platform's tables have them.
     EXPECT_EQ(CodePageToUnicode(0x80), u'\u20AC');
-    EXPECT_FALSE(UnicodeToCodePage(u'\u4E2D'));
+    EXPECT_EQ(CodePageToUnicode(0x81), u'\u0081');  // undefined: its own value
+    EXPECT_EQ(CodePageToUnicode(0xA3, 1250), u'\u0141');
+    EXPECT_EQ(CodePageToUnicode(0x9F, 1250), u'\u017A');
+    EXPECT_EQ(CodePageToUnicode(0xCF, 1251), u'\u041F');
+    EXPECT_EQ(CodePageToUnicode(0xC5, 1253), u'\u0395');
+    EXPECT_EQ(CodePageToUnicode(0xAA, 1253), u'\uF7AA');  // undefined above 0x9F
+    EXPECT_EQ(CodePageToUnicode(0xD0, 1254), u'\u011E');
+    EXPECT_EQ(CodePageToUnicode(0xE0, 1255), u'\u05D0');
+    EXPECT_EQ(CodePageToUnicode(0xC7, 1256), u'\u0627');
+    EXPECT_EQ(CodePageToUnicode(0xC2, 1257), u'\u0100');
+    EXPECT_EQ(CodePageToUnicode(0xDD, 1258), u'\u01AF');
+    EXPECT_EQ(CodePageToUnicode(0xA1, 874), u'\u0E01');
+    EXPECT_EQ(CodePageToUnicode(0xB0, 437), u'\u2591');
+    // Where the page's own character at 0xBB cannot be kept, and the OEM
+    // page's own guillemet, which editors show apart from the tab mark.
+    EXPECT_FALSE(UnicodeToCodePage(u'\u0E1B', 874));
+    EXPECT_FALSE(UnicodeToCodePage(u'\u2557', 437));
+    EXPECT_EQ(CodePageToUnicode(0xAF, 437), u'\u226B');
+    EXPECT_EQ(CodePageGlyph(0xAF, 437), u'\u00BB');
+    EXPECT_EQ(CodePageGlyph(0xCF, 1251), u'\u041F');
+
     bool ok = true;
     EXPECT_EQ(EncodeCodePage(QString::fromUtf8("caf\u00e9 \u4e2d"), &ok), "caf\xe9 ?");
     EXPECT_FALSE(ok);
+    EXPECT_EQ(EncodeCodePage(QString::fromUtf8("\u041F\u0440\u0438"), 1251, &ok), "\xCF\xF0\xE8");
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(DecodeCodePage("\xC5\xEB", 1253), QString::fromUtf8("\u0395\u03BB"));
+}
+
+TEST(CodePage, CharacterSetsNameTheirCodePages) {
+    const std::pair<int, int> sets[] = {{0, 1252},   {1, 1252},   {2, 1252},   {238, 1250}, {204, 1251},
+                                        {161, 1253}, {162, 1254}, {177, 1255}, {178, 1256}, {186, 1257},
+                                        {163, 1258}, {222, 874},  {255, 437},  {128, 1252}, {136, 1252}};
+    for (const auto& [charSet, page] : sets) EXPECT_EQ(CodePageOfCharSet(static_cast<uint8_t>(charSet)), page) << charSet;
+    EXPECT_EQ(ScriptCharSets().front(), 0);
 }
 
 }  // namespace

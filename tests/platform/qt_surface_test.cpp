@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <cmath>
 
 namespace {
 
@@ -118,6 +119,82 @@ TEST(QtSurfaceTest, ExtentsAreDeviceIndependentAndAddUpCharacterByCharacter) {
     QFontMetricsF m(MakeQFont(Arial(240)));
     EXPECT_NEAR(sum, m.horizontalAdvance(QString::fromStdString(line)), 14.0);
     EXPECT_GT(a.TextExtent("\xBB"), 0);  // Windows-1252 bytes, not UTF-8
+}
+
+TEST(QtSurfaceTest, BytesAreMeasuredAndDrawnInTheCodePageOfTheFontsCharacterSet) {
+    LogFont western = Arial(480);
+    LogFont cyrillic = western;
+    cyrillic.charSet = 204;
+    const std::string privet = "\xCF\xF0\xE8\xE2\xE5\xF2";
+    QFontMetricsF m(MakeQFont(cyrillic));
+    long expected = 0;
+    for (QChar ch : QString::fromUtf8("\u041F\u0440\u0438\u0432\u0435\u0442")) {
+        expected += std::lround(m.horizontalAdvance(ch));
+    }
+    // The byte 0xCF: a capital Pe in Cyrillic, an I with diaeresis in Western,
+    // whose dots stand above the capitals.
+    auto inkOf = [](const LogFont& font, const std::string& text, int* extent) {
+        QImage image = WhiteImage(300, 300);
+        {
+            QPainter painter(&image);
+            QtSurface surface(painter);
+            surface.SetFont(font);
+            surface.SetBackground(BackgroundMode::Transparent);
+            surface.DrawText(1440, -1440, text);
+            if (extent) *extent = surface.TextExtent(text);
+        }
+        return InkBox(image);
+    };
+    int extent = 0;
+    inkOf(cyrillic, privet, &extent);
+    EXPECT_EQ(extent, expected);
+    int westernExtent = 0;
+    inkOf(western, privet, &westernExtent);
+    EXPECT_NE(westernExtent, expected);
+    const QRect capital = inkOf(western, "H", nullptr);
+    const QRect pe = inkOf(cyrillic, "\xCF", nullptr);
+    const QRect dotted = inkOf(western, "\xCF", nullptr);
+    EXPECT_NEAR(pe.top(), capital.top(), 1);
+    EXPECT_NEAR(pe.width(), capital.width(), 2);
+    EXPECT_LT(dotted.top(), capital.top() - 2);
+    // Realized once per code page: the two are different fonts.
+    QtFontCache cache;
+    EXPECT_NE(cache.Get(western), cache.Get(cyrillic));
+    LogFont centralEuropean = western;
+    centralEuropean.charSet = 238;
+    EXPECT_EQ(cache.Get(centralEuropean)->glyph[0xA3], u'\u0141');
+}
+
+TEST(QtSurfaceTest, HebrewWordsRunRightToLeftInTheRoomTheyWereMeasuredFor) {
+    LogFont hebrew = Arial(480);
+    hebrew.charSet = 177;
+    auto draw = [&](const std::vector<std::pair<int, std::string>>& parts) {
+        QImage image = WhiteImage(300, 200);
+        QPainter painter(&image);
+        QtSurface surface(painter);
+        surface.SetFont(hebrew);
+        surface.SetBackground(BackgroundMode::Transparent);
+        for (const auto& [x, text] : parts) surface.DrawText(x, -1440, text);
+        return image;
+    };
+    QImage unused = WhiteImage(1, 1);
+    QPainter measuring(&unused);
+    QtSurface surface(measuring);
+    surface.SetFont(hebrew);
+    const int bet = surface.TextExtent("\xE1");
+    // Alef then bet as stored: bet on the left, alef on its right.
+    const QImage word = draw({{1440, "\xE0\xE1"}});
+    const QImage apart = draw({{1440, "\xE1"}, {1440 + bet, "\xE0"}});
+    const QImage stored = draw({{1440, "\xE0"}, {1440 + surface.TextExtent("\xE0"), "\xE1"}});
+    auto differing = [](const QImage& a, const QImage& b) {
+        int n = 0;
+        for (int y = 0; y < a.height(); ++y) {
+            for (int x = 0; x < a.width(); ++x) n += a.pixel(x, y) != b.pixel(x, y);
+        }
+        return n;
+    };
+    EXPECT_LT(differing(word, apart), differing(word, stored) / 2);
+    EXPECT_EQ(InkBox(word).left(), InkBox(apart).left());
 }
 
 TEST(QtSurfaceTest, RealizedFontsAreCachedByDescription) {

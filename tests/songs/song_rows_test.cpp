@@ -142,4 +142,33 @@ TEST(SongRows, RowsHaveTabMarksLengthsAndTheSongFont) {
     EXPECT_EQ(plain->title.lineCount, 0);
 }
 
+TEST(SongRows, WithTheLinersFontsLettersTakeFontVariants) {
+    std::vector<FontEntry> fonts(5);
+    for (size_t i = 0; i < fonts.size(); ++i) fonts[i].logFont.height = static_cast<int32_t>(200 + 20 * i);
+    std::vector<Track> tracks(2);
+    tracks[0] = {QStringLiteral("\u0141\u00F3d\u017A \u041D\u043E\u0447\u044C"), "", "", "", 0, 0, 192, ""};
+    tracks[1] = {QStringLiteral("Caf\u00E9 \u4E2D"), "", "", "", 0, 0, 59, ""};
+    const auto texts = MakeSongTexts(tracks, 2, RowOptions{}, QStringLiteral("\u0395\u03BB"), "", &fonts);
+    ASSERT_TRUE(texts);
+    ASSERT_EQ(texts->fonts.size(), 8u);
+    EXPECT_EQ(fonts.size(), 5u);  // the liner's own table is left alone
+    EXPECT_EQ(texts->fonts[5].logFont.charSet, 238);
+    EXPECT_EQ(texts->fonts[5].logFont.height, 280);  // the song font's variant
+    EXPECT_EQ(texts->fonts[6].logFont.charSet, 204);
+    EXPECT_EQ(texts->fonts[7].logFont.charSet, 161);
+    EXPECT_EQ(texts->fonts[7].logFont.height, 260);  // the title font's
+    EXPECT_EQ(texts->sideA.text, "\x01\x06\xA3\xF3" "d\x9F \x01\x07\xCD\xEE\xF7\xFC\xBB" "3:12\r\n"
+                                 "Caf\x01\x05\xE9 ?\xBB" "0:59");
+    EXPECT_EQ(texts->title.text, "\x01\x08\xC5\xEB");
+    // Only what no code page holds is told.
+    ASSERT_EQ(texts->changed.size(), 1u);
+    EXPECT_EQ(texts->changed[0].number, 2);
+    EXPECT_EQ(texts->changed[0].stored, QStringLiteral("Caf\u00E9 ?"));
+
+    Liner liner;
+    liner.fonts = fonts;
+    PutSongTexts(liner, *texts);
+    EXPECT_EQ(liner.fonts, texts->fonts);
+}
+
 }  // namespace
