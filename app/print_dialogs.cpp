@@ -306,7 +306,8 @@ void PrintProgressDialog::Started(const std::string& line) {
     dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
     dialog->setModal(false);
     auto* printing = new QLabel(QObject::tr("Printing"), dialog);
-    document_ = new QLabel(DecodeCodePage(line), dialog);
+    // The line is a file or document name, in UTF-8 like every name.
+    document_ = new QLabel(QString::fromStdString(line), dialog);
     document_->setObjectName("DocumentLine");
     copy_ = new QLabel(dialog);
     copy_->setObjectName("CopyLine");
@@ -328,7 +329,7 @@ void PrintProgressDialog::Started(const std::string& line) {
 }
 
 void PrintProgressDialog::FileChanged(const std::string& line) {
-    if (dialog_) document_->setText(DecodeCodePage(line));
+    if (dialog_) document_->setText(QString::fromStdString(line));
 }
 
 void PrintProgressDialog::CopyChanged(int copy, int copies) {
