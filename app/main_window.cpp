@@ -106,23 +106,18 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
 
     connect(&document_, &LinerDocument::changed, this, &MainWindow::FollowChange);
     connect(&document_, &LinerDocument::fileChanged, this, &MainWindow::UpdateWindowTitle);
-    QUndoStack& history = document_.history();
-    for (auto signal : {&QUndoStack::canUndoChanged, &QUndoStack::canRedoChanged}) {
-        connect(&history, signal, this, &MainWindow::UpdateUndoActions);
-    }
-    for (auto signal : {&QUndoStack::undoTextChanged, &QUndoStack::redoTextChanged}) {
-        connect(&history, signal, this, &MainWindow::UpdateUndoActions);
-    }
-    connect(&history, &QUndoStack::indexChanged, this, &MainWindow::UpdateUndoActions);
+    // A step, an Undo, a Redo and a cleared history all move the index.
+    connect(&document_.history(), &QUndoStack::indexChanged, this, &MainWindow::UpdateUndoActions);
     UpdateUndoActions();
 
     // Unsaved changes are copied every minute, and kept ready for a crash
     // after every change.
     recovery_ = std::make_unique<RecoveryCopies>(services_.recoveryFolder.empty() ? RecoveryFolder()
                                                                                    : services_.recoveryFolder);
+    // Back to the saved state (a save, New, Open, Undo): nothing to recover.
     connect(&document_, &LinerDocument::modifiedChanged, this, [this](bool modified) {
         if (modified) {
-            recovery_->Arm(document_.liner(), document_.currentPath());
+            ArmRecovery();
         } else {
             recovery_->Remove();
         }
@@ -534,11 +529,13 @@ bool MainWindow::AnswerSessionEnd(bool allowsInteraction) {
     return true;
 }
 
-void MainWindow::LinerWasReplaced() {
-    document_.ArmSongFitWarning();
-    document_.AnnounceReplaced();
-    // The copy of the changes of the liner that was open is not needed now.
-    if (!modified()) recovery_->Remove();
+void MainWindow::LinerWasReplaced() { document_.AnnounceReplaced(); }
+
+void MainWindow::ShowNewLiner() {
+    view_->ForgetPictures();
+    UpdateScrollRanges();
+    view_->viewport()->update();
+    ScrollForNewLiner();
 }
 
 std::function<void()> MainWindow::CompactFontsForSave() {
@@ -555,15 +552,11 @@ std::function<void()> MainWindow::CompactFontsForSave() {
 void MainWindow::LinerWasSaved() {
     document_.SetReadOnly(false);
     document_.SetModified(false);
-    recovery_->Remove();
 }
 
 void MainWindow::FollowChange(unsigned parts) {
     sessionAnswered_ = false;
-    if (modified()) {
-        recovery_->Arm(document_.liner(), document_.currentPath());
-        recoveryDue_ = true;
-    }
+    if (modified()) ArmRecovery();
     if (parts & (LinerDocument::kGeometry | LinerDocument::kFormats)) {
         UpdateScrollRanges();
         const bool inverted = document_.liner().invertImage != 0;
@@ -595,8 +588,12 @@ void MainWindow::UpdateUndoActions() {
 
 void MainWindow::WriteRecoveryCopy() {
     if (!modified() || !recoveryDue_) return;
-    recovery_->Arm(document_.liner(), document_.currentPath());
     if (recovery_->Write()) recoveryDue_ = false;
+}
+
+void MainWindow::ArmRecovery() {
+    recovery_->Arm(document_.liner(), document_.currentPath());
+    recoveryDue_ = true;
 }
 
 void MainWindow::OfferRecovery() {
@@ -628,14 +625,11 @@ void MainWindow::OfferRecovery() {
         document_.SetFile(left.originalPath, left.originalPath.isEmpty()
                                                  ? QString()
                                                  : QString::fromStdString(FileTitle(left.originalPath.toStdString())));
-        view_->ForgetPictures();
         document_.Replaced(true);
         RecoveryCopies::Discard(left);
         // Protected again at once, as this run's own copy.
-        recoveryDue_ = true;
         WriteRecoveryCopy();
-        UpdateScrollRanges();
-        RepaintLiner();
+        ShowNewLiner();
         LinerWasReplaced();
         FitWindowToLiner();
         break;
@@ -737,14 +731,10 @@ bool MainWindow::NewLinerFromFormat(const QString& path) {
     liner.songsA = {};
     liner.songsB = {};
     EnsureStandardFonts(liner);
-    view_->ForgetPictures();
     document_.SetReadOnly(false);
     document_.SetFile({}, {});
     document_.Replaced(false);
-    UpdateWindowTitle();
-    UpdateScrollRanges();
-    view_->viewport()->update();
-    ScrollForNewLiner();
+    ShowNewLiner();
     return true;
 }
 
@@ -766,14 +756,10 @@ bool MainWindow::OpenLinerFile(const QString& path) {
     if (!ReadLinerFile(next, path.toStdString(), false, prompter_, &merged)) return false;
     EnsureStandardFonts(next);
     document_.liner() = std::move(next);
-    view_->ForgetPictures();
     document_.SetFile(path, QString::fromStdString(FileTitle(path.toStdString())));
     // A merged file holds changes not saved anywhere yet.
     document_.Replaced(merged);
-    UpdateWindowTitle();
-    UpdateScrollRanges();
-    view_->viewport()->update();
-    ScrollForNewLiner();
+    ShowNewLiner();
     return true;
 }
 
@@ -873,7 +859,6 @@ int MainWindow::SaveAsCommand() {
     recent_.Add(chosen->path.toStdString());
     RebuildRecentMenu();
     LinerWasSaved();
-    UpdateWindowTitle();
     return 1;
 }
 

@@ -168,6 +168,11 @@ private:
     // unsaved changes goes.
     void LinerWasSaved();
     void LinerWasReplaced();
+    // Shows a Liner that replaced the open one: its pictures, scroll ranges,
+    // its start in view.
+    void ShowNewLiner();
+    // Keeps the Liner as it is now ready for a crash and due for the next copy.
+    void ArmRecovery();
     // What the window does after a step, an Undo or a Redo.
     void FollowChange(unsigned parts);
     void UpdateUndoActions();

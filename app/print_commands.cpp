@@ -71,14 +71,9 @@ void Printing::PrintLiner() {
     settings.copies = static_cast<int16_t>(std::clamp(dialogCopies, 1, 32767));
     const bool batch = !files_.isEmpty();
 
-    PrintJobRequest request;
+    PrintJobRequest request = OpenLinerJob();
     request.copies = TakeCopies(dialogCopies, device);
-    request.page = settings.print;
-    if (batch) {
-        request.documentName = Str(IDS_APP_NAME);
-    } else {
-        request.documentName = host_.document().currentTitle().isEmpty() ? Str(IDS_UNTITLED) : host_.document().currentTitle();
-    }
+    if (batch) request.documentName = Str(IDS_APP_NAME);
 
     if (batch) {
         if (host_.document().modified() && host_.QuerySaveChanges() == MessageResult::Cancel) {
@@ -107,7 +102,8 @@ PrintJobRequest Printing::OpenLinerJob() const {
     PrintJobRequest request;
     request.copies = std::max<int>(host_.settings().copies, 1);
     request.page = host_.settings().print;
-    request.documentName = host_.document().currentTitle().isEmpty() ? Str(IDS_UNTITLED) : host_.document().currentTitle();
+    const QString& title = host_.document().currentTitle();
+    request.documentName = title.isEmpty() ? Str(IDS_UNTITLED) : title;
     return request;
 }
 

@@ -48,6 +48,13 @@ private:
     bool pushed_ = true;
 };
 
+namespace {
+
+// Every change but one of the pictures can make songs overflow their areas.
+constexpr unsigned kMayMoveSongs = LinerDocument::kWhole & ~LinerDocument::kPictures;
+
+}  // namespace
+
 LinerDocument::LinerDocument(QObject* parent) : QObject(parent) {
     connect(&stack_, &QUndoStack::cleanChanged, this, [this](bool clean) { emit modifiedChanged(!clean); });
 }
@@ -91,7 +98,7 @@ bool LinerDocument::Commit(const QString& name, unsigned parts, Alongside alongs
     if (lastFont_ != 0xFFFF && lastFont_ > settled_.fonts.size()) lastFontBefore = 0xFFFF;
     auto* step = new LinerStep(*this, name, parts, std::move(settled_), lastFontBefore, std::move(alongside));
     settled_ = liner_;
-    if (parts & (kTexts | kFormats | kFonts | kGeometry | kFeatures)) songFitWarning_ = true;
+    if (parts & kMayMoveSongs) songFitWarning_ = true;
     stack_.push(step);
     emit changed(parts);
     return true;
@@ -112,7 +119,7 @@ void LinerDocument::Restore(const Liner& state, uint16_t lastFont, unsigned part
     liner_.fonts.insert(liner_.fonts.end(), chosen.begin(), chosen.end());
     settled_ = liner_;
     if (fontsChange) lastFont_ = lastFont;
-    if (parts & (kTexts | kFormats | kFonts | kGeometry | kFeatures)) songFitWarning_ = true;
+    if (parts & kMayMoveSongs) songFitWarning_ = true;
     emit changed(parts);
 }
 
