@@ -95,6 +95,17 @@ inline const char* SeedFolder() {
     return folder && *folder ? folder : nullptr;
 }
 
+// What every target's LLVMFuzzerInitialize does: in seed mode, `write` puts
+// the seeds into the folder and the program ends; otherwise fuzzing goes on.
+template <typename Write>
+int WriteSeedsWhenAsked(Write write) {
+    if (const char* folder = SeedFolder()) {
+        write(folder);
+        std::exit(0);
+    }
+    return 0;
+}
+
 inline void WriteSeed(const char* folder, const std::string& name, const std::vector<uint8_t>& bytes) {
     const std::string path = std::string(folder) + "/" + name;
     std::FILE* f = std::fopen(path.c_str(), "wb");

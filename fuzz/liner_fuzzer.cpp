@@ -10,11 +10,7 @@
 #include "liner_seeds.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    if (const char* folder = fuzz::SeedFolder()) {
-        fuzz::WriteLinerSeeds(folder, FileKind::Liner);
-        std::exit(0);
-    }
-    return 0;
+    return fuzz::WriteSeedsWhenAsked([](const char* folder) { fuzz::WriteLinerSeeds(folder, FileKind::Liner); });
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -161,13 +161,7 @@ void WriteSeeds(const char* folder) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    if (const char* folder = fuzz::SeedFolder()) {
-        WriteSeeds(folder);
-        std::exit(0);
-    }
-    return 0;
-}
+extern "C" int LLVMFuzzerInitialize(int*, char***) { return fuzz::WriteSeedsWhenAsked(WriteSeeds); }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<uint8_t> bytes(data, data + size);

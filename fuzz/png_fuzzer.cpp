@@ -100,13 +100,7 @@ std::vector<uint8_t> FixChunkChecksums(const uint8_t* data, size_t size) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    if (const char* folder = fuzz::SeedFolder()) {
-        WriteSeeds(folder);
-        std::exit(0);
-    }
-    return 0;
-}
+extern "C" int LLVMFuzzerInitialize(int*, char***) { return fuzz::WriteSeedsWhenAsked(WriteSeeds); }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<uint8_t> bytes = FixChunkChecksums(data, size);
