@@ -81,7 +81,7 @@ struct TrackReadControl {
     // The tag library gives up on one file past these; the song is then
     // named after the file.
     qint64 maxTagBytes = 64 * 1024 * 1024;
-    int maxTagMilliseconds = 5000;
+    int maxTagMilliseconds = 3000;
     // Off for bytes that must not reach out to the disk (fuzzing): entries
     // naming files are taken by name only.
     bool openFiles = true;
