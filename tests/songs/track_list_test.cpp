@@ -14,6 +14,7 @@
 #include <memory>
 #include <thread>
 
+#include "fuzz/track_list_fuzz.h"
 #include "songs/song_rows.h"
 #include "songs/songs_test_support.h"
 #include "support/test_support.h"
@@ -441,6 +442,29 @@ TEST_F(TrackListTest, OneLengthBoundListsInListsOnceAndCueTracksOutOfOrder) {
     EXPECT_EQ(cue->tracks[2].seconds, 60);
     ASSERT_EQ(cue->notes.size(), 1);
     EXPECT_TRUE(cue->notes[0].contains("track 1 starts after track 2")) << cue->notes[0].toStdString();
+}
+
+// Every input the track list fuzz targets keep, through their checks.
+TEST(TrackListFuzzInputs, KeptInputsReadWithinTheBounds) {
+    const QString root = QStringLiteral(REELCARD_SOURCE_DIR);
+    const std::pair<const char*, std::vector<const char*>> targets[] = {
+        {"playlist", {"fuzz.m3u", "fuzz.pls", "fuzz.txt"}},
+        {"cue", {"fuzz.cue"}},
+        {"xspf", {"fuzz.xspf"}}};
+    for (const auto& [target, names] : targets) {
+        int inputs = 0;
+        for (const QString& folder : {root + "/fuzz/corpus/" + target, root + "/tests/data/regressions/" + target}) {
+            for (const QFileInfo& file : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden)) {
+                SCOPED_TRACE(file.filePath().toStdString());
+                QFile f(file.filePath());
+                ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+                const QByteArray bytes = f.readAll();
+                for (const char* name : names) EXPECT_TRUE(fuzz::ReadsWithinBounds(name, bytes)) << name;
+                ++inputs;
+            }
+        }
+        EXPECT_GT(inputs, 0) << target;
+    }
 }
 
 TEST(TrailingLength, FormsOfLengthAtTheEnd) {
