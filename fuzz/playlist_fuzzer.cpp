@@ -2,9 +2,7 @@
 // each input is read as all three.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 
-#include "fuzz_support.h"
 #include "track_list_fuzz.h"
 
 namespace {
@@ -25,15 +23,9 @@ const fuzz::Seeds kSeeds = {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    return fuzz::WriteSeedsWhenAsked([](const char* folder) {
-        for (const auto& [name, text] : kSeeds) fuzz::WriteSeed(folder, name, {text.begin(), text.end()});
-    });
+    return fuzz::WriteTrackListSeedsWhenAsked(kSeeds);
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    for (const char* name : {"fuzz.m3u", "fuzz.pls", "fuzz.txt"}) {
-        if (!fuzz::ReadsWithinBounds(name, bytes)) std::abort();
-    }
-    return 0;
+    return fuzz::ReadAsTrackLists(data, size, {"fuzz.m3u", "fuzz.pls", "fuzz.txt"});
 }

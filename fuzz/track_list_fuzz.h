@@ -5,10 +5,14 @@
 
 #include <QByteArray>
 #include <QString>
+#include <cstdint>
+#include <cstdlib>
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "fuzz_support.h"
 #include "songs/track_list.h"
 
 namespace fuzz {
@@ -33,6 +37,24 @@ inline bool ReadsWithinBounds(const char* name, const QByteArray& bytes) {
     return true;
 }
 
+// A target's seeds: file names (telling the kind) and their texts.
 using Seeds = std::vector<std::pair<std::string, std::string>>;
+
+// A track list target's LLVMFuzzerInitialize: writes its seeds in seed mode.
+inline int WriteTrackListSeedsWhenAsked(const Seeds& seeds) {
+    return WriteSeedsWhenAsked([&seeds](const char* folder) {
+        for (const auto& [name, text] : seeds) WriteSeed(folder, name, {text.begin(), text.end()});
+    });
+}
+
+// A track list target's LLVMFuzzerTestOneInput: the input read as each of
+// the kinds named, aborting when a reading breaks a bound.
+inline int ReadAsTrackLists(const uint8_t* data, size_t size, std::initializer_list<const char*> names) {
+    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    for (const char* name : names) {
+        if (!ReadsWithinBounds(name, bytes)) std::abort();
+    }
+    return 0;
+}
 
 }  // namespace fuzz
