@@ -22,6 +22,7 @@ export QT_QPA_PLATFORM=offscreen
 # trip and the readers must never abort, time out or run out of memory.
 export ASAN_OPTIONS="${ASAN_OPTIONS:-abort_on_error=1:detect_leaks=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$PWD/fuzz/lsan-suppressions.txt}"
 
 # The round trip starts from the liner reader's seeds.
 corpus_of() {

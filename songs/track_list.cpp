@@ -673,8 +673,9 @@ bool CheckCueLines(const QString& text, const Reader& reader, std::map<QString, 
         const QStringList words = CueWords(lines[i].trimmed(), &closed);
         if (words.isEmpty()) continue;
         const QString command = words[0];
-        if (command == QLatin1String("REM")) continue;
+        // The parser reads remarks too: an open quotation mark stops it there.
         if (!closed) return reader.Fail(line, QObject::tr("a quotation mark is not closed"));
+        if (command == QLatin1String("REM")) continue;
         if (!kCommands.contains(command))
             return reader.Fail(line, QObject::tr("unknown command %1").arg(command));
         // Each command takes a fixed number of words, quoted texts without
@@ -758,6 +759,9 @@ bool ReadCue(const QByteArray& bytes, const QString& text, const Reader& reader)
     QByteArray body = bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
     const bool utf16 = bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
     if (utf16) body = text.toUtf8();
+    // The parser wants every line ended, the last one too; without, it
+    // stops with a syntax error (and leaks what it had built).
+    if (!body.endsWith('\n')) body += '\n';
     const bool utf8 = utf16 || DecodeListText(body) == QString::fromUtf8(body);
     auto decode = [&](const char* s) -> QString {
         if (!s) return {};
