@@ -339,17 +339,16 @@ void FormatLinerDialog::ShowUnitNote() {
     }
     Liner trial = liner;
     const int changed = ChangeDefaultUnit(trial, unit, nullptr);
-    const QString name = QString::fromStdString(DefaultUnitName(unit));
-    QString note = changed == 1 ? tr("On Apply, 1 length typed without a unit keeps its number but means %1").arg(name)
-                   : changed > 1  ? tr("On Apply, %1 lengths typed without a unit keep their numbers but mean %2")
-                                       .arg(changed)
-                                       .arg(name)
-                                  : tr("On Apply, numbers typed without a unit will mean %1").arg(name);
-    if (ChangesMargins(liner.defaultUnits, unit)) note += tr("; the print margins are converted");
-    unitNote_->setText(note + QLatin1Char('.'));
-    unitNote_->setToolTip(tr("A number typed without a unit counts in the default unit: 0.5 is half an inch with "
-                             "inches and half a centimeter with centimeters. Type a unit (0.5 in) to keep a length "
-                             "whatever the default unit."));
+    const QString unitName = units_->currentText();
+    QString note = changed == 1 ? tr("1 length without a unit will mean %1").arg(unitName)
+                   : changed > 1 ? tr("%1 lengths without a unit will mean %2").arg(changed).arg(unitName)
+                                 : tr("numbers without a unit will mean %1").arg(unitName);
+    if (ChangesMargins(liner.defaultUnits, unit)) note += tr("; margins converted");
+    unitNote_->setText(note);
+    unitNote_->setToolTip(tr("On Apply, every length typed without a unit keeps its number and counts in the new "
+                             "unit: 0.5 inch becomes 0.5 cm. A number too large for the new unit keeps its length, "
+                             "written out with a unit. Print margins keep their lengths. Type a unit (0.5 in) to "
+                             "keep a length whatever the default unit."));
 }
 
 bool FormatLinerDialog::Apply() {

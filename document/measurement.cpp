@@ -188,6 +188,9 @@ std::string LargestMeasurementText(int unit, bool negative, int defaultUnit) {
     return FormatMeasurement(m, negative);
 }
 
+namespace {
+
+// The name of a default unit as Format Liner offers it ("centimeters").
 std::string DefaultUnitName(int defaultUnit) {
     switch (defaultUnit) {
         case kUnitCentimeters: return LoadString(IDS_UNIT_CENTIMETERS);
@@ -196,6 +199,8 @@ std::string DefaultUnitName(int defaultUnit) {
         default: return LoadString(IDS_UNIT_INCHES);
     }
 }
+
+}  // namespace
 
 std::string FormatMeasurement(const Measurement& m, bool negate) {
     long long whole = m.whole;

@@ -58,12 +58,9 @@ std::string FormatMeasurement(const Measurement& m, bool negate = false);
 Measurement FromTwips(int twips, int defaultUnit);
 
 // The largest length a measurement of `unit` can hold, as the field shows it
-// ("22.7548 in"); `negative` for the smallest, below zero ("-22.7555 in"),
-// which reaches one twip further.
+// ("22.7548 in"); `negative` for lengths below zero, which reach one twip
+// further.
 std::string LargestMeasurementText(int unit, bool negative, int defaultUnit);
-
-// The name of a default unit as Format Liner offers it ("centimeters").
-std::string DefaultUnitName(int defaultUnit);
 
 // What reading a dialog's measurement field gives.
 enum class FieldError { None, Invalid, Negative, TooLarge };
@@ -78,11 +75,9 @@ constexpr size_t kMeasurementFieldChars = 16;
 
 // The core of reading a measurement field: reads at most 16 characters of the
 // field's text, parses it and checks the sign.  Unless `quiet`, a failure is
-// reported through the prompter ("Invalid measurement", the units taken when
-// the number has a unit this program does not know, "Measurement may not be
-// less than zero", or for a number too long for 16 bits "Measurement may not
-// be larger than 22.7548 in" or "... less than -22.7555 in" in the unit
-// typed), owned by `owner`;
+// reported through the prompter ("Invalid measurement", "Measurement may not
+// be less than zero", or for a number too long for 16 bits "Measurement may
+// not be larger than 22.7548 in" in the unit typed), owned by `owner`;
 // selecting the field is the dialog's part.
 FieldReading ReadMeasurementField(std::string_view fieldText, bool negativesAllowed, bool negate,
                                   bool quiet, int defaultUnit, Prompter* prompter,

@@ -246,6 +246,11 @@ std::string ResolvePicturePath(const std::string& fileName) {
     return fileName;
 }
 
+namespace {
+
+// The natural size of a picture of these pixels: at its own resolution (pixels
+// per metre, as a bitmap header holds it; 0 when the file has none) or else
+// the screen's, and never beyond what 16 bits of twips hold, proportions kept.
 PictureExamination NaturalSize(long long pixelWidth, long long pixelHeight, long long xPerMetre,
                                long long yPerMetre, ScreenResolution screen) {
     // A picture's own resolution, where the file has one, says how large it
@@ -277,6 +282,8 @@ PictureExamination NaturalSize(long long pixelWidth, long long pixelHeight, long
     result.naturalHeight = -static_cast<int>(h);
     return result;
 }
+
+}  // namespace
 
 std::optional<PictureExamination> ExaminePictureFile(const std::string& fileName, Prompter& prompter,
                                                      PictureReaderTable& table,
@@ -358,11 +365,13 @@ void ExamineOlderPictures(Liner& liner, Prompter& prompter, PictureReaderTable& 
 PicturePlace FitPictureInside(const PicturePlace& area, int naturalWidth, int naturalHeight) {
     const long long nw = std::llabs(naturalWidth), nh = std::llabs(naturalHeight);
     if (nw == 0 || nh == 0 || area.width <= 0 || area.height <= 0) return area;
+    // Rounded, so that a 4:3 picture in a 2 in wide area is 1.5 in high,
+    // not a twip less; the side that is not full then stays within the area.
     long long w = area.width;
-    long long h = nh * area.width / nw;
+    long long h = MulDivRound(nh, area.width, nw);
     if (h > area.height) {
         h = area.height;
-        w = nw * area.height / nh;
+        w = MulDivRound(nw, area.height, nh);
     }
     PicturePlace fitted;
     fitted.width = static_cast<int>(w);

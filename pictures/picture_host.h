@@ -115,12 +115,6 @@ struct PictureExamination {
 void SetPictureBaseFolder(const std::string& folder);
 std::string ResolvePicturePath(const std::string& fileName);
 
-// The natural size of a picture of these pixels: at its own resolution (pixels
-// per metre, as a bitmap header holds it; 0 when the file has none) or else
-// the screen's, and never beyond what 16 bits of twips hold, proportions kept.
-PictureExamination NaturalSize(long long pixelWidth, long long pixelHeight, long long xPerMetre,
-                               long long yPerMetre, ScreenResolution screen);
-
 std::optional<PictureExamination> ExaminePictureFile(const std::string& fileName, Prompter& prompter,
                                                      PictureReaderTable& table,
                                                      ScreenResolution screen);

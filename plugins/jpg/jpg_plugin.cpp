@@ -75,24 +75,43 @@ uint32_t Get32(const uint8_t* p, bool big) {
                : uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
 }
 
+// The first directory of an EXIF block: where its TIFF data starts, how long
+// it is, its byte order and the directory's place and entry count.
+struct ExifDirectory {
+    const uint8_t* tiff = nullptr;
+    size_t length = 0;
+    bool big = false;
+    uint32_t ifd = 0;
+    uint32_t count = 0;
+};
+
+bool FirstExifDirectory(const uint8_t* data, size_t size, ExifDirectory* dir) {
+    if (size < 14 || memcmp(data, "Exif\0\0", 6) != 0) return false;
+    dir->tiff = data + 6;
+    dir->length = size - 6;
+    if (dir->tiff[0] == 'I' && dir->tiff[1] == 'I') {
+        dir->big = false;
+    } else if (dir->tiff[0] == 'M' && dir->tiff[1] == 'M') {
+        dir->big = true;
+    } else {
+        return false;
+    }
+    if (Get16(dir->tiff + 2, dir->big) != 42) return false;
+    dir->ifd = Get32(dir->tiff + 4, dir->big);
+    if (dir->ifd > dir->length || dir->length - dir->ifd < 2) return false;
+    dir->count = Get16(dir->tiff + dir->ifd, dir->big);
+    return true;
+}
+
 // The orientation (1 to 8) from an EXIF block, or 1.
 int ExifOrientation(const uint8_t* data, size_t size) {
-    if (size < 14 || memcmp(data, "Exif\0\0", 6) != 0) return 1;
-    const uint8_t* tiff = data + 6;
-    const size_t length = size - 6;
-    bool big;
-    if (tiff[0] == 'I' && tiff[1] == 'I') {
-        big = false;
-    } else if (tiff[0] == 'M' && tiff[1] == 'M') {
-        big = true;
-    } else {
-        return 1;
-    }
-    if (Get16(tiff + 2, big) != 42) return 1;
-    const uint32_t ifd = Get32(tiff + 4, big);
-    if (ifd > length || length - ifd < 2) return 1;
-    const uint32_t count = Get16(tiff + ifd, big);
-    for (uint32_t i = 0; i < count; ++i) {
+    ExifDirectory dir;
+    if (!FirstExifDirectory(data, size, &dir)) return 1;
+    const uint8_t* tiff = dir.tiff;
+    const size_t length = dir.length;
+    const bool big = dir.big;
+    const uint32_t ifd = dir.ifd;
+    for (uint32_t i = 0; i < dir.count; ++i) {
         const uint64_t at = uint64_t{ifd} + 2 + 12 * uint64_t{i};
         if (at + 12 > length) return 1;
         const uint8_t* entry = tiff + at;
@@ -129,21 +148,12 @@ uint32_t PerMetre(double density, int unit) {
 // ResolutionUnit of its first directory), in pixels per metre; false when it
 // has none.
 bool ExifResolution(const uint8_t* data, size_t size, uint32_t* x, uint32_t* y) {
-    if (size < 14 || memcmp(data, "Exif\0\0", 6) != 0) return false;
-    const uint8_t* tiff = data + 6;
-    const size_t length = size - 6;
-    bool big;
-    if (tiff[0] == 'I' && tiff[1] == 'I') {
-        big = false;
-    } else if (tiff[0] == 'M' && tiff[1] == 'M') {
-        big = true;
-    } else {
-        return false;
-    }
-    if (Get16(tiff + 2, big) != 42) return false;
-    const uint32_t ifd = Get32(tiff + 4, big);
-    if (ifd > length || length - ifd < 2) return false;
-    const uint32_t count = Get16(tiff + ifd, big);
+    ExifDirectory dir;
+    if (!FirstExifDirectory(data, size, &dir)) return false;
+    const uint8_t* tiff = dir.tiff;
+    const size_t length = dir.length;
+    const bool big = dir.big;
+    const uint32_t ifd = dir.ifd, count = dir.count;
     double xDensity = 0, yDensity = 0;
     int unit = 2;  // inches unless told otherwise
     for (uint32_t i = 0; i < count; ++i) {
