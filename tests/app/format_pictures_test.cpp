@@ -367,7 +367,8 @@ TEST_F(FormatPicturesTest, StretchDoesNotDependOnTheZoom) {
     QTest::mouseClick(d->addButton(), Qt::LeftButton);
     Choose(d->stretchList(), "(entire liner)");
     ASSERT_TRUE(d->Apply());
-    EXPECT_EQ(app.window().liner().pictures.at(0).width.twips, 2895);  // 2 in and one 96-dpi pixel
+    // 2 in and one 96-dpi pixel (2895), shown as 2.01 and read back, as at 100%.
+    EXPECT_EQ(app.window().liner().pictures.at(0).width.twips, 2894);
 }
 
 // No to the save question while adding keeps the added picture, with a zero
