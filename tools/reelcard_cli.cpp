@@ -37,10 +37,12 @@
 #include "platform/paths.h"
 #include "platform/qt_surface.h"
 #include "platform/strings.h"
+#include "platform/save_file.h"
 #include "render/geometry.h"
 #include "render/painter.h"
 #include "render/fit_songs.h"
 #include "render/liner_export.h"
+#include "render/pdf_boxes.h"
 #include "render/print_job.h"
 #include "songs/song_rows.h"
 #include "songs/tape_split.h"
@@ -152,6 +154,15 @@ FileKind KindOf(const std::string& path) {
     return EndsWith(path, ".fmt") ? FileKind::Format : FileKind::Liner;
 }
 
+const char kBadBleed[] = "--bleed must be a length from 0 to 0.5in, such as 0.125in or 0.3cm";
+
+std::optional<int> ParseBleed(const QString& text) {
+    const std::string typed = text.trimmed().toStdString();
+    const auto m = ParseMeasurement(typed, false, kUnitInches);
+    if (typed.empty() || !m || m->twips < 0 || m->twips > kMaxBleedTwips) return std::nullopt;
+    return m->twips;
+}
+
 struct Args {
     std::string command;
     std::string input;
@@ -160,6 +171,7 @@ struct Args {
     bool mergeAll = false;
     bool mergeGiven = false;
     int dpi = 0;  // render only; 0 when not given
+    std::optional<int> bleed;  // render to PDF only; twips
 };
 
 std::optional<Args> ParseArgs(const QStringList& list) {
@@ -185,6 +197,10 @@ std::optional<Args> ParseArgs(const QStringList& list) {
             const int dpi = i + 1 < list.size() ? list[++i].toInt(&ok) : 0;
             if (!ok || dpi < 1 || dpi > kMaxDpi) return Bad("--dpi must be 1 to " + std::to_string(kMaxDpi));
             args.dpi = dpi;
+        } else if (a == "--bleed") {
+            if (args.bleed) return Bad("--bleed given twice");
+            args.bleed = i + 1 < list.size() ? ParseBleed(list[++i]) : std::nullopt;
+            if (!args.bleed) return Bad(kBadBleed);
         } else if (a == "--format") {
             if (i + 1 >= list.size()) return Bad("--format needs a file name");
             if (!args.format.empty()) return Bad("--format given twice");
@@ -301,7 +317,7 @@ int Render(const Args& args, ConsolePrompter& prompter) {
     const QString output = QString::fromStdString(args.output);
     bool written = false;
     if (EndsWith(args.output, ".pdf")) {
-        written = WriteLinerPdf(liner, output, args.dpi ? std::max(args.dpi, 72) : 1200, context);
+        written = WriteLinerPdf(liner, output, args.dpi ? std::max(args.dpi, 72) : 1200, context, args.bleed.value_or(0));
     } else if (EndsWith(args.output, ".svg")) {
         written = WriteLinerSvg(liner, output, context);
     } else {
@@ -318,6 +334,8 @@ struct PrintArgs {
     std::optional<QString> printer;  // empty: the default printer
     int copies = 0;  // 0 when not given
     bool twoUp = false;
+    bool nUp = false;
+    std::optional<int> bleed;  // twips
     QPageSize::PageSizeId paper = QPageSize::A4;
     bool paperGiven = false;
     std::optional<PrintSettings> margins;
@@ -364,6 +382,13 @@ std::optional<PrintArgs> ParsePrintArgs(const QStringList& list) {
         } else if (a == "--2up") {
             if (args.twoUp) return Bad("--2up given twice");
             args.twoUp = true;
+        } else if (a == "--n-up") {
+            if (args.nUp) return Bad("--n-up given twice");
+            args.nUp = true;
+        } else if (a == "--bleed") {
+            if (args.bleed) return Bad("--bleed given twice");
+            args.bleed = hasValue ? ParseBleed(list[++i]) : std::nullopt;
+            if (!args.bleed) return Bad(kBadBleed);
         } else if (a == "--paper") {
             if (args.paperGiven) return Bad("--paper given twice");
             const QString paper = hasValue ? list[++i].toLower() : QString();
@@ -386,6 +411,7 @@ std::optional<PrintArgs> ParsePrintArgs(const QStringList& list) {
         }
     }
     if (args.files.empty()) return Bad("no FILE given");
+    if (args.twoUp && args.nUp) return Bad("--2up and --n-up exclude each other");
     if (args.printer && !args.output.empty()) return Bad("-o and --printer exclude each other");
     if (!args.printer && !EndsWith(args.output, ".pdf")) return Bad("OUT must end in .pdf");
     return args;
@@ -404,6 +430,8 @@ PrintJobRequest PrintRequest(const PrintArgs& args, Liner& liner, Prompter& prom
     request.copies = args.copies ? args.copies : 1;
     if (args.margins) request.page = *args.margins;
     request.page.print2Up = args.twoUp;
+    request.page.printNUp = args.nUp;
+    request.page.bleed.twips = static_cast<int16_t>(args.bleed.value_or(0));
     request.documentName = QStringLiteral("Reelcard");
     request.warnSongFit = true;
     return request;
@@ -457,6 +485,20 @@ int Print(const PrintArgs& args, ConsolePrompter& prompter) {
     if (!result.complete) {
         QFile::remove(partial);
         return kExitFile;
+    }
+    if (!result.sheetCards.empty()) {
+        // Sheets of one card with bleed say where it is cut and how far it bleeds.
+        QFile file(partial);
+        QByteArray bytes;
+        if (file.open(QIODevice::ReadOnly)) bytes = file.readAll();
+        file.close();
+        QFile::remove(partial);
+        if (bytes.isEmpty() || !AddPdfCardBoxes(bytes, result.sheetCards) ||
+            SaveFileAtomically(args.output, std::vector<uint8_t>(bytes.begin(), bytes.end())) != SaveError::None) {
+            ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_WRITE_FILE, {args.output});
+            return kExitFile;
+        }
+        return kExitOk;
     }
     QFile::remove(output);
     if (!QFile::rename(partial, output)) {
@@ -619,6 +661,9 @@ int main(int argc, char** argv) {
         return UsageError("import takes no --merge or --format");
     }
     if (args->dpi != 0 && args->command != "render") return UsageError("--dpi is for render only");
+    if (args->bleed && (args->command != "render" || !EndsWith(args->output, ".pdf"))) {
+        return UsageError("--bleed is for render to a PDF and for print");
+    }
     if (args->command == "render") {
         if (args->mergeGiven) return UsageError("render takes no --merge");
         if (!(EndsWith(args->output, ".png") || EndsWith(args->output, ".pdf") || EndsWith(args->output, ".svg"))) {
