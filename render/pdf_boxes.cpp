@@ -8,8 +8,12 @@
 #include <qpdf/QPDFPageObjectHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
+#include <QFile>
+
 #include <algorithm>
 #include <exception>
+
+#include "platform/save_file.h"
 
 namespace {
 
@@ -52,4 +56,14 @@ bool AddPdfCardBoxes(QByteArray& pdf, const std::vector<std::optional<PdfCardBox
     } catch (const std::exception&) {
         return false;
     }
+}
+
+bool AddPdfCardBoxesToFile(const QString& path, const std::vector<std::optional<PdfCardBox>>& cards) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    QByteArray bytes = file.readAll();
+    file.close();
+    if (bytes.isEmpty() || !AddPdfCardBoxes(bytes, cards)) return false;
+    return SaveFileAtomically(path.toStdString(), std::vector<uint8_t>(bytes.begin(), bytes.end())) ==
+           SaveError::None;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 #include <optional>
 #include <vector>
 
@@ -21,3 +22,7 @@ struct PdfCardBox {
 // in the file is kept as it is, pictures included.  False, leaving `pdf`
 // alone, when the file cannot be read or written.
 bool AddPdfCardBoxes(QByteArray& pdf, const std::vector<std::optional<PdfCardBox>>& cards);
+
+// The same for the PDF file at `path`, which is replaced only once the new
+// one is whole.
+bool AddPdfCardBoxesToFile(const QString& path, const std::vector<std::optional<PdfCardBox>>& cards);

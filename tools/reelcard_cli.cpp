@@ -3,9 +3,9 @@
 //   reelcard-cli export FILE [-o OUT.json]
 //   reelcard-cli import FILE.json -o OUT
 //   reelcard-cli convert IN -o OUT [--merge text|all] [--format FILE.fmt]
-//   reelcard-cli render FILE -o OUT.png|OUT.pdf|OUT.svg [--dpi N]
-//   reelcard-cli print FILE... -o OUT.pdf|--printer [NAME|default] [--copies N] [--2up]
-//                [--paper A4|Letter] [--margins L,R,T,B]
+//   reelcard-cli render FILE -o OUT.png|OUT.pdf|OUT.svg [--dpi N] [--bleed LENGTH]
+//   reelcard-cli print FILE... -o OUT.pdf|--printer [NAME|default] [--copies N] [--2up|--n-up]
+//                [--paper A4|Letter] [--margins L,R,T,B] [--bleed LENGTH]
 //   reelcard-cli songs LINER -o OUT [--tape C46|C60|C90|C100|C120|MINUTES] [--fill-a]
 //                [--artist] [--numbers] [--fit] SOURCE...
 //   reelcard-cli --help | --version
@@ -37,7 +37,6 @@
 #include "platform/paths.h"
 #include "platform/qt_surface.h"
 #include "platform/strings.h"
-#include "platform/save_file.h"
 #include "render/geometry.h"
 #include "render/painter.h"
 #include "render/fit_songs.h"
@@ -58,9 +57,9 @@ const char kUsage[] =
     "usage: reelcard-cli export FILE [-o OUT.json]\n"
     "       reelcard-cli import FILE.json -o OUT\n"
     "       reelcard-cli convert IN -o OUT [--merge text|all] [--format FILE.fmt]\n"
-    "       reelcard-cli render FILE -o OUT.png|OUT.pdf|OUT.svg [--dpi N]\n"
-    "       reelcard-cli print FILE... -o OUT.pdf|--printer [NAME|default] [--copies N] [--2up]\n"
-    "                    [--paper A4|Letter] [--margins L,R,T,B]\n"
+    "       reelcard-cli render FILE -o OUT.png|OUT.pdf|OUT.svg [--dpi N] [--bleed LENGTH]\n"
+    "       reelcard-cli print FILE... -o OUT.pdf|--printer [NAME|default] [--copies N] [--2up|--n-up]\n"
+    "                    [--paper A4|Letter] [--margins L,R,T,B] [--bleed LENGTH]\n"
     "       reelcard-cli songs LINER -o OUT [--tape C46|C60|C90|C100|C120|MINUTES] [--fill-a]\n"
     "                    [--artist] [--numbers] [--fit] SOURCE...\n"
     "       reelcard-cli --help | --version\n"
@@ -73,10 +72,16 @@ const char kUsage[] =
     "render draws the liner as it prints: a PNG image of the paper at N dots\n"
     "per inch (300 unless given), a one-page PDF of the paper's size (text as\n"
     "text, fonts embedded), or an SVG drawing of the paper's size (lines as\n"
-    "lines, text as text; --dpi plays no part).\n"
+    "lines, text as text; --dpi plays no part).  Pictures go into PDFs as their\n"
+    "own pixels, losslessly.  --bleed (0 to 0.5in, such as 0.125in or 0.3cm)\n"
+    "makes a PDF for a print shop: the page larger by the bleed and crop marks,\n"
+    "pictures that touch a cut edge running on into the bleed, crop marks in\n"
+    "place of the cut lines, and a TrimBox and BleedBox.\n"
     "print prints the liners as the program does, into a PDF of A4 (unless\n"
     "Letter is given) sheets: each file in N copies (1 unless given), two to a\n"
-    "sheet with --2up, within the margins (left, right, top, bottom, such as\n"
+    "sheet with --2up or as many as fit with --n-up (turned when more fit turned;\n"
+    "crop marks in the margins between the cards; --bleed as for render),\n"
+    "within the margins (left, right, top, bottom, such as\n"
     "0.25in or 0.6cm; a bare number counts in inches; 0 unless given).  A liner\n"
     "that fits the sheet only turned gets a landscape page.  With --printer the\n"
     "sheets go to that printer (the default printer when no name or \"default\"\n"
@@ -486,19 +491,11 @@ int Print(const PrintArgs& args, ConsolePrompter& prompter) {
         QFile::remove(partial);
         return kExitFile;
     }
-    if (!result.sheetCards.empty()) {
-        // Sheets of one card with bleed say where it is cut and how far it bleeds.
-        QFile file(partial);
-        QByteArray bytes;
-        if (file.open(QIODevice::ReadOnly)) bytes = file.readAll();
-        file.close();
+    // Sheets of one card with bleed say where it is cut and how far it bleeds.
+    if (!result.sheetCards.empty() && !AddPdfCardBoxesToFile(partial, result.sheetCards)) {
         QFile::remove(partial);
-        if (bytes.isEmpty() || !AddPdfCardBoxes(bytes, result.sheetCards) ||
-            SaveFileAtomically(args.output, std::vector<uint8_t>(bytes.begin(), bytes.end())) != SaveError::None) {
-            ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_WRITE_FILE, {args.output});
-            return kExitFile;
-        }
-        return kExitOk;
+        ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_WRITE_FILE, {args.output});
+        return kExitFile;
     }
     QFile::remove(output);
     if (!QFile::rename(partial, output)) {
