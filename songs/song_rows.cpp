@@ -230,6 +230,9 @@ std::optional<SongTexts> MakeSongTexts(const std::vector<Track>& tracks, size_t 
         std::vector<std::string> lines{encode(album, kFontTitle, &font, nullptr)};
         if (!albumArtist.isEmpty()) lines.push_back(encode(albumArtist, kFontTitle, &font, nullptr));
         texts.title = BlockOf(lines);
+        // The same limit as the songs' texts; the readers cut the texts well
+        // below it, so this is a last guard.
+        if (texts.title.text.size() > 0xFFFF) texts.title = TextBlock();
     }
     return texts;
 }
@@ -246,6 +249,11 @@ bool PutSongTexts(Liner& liner, const SongTexts& texts) {
 QStringList ImportNotes(const TrackImport& import, const SongTexts* texts, const TapeSplit& split,
                         std::optional<TapeLength> tape) {
     QStringList notes;
+    if (!import.notes.isEmpty()) {
+        QString note = QObject::tr("Not everything was imported as it is:");
+        for (const QString& line : import.notes) note += "\n  " + line;
+        notes << note;
+    }
     if (!import.missing.empty()) {
         QString note =
             QObject::tr("These audio files were not found; their songs are imported by name:");
