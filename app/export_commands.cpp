@@ -1,7 +1,6 @@
 #include "app/export_commands.h"
 
 #include <QDialogButtonBox>
-#include <QFile>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -186,30 +185,15 @@ bool Exporting::Export() {
 }
 
 bool Exporting::WriteSheets(const QString& path) {
-    // The program's printer, its paper and orientation, writing to a file.
-    const QString partial = path + ".part";
-    PrintJobResult result;
-    {
-        QPrinter pdf(QPrinter::HighResolution);
-        pdf.setOutputFormat(QPrinter::PdfFormat);
-        pdf.setOutputFileName(partial);
-        pdf.setFullPage(true);
-        pdf.setPageLayout(printing_.printer().pageLayout());
-        pdf.setCreator(QStringLiteral("Reelcard"));
-        PrinterDevice device(pdf);
-        PrintProgress quiet;
-        result = RunPrintJob(device, host_.document().liner(), printing_.OpenLinerJob(), prompter_, quiet);
-    }
-    if (!result.complete) {
-        QFile::remove(partial);
-        return false;
-    }
-    QFile::remove(path);
-    if (!QFile::rename(partial, path)) {
-        QFile::remove(partial);
-        ShowMessage(prompter_, MessageOwner::MainWindow(), ErrorStyle(), IDS_CANNOT_WRITE_FILE,
-                    {path.toStdString()});
-        return false;
-    }
-    return true;
+    // The program's printer, its paper and orientation, writing to a file
+    // (which the device saves beside the old one and puts in its place).
+    QPrinter pdf(QPrinter::HighResolution);
+    pdf.setOutputFormat(QPrinter::PdfFormat);
+    pdf.setOutputFileName(path);
+    pdf.setFullPage(true);
+    pdf.setPageLayout(printing_.printer().pageLayout());
+    pdf.setCreator(QStringLiteral("Reelcard"));
+    PrinterDevice device(pdf);
+    PrintProgress quiet;
+    return RunPrintJob(device, host_.document().liner(), printing_.OpenLinerJob(), prompter_, quiet).complete;
 }

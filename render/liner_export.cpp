@@ -4,7 +4,6 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QSvgGenerator>
 #include <png.h>
 #include <zlib.h>
@@ -13,6 +12,7 @@
 #include <csetjmp>
 
 #include "platform/qt_surface.h"
+#include "platform/save_file.h"
 #include "render/geometry.h"
 #include "render/painter.h"
 
@@ -31,12 +31,12 @@ QSize PaperTwips(const Liner& liner) {
     return {g.width + 1, g.totalHeight + 1};
 }
 
-bool Commit(QSaveFile& file, bool written) {
+bool Commit(SaveFileDevice& file, bool written) {
     if (!written) {
-        file.cancelWriting();
+        file.Cancel();
         return false;
     }
-    return file.commit();
+    return file.Commit() == SaveError::None;
 }
 
 void AppendToBuffer(png_structp png, png_bytep data, png_size_t length) {
@@ -107,9 +107,7 @@ bool WritePngFile(const QImage& image, const QString& path) {
     if (rows.isNull()) return false;
     QByteArray bytes;
     if (!EncodePng(rows, alpha, bytes)) return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    return Commit(file, file.write(bytes) == bytes.size());
+    return SaveFileAtomically(path.toStdString(), bytes) == SaveError::None;
 }
 
 bool WriteLinerPng(Liner& liner, const QString& path, int dpi, bool transparent, const ExportContext& context) {
@@ -117,8 +115,8 @@ bool WriteLinerPng(Liner& liner, const QString& path, int dpi, bool transparent,
 }
 
 bool WriteLinerPdf(Liner& liner, const QString& path, int resolution, const ExportContext& context) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
+    SaveFileDevice file(path.toStdString());
+    if (!file.open()) return false;
     bool written = false;
     {
         QPdfWriter writer(&file);
@@ -134,12 +132,12 @@ bool WriteLinerPdf(Liner& liner, const QString& path, int resolution, const Expo
             written = painter.end();
         }
     }
-    return Commit(file, written && file.size() > 0);
+    return Commit(file, written && file.pos() > 0);
 }
 
 bool WriteLinerSvg(Liner& liner, const QString& path, const ExportContext& context) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
+    SaveFileDevice file(path.toStdString());
+    if (!file.open()) return false;
     // Drawn in twips' worth of 1440-dpi units, so that no coordinate is rounded.
     constexpr int kSvgDpi = 1440;
     const QSize paper = PaperTwips(liner);

@@ -36,6 +36,7 @@
 #include "platform/messages.h"
 #include "platform/paths.h"
 #include "platform/qt_surface.h"
+#include "platform/save_file.h"
 #include "platform/strings.h"
 #include "render/geometry.h"
 #include "render/painter.h"
@@ -235,13 +236,17 @@ int Export(const Args& args, ConsolePrompter& prompter) {
         std::fwrite(json.constData(), 1, static_cast<size_t>(json.size()), stdout);
         return std::fflush(stdout) == 0 ? kExitOk : kExitFile;
     }
-    QFile out(QString::fromStdString(args.output));
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(json) != json.size() ||
-        !out.flush()) {
-        ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_WRITE_FILE, {args.output});
-        return kExitFile;
+    switch (SaveFileAtomically(args.output, json)) {
+        case SaveError::None:
+            return kExitOk;
+        case SaveError::Create:
+            ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_CREATE_FILE, {args.output});
+            return kExitFile;
+        case SaveError::Write:
+            break;
     }
-    return kExitOk;
+    ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_WRITE_FILE, {args.output});
+    return kExitFile;
 }
 
 int Import(const Args& args, Prompter& prompter) {
@@ -307,9 +312,12 @@ int Render(const Args& args, ConsolePrompter& prompter) {
     } else {
         written = WriteLinerPng(liner, output, args.dpi ? args.dpi : kDefaultDpi, false, context);
     }
-    if (written) return kExitOk;
-    ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_WRITE_FILE, {args.output});
-    return kExitFile;
+    if (!written) {
+        ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_WRITE_FILE, {args.output});
+        return kExitFile;
+    }
+    // The liner was drawn without a picture that could not be: said above.
+    return pictures.anyFailed() ? kExitFile : kExitOk;
 }
 
 struct PrintArgs {
@@ -412,7 +420,13 @@ PrintJobRequest PrintRequest(const PrintArgs& args, Liner& liner, Prompter& prom
 // The liner files go through the program's own print job to a printer, as
 // one job that is sent only when every file printed in all its copies.
 int PrintToPrinter(const PrintArgs& args, ConsolePrompter& prompter) {
-    const QString name = args.printer->isEmpty() ? DefaultPrinterName() : *args.printer;
+    std::optional<QString> named = *args.printer;
+    if (args.printer->isEmpty()) named = DefaultPrinterName();
+    if (!named) {
+        ReportPrintError(prompter, IDS_PRINT_START_DOC_FAILED, -1, LoadString(IDS_PRINT_SYSTEM_NO_ANSWER));
+        return kExitFile;
+    }
+    const QString name = *named;
     if (name.isEmpty()) {
         ReportCommonDialogError(prompter, 0x1008);  // "No default printer was found"
         return kExitFile;
@@ -436,7 +450,7 @@ int PrintToPrinter(const PrintArgs& args, ConsolePrompter& prompter) {
     PrinterDevice device(printer);
     PrintProgress progress;
     const PrintJobResult result = RunPrintJob(device, liner, request, prompter, progress);
-    return result.complete ? kExitOk : kExitFile;
+    return result.complete && !result.picturesMissing ? kExitOk : kExitFile;
 }
 
 // The liner files go through the program's own print job, into a PDF written
@@ -446,25 +460,15 @@ int Print(const PrintArgs& args, ConsolePrompter& prompter) {
     Liner liner;
     const PrintJobRequest request = PrintRequest(args, liner, prompter);
 
-    const QString output = QString::fromStdString(args.output);
-    const QString partial = output + ".part";
-    PrintJobResult result;
-    {
-        PdfPrintDevice device(partial, args.paper);
-        PrintProgress progress;
-        result = RunPrintJob(device, liner, request, prompter, progress);
-    }
-    if (!result.complete) {
-        QFile::remove(partial);
-        return kExitFile;
-    }
-    QFile::remove(output);
-    if (!QFile::rename(partial, output)) {
-        QFile::remove(partial);
+    PdfPrintDevice device(QString::fromStdString(args.output), args.paper);
+    PrintProgress progress;
+    const PrintJobResult result = RunPrintJob(device, liner, request, prompter, progress);
+    if (!result.complete) return kExitFile;  // the job said why; the old file stays
+    if (!device.Commit()) {
         ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_WRITE_FILE, {args.output});
         return kExitFile;
     }
-    return kExitOk;
+    return result.picturesMissing ? kExitFile : kExitOk;
 }
 
 struct SongsArgs {
