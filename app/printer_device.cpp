@@ -72,7 +72,7 @@ private:
 
 // A failure that says the server is gone rather than that it said no.
 bool LostServer(ipp_status_t status) {
-    return status == IPP_STATUS_ERROR_SERVICE_UNAVAILABLE || status == IPP_STATUS_ERROR_INTERNAL;
+    return status == IPP_STATUS_ERROR_SERVICE_UNAVAILABLE;
 }
 
 // Runs `ask` (which ends by itself at the print system's deadline) on a
@@ -126,6 +126,24 @@ std::optional<QString> DefaultPrinterName() {
         if (dest->instance) name += u'/' + QString::fromLocal8Bit(dest->instance);
         cupsFreeDests(1, dest);
         return name;
+    });
+}
+
+std::optional<QStringList> PrinterNames() {
+    return AskPrintSystem<std::optional<QStringList>>([]() -> std::optional<QStringList> {
+        TimedConnection connection;
+        if (!connection.http()) return std::nullopt;
+        cups_dest_t* dests = nullptr;
+        const int count = cupsGetDests2(connection.http(), &dests);
+        if (count == 0 && (connection.silent() || LostServer(cupsLastError()))) return std::nullopt;
+        QStringList names;
+        for (int i = 0; i < count; ++i) {
+            QString name = QString::fromLocal8Bit(dests[i].name);
+            if (dests[i].instance) name += u'/' + QString::fromLocal8Bit(dests[i].instance);
+            names.append(name);
+        }
+        cupsFreeDests(count, dests);
+        return names;
     });
 }
 

@@ -7,6 +7,7 @@
 
 #include <QPrinter>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <optional>
 #include <string>
@@ -29,6 +30,9 @@ constexpr int kPrintSystemDeadlineSeconds = 5;
 // The print system's default printer; empty when it has none, nothing when
 // the print system does not answer.
 std::optional<QString> DefaultPrinterName();
+
+// The print system's printers, by name; nothing when it does not answer.
+std::optional<QStringList> PrinterNames();
 
 // The line under a print error that names the printer and what is wrong with
 // it: "Printer "NAME" does not exist", "... is stopped" or "The print system

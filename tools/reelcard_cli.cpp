@@ -88,7 +88,13 @@ const char kUsage[] =
     "Side A first; --fill-a needs --tape) and writes OUT.  --artist puts the\n"
     "artist before every title (it is there anyway when the songs have several\n"
     "artists), --numbers numbers the songs, --fit makes the song font smaller\n"
-    "until every song fits.  Each side's count and total go to standard output.\n";
+    "until every song fits.  Each side's count and total go to standard output.\n"
+    "Every OUT is written beside the old file and put in its place only when\n"
+    "whole; an OUT that is a character device (/dev/stdout) or a pipe being read\n"
+    "is written into, any other OUT that is no plain file is refused.  A picture\n"
+    "that cannot be drawn is left out and the exit status is 1; pictures over\n"
+    "REELCARD_PICTURE_MEGAPIXELS million pixels (100 unless set) are refused.\n"
+    "The print system gets 5 seconds to answer each question.\n";
 
 // What was wrong with the command line, said in one line before the usage.
 std::string usageError;
