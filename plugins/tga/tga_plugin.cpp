@@ -336,14 +336,14 @@ PackedDibHandle ReadTga(const char* fileName, bool withPixels) {
 
     // Pixel data the file cannot hold is refused before the bitmap is made,
     // so a tiny file claiming a huge picture allocates nothing large.
-    if (withPixels && !WithinPixelLimit(h.width, h.height)) {
-        fclose(file);
-        SetPluginError(PluginErrorCorrupt);
-        return nullptr;
-    }
     if (withPixels && !PixelsCanFit(file, h)) {
         fclose(file);
         SetPluginError(PluginErrorRead);
+        return nullptr;
+    }
+    if (withPixels && !WithinPixelLimit(h.width, h.height)) {
+        fclose(file);
+        SetPluginError(PluginErrorCorrupt);
         return nullptr;
     }
 

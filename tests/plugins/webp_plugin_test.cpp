@@ -224,12 +224,12 @@ TEST_F(WebpPluginTest, AnAnimationsCanvasCountsAgainstThePixelLimit) {
 
     // Two canvases of four bytes a pixel and the bitmap: a canvas counts four
     // times, a still picture once.
-    const std::vector<uint8_t> animation = CanvasBomb(2000, 1500, 1000);
+    const std::vector<uint8_t> animation = CanvasBomb(1000, 800, 1000);
     ASSERT_TRUE(Read(animation)) << Error();
-    PixelLimit limit("10");
+    PixelLimit limit("3");
     EXPECT_EQ(Read(animation), nullptr);
     EXPECT_EQ(Error(), 2);
-    EXPECT_TRUE(Read(Lossy(2000, 1500, false))) << Error();
+    EXPECT_TRUE(Read(Lossy(1000, 800, false))) << Error();
 }
 
 TEST_F(WebpPluginTest, WritesLosslessPicturesOfEveryDepth) {
