@@ -204,7 +204,7 @@ TEST_F(CliPrinter, RefusedJobsSayWhyAndLeaveNothingQueued) {
 }
 
 // The song-fit warning belongs to the job, not to each copy of each file.
-TEST(CliPrinter, APrintSystemThatNeverAnswersIsGivenUpOnAndSaidSo) {
+TEST(CliPrintSystem, APrintSystemThatNeverAnswersIsGivenUpOnAndSaidSo) {
     // A server that takes the connection (the kernel does, for the backlog)
     // and never says a word.
     const int silent = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
