@@ -195,10 +195,10 @@ int PrinterDevice::FailureCode() const {
 bool PrinterDevice::QueueReady(bool started) {
     const PrinterQueueState state = QueryPrinterQueue(printer_.printerName());
     if (state == PrinterQueueState::Ready) return true;
-    // A scheduler that answered when the job began and is gone at its end
+    // A scheduler that answered when the job began and is silent at its end
     // was stopped or ended meanwhile; the printer itself is not to blame.
-    detail_ = started && state != PrinterQueueState::Stopped ? LoadString(IDS_PRINT_SYSTEM_STOPPED_ANSWERING)
-                                                             : PrinterStateLine(state, printer_.printerName());
+    detail_ = started && state == PrinterQueueState::NoAnswer ? LoadString(IDS_PRINT_SYSTEM_STOPPED_ANSWERING)
+                                                              : PrinterStateLine(state, printer_.printerName());
     SetLastError(-1);
     return false;
 }
