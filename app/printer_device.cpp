@@ -101,14 +101,23 @@ PrinterQueueState QueryPrinterQueue(const QString& name) {
     return AskPrintSystem<PrinterQueueState>([queue] {
         TimedConnection connection;
         if (!connection.http()) return PrinterQueueState::NoAnswer;
-        cups_dest_t* dest = cupsGetNamedDest(connection.http(), queue.constData(), nullptr);
-        if (!dest) {
-            return connection.silent() || LostServer(cupsLastError()) ? PrinterQueueState::NoAnswer
-                                                                      : PrinterQueueState::Missing;
+        // The scheduler is asked directly: the library's lookup by name goes
+        // on searching elsewhere, without a deadline, once the scheduler is silent.
+        char uri[HTTP_MAX_URI];
+        httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(), "/printers/%s",
+                         queue.constData());
+        ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr, "printer-state");
+        ipp_t* response = cupsDoRequest(connection.http(), request, "/");
+        if (!response || ippGetStatusCode(response) > IPP_STATUS_OK_CONFLICTING) {
+            const bool silent = !response && (connection.silent() || LostServer(cupsLastError()));
+            ippDelete(response);
+            return silent ? PrinterQueueState::NoAnswer : PrinterQueueState::Missing;
         }
-        const char* state = cupsGetOption("printer-state", dest->num_options, dest->options);
-        const bool stopped = state && std::atoi(state) == IPP_PSTATE_STOPPED;
-        cupsFreeDests(1, dest);
+        ipp_attribute_t* state = ippFindAttribute(response, "printer-state", IPP_TAG_ENUM);
+        const bool stopped = state && ippGetInteger(state, 0) == IPP_PSTATE_STOPPED;
+        ippDelete(response);
         return stopped ? PrinterQueueState::Stopped : PrinterQueueState::Ready;
     });
 }
