@@ -1,7 +1,6 @@
 #include "app/export_commands.h"
 
 #include <QDialogButtonBox>
-#include <QFile>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QDoubleSpinBox>
@@ -222,13 +221,13 @@ bool Exporting::Export() {
 }
 
 bool Exporting::WriteSheets(const QString& path) {
-    // The program's printer, its paper and orientation, writing to a file.
-    const QString partial = path + ".part";
+    // The program's printer, its paper and orientation, writing to a file
+    // (which the device saves beside the old one and puts in its place).
     PrintJobResult result;
     {
         QPrinter pdf(QPrinter::HighResolution);
         pdf.setOutputFormat(QPrinter::PdfFormat);
-        pdf.setOutputFileName(partial);
+        pdf.setOutputFileName(path);
         pdf.setFullPage(true);
         pdf.setPageLayout(printing_.printer().pageLayout());
         pdf.setCreator(QStringLiteral("Reelcard"));
@@ -236,19 +235,8 @@ bool Exporting::WriteSheets(const QString& path) {
         PrintProgress quiet;
         result = RunPrintJob(device, host_.document().liner(), printing_.OpenLinerJob(), prompter_, quiet);
     }
-    if (!result.complete) {
-        QFile::remove(partial);
-        return false;
-    }
-    if (!result.sheetCards.empty() && !AddPdfCardBoxesToFile(partial, result.sheetCards)) {
-        QFile::remove(partial);
-        ShowMessage(prompter_, MessageOwner::MainWindow(), ErrorStyle(), IDS_CANNOT_WRITE_FILE,
-                    {path.toStdString()});
-        return false;
-    }
-    QFile::remove(path);
-    if (!QFile::rename(partial, path)) {
-        QFile::remove(partial);
+    if (!result.complete) return false;
+    if (!result.sheetCards.empty() && !AddPdfCardBoxesToFile(path, result.sheetCards)) {
         ShowMessage(prompter_, MessageOwner::MainWindow(), ErrorStyle(), IDS_CANNOT_WRITE_FILE,
                     {path.toStdString()});
         return false;

@@ -1,7 +1,6 @@
 #include "app/print_commands.h"
 
 #include <QFileInfo>
-#include <QPrinterInfo>
 
 #include "app/commands.h"
 #include "app/file_dialogs.h"
@@ -119,7 +118,13 @@ void Printing::PageSetup() {
     PageSetupDialog dialog(host_.hostWindow(), *printer_, settings.print, host_.document().liner().defaultUnits);
     dialog.SetPrinterChooser(
         [this](QWidget* owner, const QString& current) -> std::optional<QString> {
-            const QStringList printers = QPrinterInfo::availablePrinterNames();
+            const std::optional<QStringList> names = PrinterNames();
+            if (!names) {
+                ShowMessage(prompter_, MessageOwner::MainWindow(), {MessageIcon::Stop, MessageButtons::Ok, false},
+                            IDS_PRINT_SYSTEM_NO_ANSWER);
+                return std::nullopt;
+            }
+            const QStringList& printers = *names;
             if (printers.isEmpty()) {
                 ReportCommonDialogError(prompter_, kNoPrinterDevices);
                 return std::nullopt;

@@ -5,7 +5,6 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QSvgGenerator>
 #include <png.h>
 #include <zlib.h>
@@ -40,12 +39,12 @@ QSize PaperTwips(const Liner& liner) {
     return {g.width + 1, g.totalHeight + 1};
 }
 
-bool Commit(QSaveFile& file, bool written) {
+bool Commit(SaveFileDevice& file, bool written) {
     if (!written) {
-        file.cancelWriting();
+        file.Cancel();
         return false;
     }
-    return file.commit();
+    return file.Commit() == SaveError::None;
 }
 
 void AppendToBuffer(png_structp png, png_bytep data, png_size_t length) {
@@ -133,9 +132,7 @@ bool WritePngFile(const QImage& image, const QString& path) {
     if (rows.isNull()) return false;
     QByteArray bytes;
     if (!EncodePng(rows, alpha, bytes)) return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    return Commit(file, file.write(bytes) == bytes.size());
+    return SaveFileAtomically(path.toStdString(), bytes) == SaveError::None;
 }
 
 bool WriteLinerPng(Liner& liner, const QString& path, int dpi, bool transparent, const ExportContext& context) {
@@ -144,9 +141,9 @@ bool WriteLinerPng(Liner& liner, const QString& path, int dpi, bool transparent,
 
 bool WriteLinerPdf(Liner& liner, const QString& path, int resolution, const ExportContext& context, int bleed) {
     if (bleed <= 0) {
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly)) return false;
-        return Commit(file, WritePdfPage(liner, file, resolution, context, 0) && file.size() > 0);
+        SaveFileDevice file(path.toStdString());
+        if (!file.open()) return false;
+        return Commit(file, WritePdfPage(liner, file, resolution, context, 0) && file.pos() > 0);
     }
     // The boxes go in after Qt has written the page, so the file is made in
     // memory first.
@@ -165,8 +162,8 @@ bool WriteLinerPdf(Liner& liner, const QString& path, int resolution, const Expo
 }
 
 bool WriteLinerSvg(Liner& liner, const QString& path, const ExportContext& context) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
+    SaveFileDevice file(path.toStdString());
+    if (!file.open()) return false;
     // Drawn in twips' worth of 1440-dpi units, so that no coordinate is rounded.
     constexpr int kSvgDpi = 1440;
     const QSize paper = PaperTwips(liner);

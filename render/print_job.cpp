@@ -1,5 +1,6 @@
 #include "render/print_job.h"
 
+#include <QFile>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPagedPaintDevice>
@@ -15,6 +16,7 @@
 #include "pictures/picture_host.h"
 #include "platform/messages.h"
 #include "platform/qt_surface.h"
+#include "platform/save_file.h"
 #include "platform/strings.h"
 #include "render/painter.h"
 
@@ -263,7 +265,12 @@ double PagedPrintDevice::DpiY() const { return device_.logicalDpiY(); }
 
 bool PagedPrintDevice::Begun() const { return painter_ && painter_->isActive(); }
 
-PdfWriterHolder::PdfWriterHolder(const QString& path) : writer(std::make_unique<QPdfWriter>(path)) {}
+PdfWriterHolder::PdfWriterHolder(const QString& path)
+    : file(std::make_unique<SaveFileDevice>(path.toStdString())) {
+    // A file that cannot be created makes the job fail to start.
+    (void)file->open();
+    writer = std::make_unique<QPdfWriter>(file.get());
+}
 PdfWriterHolder::~PdfWriterHolder() = default;
 
 PdfPrintDevice::PdfPrintDevice(const QString& path, int paperId, int resolution)
@@ -275,6 +282,30 @@ PdfPrintDevice::PdfPrintDevice(const QString& path, int paperId, int resolution)
 }
 
 PdfPrintDevice::~PdfPrintDevice() { EndPainter(); }
+
+bool PdfFileIsWhole(const QString& path) {
+    QFile file(path);
+    if (!IsRegularFile(path.toStdString()) || !file.open(QIODevice::ReadOnly)) return false;
+    const qint64 size = file.size();
+    if (size < 32 || file.read(5) != "%PDF-") return false;
+    constexpr qint64 kTail = 1024;
+    if (!file.seek(std::max<qint64>(0, size - kTail))) return false;
+    const QByteArray tail = file.read(kTail);
+    if (!tail.trimmed().endsWith("%%EOF")) return false;
+    const qsizetype at = tail.lastIndexOf("startxref");
+    if (at < 0) return false;
+    bool ok = false;
+    const qint64 xref = tail.mid(at + 9).trimmed().split('\n').value(0).trimmed().toLongLong(&ok);
+    if (!ok || xref <= 0 || xref >= size || !file.seek(xref)) return false;
+    const QByteArray mark = file.read(4);
+    // A cross-reference table, or a cross-reference stream's object.
+    return mark == "xref" || (!mark.isEmpty() && mark[0] >= '0' && mark[0] <= '9');
+}
+
+bool PdfPrintDevice::Commit() {
+    EndPainter();
+    return file->Commit() == SaveError::None;
+}
 
 void PdfPrintDevice::SetDocumentName(const QString& name) { writer->setTitle(name); }
 
@@ -624,6 +655,7 @@ PrintJobResult Job::Run() {
     }
     SetPrinterOrientation(device_, noted_);
     result_.complete = complete && result_.printed;
+    result_.picturesMissing = pictures_.anyFailed();
     return result_;
 }
 

@@ -18,6 +18,7 @@ class Prompter;
 class QPainter;
 class QPagedPaintDevice;
 class QPdfWriter;
+class SaveFileDevice;
 
 enum class PageTurn { Portrait = 1, Landscape = 2 };
 
@@ -163,19 +164,29 @@ private:
 struct PdfWriterHolder {
     explicit PdfWriterHolder(const QString& path);
     ~PdfWriterHolder();
+    std::unique_ptr<SaveFileDevice> file;
     std::unique_ptr<QPdfWriter> writer;
 };
 
-// A PDF file as the device; the whole paper is printable.
+// A PDF file as the device; the whole paper is printable.  The file is
+// saved as liner files are: it replaces `path` only at Commit(), after the
+// job ended; without a commit the old file stays.
 class PdfPrintDevice : private PdfWriterHolder, public PagedPrintDevice {
 public:
     // `paper` is a QPageSize id; the page starts upright.
     PdfPrintDevice(const QString& path, int paperId, int resolution = 1200);
     ~PdfPrintDevice() override;
+    // False when any part of the file could not be written or put in place.
+    bool Commit();
 
 private:
     void SetDocumentName(const QString& name) override;
 };
+
+// Whether the PDF file at `path` is whole: it starts as a PDF, ends with the
+// end-of-file mark, and its cross-reference table is where its trailer says.
+// A file cut short by a full disk fails.
+bool PdfFileIsWhole(const QString& path);
 
 // Turns the device's paper to `turn` (no change when it already is).
 bool SetPrinterOrientation(PrintDevice& device, PageTurn turn);
@@ -232,6 +243,7 @@ struct PrintJobResult {
     bool cancelled = false;  // the user stopped it
     int sheets = 0;          // pages ended
     bool complete = false;   // every file read and printed in all its copies
+    bool picturesMissing = false;  // a picture could not be drawn (the user was told)
     // With bleed, for each sheet ended: the card on it when it holds just
     // one (a PDF's TrimBox and BleedBox can name only one).
     std::vector<std::optional<PdfCardBox>> sheetCards;

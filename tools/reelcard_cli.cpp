@@ -36,6 +36,7 @@
 #include "platform/messages.h"
 #include "platform/paths.h"
 #include "platform/qt_surface.h"
+#include "platform/save_file.h"
 #include "platform/strings.h"
 #include "render/geometry.h"
 #include "render/painter.h"
@@ -94,7 +95,13 @@ const char kUsage[] =
     "Side A first; --fill-a needs --tape) and writes OUT.  --artist puts the\n"
     "artist before every title (it is there anyway when the songs have several\n"
     "artists), --numbers numbers the songs, --fit makes the song font smaller\n"
-    "until every song fits.  Each side's count and total go to standard output.\n";
+    "until every song fits.  Each side's count and total go to standard output.\n"
+    "Every OUT is written beside the old file and put in its place only when\n"
+    "whole; an OUT that is a character device (/dev/stdout) or a pipe being read\n"
+    "is written into, any other OUT that is no plain file is refused.  A picture\n"
+    "that cannot be drawn is left out and the exit status is 1; pictures over\n"
+    "REELCARD_PICTURE_MEGAPIXELS million pixels (100 unless set) are refused.\n"
+    "The print system gets 5 seconds to answer each question.\n";
 
 // What was wrong with the command line, said in one line before the usage.
 std::string usageError;
@@ -256,13 +263,17 @@ int Export(const Args& args, ConsolePrompter& prompter) {
         std::fwrite(json.constData(), 1, static_cast<size_t>(json.size()), stdout);
         return std::fflush(stdout) == 0 ? kExitOk : kExitFile;
     }
-    QFile out(QString::fromStdString(args.output));
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(json) != json.size() ||
-        !out.flush()) {
-        ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_WRITE_FILE, {args.output});
-        return kExitFile;
+    switch (SaveFileAtomically(args.output, json)) {
+        case SaveError::None:
+            return kExitOk;
+        case SaveError::Create:
+            ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_CREATE_FILE, {args.output});
+            return kExitFile;
+        case SaveError::Write:
+            break;
     }
-    return kExitOk;
+    ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_WRITE_FILE, {args.output});
+    return kExitFile;
 }
 
 int Import(const Args& args, Prompter& prompter) {
@@ -328,9 +339,12 @@ int Render(const Args& args, ConsolePrompter& prompter) {
     } else {
         written = WriteLinerPng(liner, output, args.dpi ? args.dpi : kDefaultDpi, false, context);
     }
-    if (written) return kExitOk;
-    ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_WRITE_FILE, {args.output});
-    return kExitFile;
+    if (!written) {
+        ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_WRITE_FILE, {args.output});
+        return kExitFile;
+    }
+    // The liner was drawn without a picture that could not be: said above.
+    return pictures.anyFailed() ? kExitFile : kExitOk;
 }
 
 struct PrintArgs {
@@ -445,7 +459,13 @@ PrintJobRequest PrintRequest(const PrintArgs& args, Liner& liner, Prompter& prom
 // The liner files go through the program's own print job to a printer, as
 // one job that is sent only when every file printed in all its copies.
 int PrintToPrinter(const PrintArgs& args, ConsolePrompter& prompter) {
-    const QString name = args.printer->isEmpty() ? DefaultPrinterName() : *args.printer;
+    std::optional<QString> named = *args.printer;
+    if (args.printer->isEmpty()) named = DefaultPrinterName();
+    if (!named) {
+        ReportPrintError(prompter, IDS_PRINT_START_DOC_FAILED, -1, LoadString(IDS_PRINT_SYSTEM_NO_ANSWER));
+        return kExitFile;
+    }
+    const QString name = *named;
     if (name.isEmpty()) {
         ReportCommonDialogError(prompter, 0x1008);  // "No default printer was found"
         return kExitFile;
@@ -469,7 +489,7 @@ int PrintToPrinter(const PrintArgs& args, ConsolePrompter& prompter) {
     PrinterDevice device(printer);
     PrintProgress progress;
     const PrintJobResult result = RunPrintJob(device, liner, request, prompter, progress);
-    return result.complete ? kExitOk : kExitFile;
+    return result.complete && !result.picturesMissing ? kExitOk : kExitFile;
 }
 
 // The liner files go through the program's own print job, into a PDF written
@@ -479,31 +499,17 @@ int Print(const PrintArgs& args, ConsolePrompter& prompter) {
     Liner liner;
     const PrintJobRequest request = PrintRequest(args, liner, prompter);
 
-    const QString output = QString::fromStdString(args.output);
-    const QString partial = output + ".part";
-    PrintJobResult result;
-    {
-        PdfPrintDevice device(partial, args.paper);
-        PrintProgress progress;
-        result = RunPrintJob(device, liner, request, prompter, progress);
-    }
-    if (!result.complete) {
-        QFile::remove(partial);
-        return kExitFile;
-    }
+    PdfPrintDevice device(QString::fromStdString(args.output), args.paper);
+    PrintProgress progress;
+    const PrintJobResult result = RunPrintJob(device, liner, request, prompter, progress);
+    if (!result.complete) return kExitFile;  // the job said why; the old file stays
     // Sheets of one card with bleed say where it is cut and how far it bleeds.
-    if (!result.sheetCards.empty() && !AddPdfCardBoxesToFile(partial, result.sheetCards)) {
-        QFile::remove(partial);
+    if (!device.Commit() ||
+        (!result.sheetCards.empty() && !AddPdfCardBoxesToFile(QString::fromStdString(args.output), result.sheetCards))) {
         ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_WRITE_FILE, {args.output});
         return kExitFile;
     }
-    QFile::remove(output);
-    if (!QFile::rename(partial, output)) {
-        QFile::remove(partial);
-        ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_WRITE_FILE, {args.output});
-        return kExitFile;
-    }
-    return kExitOk;
+    return result.picturesMissing ? kExitFile : kExitOk;
 }
 
 struct SongsArgs {
