@@ -44,13 +44,22 @@ ChoiceTable FeatureStyleChoices() {
 }
 
 // A name's characters in the default font of one style class take the
-// default font of the other when the feature changes class.
-std::string SwitchDefaultFont(const std::string& coded, uint16_t from, uint16_t to) {
+// default font of the other when the feature changes class, and those kept
+// in a variant of it the same variant of the other.
+std::string SwitchDefaultFont(std::vector<FontEntry>& fonts, const std::string& coded, uint16_t from, uint16_t to) {
     const int oldFont = DefaultFontOf(from), newFont = DefaultFontOf(to);
     if (oldFont == newFont) return coded;
     DisplayText display = DecodeFontCodedText(coded, oldFont);
+    const int count = static_cast<int>(fonts.size());
     for (uint8_t& number : display.fonts) {
-        if (number == oldFont) number = static_cast<uint8_t>(newFont);
+        if (number == oldFont) {
+            number = static_cast<uint8_t>(newFont);
+        } else if (number > kFontSong && number <= count && oldFont <= count &&
+                   IsFontVariant(fonts[number - 1u], fonts[static_cast<size_t>(oldFont - 1)])) {
+            if (const int variant = VariantInCharSetOf(fonts, newFont, number); variant != 0) {
+                number = static_cast<uint8_t>(variant);
+            }
+        }
     }
     return EncodeFontCodedText(display);
 }
@@ -228,7 +237,7 @@ Feature FormatFeaturesDialog::Build(const Record& r) const {
     if (r.source >= 0 && r.source < static_cast<int>(document_.liner().features.size()))
         source = &document_.liner().features[r.source];
     const uint16_t sourceStyle = source ? source->style : uint16_t{kFeatureCenteredWithSides};
-    f.name = IsSidedStyle(sourceStyle) == IsSidedStyle(r.style) ? r.name : SwitchDefaultFont(r.name, sourceStyle, r.style);
+    f.name = IsSidedStyle(sourceStyle) == IsSidedStyle(r.style) ? r.name : SwitchDefaultFont(document_.liner().fonts, r.name, sourceStyle, r.style);
     if (IsSidedStyle(r.style) && source && IsSidedStyle(source->style)) {
         f.sides[0] = source->sides[0];
         f.sides[1] = source->sides[1];

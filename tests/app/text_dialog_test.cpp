@@ -204,6 +204,22 @@ TEST(TextDialogs, CharactersNoCodePageHoldsAreReplacedAndReported) {
     EXPECT_EQ(w.liner().title.text, "\x01\x04?\xBB\x80?ab");
 }
 
+TEST(TextDialogs, ARefusalIsReportedWhenTheDialogAppliesOrClosesAtOnce) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    for (const char* button : {"ApplyButton", "OkButton"}) {
+        TextDialog* d = Open(w, kCmdTitleLines, "TitleLinesDialog");
+        ASSERT_NE(d, nullptr);
+        app.prompter.shown.clear();
+        Type(d->editor(), QString::fromUtf8("a\u4E2D"));
+        // Well within the pause that reports refusals while typing.
+        QTest::mouseClick(Button(d, button), Qt::LeftButton);
+        ASSERT_EQ(app.prompter.shown.size(), 1u) << button;
+        EXPECT_NE(app.prompter.shown[0].text.find("cannot be kept"), std::string::npos);
+    }
+}
+
 TEST(TextDialogs, MixedScriptsAreTypedAndPastedIntoFontVariants) {
     AppHarness app;
     ASSERT_TRUE(app.Start());
