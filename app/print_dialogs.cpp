@@ -232,8 +232,9 @@ PageSetupDialog::PageSetupDialog(QWidget* owner, const QPrinter& printer, const 
     : QDialog(owner), original_(print), defaultUnit_(defaultUnit) {
     setObjectName("PageSetupDialog");
     setWindowTitle(tr("Page Setup"));
-    // The record's unit follows the left margin alone.
-    metric_ = ToPageSetupUnits(print.marginLeft, defaultUnit).units == PageSetupUnits::HundredthsOfMillimeter;
+    // The margins show in the system of the open liner's default unit,
+    // whatever unit an earlier liner left them in.
+    metric_ = ToPageSetupUnits(Measurement{}, defaultUnit).units == PageSetupUnits::HundredthsOfMillimeter;
 
     auto* paperGroup = new QGroupBox(tr("Paper"), this);
     paper_ = new QComboBox(paperGroup);

@@ -75,7 +75,7 @@ void ShowBatchInPrintDialog(QWidget* printDialog, const QStringList& files, cons
 QCheckBox* DisableCollateBox(QDialog& printDialog);
 
 // Page Setup: paper size and orientation of the printer, the four margins in
-// inches or millimetres (after the left margin's unit), and "Print &2-Up".
+// inches or millimetres (after the open liner's default unit), and "Print &2-Up".
 class PageSetupDialog : public QDialog {
     Q_OBJECT
 

@@ -112,12 +112,18 @@ FormatFeaturesDialog::FormatFeaturesDialog(DialogHost& host) : FormatDialog(host
     grid->addWidget(side_, 0, 3);
     grid->setColumnStretch(4, 1);
     fieldWidgets_ = {styleLabel, style_, margins};
+    // Said before Apply, while the style can still be switched back.
+    sidesNote_ = new QLabel(this);
+    sidesNote_->setObjectName("SidesNote");
+    sidesNote_->setWordWrap(true);
+    sidesNote_->hide();
 
     auto* fields = new QVBoxLayout;
     fields->addWidget(listLabel);
     fields->addWidget(list_, 1);
     fields->addLayout(editButtons);
     fields->addLayout(styleRow);
+    fields->addWidget(sidesNote_);
     fields->addWidget(margins);
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(fields, 1);
@@ -128,6 +134,7 @@ FormatFeaturesDialog::FormatFeaturesDialog(DialogHost& host) : FormatDialog(host
     Load();
 
     connect(list_, &QListWidget::currentRowChanged, this, [this] { Chosen(); });
+    connect(style_, &QComboBox::currentIndexChanged, this, [this] { UpdateSidesNote(); });
     connect(addButton_, &QPushButton::clicked, this, [this] { Add(); });
     connect(changeButton_, &QPushButton::clicked, this, [this] { Change(); });
     connect(deleteButton_, &QPushButton::clicked, this, [this] { Delete(); });
@@ -192,6 +199,24 @@ void FormatFeaturesDialog::Show(int index) {
     SelectChoice(style_, styles_, r.style);
     ShowMeasurement(top_, r.top);
     ShowMeasurement(side_, r.side);
+    UpdateSidesNote();
+}
+
+void FormatFeaturesDialog::UpdateSidesNote() {
+    const Liner& liner = document_.liner();
+    const Record* r = shown_ >= 0 && shown_ < static_cast<int>(records_.size()) ? &records_[shown_] : nullptr;
+    const Feature* source = r && r->source >= 0 && r->source < static_cast<int>(liner.features.size())
+                                ? &liner.features[r->source]
+                                : nullptr;
+    const bool drops = source && style_->currentIndex() >= 0 && IsSidedStyle(source->style) &&
+                       !IsSidedStyle(ReadChoice(style_, styles_)) &&
+                       (!source->sides[0].choices.empty() || !source->sides[1].choices.empty());
+    if (drops) {
+        sidesNote_->setText(tr("\"%1\" has no sides: this feature's choices for Side A and Side B "
+                               "are dropped when it is applied.")
+                                .arg(style_->currentText()));
+    }
+    sidesNote_->setVisible(drops);
 }
 
 void FormatFeaturesDialog::UpdateEnabled() {

@@ -7,6 +7,8 @@
 
 #include "dialogs/format_fields_dialog.h"
 
+struct Liner;
+
 class QCheckBox;
 
 // A drop-down list of the seven cut/fold line styles, each row showing a
@@ -39,6 +41,9 @@ private:
     struct Reading;
     // Reads every field; nullopt (reported unless `quiet`) when one is wrong.
     std::optional<Reading> Read(bool quiet);
+    // Invert Image changed: offers to move the features with the flap (their
+    // tops re-expressed), in the same step.
+    void OfferToMoveFeatures(Liner& liner);
 
     LineStyleList* cutLines_ = nullptr;
     LineStyleList* foldLines_ = nullptr;

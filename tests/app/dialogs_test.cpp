@@ -2,6 +2,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QFontComboBox>
 #include <QFontDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -174,7 +175,7 @@ TEST(FontChooser, TypingAFamilyKeepsTheNearestWeightAndSlant) {
     start.logFont.weight = 700;
     FontChooserDialog dialog(start, prompter);
     dialog.show();
-    auto* family = dialog.fontPart()->findChild<QComboBox*>("FontFamily");
+    auto* family = dialog.fontPart()->findChild<QFontComboBox*>("FontFamily");
     auto* style = dialog.fontPart()->findChild<QComboBox*>("FontStyle");
     ASSERT_EQ(style->currentText(), "Bold");
     // A family without a style of that name: its heaviest upright one.
