@@ -88,7 +88,7 @@ void ShowBatchInPrintDialog(QWidget* printDialog, const QStringList& files, cons
         label = new QLabel(printDialog);
         label->setObjectName("BatchFiles");
         label->setWordWrap(true);
-        backButton = new QPushButton(QObject::tr("Print the &Open Liner"), printDialog);
+        backButton = new QPushButton(QObject::tr("Print the Open &Liner"), printDialog);
         backButton->setObjectName("OpenLinerButton");
         backButton->setAutoDefault(false);
         auto* row = new QHBoxLayout;

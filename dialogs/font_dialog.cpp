@@ -135,8 +135,10 @@ FontPicker::FontPicker(QWidget* parent) : QWidget(parent) {
     connect(style_, &QComboBox::currentIndexChanged, this, [this] {
         wantedStyle_ = style_->currentText();
         const QString family = family_->currentFont().family();
+        const QFont face = QFontDatabase::font(family, wantedStyle_, 12);
         wantedWeight_ = QFontDatabase::weight(family, wantedStyle_);
-        wantedItalic_ = QFontDatabase::italic(family, wantedStyle_);
+        wantedItalic_ = face.style() != QFont::StyleNormal || QFontDatabase::italic(family, wantedStyle_);
+        wantedStretch_ = face.stretch();
         UpdateSample();
     });
     connect(size_, &QComboBox::currentTextChanged, this, &FontPicker::UpdateSample);
@@ -171,15 +173,19 @@ void FontPicker::FillStyles(const QString& keep) {
     QStringList styles = QFontDatabase::styles(family);
     if (styles.isEmpty()) styles = {QStringLiteral("Regular")};
     style_->addItems(styles);
-    // The style of that name, else the one nearest in weight and slant.
+    // The style of that name, else the one nearest in slant, width and
+    // weight (an oblique style slants as an italic one does).
     int best = style_->findText(keep);
     if (best < 0) {
         best = 0;
         int bestDistance = INT_MAX;
         for (int i = 0; i < style_->count(); ++i) {
             const QString style = style_->itemText(i);
+            const QFont face = QFontDatabase::font(family, style, 12);
+            const bool slanted = face.style() != QFont::StyleNormal || QFontDatabase::italic(family, style);
             const int distance = std::abs(QFontDatabase::weight(family, style) - wantedWeight_) +
-                                 (QFontDatabase::italic(family, style) != wantedItalic_ ? 1000 : 0);
+                                 (slanted != wantedItalic_ ? 1000 : 0) +
+                                 (face.stretch() != wantedStretch_ ? 500 : 0);
             if (distance < bestDistance) {
                 best = i;
                 bestDistance = distance;
@@ -218,6 +224,7 @@ void FontPicker::setCurrentFont(const QFont& font) {
     // The style of that face closest to the font's weight and slant.
     wantedWeight_ = static_cast<int>(font.weight());
     wantedItalic_ = font.italic();
+    wantedStretch_ = QFont().stretch();
     wantedStyle_.clear();
     FillStyles({});
     wantedStyle_ = style_->currentText();

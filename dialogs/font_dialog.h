@@ -60,6 +60,7 @@ private:
     QString wantedStyle_;
     int wantedWeight_ = 400;
     bool wantedItalic_ = false;
+    int wantedStretch_ = 0;
 };
 
 class FontChooserDialog : public QDialog {

@@ -164,10 +164,10 @@ FormatDialog::FormatDialog(DialogHost& host, uint16_t saveQuestion)
     applyButton_->setObjectName("ApplyButton");
 
     connect(okButton_, &QPushButton::clicked, this, [this] {
-        if (Apply()) Finish();
+        if (ApplyOwnFields()) Finish();
     });
     connect(applyButton_, &QPushButton::clicked, this, [this] {
-        if (!Apply()) return;
+        if (!ApplyOwnFields()) return;
         cancelButton_->setText(QString::fromStdString(LoadString(IDS_CLOSE)));
         if (QWidget* first = FirstField()) first->setFocus(Qt::OtherFocusReason);
     });
@@ -220,12 +220,21 @@ void FormatDialog::SetFieldValue(QWidget* field, const QVariant& value) {
     }
 }
 
+bool FormatDialog::ApplyOwnFields() {
+    applying_ = true;
+    const bool applied = Apply();
+    applying_ = false;
+    return applied;
+}
+
 void FormatDialog::NoteBeforeChange() {
+    // The dialog's own step: every field shows the Liner afterwards.
+    touched_.clear();
+    if (applying_) return;
     // A field is the user's when it shows other than the Liner as it stands.
     const std::vector<std::pair<QWidget*, QVariant>> typed = FieldValues();
     Reload();
     const std::vector<std::pair<QWidget*, QVariant>> stored = FieldValues();
-    touched_.clear();
     for (size_t i = 0; i < typed.size() && i < stored.size(); ++i) {
         if (typed[i].second != stored[i].second) touched_.push_back(typed[i]);
     }
@@ -253,7 +262,7 @@ bool FormatDialog::AskAboutChanges() {
         ShowMessage(host_.prompter(), MessageOwner::MainWindow(),
                     {MessageIcon::Question, MessageButtons::YesNoCancel, false}, saveQuestion_);
     if (answer == MessageResult::Cancel) return false;
-    return answer != MessageResult::Yes || Apply();
+    return answer != MessageResult::Yes || ApplyOwnFields();
 }
 
 bool FormatDialog::RequestClose() {

@@ -115,6 +115,8 @@ private:
     // changes could not be applied).
     bool AskAboutChanges();
 
+    // Apply, as the dialog's own step (its fields then all follow the Liner).
+    bool ApplyOwnFields();
     // The fields' values (text, choice, tick), in the order of the widgets.
     std::vector<std::pair<QWidget*, QVariant>> FieldValues() const;
     static void SetFieldValue(QWidget* field, const QVariant& value);
@@ -126,4 +128,5 @@ private:
     QPushButton* cancelButton_ = nullptr;
     QPushButton* applyButton_ = nullptr;
     bool closing_ = false;
+    bool applying_ = false;
 };

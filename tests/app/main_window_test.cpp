@@ -271,20 +271,6 @@ TEST(MainWindowPaint, AMissingPictureIsReportedOnceNotAtEveryPaint) {
     EXPECT_EQ(app.prompter.shown.size(), 1u);
 }
 
-TEST(MainWindowPaint, ALinerOpenedWithAMissingPictureIsNotChanged) {
-    AppHarness app;
-    const std::string path = app.CopySample("pictured.cas");  // its picture stays behind
-    ASSERT_TRUE(app.Start(QString::fromStdString(path)));
-    MainWindow& w = app.window();
-    w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    QTRY_COMPARE_WITH_TIMEOUT(app.prompter.shown.size(), size_t{1}, 10000);
-    EXPECT_FALSE(w.modified());
-    EXPECT_FALSE(w.document().history().canUndo());
-    w.close();
-    EXPECT_EQ(app.prompter.shown.size(), 1u);  // no question about saving
-}
-
 // ---- file commands ----------------------------------------------------------------
 
 TEST(FileCommands, OpenSetsTitleReadOnlyFoldersAndRecentFiles) {
