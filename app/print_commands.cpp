@@ -13,6 +13,7 @@
 #include "pictures/picture_host.h"
 #include "platform/messages.h"
 #include "platform/strings.h"
+#include "render/pdf_boxes.h"
 
 namespace {
 
@@ -95,6 +96,12 @@ void Printing::PrintLiner() {
     PrintProgressDialog progress(host_.hostWindow());
     lastResult_ = RunPrintJob(device, *liner, request, prompter_, progress);
     if (batch) SetPictureBaseFolder(pictureFolder);
+    // Printed to a PDF file with bleed: the boxes a print shop reads.
+    if (lastResult_.printed && !lastResult_.sheetCards.empty() && printer_->outputFormat() == QPrinter::PdfFormat &&
+        !AddPdfCardBoxesToFile(printer_->outputFileName(), lastResult_.sheetCards)) {
+        ShowMessage(prompter_, MessageOwner::MainWindow(), ErrorStyle(), IDS_CANNOT_WRITE_FILE,
+                    {printer_->outputFileName().toStdString()});
+    }
 }
 
 PrintJobRequest Printing::OpenLinerJob() const {

@@ -75,7 +75,8 @@ void ShowBatchInPrintDialog(QWidget* printDialog, const QStringList& files, cons
 QCheckBox* DisableCollateBox(QDialog& printDialog);
 
 // Page Setup: paper size and orientation of the printer, the four margins in
-// inches or millimetres (after the open liner's default unit), and "Print &2-Up".
+// inches or millimetres (after the open liner's default unit), "Print &2-Up" or
+// "As many as fit", and the bleed.
 class PageSetupDialog : public QDialog {
     Q_OBJECT
 
@@ -98,6 +99,8 @@ public:
 
     QDoubleSpinBox* margin(int side) const { return margins_[side]; }  // 0 left, 1 right, 2 top, 3 bottom
     QCheckBox* twoUpBox() const { return twoUp_; }
+    QCheckBox* nUpBox() const { return nUp_; }
+    QDoubleSpinBox* bleedBox() const { return bleed_; }
     QComboBox* paperBox() const { return paper_; }
     QRadioButton* landscapeButton() const { return landscape_; }
     QPushButton* printerButton() const { return printerButton_; }
@@ -108,6 +111,8 @@ private:
     bool metric_ = false;
     QDoubleSpinBox* margins_[4] = {};
     QCheckBox* twoUp_ = nullptr;
+    QCheckBox* nUp_ = nullptr;
+    QDoubleSpinBox* bleed_ = nullptr;
     QComboBox* paper_ = nullptr;
     QRadioButton* portrait_ = nullptr;
     QRadioButton* landscape_ = nullptr;

@@ -10,6 +10,7 @@
 struct Liner;
 
 class QCheckBox;
+class QLabel;
 
 // A drop-down list of the seven cut/fold line styles, each row showing a
 // sample of the line (or "(none)", "(crop marks)").
@@ -44,6 +45,8 @@ private:
     // Invert Image changed: offers to move the features with the flap (their
     // tops re-expressed), in the same step.
     void OfferToMoveFeatures(Liner& liner);
+    // The line beside the unit list: what Apply will do to the lengths.
+    void ShowUnitNote();
 
     LineStyleList* cutLines_ = nullptr;
     LineStyleList* foldLines_ = nullptr;
@@ -51,6 +54,7 @@ private:
     QLineEdit* repeat_ = nullptr;
     QLineEdit* tabStops_ = nullptr;
     QComboBox* units_ = nullptr;
+    QLabel* unitNote_ = nullptr;
     ChoiceTable unitChoices_;
     QCheckBox* invert_ = nullptr;
     QCheckBox* oneUp_ = nullptr;
