@@ -35,6 +35,7 @@
 #include "dialogs/text_dialog.h"
 #include "document/file_types.h"
 #include "document/liner_file.h"
+#include "document/liner_text.h"
 #include "document/recovery.h"
 #include "pictures/picture_host.h"
 #include "platform/messages.h"
@@ -905,7 +906,8 @@ void MainWindow::FontCommand(int fontIndex) {
     EnsureStandardFonts(liner);
     FontEntry entry = liner.fonts[fontIndex];
     if (!services_.chooseFont(this, entry, prompter_)) return;
-    liner.fonts[fontIndex] = entry;
+    // Letters kept in other character sets follow the font.
+    ChangeFontAndVariants(liner.fonts, fontIndex + 1, entry);
     static const char* const kNames[] = {QT_TR_NOOP("Side Letter Font"), QT_TR_NOOP("Feature Name Font"),
                                          QT_TR_NOOP("Feature Font"), QT_TR_NOOP("Title Font"),
                                          QT_TR_NOOP("Song Font")};

@@ -62,14 +62,21 @@ public:
 // Adds "&Files..." at the bottom left of a print dialog.
 QPushButton* AddFilesButton(QDialog& printDialog, const std::function<void(QWidget*)>& chooseFiles);
 
+// Shows in a print dialog the batch "&Files..." chose (how many, the first
+// names) with a button back to the open liner, which runs `back`; an empty
+// batch shows nothing.  `documentName` is what the greyed output file is
+// named after.
+void ShowBatchInPrintDialog(QWidget* printDialog, const QStringList& files, const QString& documentName,
+                            const std::function<void()>& back);
+
 // Keeps the print dialog's "Collate" box disabled: the program makes every
 // copy itself, one liner after the other, whatever the box says.  Returns the
 // box, or nothing when the dialog has none.
 QCheckBox* DisableCollateBox(QDialog& printDialog);
 
 // Page Setup: paper size and orientation of the printer, the four margins in
-// inches or millimetres (after the left margin's unit), "Print &2-Up" or "As
-// many as fit", and the bleed.
+// inches or millimetres (after the open liner's default unit), "Print &2-Up" or
+// "As many as fit", and the bleed.
 class PageSetupDialog : public QDialog {
     Q_OBJECT
 

@@ -310,6 +310,11 @@ void FontTextEdit::SetSingleLine() {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 }
 
+void FontTextEdit::hideEvent(QHideEvent* event) {
+    ReportRefusals();
+    QTextEdit::hideEvent(event);
+}
+
 void FontTextEdit::keyPressEvent(QKeyEvent* event) {
     const int key = event->key();
     // Refusals are reported once typing pauses.
@@ -613,6 +618,8 @@ uint16_t TextDialog::SaveQuestion() const {
 bool TextDialog::HasChanges() const { return edit_->document()->isModified() || fontChanged_; }
 
 bool TextDialog::Apply() {
+    // What was refused is told before the text goes in, however soon.
+    edit_->ReportRefusals();
     // A font's character set may have changed meanwhile.
     edit_->FitFonts();
     const DisplayText display = edit_->Read(StandardFont());
@@ -732,7 +739,20 @@ int ChangeSelectionFont(DialogHost& host, QWidget* owner, FontTextEdit& edit, in
     } else {
         const DisplayText display = edit.Read(standardFont);
         const auto [start, end] = edit.SelectionRange();
-        const std::optional<int> shared = SelectionFont(display, start, end);
+        std::optional<int> shared = SelectionFont(display, start, end);
+        if (!shared) {
+            // Letters kept in variants of one font share that font.
+            for (size_t i = start; i < end && i < display.fonts.size(); ++i) {
+                const int n = display.fonts[i];
+                if (n == 0 || !FontNumberExists(liner, n)) continue;
+                if (!shared) {
+                    shared = n;
+                } else if (n != *shared && !IsFontVariant(liner.fonts[n - 1], liner.fonts[*shared - 1])) {
+                    shared.reset();
+                    break;
+                }
+            }
+        }
         FontEntry entry;
         if (shared && FontNumberExists(liner, *shared)) entry = liner.fonts[*shared - 1];
         if (host.ChooseFontFor(owner, entry)) {

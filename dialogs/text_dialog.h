@@ -85,6 +85,8 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // A dialog closing right after a refused key still says so.
+    void hideEvent(QHideEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
     void contextMenuEvent(QContextMenuEvent* event) override;

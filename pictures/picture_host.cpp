@@ -238,6 +238,7 @@ std::string& PictureBaseFolder() {
 }  // namespace
 
 void SetPictureBaseFolder(const std::string& folder) { PictureBaseFolder() = folder; }
+std::string CurrentPictureBaseFolder() { return PictureBaseFolder(); }
 
 std::string ResolvePicturePath(const std::string& fileName) {
     const std::string& base = PictureBaseFolder();

@@ -113,6 +113,7 @@ struct PictureExamination {
 // beside the liner file that names it (the folder set here, normally by the
 // liner reader) when it is not found from the working folder.
 void SetPictureBaseFolder(const std::string& folder);
+std::string CurrentPictureBaseFolder();
 std::string ResolvePicturePath(const std::string& fileName);
 
 std::optional<PictureExamination> ExaminePictureFile(const std::string& fileName, Prompter& prompter,

@@ -87,8 +87,7 @@ int SongRotation(const Liner& liner) {
         font = static_cast<unsigned char>(text[1]);
     }
     if (font < 1 || font > static_cast<int>(liner.fonts.size())) return 0;
-    const int degrees = liner.fonts[font - 1].logFont.escapement / 10;
-    return ((degrees % 360) + 360) % 360;
+    return liner.fonts[font - 1].logFont.RotationDegrees();
 }
 
 int HitTestPaper(const Liner& liner, int x, int depth, const SideBStart& sideB) {

@@ -10,6 +10,7 @@
 
 #include "app/commands.h"
 #include "app_test_support.h"
+#include "dialogs/format_features_dialog.h"
 #include "dialogs/text_dialog.h"
 #include "document/liner_text.h"
 
@@ -204,6 +205,22 @@ TEST(TextDialogs, CharactersNoCodePageHoldsAreReplacedAndReported) {
     EXPECT_EQ(w.liner().title.text, "\x01\x04?\xBB\x80?ab");
 }
 
+TEST(TextDialogs, ARefusalIsReportedWhenTheDialogAppliesOrClosesAtOnce) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    for (const char* button : {"ApplyButton", "OkButton"}) {
+        TextDialog* d = Open(w, kCmdTitleLines, "TitleLinesDialog");
+        ASSERT_NE(d, nullptr);
+        app.prompter.shown.clear();
+        Type(d->editor(), QString::fromUtf8("a\u4E2D"));
+        // Well within the pause that reports refusals while typing.
+        QTest::mouseClick(Button(d, button), Qt::LeftButton);
+        ASSERT_EQ(app.prompter.shown.size(), 1u) << button;
+        EXPECT_NE(app.prompter.shown[0].text.find("cannot be kept"), std::string::npos);
+    }
+}
+
 TEST(TextDialogs, MixedScriptsAreTypedAndPastedIntoFontVariants) {
     AppHarness app;
     ASSERT_TRUE(app.Start());
@@ -258,6 +275,53 @@ TEST(TextDialogs, MixedScriptsAreTypedAndPastedIntoFontVariants) {
     TextDialog* again = Open(w, kCmdTitleLines, "TitleLinesDialog");
     ASSERT_NE(again, nullptr);
     EXPECT_EQ(again->editor()->toPlainText(), line + "\n" + line);
+}
+
+TEST(TextDialogs, LettersInOtherCharacterSetsFollowEveryLaterChangeOfTheirFont) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    EnsureStandardFonts(w.liner());
+    TextDialog* d = Open(w, kCmdSongsSideA, "SongsSideADialog");
+    ASSERT_NE(d, nullptr);
+    Type(d->editor(), QString::fromUtf8("Za\u017C\u00F3\u0142\u0107 \u0436\u0430\u0440"));
+    QTest::mouseClick(Button(d, "OkButton"), Qt::LeftButton);
+    const size_t standard = kFontSong;
+    ASSERT_EQ(w.liner().fonts.size(), standard + 2);  // a Central European and a Cyrillic variant
+
+    // Fonts > Song...: Italic 11 pt reaches the variants, in one step.
+    FontEntry italic = w.liner().fonts[kFontSong - 1];
+    italic.logFont.italic = 1;
+    italic.logFont.height = 220;
+    app.fontAnswer = italic;
+    ASSERT_EQ(w.Dispatch(kCmdFontSong), 1);
+    for (size_t i = standard; i < w.liner().fonts.size(); ++i) {
+        EXPECT_EQ(w.liner().fonts[i].logFont.italic, 1);
+        EXPECT_EQ(w.liner().fonts[i].logFont.height, 220);
+        EXPECT_NE(w.liner().fonts[i].logFont.charSet, italic.logFont.charSet);
+    }
+    w.Dispatch(kCmdUndo);
+    EXPECT_EQ(w.liner().fonts[standard].logFont.italic, 0);
+
+    // A feature whose style picks the other area font takes that font's variants.
+    w.liner().fonts.push_back(w.liner().fonts[kFontFeatureName - 1]);
+    w.liner().fonts.back().logFont.charSet = 204;
+    Feature f;
+    f.style = kFeatureCenteredWithSides;
+    f.name = "Caf\xE9 " + std::string{kFontChange, static_cast<char>(w.liner().fonts.size())} + "\xE6\xE0\xF0";
+    w.liner().features = {f};
+    ASSERT_EQ(w.Dispatch(kCmdFormatFeatures), 1);
+    auto* features = w.findChild<FormatFeaturesDialog*>("FormatFeaturesDialog");
+    ASSERT_NE(features, nullptr);
+    features->styleList()->setCurrentIndex(features->styleList()->findText("Left Justified"));
+    QTest::mouseClick(features->okButton(), Qt::LeftButton);
+    const DisplayText name = DecodeFontCodedText(w.liner().features[0].name, kFontFeature);
+    ASSERT_EQ(name.text.size(), 8u);
+    const FontEntry& cyrillic = w.liner().fonts[name.fonts[5] - 1u];
+    FontEntry expected = w.liner().fonts[kFontFeature - 1];
+    expected.logFont.charSet = 204;
+    EXPECT_EQ(cyrillic, expected);
+    EXPECT_EQ(name.fonts[0], kFontFeature);
 }
 
 TEST(TextDialogs, ALetterKeepsItselfWhenItsFontChangesScriptMeanwhile) {
