@@ -50,8 +50,22 @@ private:
 
 namespace {
 
-// Every change but one of the pictures can make songs overflow their areas.
-constexpr unsigned kMayMoveSongs = LinerDocument::kWhole & ~LinerDocument::kPictures;
+// Whether a change touched what the songs' flow depends on: the songs, the
+// fonts and formats they are laid out with, the card's geometry (the title
+// lines, features, pictures and line styles play no part).
+bool SongsOrGeometryChanged(const Liner& before, const Liner& after) {
+    Liner a = before;
+    Liner b = after;
+    for (Liner* l : {&a, &b}) {
+        l->title = {};
+        l->titleFormat = {};
+        l->splitTitle = l->centerTitleVertically = 0;
+        l->cutLineStyle = l->foldLineStyle = 0;
+        l->features.clear();
+        l->pictures.clear();
+    }
+    return a != b;
+}
 
 }  // namespace
 
@@ -96,9 +110,11 @@ bool LinerDocument::Commit(const QString& name, unsigned parts, Alongside alongs
     liner_ = std::move(after);
     uint16_t lastFontBefore = lastFont_;
     if (lastFont_ != 0xFFFF && lastFont_ > settled_.fonts.size()) lastFontBefore = 0xFFFF;
+    // Only a change that can move the songs warns again; a title edit, an
+    // Undo or a Redo leaves the marks on the liner to tell.
+    if (SongsOrGeometryChanged(settled_, liner_)) songFitWarning_ = true;
     auto* step = new LinerStep(*this, name, parts, std::move(settled_), lastFontBefore, std::move(alongside));
     settled_ = liner_;
-    if (parts & kMayMoveSongs) songFitWarning_ = true;
     stack_.push(step);
     emit changed(parts);
     return true;
@@ -119,7 +135,6 @@ void LinerDocument::Restore(const Liner& state, uint16_t lastFont, unsigned part
     liner_.fonts.insert(liner_.fonts.end(), chosen.begin(), chosen.end());
     settled_ = liner_;
     if (fontsChange) lastFont_ = lastFont;
-    if (parts & kMayMoveSongs) songFitWarning_ = true;
     emit changed(parts);
 }
 

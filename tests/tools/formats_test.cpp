@@ -1,6 +1,8 @@
 // The formats shipped beside the program, filled as a user fills them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
@@ -73,6 +75,9 @@ TEST(GalleryFormats, HoldAFifteenAndFifteenAlbumAtTheirSongSize) {
         const PaintResult result = PaintLiner(surface, liner, options, pictures, prompter, warning);
         EXPECT_TRUE(result.allSongsFit);
         EXPECT_TRUE(prompter.shown.empty()) << prompter.LastText();
+        // Every length stands at a tab stop, apart from its title, so that
+        // the lengths line up.
+        EXPECT_EQ(std::count(surface.texts.begin(), surface.texts.end(), "3:17"), 30);
 
         // With both sides in one column, something is drawn between the
         // last song of Side A and the first of Side B.
