@@ -50,22 +50,11 @@ private:
 
 namespace {
 
-// Whether a change touched what the songs' flow depends on: the songs, the
-// fonts and formats they are laid out with, the card's geometry (the title
-// lines, features, pictures and line styles play no part).
-bool SongsOrGeometryChanged(const Liner& before, const Liner& after) {
-    Liner a = before;
-    Liner b = after;
-    for (Liner* l : {&a, &b}) {
-        l->title = {};
-        l->titleFormat = {};
-        l->splitTitle = l->centerTitleVertically = 0;
-        l->cutLineStyle = l->foldLineStyle = 0;
-        l->features.clear();
-        l->pictures.clear();
-    }
-    return a != b;
-}
+// A change that can move the songs: of the songs themselves, or of the
+// fonts, formats, side letters or geometry they are laid out with (a title
+// edit or a picture cannot).
+constexpr unsigned kMovesSongs =
+    LinerDocument::kFonts | LinerDocument::kFormats | LinerDocument::kFeatures | LinerDocument::kGeometry;
 
 }  // namespace
 
@@ -112,7 +101,9 @@ bool LinerDocument::Commit(const QString& name, unsigned parts, Alongside alongs
     if (lastFont_ != 0xFFFF && lastFont_ > settled_.fonts.size()) lastFontBefore = 0xFFFF;
     // Only a change that can move the songs warns again; a title edit, an
     // Undo or a Redo leaves the marks on the liner to tell.
-    if (SongsOrGeometryChanged(settled_, liner_)) songFitWarning_ = true;
+    if ((parts & kMovesSongs) || liner_.songsA != settled_.songsA || liner_.songsB != settled_.songsB) {
+        songFitWarning_ = true;
+    }
     auto* step = new LinerStep(*this, name, parts, std::move(settled_), lastFontBefore, std::move(alongside));
     settled_ = liner_;
     stack_.push(step);

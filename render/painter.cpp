@@ -706,7 +706,6 @@ PaintResult PaintLiner(Surface& surface, Liner& liner, const PaintOptions& optio
     // A warning is for the change that armed it: a later paint that finds
     // the songs still too many stays silent.
     songFitWarning = false;
-    (void)titleFitWarning;
     if (!titleFits) {
         songs.result.overflows.insert(songs.result.overflows.begin(),
                                       {g.width / 2, TitleSpan(g).bottom, LoadString(IDS_TITLE_WONT_FIT)});

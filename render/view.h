@@ -15,6 +15,7 @@
 
 struct Liner;
 class Prompter;
+struct OverflowMark;
 
 // What lies under a mouse point.
 enum AreaCode : int {

@@ -268,7 +268,10 @@ TEST(MainWindowPaint, AMissingPictureIsReportedOnceNotAtEveryPaint) {
     // The picture is decoded in the background: wait for the failure to be
     // reported, however long the machine takes, then paint again.
     QDeadlineTimer deadline(30000);
-    while (app.prompter.shown.empty() && !deadline.hasExpired()) QTest::qWait(10);
+    while (app.prompter.shown.empty() && !deadline.hasExpired()) {
+        w.view()->viewport()->repaint();
+        QTest::qWait(10);
+    }
     ASSERT_EQ(app.prompter.shown.size(), 1u);
     for (int i = 0; i < 3; ++i) {
         w.view()->viewport()->repaint();
