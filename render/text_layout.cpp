@@ -586,7 +586,8 @@ bool DrawTitleArea(Surface& surface, Liner& liner, const LinerGeometry& geometry
         textBottom = -baseline + last.descent;
         depth = textBottom + (center ? gap : Spacing(t.between, last.height));
     }
-    return textBottom <= span.bottom && gap >= 0;
+    // Beyond the area's edges, not merely into its margins.
+    return textBottom <= span.bottom && (!center || gap + t.top.twips >= 0);
 }
 
 SongSideResult DrawSongSide(Surface& surface, Liner& liner, const LinerGeometry& geometry,
