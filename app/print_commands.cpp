@@ -12,6 +12,7 @@
 #include "document/liner_file.h"
 #include "platform/messages.h"
 #include "platform/strings.h"
+#include "render/pdf_boxes.h"
 
 namespace {
 
@@ -86,6 +87,12 @@ void Printing::PrintLiner() {
 
     PrintProgressDialog progress(host_.hostWindow());
     lastResult_ = RunPrintJob(device, host_.document().liner(), request, prompter_, progress);
+    // Printed to a PDF file with bleed: the boxes a print shop reads.
+    if (lastResult_.printed && !lastResult_.sheetCards.empty() && printer_->outputFormat() == QPrinter::PdfFormat &&
+        !AddPdfCardBoxesToFile(printer_->outputFileName(), lastResult_.sheetCards)) {
+        ShowMessage(prompter_, MessageOwner::MainWindow(), ErrorStyle(), IDS_CANNOT_WRITE_FILE,
+                    {printer_->outputFileName().toStdString()});
+    }
 
     if (batch) {
         files_.clear();

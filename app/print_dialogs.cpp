@@ -224,6 +224,22 @@ PageSetupDialog::PageSetupDialog(QWidget* owner, const QPrinter& printer, const 
     twoUp_ = new QCheckBox(tr("Print &2-Up"), this);
     twoUp_->setObjectName("Print2Up");
     twoUp_->setChecked(print.print2Up);
+    // Two a sheet, or as many as fit: one or the other.
+    nUp_ = new QCheckBox(tr("As &many as fit"), this);
+    nUp_->setObjectName("PrintNUp");
+    nUp_->setChecked(print.printNUp && !print.print2Up);
+    connect(twoUp_, &QCheckBox::toggled, this, [this](bool on) { if (on) nUp_->setChecked(false); });
+    connect(nUp_, &QCheckBox::toggled, this, [this](bool on) { if (on) twoUp_->setChecked(false); });
+    // Bleed for a print shop, in the margins' unit.
+    bleed_ = new QDoubleSpinBox(this);
+    bleed_->setObjectName("Bleed");
+    bleed_->setDecimals(metric_ ? 2 : 3);
+    bleed_->setRange(0, metric_ ? kMaxBleedTwips * 2540.0 / 1440 / 100 : kMaxBleedTwips / 1440.0);
+    bleed_->setSingleStep(metric_ ? 0.5 : 0.0625);
+    bleed_->setValue(RecordValue(print.bleed, metric_) / (metric_ ? 100.0 : 1000.0));
+    bleed_->setToolTip(tr("Room around each card for pictures that run past its cut edges; crop marks replace the cut lines"));
+    auto* bleedLabel = new QLabel(metric_ ? tr("B&leed (mm):") : tr("B&leed (in):"), this);
+    bleedLabel->setBuddy(bleed_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -244,6 +260,9 @@ PageSetupDialog::PageSetupDialog(QWidget* owner, const QPrinter& printer, const 
     top->addWidget(orientationGroup);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(twoUp_);
+    bottom->addWidget(nUp_);
+    bottom->addWidget(bleedLabel);
+    bottom->addWidget(bleed_);
     bottom->addStretch(1);
     bottom->addWidget(buttons);
     auto* layout = new QVBoxLayout(this);
@@ -263,6 +282,13 @@ PrintSettings PageSetupDialog::Result() const {
         *fields[i] = FromPageSetupUnits(value, units, defaultUnit_);
     }
     result.print2Up = twoUp_->isChecked();
+    result.printNUp = nUp_->isChecked();
+    const int bleed = static_cast<int>(std::lround(bleed_->value() * (metric_ ? 100.0 : 1000.0)));
+    if (bleed == 0) {
+        result.bleed = {};
+    } else if (bleed != RecordValue(original_.bleed, metric_)) {
+        result.bleed = FromPageSetupUnits(bleed, units, defaultUnit_);
+    }
     return result;
 }
 

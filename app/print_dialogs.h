@@ -68,7 +68,8 @@ QPushButton* AddFilesButton(QDialog& printDialog, const std::function<void(QWidg
 QCheckBox* DisableCollateBox(QDialog& printDialog);
 
 // Page Setup: paper size and orientation of the printer, the four margins in
-// inches or millimetres (after the left margin's unit), and "Print &2-Up".
+// inches or millimetres (after the left margin's unit), "Print &2-Up" or "As
+// many as fit", and the bleed.
 class PageSetupDialog : public QDialog {
     Q_OBJECT
 
@@ -91,6 +92,8 @@ public:
 
     QDoubleSpinBox* margin(int side) const { return margins_[side]; }  // 0 left, 1 right, 2 top, 3 bottom
     QCheckBox* twoUpBox() const { return twoUp_; }
+    QCheckBox* nUpBox() const { return nUp_; }
+    QDoubleSpinBox* bleedBox() const { return bleed_; }
     QComboBox* paperBox() const { return paper_; }
     QRadioButton* landscapeButton() const { return landscape_; }
     QPushButton* printerButton() const { return printerButton_; }
@@ -101,6 +104,8 @@ private:
     bool metric_ = false;
     QDoubleSpinBox* margins_[4] = {};
     QCheckBox* twoUp_ = nullptr;
+    QCheckBox* nUp_ = nullptr;
+    QDoubleSpinBox* bleed_ = nullptr;
     QComboBox* paper_ = nullptr;
     QRadioButton* portrait_ = nullptr;
     QRadioButton* landscape_ = nullptr;

@@ -1,5 +1,6 @@
 #include "render/liner_export.h"
 
+#include <QBuffer>
 #include <QByteArray>
 #include <QPageSize>
 #include <QPainter>
@@ -13,14 +14,22 @@
 #include <csetjmp>
 
 #include "platform/qt_surface.h"
+#include "platform/save_file.h"
 #include "render/geometry.h"
 #include "render/painter.h"
+#include "render/pdf_boxes.h"
 
 namespace {
 
-void PaintForExport(QPainter& painter, double dpiX, double dpiY, Liner& liner, const ExportContext& context) {
+void PaintForExport(QPainter& painter, double dpiX, double dpiY, Liner& liner, const ExportContext& context,
+                    int bleed = 0) {
     PaintOptions options;
     options.printing = true;
+    options.bleed = bleed;
+    // With bleed the card sits inside room for the bleed and the crop marks.
+    const int room = bleed > 0 ? CropMarkRoom(bleed) : 0;
+    options.x = room;
+    options.y = -room;
     QtSurface surface(painter, dpiX, dpiY);
     PaintLiner(surface, liner, options, context.pictures, context.prompter, context.songFitWarning);
 }
@@ -78,6 +87,23 @@ bool EncodePng(const QImage& rows, bool alpha, QByteArray& out) {
     return true;
 }
 
+// One page of the card's size (with bleed: and room for the bleed and the
+// crop marks on every side) into `device`.
+bool WritePdfPage(Liner& liner, QIODevice& device, int resolution, const ExportContext& context, int bleed) {
+    QPdfWriter writer(&device);
+    writer.setCreator(QStringLiteral("Reelcard"));
+    writer.setResolution(resolution);
+    const QSize paper = PaperTwips(liner);
+    const int room = bleed > 0 ? CropMarkRoom(bleed) : 0;
+    writer.setPageSize(QPageSize(QSizeF((paper.width() + 2 * room) / 1440.0, (paper.height() + 2 * room) / 1440.0),
+                                 QPageSize::Inch, QString(), QPageSize::ExactMatch));
+    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    QPainter painter;
+    if (!painter.begin(&writer)) return false;
+    PaintForExport(painter, writer.logicalDpiX(), writer.logicalDpiY(), liner, context, bleed);
+    return painter.end();
+}
+
 }  // namespace
 
 QSize LinerImageSize(const Liner& liner, int dpi) {
@@ -123,25 +149,26 @@ bool WriteLinerPng(Liner& liner, const QString& path, int dpi, bool transparent,
     return WritePngFile(RenderLinerImage(liner, dpi, transparent, context), path);
 }
 
-bool WriteLinerPdf(Liner& liner, const QString& path, int resolution, const ExportContext& context) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    bool written = false;
+bool WriteLinerPdf(Liner& liner, const QString& path, int resolution, const ExportContext& context, int bleed) {
+    if (bleed <= 0) {
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly)) return false;
+        return Commit(file, WritePdfPage(liner, file, resolution, context, 0) && file.size() > 0);
+    }
+    // The boxes go in after Qt has written the page, so the file is made in
+    // memory first.
+    QByteArray bytes;
     {
-        QPdfWriter writer(&file);
-        writer.setCreator(QStringLiteral("Reelcard"));
-        writer.setResolution(resolution);
-        const QSize paper = PaperTwips(liner);
-        writer.setPageSize(QPageSize(QSizeF(paper.width() / 1440.0, paper.height() / 1440.0), QPageSize::Inch,
-                                     QString(), QPageSize::ExactMatch));
-        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-        QPainter painter;
-        if (painter.begin(&writer)) {
-            PaintForExport(painter, writer.logicalDpiX(), writer.logicalDpiY(), liner, context);
-            written = painter.end();
+        QBuffer buffer(&bytes);
+        if (!buffer.open(QIODevice::WriteOnly) || !WritePdfPage(liner, buffer, resolution, context, bleed)) {
+            return false;
         }
     }
-    return Commit(file, written && file.size() > 0);
+    const QSize paper = PaperTwips(liner);
+    const int room = CropMarkRoom(bleed);
+    if (!AddPdfCardBoxes(bytes, {PdfCardBox{room, room, paper.width(), paper.height(), bleed}})) return false;
+    return SaveFileAtomically(path.toStdString(), std::vector<uint8_t>(bytes.begin(), bytes.end())) ==
+           SaveError::None;
 }
 
 bool WriteLinerSvg(Liner& liner, const QString& path, const ExportContext& context) {

@@ -8,8 +8,6 @@
 #include <string>
 #include <vector>
 
-#include <string>
-
 #include "document/liner.h"
 #include "platform/surface.h"
 #include "render/geometry.h"
@@ -32,7 +30,23 @@ struct PaintOptions {
     bool printing = false;
     // The picture readers; null means the program's table.
     PictureReaderTable* readers = nullptr;
+    // Bleed for a print shop, in twips: when above 0 the cut lines give way
+    // to crop marks outside the bleed, and pictures that touch a cut edge run
+    // on into the bleed.
+    int bleed = 0;
 };
+
+// How far outside the bleed the crop marks begin, and how long they are.
+constexpr int kCropMarkGap = 72;
+constexpr int kCropMarkLength = 360;
+// The room a card with bleed needs on each side beyond its cut edge: the
+// bleed, the marks and as much again as the gap, so the marks never touch
+// the paper's edge.
+constexpr int CropMarkRoom(int bleed) { return bleed + 2 * kCropMarkGap + kCropMarkLength; }
+
+// The crop marks of a card with bleed: two at each corner, on the lines of
+// the cut edges, outside the bleed.
+std::vector<TwipSegment> BleedCropMarks(const LinerGeometry& g, int bleed);
 
 // Where Side B's first song starts: its song area in flow order (0 the
 // primary area, k + 1 overflow area k), and the position of the first row as

@@ -12,6 +12,7 @@
 
 #include "document/liner.h"
 #include "document/print_settings.h"
+#include "render/pdf_boxes.h"
 
 class Prompter;
 class QPainter;
@@ -60,8 +61,26 @@ std::optional<PrintPlacement> PlaceUpright(const PageMetrics& page, const PrintS
 bool FitsTurned(const PageMetrics& page, const PrintSettings& margins, int linerWidth, int linerHeight,
                 bool twoUp);
 
-// The margins as they stand on the turned page.
-PrintSettings TurnedMargins(const PrintSettings& margins);
+// The margins as they stand on the turned page, each kept on its own edge
+// of the physical sheet.  A print system that turns a landscape page
+// counter-clockwise onto the paper (the usual way) puts the page's top along
+// the paper's left edge; one that turns it clockwise puts it along the right.
+PrintSettings TurnedMargins(const PrintSettings& margins, bool clockwise = false);
+
+// A grid of equal cells on the sheet, each holding a card (with its bleed and
+// crop marks when it has them).  `x` and `y` are the top-left corner of the
+// first cell, in the placement's coordinates.
+struct SheetGrid {
+    int columns = 0, rows = 0;
+    int cellWidth = 0, cellHeight = 0;
+    int x = 0, y = 0;
+    int capacity = 0;  // cells used: no more than the limit asked for
+};
+// The cells of `cellWidth` by `cellHeight` twips that fit within the margins,
+// no more than `limit`; none when not one fits.  As with one liner, a cell
+// exactly as large as the free space does not fit.
+SheetGrid FitSheetGrid(const PageMetrics& page, const PrintSettings& margins, int cellWidth, int cellHeight,
+                       int limit);
 
 // A device that takes pages: a printer or a PDF file.  Pages are started and
 // ended explicitly; drawing goes through Painter() while a page is open, with
@@ -74,6 +93,10 @@ public:
     virtual PageTurn Orientation() const = 0;
     // Turns the paper; false when the device cannot.
     virtual bool SetOrientation(PageTurn turn) = 0;
+
+    // Whether the print system turns a landscape page clockwise onto the
+    // paper; most turn it counter-clockwise.
+    virtual bool TurnsLandscapeClockwise() const { return false; }
 
     // The copies the device itself would make of every page.
     virtual int DeviceCopies() const { return 1; }
@@ -209,6 +232,9 @@ struct PrintJobResult {
     bool cancelled = false;  // the user stopped it
     int sheets = 0;          // pages ended
     bool complete = false;   // every file read and printed in all its copies
+    // With bleed, for each sheet ended: the card on it when it holds just
+    // one (a PDF's TrimBox and BleedBox can name only one).
+    std::vector<std::optional<PdfCardBox>> sheetCards;
 };
 
 // The job: placement, document, pages, copies, the next files of a batch,

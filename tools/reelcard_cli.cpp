@@ -3,9 +3,9 @@
 //   reelcard-cli export FILE [-o OUT.json]
 //   reelcard-cli import FILE.json -o OUT
 //   reelcard-cli convert IN -o OUT [--merge text|all] [--format FILE.fmt]
-//   reelcard-cli render FILE -o OUT.png|OUT.pdf|OUT.svg [--dpi N]
-//   reelcard-cli print FILE... -o OUT.pdf|--printer [NAME|default] [--copies N] [--2up]
-//                [--paper A4|Letter] [--margins L,R,T,B]
+//   reelcard-cli render FILE -o OUT.png|OUT.pdf|OUT.svg [--dpi N] [--bleed LENGTH]
+//   reelcard-cli print FILE... -o OUT.pdf|--printer [NAME|default] [--copies N] [--2up|--n-up]
+//                [--paper A4|Letter] [--margins L,R,T,B] [--bleed LENGTH]
 //   reelcard-cli songs LINER -o OUT [--tape C46|C60|C90|C100|C120|MINUTES] [--fill-a]
 //                [--artist] [--numbers] [--fit] SOURCE...
 //   reelcard-cli --help | --version
@@ -41,6 +41,7 @@
 #include "render/painter.h"
 #include "render/fit_songs.h"
 #include "render/liner_export.h"
+#include "render/pdf_boxes.h"
 #include "render/print_job.h"
 #include "songs/song_rows.h"
 #include "songs/tape_split.h"
@@ -56,9 +57,9 @@ const char kUsage[] =
     "usage: reelcard-cli export FILE [-o OUT.json]\n"
     "       reelcard-cli import FILE.json -o OUT\n"
     "       reelcard-cli convert IN -o OUT [--merge text|all] [--format FILE.fmt]\n"
-    "       reelcard-cli render FILE -o OUT.png|OUT.pdf|OUT.svg [--dpi N]\n"
-    "       reelcard-cli print FILE... -o OUT.pdf|--printer [NAME|default] [--copies N] [--2up]\n"
-    "                    [--paper A4|Letter] [--margins L,R,T,B]\n"
+    "       reelcard-cli render FILE -o OUT.png|OUT.pdf|OUT.svg [--dpi N] [--bleed LENGTH]\n"
+    "       reelcard-cli print FILE... -o OUT.pdf|--printer [NAME|default] [--copies N] [--2up|--n-up]\n"
+    "                    [--paper A4|Letter] [--margins L,R,T,B] [--bleed LENGTH]\n"
     "       reelcard-cli songs LINER -o OUT [--tape C46|C60|C90|C100|C120|MINUTES] [--fill-a]\n"
     "                    [--artist] [--numbers] [--fit] SOURCE...\n"
     "       reelcard-cli --help | --version\n"
@@ -71,10 +72,16 @@ const char kUsage[] =
     "render draws the liner as it prints: a PNG image of the paper at N dots\n"
     "per inch (300 unless given), a one-page PDF of the paper's size (text as\n"
     "text, fonts embedded), or an SVG drawing of the paper's size (lines as\n"
-    "lines, text as text; --dpi plays no part).\n"
+    "lines, text as text; --dpi plays no part).  Pictures go into PDFs as their\n"
+    "own pixels, losslessly.  --bleed (0 to 0.5in, such as 0.125in or 0.3cm)\n"
+    "makes a PDF for a print shop: the page larger by the bleed and crop marks,\n"
+    "pictures that touch a cut edge running on into the bleed, crop marks in\n"
+    "place of the cut lines, and a TrimBox and BleedBox.\n"
     "print prints the liners as the program does, into a PDF of A4 (unless\n"
     "Letter is given) sheets: each file in N copies (1 unless given), two to a\n"
-    "sheet with --2up, within the margins (left, right, top, bottom, such as\n"
+    "sheet with --2up or as many as fit with --n-up (turned when more fit turned;\n"
+    "crop marks in the margins between the cards; --bleed as for render),\n"
+    "within the margins (left, right, top, bottom, such as\n"
     "0.25in or 0.6cm; a bare number counts in inches; 0 unless given).  A liner\n"
     "that fits the sheet only turned gets a landscape page.  With --printer the\n"
     "sheets go to that printer (the default printer when no name or \"default\"\n"
@@ -154,6 +161,15 @@ FileKind KindOf(const std::string& path) {
     return EndsWith(path, ".fmt") ? FileKind::Format : FileKind::Liner;
 }
 
+const char kBadBleed[] = "--bleed must be a length from 0 to 0.5in, such as 0.125in or 0.3cm";
+
+std::optional<int> ParseBleed(const QString& text) {
+    const std::string typed = text.trimmed().toStdString();
+    const auto m = ParseMeasurement(typed, false, kUnitInches);
+    if (typed.empty() || !m || m->twips < 0 || m->twips > kMaxBleedTwips) return std::nullopt;
+    return m->twips;
+}
+
 struct Args {
     std::string command;
     std::string input;
@@ -162,6 +178,7 @@ struct Args {
     bool mergeAll = false;
     bool mergeGiven = false;
     int dpi = 0;  // render only; 0 when not given
+    std::optional<int> bleed;  // render to PDF only; twips
 };
 
 std::optional<Args> ParseArgs(const QStringList& list) {
@@ -187,6 +204,10 @@ std::optional<Args> ParseArgs(const QStringList& list) {
             const int dpi = i + 1 < list.size() ? list[++i].toInt(&ok) : 0;
             if (!ok || dpi < 1 || dpi > kMaxDpi) return Bad("--dpi must be 1 to " + std::to_string(kMaxDpi));
             args.dpi = dpi;
+        } else if (a == "--bleed") {
+            if (args.bleed) return Bad("--bleed given twice");
+            args.bleed = i + 1 < list.size() ? ParseBleed(list[++i]) : std::nullopt;
+            if (!args.bleed) return Bad(kBadBleed);
         } else if (a == "--format") {
             if (i + 1 >= list.size()) return Bad("--format needs a file name");
             if (!args.format.empty()) return Bad("--format given twice");
@@ -306,7 +327,7 @@ int Render(const Args& args, ConsolePrompter& prompter) {
     const QString output = QString::fromStdString(args.output);
     bool written = false;
     if (EndsWith(args.output, ".pdf")) {
-        written = WriteLinerPdf(liner, output, args.dpi ? std::max(args.dpi, 72) : 1200, context);
+        written = WriteLinerPdf(liner, output, args.dpi ? std::max(args.dpi, 72) : 1200, context, args.bleed.value_or(0));
     } else if (EndsWith(args.output, ".svg")) {
         written = WriteLinerSvg(liner, output, context);
     } else {
@@ -323,6 +344,8 @@ struct PrintArgs {
     std::optional<QString> printer;  // empty: the default printer
     int copies = 0;  // 0 when not given
     bool twoUp = false;
+    bool nUp = false;
+    std::optional<int> bleed;  // twips
     QPageSize::PageSizeId paper = QPageSize::A4;
     bool paperGiven = false;
     std::optional<PrintSettings> margins;
@@ -369,6 +392,13 @@ std::optional<PrintArgs> ParsePrintArgs(const QStringList& list) {
         } else if (a == "--2up") {
             if (args.twoUp) return Bad("--2up given twice");
             args.twoUp = true;
+        } else if (a == "--n-up") {
+            if (args.nUp) return Bad("--n-up given twice");
+            args.nUp = true;
+        } else if (a == "--bleed") {
+            if (args.bleed) return Bad("--bleed given twice");
+            args.bleed = hasValue ? ParseBleed(list[++i]) : std::nullopt;
+            if (!args.bleed) return Bad(kBadBleed);
         } else if (a == "--paper") {
             if (args.paperGiven) return Bad("--paper given twice");
             const QString paper = hasValue ? list[++i].toLower() : QString();
@@ -391,6 +421,7 @@ std::optional<PrintArgs> ParsePrintArgs(const QStringList& list) {
         }
     }
     if (args.files.empty()) return Bad("no FILE given");
+    if (args.twoUp && args.nUp) return Bad("--2up and --n-up exclude each other");
     if (args.printer && !args.output.empty()) return Bad("-o and --printer exclude each other");
     if (!args.printer && args.output.empty()) return Bad("print needs -o OUT.pdf or --printer");
     if (!args.printer && !EndsWith(args.output, ".pdf")) return Bad("OUT must end in .pdf");
@@ -410,6 +441,8 @@ PrintJobRequest PrintRequest(const PrintArgs& args, Liner& liner, Prompter& prom
     request.copies = args.copies ? args.copies : 1;
     if (args.margins) request.page = *args.margins;
     request.page.print2Up = args.twoUp;
+    request.page.printNUp = args.nUp;
+    request.page.bleed.twips = static_cast<int16_t>(args.bleed.value_or(0));
     request.documentName = QStringLiteral("Reelcard");
     request.warnSongFit = true;
     return request;
@@ -462,6 +495,12 @@ int Print(const PrintArgs& args, ConsolePrompter& prompter) {
     }
     if (!result.complete) {
         QFile::remove(partial);
+        return kExitFile;
+    }
+    // Sheets of one card with bleed say where it is cut and how far it bleeds.
+    if (!result.sheetCards.empty() && !AddPdfCardBoxesToFile(partial, result.sheetCards)) {
+        QFile::remove(partial);
+        ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_WRITE_FILE, {args.output});
         return kExitFile;
     }
     QFile::remove(output);
@@ -636,6 +675,9 @@ int main(int argc, char** argv) {
         return UsageError("import takes no --merge or --format");
     }
     if (args->dpi != 0 && args->command != "render") return UsageError("--dpi is for render only");
+    if (args->bleed && (args->command != "render" || !EndsWith(args->output, ".pdf"))) {
+        return UsageError("--bleed is for render to a PDF and for print");
+    }
     // A format named but missing would otherwise pass unnoticed whenever the
     // file needs no merge.
     if (!args->format.empty() && !QFileInfo(QString::fromStdString(args->format)).isFile()) {

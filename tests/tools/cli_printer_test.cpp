@@ -155,6 +155,28 @@ TEST_F(CliPrinter, ASheetThatFitsOnlyTurnedIsTurnedOntoThePaper) {
     EXPECT_NEAR(page.top, 792 - 18 - 576 - kTwip, kNear);
 }
 
+TEST_F(CliPrinter, OnATurnedSheetEachMarginStaysOnItsOwnEdgeOfThePaper) {
+    ASSERT_TRUE(cups.AddPdfQueue("Reelcard-PDF")) << cups.why();
+    const std::string wide = WriteLiner(dir, "wide.cas");
+    // Two 4-inch liners fit A4 only turned.  Left and top margins of 10 mm:
+    // the print system turns the landscape sheet onto upright A4, and the
+    // pair keeps 10 mm from the paper's left edge; it stands along the bottom
+    // edge, whose margin is 0, and far below the top.
+    CliRun run = Cli({"print", Q(wide), "--printer", "Reelcard-PDF", "--2up", "--copies", "2", "--paper", "A4",
+                      "--margins", "1cm,0,1cm,0"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::vector<PdfPageInfo> pages = OnlyNewJob(0, "Reelcard-PDF");
+    ASSERT_EQ(pages.size(), 1u);
+    const PdfPageInfo& page = pages[0];
+    EXPECT_EQ(page.width, 595);
+    EXPECT_EQ(page.height, 842);
+    const double tenMillimetres = 72 / 2.54;
+    EXPECT_NEAR(page.left, tenMillimetres, kNear);
+    EXPECT_NEAR(page.right, tenMillimetres + 252, kNear);
+    EXPECT_NEAR(page.bottom, 842, kNear);
+    EXPECT_GT(page.top, tenMillimetres);
+}
+
 TEST_F(CliPrinter, RefusedJobsSayWhyAndLeaveNothingQueued) {
     const std::string liner = WriteLiner(dir, "mix.cas");
     // No default printer yet.
