@@ -117,6 +117,7 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
                                                                                    : services_.recoveryFolder);
     // Back to the saved state (a save, New, Open, Undo): nothing to recover.
     connect(&document_, &LinerDocument::modifiedChanged, this, [this](bool modified) {
+        setWindowModified(modified);
         if (modified) {
             ArmRecovery();
         } else {
@@ -371,10 +372,13 @@ void MainWindow::SetCommandHandler(int command, std::function<void()> handler) {
 // ---- state shown to the user ------------------------------------------------------
 
 void MainWindow::UpdateWindowTitle() {
+    // The document first, then the program, with the window system's mark of
+    // unsaved changes after the name.
     const QString& name = document_.currentTitle();
-    QString title = Str(IDS_APP_NAME) + " - " + (name.isEmpty() ? Str(IDS_UNTITLED) : name);
+    QString title = (name.isEmpty() ? Str(IDS_UNTITLED) : name) + "[*]";
     if (document_.readOnly()) title += Str(IDS_READ_ONLY_SUFFIX);
-    setWindowTitle(title);
+    setWindowTitle(title + " - " + Str(IDS_APP_NAME));
+    setWindowModified(document_.modified());
 }
 
 void MainWindow::UpdateScrollRanges() { view_->UpdateScrollRanges(); }

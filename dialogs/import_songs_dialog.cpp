@@ -491,7 +491,7 @@ QLabel* AttachSideTotal(DialogHost& host, QWidget* parent, FontTextEdit& edit) {
     auto* label = new QLabel(parent);
     label->setObjectName("SideTotal");
     auto update = [&host, &edit, label] {
-        label->setText(SideTotalText(TotalOfRows(edit.toPlainText()), ImportedTape(host)));
+        label->setText(SideTotalText(TotalOfRows(edit.Text()), ImportedTape(host)));
     };
     QObject::connect(&edit, &QTextEdit::textChanged, label, update);
     update();

@@ -18,7 +18,8 @@
 int CodePageOfFont(const std::vector<FontEntry>& fonts, int number, int standardNumber);
 
 // A font-coded text in Unicode without its font changes, each run through
-// its font's code page; lines stay separated by CR LF, the tab mark is "»".
+// its font's code page; lines stay separated by CR LF, the tab mark is the
+// tab character.
 QString FontCodedToUnicode(const std::vector<FontEntry>& fonts, std::string_view coded, int standardNumber);
 
 // The text with each character that no code page holds, but whose letter and

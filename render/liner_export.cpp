@@ -106,8 +106,15 @@ bool WritePdfPage(Liner& liner, QIODevice& device, int resolution, const ExportC
 }  // namespace
 
 QSize LinerImageSize(const Liner& liner, int dpi) {
+    // The right and bottom cut lines lie at W + 1 and H + 1 twips; a line
+    // one pixel wide is drawn in the pixel its coordinate falls in (rounded
+    // down, as Qt's rasterizer does), and that pixel is the image's last,
+    // at every resolution.
     const QSize paper = PaperTwips(liner);
-    return {std::max(1, TwipsToPixels(paper.width(), dpi)) + 1, std::max(1, TwipsToPixels(paper.height(), dpi)) + 1};
+    auto last = [dpi](int twips) {
+        return static_cast<int>(static_cast<long long>(std::max(twips, 0)) * std::max(dpi, 1) / 1440);
+    };
+    return {std::max(1, last(paper.width())) + 1, std::max(1, last(paper.height())) + 1};
 }
 
 QImage RenderLinerImage(Liner& liner, int dpi, bool transparent, const ExportContext& context) {

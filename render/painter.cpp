@@ -507,7 +507,10 @@ struct SongPaint {
                        a.primary, a.overflow};
         const SongSideResult doneA =
             DrawSongSide(surface, liner, g, sideA, overflowIndex, prompter, songFitWarning);
-        if (!doneA.allFit) result.allSongsFit = false;
+        if (!doneA.allFit) {
+            result.allSongsFit = false;
+            Overflowed(a, columns.sideA.x + columns.width / 2, SongAreaSpan(g, overflowIndex).bottom);
+        }
         result.songsLeftOut += doneA.songsLeftOut;
 
         const SideFormats b = SideOf(liner, 1);
@@ -532,7 +535,10 @@ struct SongPaint {
         const int startArea = overflowIndex;
         const SongSideResult doneB =
             DrawSongSide(surface, liner, g, sideB, overflowIndex, prompter, songFitWarning);
-        if (!doneB.allFit) result.allSongsFit = false;
+        if (!doneB.allFit) {
+            result.allSongsFit = false;
+            Overflowed(b, sideB.columnX + columns.width / 2, SongAreaSpan(g, overflowIndex).bottom);
+        }
         result.songsLeftOut += doneB.songsLeftOut;
         if (doneB.firstSong.set) {
             const int depth = -doneB.firstSong.y;
@@ -540,6 +546,10 @@ struct SongPaint {
         } else {
             result.sideBStart = {startArea, sideB.columnX, sideB.startDepth};
         }
+    }
+
+    void Overflowed(const SideFormats& side, int x, int depth) {
+        result.overflows.push_back({x, depth, FormatMessageText(LoadString(IDS_SONGS_WONT_FIT), {side.name})});
     }
 
     // The band of an area a side writes into with turned songs: Side A the
@@ -587,6 +597,8 @@ struct SongPaint {
             if (static_cast<long long>(flow.travel) + rows.height > reach - formatOf(flow.area).bottom.twips) {
                 if (flow.area >= lastArea) {
                     *allFit = false;
+                    // Side A's mark left of the middle, Side B's right of it.
+                    Overflowed(side, g.width * (1 + 2 * sideIndex) / 4, SongAreaSpan(g, flow.area).bottom);
                     result.songsLeftOut += static_cast<int>(songs.size() - i);
                     SongsDidNotFit(side, prompter, songFitWarning);
                     break;
@@ -725,14 +737,16 @@ PaintResult PaintLiner(Surface& surface, Liner& liner, const PaintOptions& optio
 
     // The title and the songs each tell once when they do not fit.
     bool titleFitWarning = songFitWarning;
+    bool titleFits = true;
     if (liner.title.lineCount > 0) {
         if (IsTurned(TextRotationOf(liner, kFontTitle, liner.title.text))) {
-            if (!DrawTurnedTitle(surface, liner, g) && titleFitWarning) {
+            titleFits = DrawTurnedTitle(surface, liner, g);
+            if (!titleFits && titleFitWarning) {
                 titleFitWarning = false;
                 ShowMessage(prompter, MessageOwner::MainWindow(), ErrorStyle(), IDS_TITLE_WONT_FIT);
             }
         } else {
-            DrawTitleArea(surface, liner, g);
+            titleFits = DrawTitleArea(surface, liner, g);
         }
     }
     if (const auto split = SplitTitleLine(g)) ThinLines(surface, {*split});
@@ -746,7 +760,13 @@ PaintResult PaintLiner(Surface& surface, Liner& liner, const PaintOptions& optio
         songs.Upright();
     }
 
-    if (!titleFitWarning) songFitWarning = false;
+    // A warning is for the change that armed it: a later paint that finds
+    // the songs still too many stays silent.
+    songFitWarning = false;
+    if (!titleFits) {
+        songs.result.overflows.insert(songs.result.overflows.begin(),
+                                      {g.width / 2, TitleSpan(g).bottom, LoadString(IDS_TITLE_WONT_FIT)});
+    }
     surface.RestoreOrigin(origin);
     return songs.result;
 }

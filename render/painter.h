@@ -60,10 +60,20 @@ struct SideBStartPosition {
     bool operator==(const SideBStartPosition&) const = default;
 };
 
+// An area whose text did not all fit: where the mark that says so goes on
+// the screen (the middle of its bottom edge, in twips from the paper's
+// top-left corner, depth downward), and what it says.
+struct OverflowMark {
+    int x = 0;
+    int depth = 0;
+    std::string text;
+};
+
 struct PaintResult {
     SideBStartPosition sideBStart;
     bool allSongsFit = true;  // false when songs of either side were left out
     int songsLeftOut = 0;     // how many songs of both sides were left out
+    std::vector<OverflowMark> overflows;  // the title's and each side's last area
 };
 
 // Draws `liner` on `surface`.  A picture not decoded yet in `pictures` is

@@ -137,7 +137,7 @@ std::string ToFontCoded(const QString& text, std::vector<FontEntry>& fonts, int 
     std::string out;
     bool any = false;
     auto put = [&](char16_t c, std::u16string_view following) {
-        if (c < 0x20 || c == 0x7F || c == 0xBB) return false;
+        if (c < 0x20 || c == 0x7F) return false;
         const FontForCharacter fit = FindFontForCharacter(fonts, *current, standard, c, following);
         if (fit.fit != FontFit::Holds && fit.fit != FontFit::Variant) return false;
         const std::optional<unsigned char> byte = UnicodeToCodePage(c, CodePageOfFont(fonts, fit.number, standard));

@@ -111,8 +111,10 @@ std::nullopt_t Bad(std::string why) {
     return std::nullopt;
 }
 
+// One line that says what is wrong, and where the whole usage is; the usage
+// itself would bury that line.
 int UsageError(const std::string& why) {
-    std::fprintf(stderr, "reelcard-cli: %s\n%s", why.c_str(), kUsage);
+    std::fprintf(stderr, "reelcard-cli: %s\nTry 'reelcard-cli --help' for more information.\n", why.c_str());
     return kExitUsage;
 }
 
@@ -285,9 +287,12 @@ int Import(const Args& args, Prompter& prompter) {
     QJsonParseError parseError;
     QJsonDocument doc = QJsonDocument::fromJson(in.readAll(), &parseError);
     if (!doc.isObject()) {
-        std::fprintf(stderr, "reelcard-cli: %s: %s\n", args.input.c_str(),
-                     doc.isNull() ? parseError.errorString().toStdString().c_str()
-                                  : "the JSON must be an object");
+        if (doc.isNull()) {
+            std::fprintf(stderr, "reelcard-cli: %s: the file is not JSON (%s at byte %d)\n", args.input.c_str(),
+                         parseError.errorString().toStdString().c_str(), static_cast<int>(parseError.offset));
+        } else {
+            std::fprintf(stderr, "reelcard-cli: %s: the JSON must be an object\n", args.input.c_str());
+        }
         ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_READ_FILE, {args.input});
         return kExitFile;
     }
@@ -432,6 +437,7 @@ std::optional<PrintArgs> ParsePrintArgs(const QStringList& list) {
     if (args.files.empty()) return Bad("no FILE given");
     if (args.twoUp && args.nUp) return Bad("--2up and --n-up exclude each other");
     if (args.printer && !args.output.empty()) return Bad("-o and --printer exclude each other");
+    if (!args.printer && args.output.empty()) return Bad("print needs -o OUT.pdf or --printer");
     if (!args.printer && !EndsWith(args.output, ".pdf")) return Bad("OUT must end in .pdf");
     return args;
 }
@@ -535,27 +541,32 @@ std::optional<SongsArgs> ParseSongsArgs(const QStringList& list) {
                      : a == "--fit"     ? &args.fit
                                         : nullptr;
         if (flag) {
-            if (*flag) return std::nullopt;
+            if (*flag) return Bad(a.toStdString() + " given twice");
             *flag = true;
         } else if (a == "-o" || a == "--output") {
-            if (!hasValue || !args.output.empty()) return std::nullopt;
+            if (!hasValue) return Bad(a.toStdString() + " needs a file name");
+            if (!args.output.empty()) return Bad("-o given twice");
             args.output = list[++i].toStdString();
         } else if (a == "--tape") {
-            if (!hasValue || tapeGiven) return std::nullopt;
-            args.tape = ParseTapeLength(list[++i]);
-            if (!args.tape) return std::nullopt;
+            if (tapeGiven) return Bad("--tape given twice");
+            args.tape = hasValue ? ParseTapeLength(list[++i]) : std::nullopt;
+            if (!args.tape) {
+                return Bad("--tape must be C46, C60, C90, C100, C120 or a number of minutes");
+            }
             tapeGiven = true;
         } else if (a.startsWith('-') && a != "-") {
-            return std::nullopt;
+            return Bad("unknown option '" + a.toStdString() + "'");
         } else if (args.liner.empty()) {
             args.liner = a.toStdString();
         } else {
             args.sources << a;
         }
     }
-    if (args.liner.empty() || args.output.empty() || args.sources.isEmpty()) return std::nullopt;
+    if (args.liner.empty()) return Bad("no LINER given");
+    if (args.output.empty()) return Bad("songs needs -o OUT");
+    if (args.sources.isEmpty()) return Bad("no SOURCE given");
     // Filling Side A first needs a side's length.
-    if (args.fillA && !args.tape) return std::nullopt;
+    if (args.fillA && !args.tape) return Bad("--fill-a needs --tape");
     return args;
 }
 
@@ -616,6 +627,14 @@ int Songs(const SongsArgs& args, ConsolePrompter& prompter) {
     return std::fflush(stdout) == 0 ? kExitOk : kExitFile;
 }
 
+// Qt's own diagnostics (an unset XDG_RUNTIME_DIR in a container or under
+// cron, font and platform notes) are no concern of a script's: the tool
+// prints only its own messages.  A fatal one still ends the program.
+void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type != QtFatalMsg) return;
+    std::fprintf(stderr, "reelcard-cli: %s\n", message.toLocal8Bit().constData());
+}
+
 bool IsRenderCall(int argc, char** argv) {
     return argc >= 2 && (std::string(argv[1]) == "render" || std::string(argv[1]) == "print" ||
                          std::string(argv[1]) == "songs");
@@ -636,6 +655,7 @@ int main(int argc, char** argv) {
             return kExitOk;
         }
     }
+    qInstallMessageHandler(QuietQtMessages);
     // Rendering needs fonts, and so a GUI application, but never a display.
     std::unique_ptr<QCoreApplication> app;
     if (IsRenderCall(argc, argv)) {
@@ -652,10 +672,7 @@ int main(int argc, char** argv) {
     }
     if (app->arguments().size() >= 2 && app->arguments()[1] == "songs") {
         auto songsArgs = ParseSongsArgs(app->arguments());
-        if (!songsArgs) {
-            std::fputs(kUsage, stderr);
-            return kExitUsage;
-        }
+        if (!songsArgs) return UsageError(usageError);
         return Songs(*songsArgs, prompter);
     }
     auto args = ParseArgs(app->arguments());
@@ -667,8 +684,15 @@ int main(int argc, char** argv) {
     if (args->bleed && (args->command != "render" || !EndsWith(args->output, ".pdf"))) {
         return UsageError("--bleed is for render to a PDF and for print");
     }
+    // A format named but missing would otherwise pass unnoticed whenever the
+    // file needs no merge.
+    if (!args->format.empty() && !QFileInfo(QString::fromStdString(args->format)).isFile()) {
+        ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_OPEN_FILE, {args->format});
+        return kExitFile;
+    }
     if (args->command == "render") {
         if (args->mergeGiven) return UsageError("render takes no --merge");
+        if (args->output.empty()) return UsageError("render needs -o OUT");
         if (!(EndsWith(args->output, ".png") || EndsWith(args->output, ".pdf") || EndsWith(args->output, ".svg"))) {
             return UsageError("OUT must end in .png, .pdf or .svg");
         }

@@ -92,7 +92,7 @@ TEST(ImportSongs, WindowSplitsMovesAndReplacesBothSidesInOneChange) {
               "8:00");
     EXPECT_TRUE(w.modified());
     EXPECT_TRUE(w.songFitWarning());
-    EXPECT_EQ(songsA->editor()->toPlainText(), QString::fromUtf8("1. Ann - One\u00BB5:00\n2. Bo - Two\u00BB6:00"));
+    EXPECT_EQ(songsA->editor()->Text(), QString::fromUtf8("1. Ann - One\t5:00\n2. Bo - Two\t6:00"));
     EXPECT_FALSE(songsA->HasChanges());
     ASSERT_TRUE(ImportedTape(w));
     EXPECT_EQ(ImportedTape(w)->minutes, 46);
