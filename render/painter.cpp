@@ -74,33 +74,6 @@ void FillFrame(Surface& surface, const LinerGeometry& g) {
     surface.FillRect(0, 0, W + 1, -1 - H, SurfaceBrush::Solid(kColorWhite));
 }
 
-// A picture that reaches a cut edge continues into the bleed as its own
-// mirror image across its edge: at its own scale, so nothing is stretched,
-// and without a seam where the card is cut.  Everything stays inside the
-// bleed.
-void DrawIntoBleed(Surface& surface, const LinerGeometry& g, int bleed, const Picture& p,
-                   DecodedPicture& picture) {
-    const int left = p.left.twips, right = p.left.twips + p.width.twips;
-    const int top = -p.top.twips, bottom = -(p.top.twips + p.height.twips);  // depths
-    const int W = g.width, H = g.totalHeight;
-    surface.SetClip(-bleed, bleed, W + 1 + bleed, -1 - H - bleed);
-    const int xs[] = {0, left <= 0 ? -1 : 0, right >= W + 1 ? 1 : 0};
-    const int ds[] = {0, top <= 0 ? -1 : 0, bottom >= H + 1 ? 1 : 0};
-    for (int ix : xs) {
-        for (int id : ds) {
-            if (ix == 0 && id == 0) continue;
-            // Mirrored across the left edge it runs leftward from it, and so on.
-            const int x = ix < 0 ? left : ix > 0 ? right : left;
-            const int width = ix == 0 ? p.width.twips : -p.width.twips;
-            const int y = id < 0 ? -top : id > 0 ? -bottom : p.top.twips;
-            const int height = id == 0 ? p.height.twips : -p.height.twips;
-            // Drawn as it is: a copy scaled for the device would lose the mirroring.
-            surface.DrawImage(picture.image(), x, y, width, height);
-        }
-    }
-    surface.ClearClip();
-}
-
 void DrawPictures(Surface& surface, const Liner& liner, PictureImages& images, Prompter& prompter,
                   PictureReaderTable& readers, const LinerGeometry& g, int bleed) {
     for (size_t i = 0; i < liner.pictures.size(); ++i) {
@@ -114,10 +87,11 @@ void DrawPictures(Surface& surface, const Liner& liner, PictureImages& images, P
         }
         if (!found.picture) continue;
         if (bleed > 0) {
+            // Past a cut edge a picture runs on as far as it reaches, as it
+            // is: the print shop trims it, and only the bleed is kept.
             surface.SetClip(-bleed, bleed, g.width + 1 + bleed, -1 - g.totalHeight - bleed);
             DrawPicture(surface, p.left.twips, p.top.twips, p.width.twips, p.height.twips, *found.picture);
             surface.ClearClip();
-            DrawIntoBleed(surface, g, bleed, p, *found.picture);
             continue;
         }
         DrawPicture(surface, p.left.twips, p.top.twips, p.width.twips, p.height.twips, *found.picture);

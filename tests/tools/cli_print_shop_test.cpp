@@ -210,8 +210,10 @@ TEST(CliPrintShop, BleedGivesBoxesCropMarksAndPicturesPastTheCut) {
     TempFolder dir;
     ASSERT_TRUE(Busy(48, 32).save(Q(dir.Path("busy.png"))));
     Liner liner = JCard();
-    // In the top-left corner, touching two cut edges.
-    liner.pictures = {PictureAt(dir.Path("busy.png"), 0, 0, 1440, 960)};
+    // One over the top-left corner, a quarter inch past two cut edges; one
+    // that ends exactly at the right edge.
+    liner.pictures = {PictureAt(dir.Path("busy.png"), -360, -360, 1800, 1320),
+                      PictureAt(dir.Path("busy.png"), 4321, 0, 1440, 960)};
     const std::string cas = Save(liner, dir, "bleed.cas"), pdf = dir.Path("bleed.pdf");
     CliRun run = Cli({"render", Q(cas), "-o", Q(pdf), "--bleed", "0.125in"});
     ASSERT_EQ(run.status, 0) << run.err;
@@ -229,7 +231,7 @@ TEST(CliPrintShop, BleedGivesBoxesCropMarksAndPicturesPastTheCut) {
     EXPECT_GE(boxes.media.right() - boxes.trim.right(), 30.6);
     std::set<int> stored;
     for (const PdfImage& image : ListImages(pdf)) stored.insert(image.object);
-    EXPECT_EQ(stored.size(), 1u);  // the picture and its mirror images are one
+    EXPECT_EQ(stored.size(), 1u);  // one file, stored once
 
     // At 144 dpi, from the page's top-left corner: two pixels a point.
     const QImage page = Raster(pdf, 1, 144);
@@ -241,12 +243,29 @@ TEST(CliPrintShop, BleedGivesBoxesCropMarksAndPicturesPastTheCut) {
     EXPECT_TRUE(Inked(page, right + 40, top + 0));  // and right of it
     EXPECT_FALSE(Inked(page, left + 288, top));       // no cut line along the top edge
     EXPECT_FALSE(Inked(page, left + 288, top - 10));  // nothing in the bleed away from the picture
-    // The picture runs on past the left and top edges into the bleed, and no
-    // further.
-    EXPECT_TRUE(Inked(page, left - 9, top + 40));
-    EXPECT_TRUE(Inked(page, left + 40, top - 9));
-    EXPECT_FALSE(Inked(page, left - 22, top + 40));
-    EXPECT_FALSE(Inked(page, left + 40, top - 22));
+    // The first picture runs on past the left and top edges as far as the
+    // bleed, and no further; the second ends where the card does.
+    // The picture's colours vary, so each place is a stretch of 80 pixels
+    // beside the corner, clear of the crop marks.
+    auto down = [&page, top](double x) {
+        for (int d = 10; d < 90; ++d) {
+            if (Inked(page, x, top + d)) return true;
+        }
+        return false;
+    };
+    auto across = [&page](double from, double y) {
+        for (int d = 0; d < 80; ++d) {
+            if (Inked(page, from + d, y)) return true;
+        }
+        return false;
+    };
+    EXPECT_TRUE(down(left - 9));
+    EXPECT_TRUE(across(left + 10, top - 9));
+    EXPECT_FALSE(down(left - 22));
+    EXPECT_FALSE(across(left + 10, top - 22));
+    EXPECT_TRUE(down(right - 9));
+    EXPECT_FALSE(down(right + 9));
+    EXPECT_FALSE(across(right - 90, top - 9));
     // The folds stay: the dotted flap fold 45 pt down.
     int fold = 0;
     for (int x = 0; x < 400; ++x) fold += Inked(page, left + 200 + x, top + 90);
