@@ -136,6 +136,7 @@ Settings LoadSettings(QSettings& store, const StartFolders& folders,
         if (read.exportDpi < 1 || read.exportDpi > 2400) read.exportDpi = 300;
         ReadFlag(store, "Etr", 1, read.exportTransparent);
         ReadNumber(store, "Zom", read.zoom);
+        ReadFlag(store, "Rul", 1, read.rulers);
         bool anySlot = false;
         for (int i = 0; i < kFileTypeSlots; ++i) {
             QString ext = QString("FTy%1").arg(i);
@@ -199,6 +200,7 @@ void SaveSettings(QSettings& store, const Settings& s) {
     store.setValue("Edp", s.exportDpi);
     store.setValue("Etr", FlagBytes(s.exportTransparent, 1));
     store.setValue("Zom", s.zoom);
+    store.setValue("Rul", FlagBytes(s.rulers, 1));
     for (int i = 0; i < kFileTypeSlots; ++i) {
         // Every slot is written, so that none keeps what an earlier save put
         // there: an empty slot is cleared.

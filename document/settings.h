@@ -50,6 +50,8 @@ struct Settings {
     bool exportTransparent = false;
     // The view's zoom in per cent (100: true size).
     int zoom = 100;
+    // View > Rulers.
+    bool rulers = true;
 };
 
 // Where the file dialogs start before the user chose anything: the default
