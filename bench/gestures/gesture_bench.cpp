@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "document/liner_document.h"
 #include "document/liner_file.h"
 #include "document/measurement.h"
@@ -25,15 +26,6 @@
 #include "render/view.h"
 
 namespace {
-
-class QuietPrompter : public Prompter {
-public:
-    MessageResult Show(const MessageOwner&, const MessageStyle& style, const std::string& text) override {
-        std::fprintf(stderr, "gesture bench: %s\n", text.c_str());
-        return DefaultAnswer(style.buttons);
-    }
-    MergeChoice AskMerge(const std::string&) override { return MergeChoice::Cancel; }
-};
 
 // Counts the pixels the view paints, to show that a step repaints only
 // what changed.
@@ -50,21 +42,6 @@ public:
     }
 };
 
-std::string BigPicture(int i) {
-    const QString folder = QDir::tempPath() + "/reelcard-gesture-bench";
-    QDir().mkpath(folder);
-    const QString path = folder + QString("/big%1.png").arg(i);
-    if (!QFile::exists(path)) {
-        QImage image(2000, 2000, QImage::Format_RGB32);
-        for (int y = 0; y < 2000; ++y) {
-            QRgb* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-            for (int x = 0; x < 2000; ++x) row[x] = qRgb(x / 8 + i * 40, y / 8, (x * y + i) & 0xFF);
-        }
-        image.save(path, "PNG");
-    }
-    return path.toStdString();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -73,7 +50,7 @@ int main(int argc, char** argv) {
     const QString samples = QStringLiteral(REELCARD_BIN_DIR "/samples");
     QDir::setCurrent(samples);
     LinerDocument document;
-    QuietPrompter prompter;
+    BenchPrompter prompter("gesture bench");
     Liner& liner = document.liner();
     if (!ReadLinerFile(liner, (samples + "/mixtape.cas").toStdString(), true, prompter)) {
         std::fprintf(stderr, "gesture bench: cannot read mixtape.cas\n");
@@ -86,7 +63,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 5; ++i) {
         Picture p;
         p.formatIndex = kReaderPng;
-        p.fileName = BigPicture(i);
+        p.fileName = BigBenchPicture("reelcard-gesture-bench", i);
         p.naturalWidth = FromTwips(1440, liner.defaultUnits);
         p.naturalHeight = FromTwips(-1440, liner.defaultUnits);
         SetPictureRect(p, {0, i * step, g.width / 2, step}, liner.defaultUnits);
