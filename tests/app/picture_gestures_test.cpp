@@ -20,6 +20,7 @@
 #include "render/view.h"
 #include "render/view_gestures.h"
 #include "render/view_rulers.h"
+#include <QLineEdit>
 
 namespace {
 
@@ -333,6 +334,38 @@ TEST_F(PictureGesturesTest, RulersHoverAndTheDropPlaceFollowThePointer) {
 }
 
 }  // namespace
+
+// An open Format Pictures shows the picture selected on the liner, and
+// where the gestures put it.
+TEST(PictureGesturesDialog, FormatPicturesFollowsTheSelectionAndTheMoves) {
+    EnsureApplication();
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    Liner& liner = w.liner();
+    liner.defaultUnits = kUnitPoints;
+    for (int i = 0; i < 2; ++i) {
+        Picture p;
+        p.fileName = app.Path(i == 0 ? "one.bmp" : "two.bmp");
+        SetPictureRect(p, {200 * (i + 1), 400, 400, 200}, kUnitPoints);
+        liner.pictures.push_back(p);
+    }
+    w.document().Replaced(false);
+    PictureGestures& g = w.view()->gestures();
+    g.Select(1);
+    w.Dispatch(kCmdFormatPictures);
+    FormatPicturesDialog* dialog = w.findChild<FormatPicturesDialog*>();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->current(), 1);
+    EXPECT_EQ(dialog->field(0)->text(), "20");
+    g.Select(0);
+    EXPECT_EQ(dialog->current(), 0);
+    w.view()->setFocus();
+    QTest::keyClick(w.view(), Qt::Key_Right, Qt::ShiftModifier);
+    EXPECT_EQ(dialog->field(0)->text(), "20");
+    EXPECT_EQ(PictureRectOf(liner.pictures[0]).left, 400);
+    dialog->RequestClose();
+}
 
 // View > Rulers hides and shows them, and the choice is kept.
 TEST(ViewRulers, TheMenuCommandTurnsThemOffAndTheSettingsKeepIt) {
