@@ -263,7 +263,9 @@ TEST_F(PictureGesturesTest, MenuDoubleClickAndDeleteWorkOnThePictureUnderThePoin
     EXPECT_EQ(g.selected(), 0);
     // Its centre (1960) lies in the primary area: [1620, 5220).
     g.FitToArea();
-    ExpectRect(Rect(0), 0, 1620 + (P - (W + 1) / 2) / 2, W + 1, (W + 1) / 2);
+    const PicturePlace fitted = FitPictureInside({0, F + T, W + 1, P}, 1440, -720);
+    EXPECT_EQ(fitted.width, W + 1);
+    ExpectRect(Rect(0), fitted.left, fitted.depth, fitted.width, fitted.height);
     EXPECT_EQ(document.history().undoText(), "Fit to Area");
 
     // A double-click opens Format Pictures.
