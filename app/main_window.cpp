@@ -186,6 +186,7 @@ void MainWindow::BuildActions() {
     MakeAction(kCmdFormatPictures, tr("&Pictures"));
     MakeAction(kCmdFormatSaveAs, tr("&Save..."));
     MakeAction(kCmdResizeWindow, tr("&Resize Window"))->setCheckable(true);
+    MakeAction(kCmdRulers, tr("&Rulers"))->setCheckable(true);
 
     MakeAction(kCmdFontSideLetter, tr("Side &Letter..."));
     MakeAction(kCmdFontFeatureName, tr("Feature &Name..."));
@@ -273,6 +274,8 @@ void MainWindow::BuildMenus() {
     for (int c : {kCmdZoomIn, kCmdZoomOut, kCmdActualSize, kCmdFitWidth, kCmdFitPage}) {
         viewMenu_->addAction(actions_[c]);
     }
+    viewMenu_->addSeparator();
+    viewMenu_->addAction(actions_[kCmdRulers]);
 
     helpMenu_ = menuBar()->addMenu(tr("&Help"));
     helpMenu_->setObjectName("MENU_HELP");
@@ -307,6 +310,7 @@ void MainWindow::BuildToolBar() {
 void MainWindow::RefreshChecks() {
     actions_[kCmdApplyLastFont]->setChecked(settings_.applyLastFont);
     actions_[kCmdResizeWindow]->setChecked(settings_.resizeWindow);
+    actions_[kCmdRulers]->setChecked(settings_.rulers);
 }
 
 QAction* MainWindow::action(int command) const {
@@ -433,6 +437,7 @@ bool MainWindow::Start(const QString& commandLine) {
     RebuildRecentMenu();
     RefreshChecks();
     view_->SetZoom(settings_.zoom);
+    view_->SetRulersVisible(settings_.rulers);
 
     Liner& liner = document_.liner();
     QString path = QString::fromStdString(DefaultFormatPath(settings_));
