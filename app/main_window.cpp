@@ -21,7 +21,7 @@
 #include <QUndoStack>
 #include <QVBoxLayout>
 
-#include "app/commands.h"
+#include "platform/commands.h"
 #include "app/file_dialogs.h"
 #include "app/help_window.h"
 #include "app/icons.h"

@@ -3,7 +3,7 @@
 #include <QLabel>
 #include <QStatusBar>
 
-#include "app/commands.h"
+#include "platform/commands.h"
 #include "app/main_window.h"
 #include "document/measurement.h"
 #include "render/picture_gestures.h"

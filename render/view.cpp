@@ -16,7 +16,7 @@
 #include <QToolTip>
 #include <algorithm>
 
-#include "app/commands.h"
+#include "platform/commands.h"
 #include "document/liner.h"
 #include "document/liner_document.h"
 #include "platform/code_page.h"

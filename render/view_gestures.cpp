@@ -6,7 +6,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "app/commands.h"
+#include "platform/commands.h"
 #include "dialogs/format_pictures_dialog.h"
 #include "document/liner_document.h"
 #include "platform/messages.h"

@@ -14,7 +14,7 @@
 #include <QToolBar>
 #include <gtest/gtest.h>
 
-#include "app/commands.h"
+#include "platform/commands.h"
 #include "app/help_window.h"
 #include "dialogs/date_time.h"
 #include "app_test_support.h"

@@ -11,7 +11,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "app/commands.h"
+#include "platform/commands.h"
 #include "app_test_support.h"
 #include "document/liner_document.h"
 #include "dialogs/format_pictures_dialog.h"
