@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "songs/disc_toc.h"
+#include "songs/music_answers.h"
 #include "songs/track_list.h"
 
 // Where the songs of an album come from: a release, or a disc's table of
@@ -17,7 +18,7 @@ struct AlbumSource {
     std::optional<DiscToc> toc;
     bool readDrive = false;
     QString device;  // empty: the default drive
-    bool cover = true;
+    bool cover = false;
 };
 
 struct AlbumTracks {

@@ -8,6 +8,8 @@
 //                [--paper A4|Letter] [--margins L,R,T,B]
 //   reelcard-cli songs LINER -o OUT [--tape C46|C60|C90|C100|C120|MINUTES] [--fill-a]
 //                [--artist] [--numbers] [--fit] SOURCE...
+//                | --release MBID|URL | --disc-toc "TOC" | --cd [DEVICE]
+//   reelcard-cli lookup QUERY
 //   reelcard-cli --help | --version
 //
 // Exit status: 0 success, 1 a file could not be read or written (or a printer
@@ -45,6 +47,7 @@
 #include "songs/song_rows.h"
 #include "songs/tape_split.h"
 #include "songs/track_list.h"
+#include "tools/cli_album.h"
 
 namespace {
 
@@ -61,6 +64,8 @@ const char kUsage[] =
     "                    [--paper A4|Letter] [--margins L,R,T,B]\n"
     "       reelcard-cli songs LINER -o OUT [--tape C46|C60|C90|C100|C120|MINUTES] [--fill-a]\n"
     "                    [--artist] [--numbers] [--fit] SOURCE...\n"
+    "                    | --release MBID|URL | --disc-toc \"TOC\" | --cd [DEVICE]\n"
+    "       reelcard-cli lookup QUERY\n"
     "       reelcard-cli --help | --version\n"
     "A name ending in .fmt is a format file; any other name is a liner file.\n"
     "export writes texts in Unicode, each run read in the code page of its\n"
@@ -87,7 +92,20 @@ const char kUsage[] =
     "Side A first; --fill-a needs --tape) and writes OUT.  --artist puts the\n"
     "artist before every title (it is there anyway when the songs have several\n"
     "artists), --numbers numbers the songs, --fit makes the song font smaller\n"
-    "until every song fits.  Each side's count and total go to standard output.\n";
+    "until every song fits.  Each side's count and total go to standard output.\n"
+    "Instead of SOURCE..., songs takes an album from MusicBrainz: the release\n"
+    "with --release (its MBID or its musicbrainz.org address), or the disc whose\n"
+    "table of contents --disc-toc gives (\"FIRST LAST LEADOUT OFFSET...\", as\n"
+    "MusicBrainz writes it) or --cd reads from the CD in DEVICE (a /dev/ path;\n"
+    "the default drive unless given).  When several releases hold the disc, the\n"
+    "first is taken and the others are named.  Nothing is written when a lookup\n"
+    "fails.\n"
+    "lookup searches MusicBrainz for releases (artist and album in one QUERY)\n"
+    "and prints one a line: MBID, artist, title, year, country, format and\n"
+    "number of tracks, separated by tabs.\n"
+    "The lookups ask REELCARD_MUSICBRAINZ_URL (https://musicbrainz.org unless\n"
+    "set) and REELCARD_COVERART_URL (https://coverartarchive.org), and keep the\n"
+    "answers for a week in $XDG_CACHE_HOME/reelcard.\n";
 
 // What was wrong with the command line, said in one line before the usage.
 std::string usageError;
@@ -476,6 +494,7 @@ struct SongsArgs {
     bool numbers = false;
     bool fit = false;
     QStringList sources;
+    std::optional<AlbumSource> album;  // --release, --disc-toc or --cd
 };
 
 std::optional<SongsArgs> ParseSongsArgs(const QStringList& list) {
@@ -500,6 +519,24 @@ std::optional<SongsArgs> ParseSongsArgs(const QStringList& list) {
             args.tape = ParseTapeLength(list[++i]);
             if (!args.tape) return std::nullopt;
             tapeGiven = true;
+        } else if (a == "--release" || a == "--disc-toc" || a == "--cd") {
+            // One album, and a malformed one refused before anything is asked.
+            if (args.album) return std::nullopt;
+            AlbumSource album;
+            if (a == "--cd") {
+                album.readDrive = true;
+                if (hasValue && list[i + 1].startsWith("/dev/")) album.device = list[++i];
+            } else if (!hasValue) {
+                return std::nullopt;
+            } else if (a == "--release") {
+                const std::optional<QString> id = ParseReleaseId(list[++i]);
+                if (!id) return std::nullopt;
+                album.releaseId = *id;
+            } else {
+                album.toc = ParseDiscToc(list[++i]);
+                if (!album.toc) return std::nullopt;
+            }
+            args.album = album;
         } else if (a.startsWith('-') && a != "-") {
             return std::nullopt;
         } else if (args.liner.empty()) {
@@ -508,7 +545,7 @@ std::optional<SongsArgs> ParseSongsArgs(const QStringList& list) {
             args.sources << a;
         }
     }
-    if (args.liner.empty() || args.output.empty() || args.sources.isEmpty()) return std::nullopt;
+    if (args.liner.empty() || args.output.empty() || args.sources.isEmpty() == !args.album) return std::nullopt;
     // Filling Side A first needs a side's length.
     if (args.fillA && !args.tape) return std::nullopt;
     return args;
@@ -526,11 +563,22 @@ int Songs(const SongsArgs& args, ConsolePrompter& prompter) {
     if (!ReadAny(liner, read, prompter)) return kExitFile;
     EnsureStandardFonts(liner);
 
-    TrackListError error;
-    const std::optional<TrackImport> import = ReadTrackSources(args.sources, &error);
-    if (!import) {
-        PrintNote(error.Message());
-        return kExitFile;
+    std::optional<TrackImport> import;
+    if (args.album) {
+        QString why;
+        std::optional<AlbumTracks> album = FetchAlbum(*args.album, &why);
+        if (!album) {
+            PrintNote(why);
+            return kExitFile;
+        }
+        import = std::move(album->import);
+    } else {
+        TrackListError error;
+        import = ReadTrackSources(args.sources, &error);
+        if (!import) {
+            PrintNote(error.Message());
+            return kExitFile;
+        }
     }
     std::vector<int> lengths;
     for (const Track& t : import->tracks) lengths.push_back(t.seconds);
@@ -612,6 +660,12 @@ int main(int argc, char** argv) {
             return kExitUsage;
         }
         return Songs(*songsArgs, prompter);
+    }
+    if (app->arguments().size() >= 2 && app->arguments()[1] == "lookup") {
+        if (app->arguments().size() != 3 || app->arguments()[2].trimmed().isEmpty()) {
+            return UsageError("lookup takes one QUERY");
+        }
+        return LookupCommand(app->arguments()[2]);
     }
     auto args = ParseArgs(app->arguments());
     if (!args) return UsageError(usageError);

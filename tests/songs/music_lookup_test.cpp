@@ -3,6 +3,9 @@
 // answers, and how busy, broken and oversized answers are met.
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -269,4 +272,20 @@ TEST(DiscToc, ReadsTheDrive) {
     if (!toc) GTEST_SKIP() << "no audio CD to read: " << why.toStdString();
     EXPECT_EQ(toc->DiscId().size(), 28);
     EXPECT_EQ(toc->offsets.size(), size_t(toc->last - toc->first + 1));
+}
+
+// The inputs the reader's fuzz target keeps, replayed through the readers.
+TEST(MusicAnswers, KeptFuzzInputs) {
+    int read = 0;
+    const QString root = QStringLiteral(REELCARD_SOURCE_DIR);
+    for (const QString& folder : {root + "/fuzz/corpus/music_answers", root + "/tests/data/regressions/music_answers"}) {
+        for (const QFileInfo& file : QDir(folder).entryInfoList(QDir::Files, QDir::Name)) {
+            QFile f(file.absoluteFilePath());
+            ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+            const QByteArray bytes = f.readAll();
+            QString why;
+            if (ReadReleaseSearch(bytes, &why) || ReadRelease(bytes, &why) || ReadDiscIdAnswer(bytes, &why)) ++read;
+        }
+    }
+    EXPECT_EQ(read, 3);  // the seeds: a search, a release, a disc id
 }
