@@ -18,7 +18,7 @@ struct AlbumSource {
     std::optional<DiscToc> toc;
     bool readDrive = false;
     QString device;  // empty: the default drive
-    bool cover = false;
+    bool cover = true;
 };
 
 struct AlbumTracks {

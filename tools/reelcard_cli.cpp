@@ -7,7 +7,7 @@
 //   reelcard-cli print FILE... -o OUT.pdf|--printer [NAME|default] [--copies N] [--2up]
 //                [--paper A4|Letter] [--margins L,R,T,B]
 //   reelcard-cli songs LINER -o OUT [--tape C46|C60|C90|C100|C120|MINUTES] [--fill-a]
-//                [--artist] [--numbers] [--fit] SOURCE...
+//                [--artist] [--numbers] [--fit] [--no-cover] SOURCE...
 //                | --release MBID|URL | --disc-toc "TOC" | --cd [DEVICE]
 //   reelcard-cli lookup QUERY
 //   reelcard-cli --help | --version
@@ -44,6 +44,7 @@
 #include "render/fit_songs.h"
 #include "render/liner_export.h"
 #include "render/print_job.h"
+#include "songs/covers.h"
 #include "songs/song_rows.h"
 #include "songs/tape_split.h"
 #include "songs/track_list.h"
@@ -63,7 +64,7 @@ const char kUsage[] =
     "       reelcard-cli print FILE... -o OUT.pdf|--printer [NAME|default] [--copies N] [--2up]\n"
     "                    [--paper A4|Letter] [--margins L,R,T,B]\n"
     "       reelcard-cli songs LINER -o OUT [--tape C46|C60|C90|C100|C120|MINUTES] [--fill-a]\n"
-    "                    [--artist] [--numbers] [--fit] SOURCE...\n"
+    "                    [--artist] [--numbers] [--fit] [--no-cover] SOURCE...\n"
     "                    | --release MBID|URL | --disc-toc \"TOC\" | --cd [DEVICE]\n"
     "       reelcard-cli lookup QUERY\n"
     "       reelcard-cli --help | --version\n"
@@ -100,6 +101,10 @@ const char kUsage[] =
     "the default drive unless given).  When several releases hold the disc, the\n"
     "first is taken and the others are named.  Nothing is written when a lookup\n"
     "fails.\n"
+    "The album's front cover (from the Cover Art Archive, or embedded in the\n"
+    "audio files, or cover.*, folder.*, front.* or album.* beside them) is\n"
+    "written beside OUT as NAME-cover.EXT and placed in the title area, unless\n"
+    "--no-cover is given.\n"
     "lookup searches MusicBrainz for releases (artist and album in one QUERY)\n"
     "and prints one a line: MBID, artist, title, year, country, format and\n"
     "number of tracks, separated by tabs.\n"
@@ -493,6 +498,7 @@ struct SongsArgs {
     bool artist = false;
     bool numbers = false;
     bool fit = false;
+    bool noCover = false;
     QStringList sources;
     std::optional<AlbumSource> album;  // --release, --disc-toc or --cd
 };
@@ -507,6 +513,7 @@ std::optional<SongsArgs> ParseSongsArgs(const QStringList& list) {
                      : a == "--artist"  ? &args.artist
                      : a == "--numbers" ? &args.numbers
                      : a == "--fit"     ? &args.fit
+                     : a == "--no-cover" ? &args.noCover
                                         : nullptr;
         if (flag) {
             if (*flag) return std::nullopt;
@@ -548,6 +555,7 @@ std::optional<SongsArgs> ParseSongsArgs(const QStringList& list) {
     if (args.liner.empty() || args.output.empty() || args.sources.isEmpty() == !args.album) return std::nullopt;
     // Filling Side A first needs a side's length.
     if (args.fillA && !args.tape) return std::nullopt;
+    if (args.album) args.album->cover = !args.noCover;
     return args;
 }
 
@@ -564,6 +572,7 @@ int Songs(const SongsArgs& args, ConsolePrompter& prompter) {
     EnsureStandardFonts(liner);
 
     std::optional<TrackImport> import;
+    std::optional<CoverImage> cover;
     if (args.album) {
         QString why;
         std::optional<AlbumTracks> album = FetchAlbum(*args.album, &why);
@@ -572,6 +581,7 @@ int Songs(const SongsArgs& args, ConsolePrompter& prompter) {
             return kExitFile;
         }
         import = std::move(album->import);
+        cover = CoverFromBytes(album->cover, QStringLiteral("the Cover Art Archive"));
     } else {
         TrackListError error;
         import = ReadTrackSources(args.sources, &error);
@@ -603,7 +613,29 @@ int Songs(const SongsArgs& args, ConsolePrompter& prompter) {
                           .arg(fit.songsLeftOut));
         }
     }
-    if (!WriteAny(liner, args.output, prompter)) return kExitFile;
+    if (!args.album && !args.noCover) cover = FindCover(import->tracks);
+    // The cover goes beside the liner, and away again when the liner cannot
+    // be written.
+    const QString output = QString::fromStdString(args.output);
+    std::optional<QString> coverFile;
+    bool coverCreated = false;
+    if (cover) {
+        QString why;
+        coverFile = WriteCoverBeside(output, *cover, &coverCreated, &why);
+        if (!coverFile) {
+            PrintNote(why);
+            return kExitFile;
+        }
+        if (!PlaceCover(liner, output, *coverFile, prompter)) {
+            if (coverCreated) QFile::remove(QFileInfo(output).absoluteDir().filePath(*coverFile));
+            return kExitFile;
+        }
+        PrintNote(QStringLiteral("the cover from %1 is %2, placed in the title area").arg(cover->source, *coverFile));
+    }
+    if (!WriteAny(liner, args.output, prompter)) {
+        if (coverCreated) QFile::remove(QFileInfo(output).absoluteDir().filePath(*coverFile));
+        return kExitFile;
+    }
 
     const size_t counts[2] = {split.sideACount, import->tracks.size() - split.sideACount};
     const int totals[2] = {split.sideASeconds, split.sideBSeconds};

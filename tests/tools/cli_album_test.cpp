@@ -2,11 +2,14 @@
 // command runs as its own process while this one serves its requests.
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include "document/liner_file.h"
+#include "render/geometry.h"
 #include "songs/music_server.h"
 #include "support/test_support.h"
 
@@ -55,6 +58,34 @@ struct CliAlbum : ::testing::Test {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
+QByteArray Png(int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::darkGreen);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+QByteArray FileBytes(const std::string& path) {
+    QFile f(Q(path));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// The one picture of the liner: the cover file, fitted into the title area.
+void ExpectCoverInTitle(const Liner& liner, const std::string& name) {
+    ASSERT_EQ(liner.pictures.size(), 1u);
+    const Picture& p = liner.pictures[0];
+    EXPECT_EQ(p.fileName, name);
+    const DepthSpan title = TitleSpan(ComputeLinerGeometry(liner));
+    EXPECT_GE(-p.top.twips, title.top);
+    EXPECT_LE(-p.top.twips - p.height.twips, title.bottom + 1);
+    // Fit: as high as the area, the width kept in proportion (2:1).
+    EXPECT_NEAR(-p.height.twips, title.height(), 2);
+    EXPECT_NEAR(p.width.twips, 2 * -p.height.twips, 4);
+}
+
 }  // namespace
 
 // A search printed one release a line; a liner from a release address and
@@ -66,6 +97,10 @@ TEST_F(CliAlbum, LookupReleaseAndDiscToc) {
     server.On("/ws/2/discid/49HHV7Eb8UKF3aQiNmu1GR8vKTY-?inc=recordings+artist-credits&fmt=json"
               "&toc=1+6+95462+150+15363+32314+46592+63414+80489",
               Answer{200, "{\"releases\":[" + kOtherJson + "," + kReleaseJson + "]}"});
+    const QByteArray cover = Png(200, 100);
+    server.On("/caa/release/" + kRelease + "/front-500",
+              Answer{307, {}, "Location: " + server.Url() + "/images/front.png\r\n"});
+    server.On("/images/front.png", Answer{200, cover});
     ASSERT_TRUE(server.ok());
 
     CliRun run = Run({"lookup", "Ana Night Drive"});
@@ -87,6 +122,8 @@ TEST_F(CliAlbum, LookupReleaseAndDiscToc) {
     EXPECT_EQ(liner.songsB.text, "Dawn\xBB" "9:00\r\nExit\xBB" "5:00");
     EXPECT_NE(liner.title.text.find("Night Drive"), std::string::npos) << liner.title.text;
     EXPECT_NE(liner.title.text.find("Ana & Bo"), std::string::npos) << liner.title.text;
+    EXPECT_EQ(FileBytes(dir.Path("night-cover.png")), cover);
+    ExpectCoverInTitle(liner, "night-cover.png");
 
     // From the table of contents: only the disc that has it, lengths the
     // answer lacks from the disc itself, the other release named.
@@ -96,6 +133,39 @@ TEST_F(CliAlbum, LookupReleaseAndDiscToc) {
     ASSERT_TRUE(ReadLinerFile(liner, out, true, prompter));
     EXPECT_EQ(liner.songsA.text, "Headlights\xBB" "10:00");
     EXPECT_EQ(liner.songsB.text, "Tunnel\xBB" "3:46\r\nDawn\xBB" "9:00");
+    // The same cover again: the same file, still one picture.
+    ExpectCoverInTitle(liner, "night-cover.png");
+    EXPECT_FALSE(QFile::exists(Q(dir.Path("night-cover-2.png"))));
+}
+
+// Songs of audio files take the image beside them; --no-cover leaves it.
+TEST_F(CliAlbum, CoverBesideTheFiles) {
+    QDir(Q(dir.Path(""))).mkpath("album");
+    const QByteArray cover = Png(300, 150);
+    QFile image(Q(dir.Path("album/Cover.png")));
+    ASSERT_TRUE(image.open(QIODevice::WriteOnly));
+    image.write(cover);
+    image.close();
+    QFile list(Q(dir.Path("album/list.m3u")));
+    ASSERT_TRUE(list.open(QIODevice::WriteOnly));
+    list.write("#EXTINF:100,One\none.mp3\n");
+    list.close();
+    // The playlist names a file that is not there: its folder still counts.
+    const QString format = QStringLiteral(REELCARD_BIN_DIR "/default.fmt");
+    ASSERT_TRUE(QDir().mkpath(Q(dir.Path("out"))));
+    CliRun run = Run({"songs", format, "-o", Q(dir.Path("out/tape.cas")), Q(dir.Path("album/list.m3u"))});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(FileBytes(dir.Path("out/tape-cover.png")), cover);
+    Liner liner;
+    ScriptedPrompter prompter;
+    ASSERT_TRUE(ReadLinerFile(liner, dir.Path("out/tape.cas"), true, prompter));
+    ExpectCoverInTitle(liner, "tape-cover.png");
+
+    run = Run({"songs", format, "-o", Q(dir.Path("out/plain.cas")), "--no-cover", Q(dir.Path("album/list.m3u"))});
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_TRUE(ReadLinerFile(liner, dir.Path("out/plain.cas"), true, prompter));
+    EXPECT_TRUE(liner.pictures.empty());
+    EXPECT_FALSE(QFile::exists(Q(dir.Path("out/plain-cover.png"))));
 }
 
 // A malformed id or table is refused before anything is asked (2); a
