@@ -75,6 +75,24 @@ std::optional<DiscToc> ParseDiscToc(const QString& text) {
     return toc;
 }
 
+std::optional<std::vector<Track>> TracksOfDisc(const Release& release, const DiscToc& toc) {
+    const QString id = toc.DiscId();
+    const ReleaseDisc* found = nullptr;
+    for (const ReleaseDisc& disc : release.discs) {
+        if (!found && disc.discIds.contains(id)) found = &disc;
+    }
+    for (const ReleaseDisc& disc : release.discs) {
+        if (!found && disc.tracks.size() == toc.offsets.size()) found = &disc;
+    }
+    if (!found) return std::nullopt;
+    std::vector<Track> tracks = found->tracks;
+    const std::vector<int> seconds = toc.TrackSeconds();
+    for (size_t i = 0; i < tracks.size() && i < seconds.size(); ++i) {
+        if (tracks[i].seconds < 0) tracks[i].seconds = seconds[i];
+    }
+    return tracks;
+}
+
 QString DefaultDiscDrive() { return QString::fromLocal8Bit(discid_get_default_device()); }
 
 std::optional<DiscToc> ReadDiscToc(const QString& device, QString* error) {

@@ -6,6 +6,8 @@
 #include <optional>
 #include <vector>
 
+#include "songs/music_answers.h"
+
 struct DiscToc {
     int first = 0, last = 0;   // track numbers
     int leadout = 0;           // sectors on the disc (its audio part)
@@ -26,6 +28,12 @@ std::optional<DiscToc> ParseDiscToc(const QString& text);
 
 // The drive libdiscid reads when none is named.
 QString DefaultDiscDrive();
+
+// The songs of the disc of `release` that has the table of contents: the
+// disc MusicBrainz lists the disc id for, else the first with as many
+// tracks; lengths MusicBrainz lacks come from the table.  Nothing when the
+// release has no such disc.
+std::optional<std::vector<Track>> TracksOfDisc(const Release& release, const DiscToc& toc);
 
 // Reads the table of contents of the disc in `device` (the default drive
 // when empty); nothing, and the reason, when there is no drive or no disc.

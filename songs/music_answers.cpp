@@ -154,6 +154,17 @@ bool ReadReleaseObject(const QJsonObject& object, Release* out, QString* error) 
     return true;
 }
 
+// The "releases" list of an answer; nothing, and why, when it has none.
+std::optional<QJsonArray> ReleaseList(const QByteArray& json, QString* error) {
+    QString why;
+    const QJsonObject object = ParseObject(json, &why);
+    if (!object.value("releases").isArray()) {
+        if (error) *error = why.isEmpty() ? QObject::tr("the answer holds no release list") : why;
+        return std::nullopt;
+    }
+    return object.value("releases").toArray();
+}
+
 }  // namespace
 
 std::vector<Track> Release::Tracks(const std::vector<int>& chosen) const {
@@ -166,24 +177,21 @@ std::vector<Track> Release::Tracks(const std::vector<int>& chosen) const {
 }
 
 std::optional<std::vector<ReleaseSummary>> ReadReleaseSearch(const QByteArray& json, QString* error) {
-    const QJsonObject object = ParseObject(json, error);
-    if (object.isEmpty() || !object.value("releases").isArray()) {
-        if (!object.isEmpty() && error) *error = QObject::tr("the answer holds no release list");
-        return std::nullopt;
-    }
+    const std::optional<QJsonArray> releases = ReleaseList(json, error);
+    if (!releases) return std::nullopt;
     std::vector<ReleaseSummary> list;
-    const QJsonArray releases = object.value("releases").toArray();
-    for (qsizetype i = 0; i < releases.size() && i < kMaxReleases; ++i) {
-        ReleaseSummary s = ReadSummary(releases[i].toObject());
+    for (qsizetype i = 0; i < releases->size() && i < kMaxReleases; ++i) {
+        ReleaseSummary s = ReadSummary((*releases)[i].toObject());
         if (ParseReleaseId(s.id)) list.push_back(std::move(s));
     }
     return list;
 }
 
 std::optional<Release> ReadRelease(const QByteArray& json, QString* error) {
-    const QJsonObject object = ParseObject(json, error);
+    QString why;
+    const QJsonObject object = ParseObject(json, &why);
     if (object.isEmpty()) {
-        if (error && error->isEmpty()) *error = QObject::tr("the answer holds no release");
+        if (error) *error = why.isEmpty() ? QObject::tr("the answer holds no release") : why;
         return std::nullopt;
     }
     Release release;
@@ -192,16 +200,12 @@ std::optional<Release> ReadRelease(const QByteArray& json, QString* error) {
 }
 
 std::optional<std::vector<Release>> ReadDiscIdAnswer(const QByteArray& json, QString* error) {
-    const QJsonObject object = ParseObject(json, error);
-    if (object.isEmpty() || !object.value("releases").isArray()) {
-        if (!object.isEmpty() && error) *error = QObject::tr("the answer holds no release list");
-        return std::nullopt;
-    }
+    const std::optional<QJsonArray> releases = ReleaseList(json, error);
+    if (!releases) return std::nullopt;
     std::vector<Release> list;
-    const QJsonArray releases = object.value("releases").toArray();
-    for (qsizetype i = 0; i < releases.size() && i < kMaxReleases; ++i) {
+    for (qsizetype i = 0; i < releases->size() && i < kMaxReleases; ++i) {
         Release release;
-        if (!ReadReleaseObject(releases[i].toObject(), &release, error)) return std::nullopt;
+        if (!ReadReleaseObject((*releases)[i].toObject(), &release, error)) return std::nullopt;
         list.push_back(std::move(release));
     }
     return list;

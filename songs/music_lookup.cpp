@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QNetworkProxyFactory>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSaveFile>
@@ -48,6 +49,8 @@ MusicLookup::MusicLookup(QObject* parent)
     : QObject(parent),
       musicBrainz_(ServerUrl("REELCARD_MUSICBRAINZ_URL", "https://musicbrainz.org")),
       coverArt_(ServerUrl("REELCARD_COVERART_URL", "https://coverartarchive.org")) {
+    // The proxy the system names (http_proxy, https_proxy, no_proxy).
+    QNetworkProxyFactory::setUseSystemConfiguration(true);
     queueTimer_.setSingleShot(true);
     queueTimer_.setTimerType(Qt::PreciseTimer);
     connect(&queueTimer_, &QTimer::timeout, this, &MusicLookup::SendNext);

@@ -9,18 +9,6 @@ namespace {
 
 void Note(const QString& text) { std::fprintf(stderr, "reelcard-cli: %s\n", text.toStdString().c_str()); }
 
-// The disc of a release that has the table of contents: the one MusicBrainz
-// lists the disc id for, else the first with as many tracks.
-const ReleaseDisc* DiscOf(const Release& release, const DiscToc& toc, const QString& id) {
-    for (const ReleaseDisc& disc : release.discs) {
-        if (disc.discIds.contains(id)) return &disc;
-    }
-    for (const ReleaseDisc& disc : release.discs) {
-        if (disc.tracks.size() == toc.offsets.size()) return &disc;
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 std::optional<AlbumTracks> FetchAlbum(const AlbumSource& source, QString* error) {
@@ -56,9 +44,9 @@ std::optional<AlbumTracks> FetchAlbum(const AlbumSource& source, QString* error)
                      [&](int, const Release& release) { take(release, release.Tracks()); });
     QObject::connect(&lookup, &MusicLookup::discReleasesFound, &loop, [&](int, const std::vector<Release>& list) {
         const Release* chosen = nullptr;
-        const ReleaseDisc* disc = nullptr;
+        std::optional<std::vector<Track>> tracks;
         for (const Release& release : list) {
-            if ((disc = DiscOf(release, *toc, discId))) {
+            if ((tracks = TracksOfDisc(release, *toc))) {
                 chosen = &release;
                 break;
             }
@@ -73,13 +61,7 @@ std::optional<AlbumTracks> FetchAlbum(const AlbumSource& source, QString* error)
                          .arg(other.summary.id, other.summary.title, other.summary.country, other.summary.year));
             }
         }
-        // The disc's own lengths stand in for any MusicBrainz lacks.
-        std::vector<Track> tracks = disc->tracks;
-        const std::vector<int> seconds = toc->TrackSeconds();
-        for (size_t i = 0; i < tracks.size() && i < seconds.size(); ++i) {
-            if (tracks[i].seconds < 0) tracks[i].seconds = seconds[i];
-        }
-        take(*chosen, std::move(tracks));
+        take(*chosen, std::move(*tracks));
     });
     QObject::connect(&lookup, &MusicLookup::coverFound, &loop, [&](int, const QByteArray& bytes) {
         if (bytes.isEmpty()) Note(QStringLiteral("the release has no front cover in the Cover Art Archive"));
