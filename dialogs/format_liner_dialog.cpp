@@ -163,7 +163,13 @@ FormatLinerDialog::FormatLinerDialog(DialogHost& host) : FormatDialog(host, IDS_
     tabStops_->setToolTip(tr("Positions separated by commas, for example 1in, 2.5in"));
     auto* general = new QFormLayout;
     general->addRow(BuddyLabel(tr("&Width:"), fields_[kWidth], this), fields_[kWidth]);
-    general->addRow(BuddyLabel(tr("&Default Units:"), units_, this), units_);
+    // What a new default unit will do, said before Apply.
+    unitNote_ = new QLabel(this);
+    unitNote_->setObjectName("UnitNote");
+    auto* unitRow = new QHBoxLayout;
+    unitRow->addWidget(units_);
+    unitRow->addWidget(unitNote_, 1);
+    general->addRow(BuddyLabel(tr("&Default Units:"), units_, this), unitRow);
     general->addRow(BuddyLabel(tr("Tab &Stops:"), tabStops_, this), tabStops_);
 
     invert_ = new QCheckBox(tr("&Invert Image"), this);
@@ -213,6 +219,7 @@ FormatLinerDialog::FormatLinerDialog(DialogHost& host) : FormatDialog(host, IDS_
 
     unitChoices_ = DefaultUnitChoices();
     FillChoices(units_, unitChoices_, document_.liner().defaultUnits);
+    connect(units_, &QComboBox::currentIndexChanged, this, [this] { ShowUnitNote(); });
     Reload();
     cutLines_->setFocus();
 }
@@ -228,6 +235,7 @@ void FormatLinerDialog::Reload() {
     bisectArea_->setChecked(liner.bisectArea != 0);
     for (int i = 0; i < kFieldCount; ++i) ShowMeasurement(fields_[i], liner.*kBound[i]);
     tabStops_->setText(QString::fromStdString(liner.tabStopsText));
+    ShowUnitNote();
     repeat_->setText(QString::number(liner.overflowCount));
 }
 
@@ -319,6 +327,28 @@ std::optional<FormatLinerDialog::Reading> FormatLinerDialog::Read(bool quiet) {
         });
     }
     return r;
+}
+
+void FormatLinerDialog::ShowUnitNote() {
+    const Liner& liner = document_.liner();
+    const int unit = ReadChoice(units_, unitChoices_);
+    if (unit == liner.defaultUnits) {
+        unitNote_->clear();
+        unitNote_->setToolTip({});
+        return;
+    }
+    Liner trial = liner;
+    const int changed = ChangeDefaultUnit(trial, unit, nullptr);
+    const QString unitName = units_->currentText();
+    QString note = changed == 1 ? tr("1 length without a unit will mean %1").arg(unitName)
+                   : changed > 1 ? tr("%1 lengths without a unit will mean %2").arg(changed).arg(unitName)
+                                 : tr("numbers without a unit will mean %1").arg(unitName);
+    if (ChangesMargins(liner.defaultUnits, unit)) note += tr("; margins converted");
+    unitNote_->setText(note);
+    unitNote_->setToolTip(tr("On Apply, every length typed without a unit keeps its number and counts in the new "
+                             "unit: 0.5 inch becomes 0.5 cm. A number too large for the new unit keeps its length, "
+                             "written out with a unit. Print margins keep their lengths. Type a unit (0.5 in) to "
+                             "keep a length whatever the default unit."));
 }
 
 bool FormatLinerDialog::Apply() {

@@ -8,6 +8,7 @@
 #include "dialogs/format_fields_dialog.h"
 
 class QCheckBox;
+class QLabel;
 
 // A drop-down list of the seven cut/fold line styles, each row showing a
 // sample of the line (or "(none)", "(crop marks)").
@@ -39,6 +40,8 @@ private:
     struct Reading;
     // Reads every field; nullopt (reported unless `quiet`) when one is wrong.
     std::optional<Reading> Read(bool quiet);
+    // The line beside the unit list: what Apply will do to the lengths.
+    void ShowUnitNote();
 
     LineStyleList* cutLines_ = nullptr;
     LineStyleList* foldLines_ = nullptr;
@@ -46,6 +49,7 @@ private:
     QLineEdit* repeat_ = nullptr;
     QLineEdit* tabStops_ = nullptr;
     QComboBox* units_ = nullptr;
+    QLabel* unitNote_ = nullptr;
     ChoiceTable unitChoices_;
     QCheckBox* invert_ = nullptr;
     QCheckBox* oneUp_ = nullptr;

@@ -140,6 +140,10 @@ FormatPicturesDialog::FormatPicturesDialog(DialogHost& host, PictureFileChooser 
     thumbnail_->setFixedSize(kThumbnailSide + 4, kThumbnailSide + 4);
     thumbnail_->setAlignment(Qt::AlignCenter);
     thumbnail_->setFrameShape(QFrame::StyledPanel);
+    sizeNote_ = new QLabel(this);
+    sizeNote_->setObjectName("SizeNote");
+    sizeNote_->setWordWrap(true);
+    sizeNote_->hide();
 
     auto* listRow = new QHBoxLayout;
     listRow->addWidget(listLabel_);
@@ -150,6 +154,7 @@ FormatPicturesDialog::FormatPicturesDialog(DialogHost& host, PictureFileChooser 
     auto* left = new QVBoxLayout;
     left->addLayout(listRow);
     left->addLayout(fieldsAndThumbnail);
+    left->addWidget(sizeNote_);
     left->addStretch();
 
     ok_ = new QPushButton(tr("OK"), this);
@@ -166,6 +171,9 @@ FormatPicturesDialog::FormatPicturesDialog(DialogHost& host, PictureFileChooser 
     // Long enough for "Cancel Add" without the column changing width.
     const int buttonWidth = add_->fontMetrics().horizontalAdvance(Str(IDS_CANCEL_ADD)) + 24;
     for (QPushButton* b : {ok_, cancel_, apply_, add_, delete_}) b->setMinimumWidth(buttonWidth);
+    // Enter means OK and nothing else: while OK is greyed (no pictures) it
+    // does nothing, rather than pressing whichever button has the focus.
+    for (QPushButton* b : {cancel_, apply_, add_, delete_}) b->setAutoDefault(false);
     auto* buttons = new QVBoxLayout;
     buttons->addWidget(ok_);
     buttons->addWidget(cancel_);
@@ -179,8 +187,9 @@ FormatPicturesDialog::FormatPicturesDialog(DialogHost& host, PictureFileChooser 
     layout->addLayout(left, 1);
     layout->addLayout(buttons);
 
-    // One screen pixel in twips, as the view maps them.
-    const int dpi = host_.view() ? host_.view()->dpiX() : CurrentScreenResolution().x;
+    // One screen pixel in twips at the true size: what is placed must not
+    // depend on the zoom the liner happens to be shown at.
+    const int dpi = host_.view() ? host_.view()->viewport()->logicalDpiX() : CurrentScreenResolution().x;
     px_ = static_cast<int>(MulDivRound(1, 1440, std::max(dpi, 1)));
 
     FillPlacements();
@@ -197,6 +206,7 @@ FormatPicturesDialog::FormatPicturesDialog(DialogHost& host, PictureFileChooser 
             stretch_->setCurrentIndex(0);
             fit_->setCurrentIndex(0);
             if (i == kLeft || i == kTop) center_->setCurrentIndex(0);
+            if (i == kWidth || i == kHeight) sizeNote_->hide();
         });
     }
     connect(add_, &QPushButton::clicked, this, &FormatPicturesDialog::AddClicked);
@@ -220,15 +230,17 @@ FormatPicturesDialog::FormatPicturesDialog(DialogHost& host, PictureFileChooser 
     // nor must replacing the Liner; the dialog then shows the new one's.
     host_.hostWindow()->installEventFilter(this);
     connect(&document_, &LinerDocument::aboutToReplaceLiner, this, [this](bool* proceed) {
-        if (*proceed && !closing_ && InStep() && !ResolveChanges()) *proceed = false;
+        if (*proceed && !closing_ && InStep() && !ResolveChanges(true)) *proceed = false;
     });
     connect(&document_, &LinerDocument::linerReplaced, this, [this] {
         if (closing_) return;
+        current_ = 0;
         Refill();
         FillPlacements();
     });
-    // A step elsewhere, an Undo or a Redo: a rectangle being edited stays as
-    // typed; otherwise the dialog shows the Liner as it now is.
+    // A step elsewhere, an Undo or a Redo: a rectangle being edited, and a
+    // picture being added (which is not in the Liner), stay as typed;
+    // otherwise the dialog shows the Liner as it now is.
     connect(&document_, &LinerDocument::aboutToChange, this, [this] {
         editing_ = !closing_ && InStep() && HasChanges();
     });
@@ -236,7 +248,7 @@ FormatPicturesDialog::FormatPicturesDialog(DialogHost& host, PictureFileChooser 
         if (closing_) return;
         if (!InStep()) {
             Refill();
-        } else if (!editing_ && current() >= 0) {
+        } else if (!editing_ && !adding() && current() >= 0) {
             ShowPicture(current_);
         }
         FillPlacements();
@@ -294,13 +306,13 @@ bool FormatPicturesDialog::InStep() const {
     return true;
 }
 
-// Builds the Picture list from the Liner and shows the first picture.  Also
-// how the dialog follows a liner opened or created while it is open.
+// Builds the Picture list from the Liner and shows the picture at the same
+// place (the first when there is none there).  Also how the dialog follows a
+// liner opened or created while it is open, and an Undo that took pictures
+// out or brought them back.  A picture being added stays, with its fields.
 void FormatPicturesDialog::Refill() {
     const std::vector<Picture>& pictures = document_.liner().pictures;
-    adding_ = false;
-    before_ = -1;
-    current_ = 0;
+    const int count = static_cast<int>(pictures.size());
     names_.clear();
     settingList_ = true;
     list_->clear();
@@ -308,16 +320,27 @@ void FormatPicturesDialog::Refill() {
         names_.push_back(picture.fileName);
         list_->addItem(QString::fromStdString(PictureDisplayName(picture.fileName)));
     }
+    if (added_) list_->addItem(QString::fromStdString(PictureDisplayName(added_->fileName)));
     settingList_ = false;
+    if (before_ >= count) before_ = -1;
+    if (added_) {
+        current_ = count;
+        SetListIndex(current_);
+        EnablePictureControls(true);
+        delete_->setEnabled(false);
+        return;
+    }
     add_->setText(tr("&Add"));
     add_->setEnabled(pictures.size() < kMaxPictures);
     EnablePictureControls(!pictures.empty());
     delete_->setEnabled(!pictures.empty());
     if (pictures.empty()) {
+        current_ = 0;
         ClearFields();
     } else {
-        SetListIndex(0);
-        ShowPicture(0);
+        current_ = std::clamp(current_, 0, count - 1);
+        SetListIndex(current_);
+        ShowPicture(current_);
     }
 }
 
@@ -343,7 +366,20 @@ void FormatPicturesDialog::EnablePictureControls(bool on) {
 
 int FormatPicturesDialog::current() const {
     const int count = static_cast<int>(document_.liner().pictures.size());
-    return InStep() && current_ < count ? current_ : -1;
+    if (!InStep()) return -1;
+    if (added_) return current_ == count ? current_ : -1;
+    return current_ >= 0 && current_ < count ? current_ : -1;
+}
+
+const Picture* FormatPicturesDialog::Shown() const {
+    if (added_) return &*added_;
+    const std::vector<Picture>& pictures = document_.liner().pictures;
+    return current_ >= 0 && current_ < static_cast<int>(pictures.size()) ? &pictures[static_cast<size_t>(current_)]
+                                                                         : nullptr;
+}
+
+void FormatPicturesDialog::ResetPlacements() {
+    for (QComboBox* box : {stretch_, center_, fit_}) box->setCurrentIndex(0);
 }
 
 void FormatPicturesDialog::ShowPicture(int index) {
@@ -352,16 +388,16 @@ void FormatPicturesDialog::ShowPicture(int index) {
     fields_[kTop]->setText(QString::fromStdString(FormatMeasurement(picture.top, true)));
     fields_[kWidth]->setText(QString::fromStdString(FormatMeasurement(picture.width)));
     fields_[kHeight]->setText(QString::fromStdString(FormatMeasurement(picture.height, true)));
-    ShowThumbnail(index);
+    sizeNote_->hide();
+    ShowThumbnail(&picture);
 }
 
-void FormatPicturesDialog::ShowThumbnail(int index) {
+void FormatPicturesDialog::ShowThumbnail(const Picture* picture) {
     thumbnail_->clear();
-    const std::vector<Picture>& pictures = document_.liner().pictures;
-    if (index < 0 || index >= static_cast<int>(pictures.size())) return;
+    if (!picture) return;
     // What cannot be read the view reports; the thumbnail just stays empty.
     QuietPrompter quiet;
-    const PictureLookup found = thumbnails_.Get(0, pictures[static_cast<size_t>(index)], quiet);
+    const PictureLookup found = thumbnails_.Get(0, *picture, quiet);
     if (!found.picture) return;
     const QImage image = found.picture->image();
     thumbnail_->setPixmap(QPixmap::fromImage(
@@ -371,6 +407,7 @@ void FormatPicturesDialog::ShowThumbnail(int index) {
 void FormatPicturesDialog::ClearFields() {
     for (QLineEdit* f : fields_) f->clear();
     thumbnail_->clear();
+    sizeNote_->hide();
 }
 
 void FormatPicturesDialog::ShowLength(int field, int twips) {
@@ -387,7 +424,7 @@ void FormatPicturesDialog::ApplyStretch() {
     const int width = liner.width.twips;
     if (code == kPlaceNone) return;
     if (code == kPlaceOriginalSize) {
-        const Picture& picture = liner.pictures[static_cast<size_t>(current_)];
+        const Picture& picture = *Shown();
         ShowLength(kLeft, 0);
         ShowLength(kTop, 0);
         fields_[kWidth]->setText(QString::fromStdString(FormatMeasurement(picture.naturalWidth)));
@@ -408,9 +445,19 @@ void FormatPicturesDialog::ApplyFit() {
     const int code = fit_->currentData().toInt();
     const std::optional<AreaSpan> span = SpanOf(liner, code);
     if (code == kPlaceNone || !span) return;
-    const Picture& picture = liner.pictures[static_cast<size_t>(current_)];
-    const PicturePlace place = FitPictureInside(PicturePlace{0, span->top, liner.width.twips, span->height},
-                                                picture.naturalWidth.twips, picture.naturalHeight.twips);
+    const Picture& picture = *Shown();
+    int naturalWidth = picture.naturalWidth.twips, naturalHeight = picture.naturalHeight.twips;
+    if (naturalWidth == 0 || naturalHeight == 0) {
+        // Older liners can hold no natural size: the file still has its
+        // proportions, and Fit never distorts the picture.
+        QuietPrompter quiet;
+        if (const auto examined = ExaminePictureFile(picture.fileName, quiet)) {
+            naturalWidth = examined->naturalWidth;
+            naturalHeight = examined->naturalHeight;
+        }
+    }
+    const PicturePlace place =
+        FitPictureInside(PicturePlace{0, span->top, liner.width.twips, span->height}, naturalWidth, naturalHeight);
     ShowLength(kLeft, place.left);
     ShowLength(kTop, place.depth);
     ShowLength(kWidth, place.width);
@@ -455,15 +502,28 @@ bool FormatPicturesDialog::Store() {
         if (!m) return false;
         read[i] = *m;
     }
-    Picture& picture = document_.liner().pictures[static_cast<size_t>(current_)];
+    Picture& picture = added_ ? *added_ : document_.liner().pictures[static_cast<size_t>(current_)];
     picture.left = read[kLeft];
     picture.top = read[kTop];
     picture.width = read[kWidth];
     picture.height = read[kHeight];
-    const bool added = adding_;
-    adding_ = false;
-    document_.Commit(added ? tr("Add Picture") : tr("Change Picture"), LinerDocument::kPictures);
+    sizeNote_->hide();
+    if (added_) {
+        StoreAdded(tr("Add Picture"));
+    } else {
+        document_.Commit(tr("Change Picture"), LinerDocument::kPictures);
+    }
     return true;
+}
+
+void FormatPicturesDialog::StoreAdded(const QString& stepName) {
+    Picture picture = std::move(*added_);
+    added_.reset();
+    names_.push_back(picture.fileName);
+    document_.liner().pictures.push_back(std::move(picture));
+    add_->setText(tr("&Add"));
+    delete_->setEnabled(true);
+    document_.Commit(stepName, LinerDocument::kPictures);
 }
 
 bool FormatPicturesDialog::Apply() {
@@ -479,7 +539,7 @@ bool FormatPicturesDialog::Apply() {
 
 bool FormatPicturesDialog::HasChanges() {
     if (current() < 0) return false;
-    if (adding_) return true;
+    if (added_) return true;
     const Picture& picture = document_.liner().pictures[static_cast<size_t>(current_)];
     const Measurement* stored[4] = {&picture.left, &picture.top, &picture.width, &picture.height};
     for (int i = 0; i < 4; ++i) {
@@ -489,34 +549,39 @@ bool FormatPicturesDialog::HasChanges() {
     return false;
 }
 
-bool FormatPicturesDialog::ResolveChanges() {
+bool FormatPicturesDialog::ResolveChanges(bool dropAdded) {
     if (!HasChanges()) return true;
-    const std::string name = PictureDisplayName(document_.liner().pictures[static_cast<size_t>(current_)].fileName);
+    const std::string name = PictureDisplayName(Shown()->fileName);
     const MessageResult answer =
         ShowMessage(host_.prompter(), MessageOwner::MainWindow(),
                     {MessageIcon::Question, MessageButtons::YesNoCancel, false}, IDS_SAVE_PICTURE, {name});
     if (answer == MessageResult::Cancel) return false;
     if (answer == MessageResult::Yes) return Store();
-    // No: a picture that was never stored is not kept.
-    if (adding_) RemoveAddedPicture();
+    // No: what was typed goes.  A picture being added stays in the list with
+    // a zero rectangle, unless the dialog is closing.
+    if (added_) {
+        if (dropAdded) {
+            RemoveAddedPicture();
+        } else {
+            StoreAdded(tr("Add Picture"));
+        }
+    }
     return true;
 }
 
-// The picture being added goes again, and the one on show before it comes back.
+// The picture being added goes again (the Liner never held it), and the one
+// on show before it comes back.
 void FormatPicturesDialog::RemoveAddedPicture() {
-    std::vector<Picture>& pictures = document_.liner().pictures;
-    const size_t index = pictures.size() - 1;
-    pictures.pop_back();
-    names_.pop_back();
-    if (LinerView* view = host_.view()) view->ForgetPicture(index);
+    const std::vector<Picture>& pictures = document_.liner().pictures;
+    added_.reset();
     settingList_ = true;
-    list_->removeItem(static_cast<int>(index));
+    list_->removeItem(static_cast<int>(pictures.size()));
     settingList_ = false;
-    adding_ = false;
+    sizeNote_->hide();
     add_->setText(tr("&Add"));
     add_->setEnabled(true);
-    if (!pictures.empty() && before_ >= 0 && before_ < static_cast<int>(pictures.size())) {
-        current_ = before_;
+    if (!pictures.empty()) {
+        current_ = std::clamp(before_, 0, static_cast<int>(pictures.size()) - 1);
         SetListIndex(current_);
         ShowPicture(current_);
         delete_->setEnabled(true);
@@ -529,28 +594,35 @@ void FormatPicturesDialog::RemoveAddedPicture() {
         EnablePictureControls(false);
         delete_->setEnabled(false);
     }
-    host_.RepaintLiner();
 }
 
 // ---- the Picture list, Add and Delete ----------------------------------------------------
 
 void FormatPicturesDialog::PictureChosen(int index) {
     if (!InStep()) return Refill();
-    if (index < 0 || (index == current_ && !adding_)) return;
-    if (!ResolveChanges()) {
+    if (index < 0 || index == current_) return;
+    if (!ResolveChanges(false) || index >= static_cast<int>(document_.liner().pictures.size())) {
         SetListIndex(current_);
         return;
     }
     current_ = index;
     SetListIndex(current_);
     ShowPicture(current_);
+    ResetPlacements();
     delete_->setEnabled(true);
     add_->setText(tr("&Add"));
 }
 
+bool FormatPicturesDialog::SelectPicture(int index) {
+    if (!InStep()) Refill();
+    if (index < 0 || index >= static_cast<int>(document_.liner().pictures.size())) return false;
+    PictureChosen(index);
+    return current_ == index && !added_;
+}
+
 void FormatPicturesDialog::AddClicked() {
     if (!InStep()) return Refill();
-    if (adding_) {
+    if (added_) {
         RemoveAddedPicture();
         list_->setFocus(Qt::OtherFocusReason);
         return;
@@ -561,7 +633,7 @@ void FormatPicturesDialog::AddClicked() {
 void FormatPicturesDialog::AddPicture() {
     Liner& liner = document_.liner();
     if (!liner.pictures.empty()) {
-        if (!ResolveChanges()) {
+        if (!ResolveChanges(false)) {
             SetListIndex(current_);
             return;
         }
@@ -600,16 +672,30 @@ void FormatPicturesDialog::AddPicture() {
     picture.naturalWidth = FromTwips(examined->naturalWidth, liner.defaultUnits);
     picture.naturalHeight = FromTwips(examined->naturalHeight, liner.defaultUnits);
     before_ = liner.pictures.empty() ? -1 : current_;
-    liner.pictures.push_back(picture);
-    names_.push_back(path);
+    added_ = picture;
 
+    // The picture's own size, unless it is larger than the liner: then the
+    // largest size of its proportions that fits, and the dialog says so.
     ShowLength(kLeft, 0);
     ShowLength(kTop, 0);
-    fields_[kWidth]->setText(QString::fromStdString(FormatMeasurement(picture.naturalWidth)));
-    fields_[kHeight]->setText(QString::fromStdString(FormatMeasurement(picture.naturalHeight, true)));
+    const int linerWidth = liner.width.twips, linerHeight = liner.totalHeight();
+    if (linerWidth > 0 && linerHeight > 0 &&
+        (examined->naturalWidth > linerWidth || -examined->naturalHeight > linerHeight)) {
+        const PicturePlace fitted = FitPictureInside(PicturePlace{0, 0, linerWidth, linerHeight},
+                                                     examined->naturalWidth, examined->naturalHeight);
+        ShowLength(kWidth, fitted.width);
+        ShowLength(kHeight, fitted.height);
+        sizeNote_->setText(tr("The picture is larger than the liner: the size shown is the largest of its "
+                              "proportions that fits. Stretch \"%1\" gives its own size.")
+                               .arg(Str(IDS_PLACE_ORIGINAL_SIZE)));
+        sizeNote_->show();
+    } else {
+        fields_[kWidth]->setText(QString::fromStdString(FormatMeasurement(picture.naturalWidth)));
+        fields_[kHeight]->setText(QString::fromStdString(FormatMeasurement(picture.naturalHeight, true)));
+        sizeNote_->hide();
+    }
 
-    adding_ = true;
-    current_ = static_cast<int>(liner.pictures.size()) - 1;
+    current_ = static_cast<int>(liner.pictures.size());
     settingList_ = true;
     list_->addItem(QString::fromStdString(PictureDisplayName(path)));
     list_->setCurrentIndex(current_);
@@ -617,14 +703,15 @@ void FormatPicturesDialog::AddPicture() {
     add_->setText(Str(IDS_CANCEL_ADD));
     delete_->setEnabled(false);
     EnablePictureControls(true);
-    ShowThumbnail(current_);
+    ResetPlacements();
+    ShowThumbnail(&*added_);
     fields_[kLeft]->setFocus(Qt::OtherFocusReason);
     fields_[kLeft]->selectAll();
 }
 
 void FormatPicturesDialog::DeleteClicked() {
     if (!InStep()) return Refill();
-    if (adding_ || current() < 0) return;
+    if (added_ || current() < 0) return;
     std::vector<Picture>& pictures = document_.liner().pictures;
     const std::string name = PictureDisplayName(pictures[static_cast<size_t>(current_)].fileName);
     const MessageResult answer =
@@ -659,7 +746,7 @@ void FormatPicturesDialog::DeleteClicked() {
 bool FormatPicturesDialog::RequestClose() {
     if (closing_) return true;
     // A list that no longer matches the Liner has nothing of its own to keep.
-    if (InStep() && !ResolveChanges()) return false;
+    if (InStep() && !ResolveChanges(true)) return false;
     Finish();
     return true;
 }
@@ -689,7 +776,7 @@ void FormatPicturesDialog::changeEvent(QEvent* event) {
 }
 
 bool FormatPicturesDialog::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == host_.hostWindow() && event->type() == QEvent::Close && !closing_ && InStep() && !ResolveChanges()) {
+    if (watched == host_.hostWindow() && event->type() == QEvent::Close && !closing_ && InStep() && !ResolveChanges(true)) {
         event->ignore();
         return true;
     }

@@ -1,8 +1,9 @@
 // Format Pictures: adds picture files to the Liner's picture list, removes
 // them, and sets where each one is drawn, typed or computed from an area of
-// the liner.  Unlike the other format dialogs it edits the Liner's pictures
-// directly: Add and Delete change the list at once, Apply and OK store the
-// rectangle of the picture on show.
+// the liner.  Delete changes the list at once; a picture being added is held
+// here until it is stored (Apply, OK, or a Yes or No to the save question),
+// so that only what the dialog applies becomes a step of the history.  Apply
+// and OK store the rectangle of the picture on show.
 #pragma once
 
 #include <QDialog>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "app/file_dialogs.h"
+#include "document/liner.h"
 #include "pictures/picture_host.h"
 
 class DialogHost;
@@ -56,9 +58,16 @@ public:
     bool closing() const { return closing_; }
     void reject() override;
 
-    // The picture on show, or -1 when there is none.
+    // The picture on show, or -1 when there is none.  While a picture is
+    // being added it is the last item of the list, one past the Liner's.
     int current() const;
-    bool adding() const { return adding_; }
+    bool adding() const { return added_.has_value(); }
+    // The picture being added, not yet in the Liner.
+    const std::optional<Picture>& addedPicture() const { return added_; }
+    // Shows picture `index` of the Liner, as choosing it in the list does
+    // (asking first about unstored changes to the one on show).  False when
+    // the user kept the picture on show or there is no such picture.
+    bool SelectPicture(int index);
 
     QComboBox* pictureList() const { return list_; }
     QComboBox* stretchList() const { return stretch_; }
@@ -66,6 +75,9 @@ public:
     QComboBox* fitList() const { return fit_; }
     // The thumbnail of the picture on show.
     QLabel* thumbnail() const { return thumbnail_; }
+    // Says when the size shown is not the picture's own (it is larger than
+    // the liner); hidden otherwise.
+    QLabel* sizeNote() const { return sizeNote_; }
     // Left, Top, Width, Height.
     QLineEdit* field(int i) const { return fields_[i]; }
     QPushButton* addButton() const { return add_; }
@@ -86,19 +98,27 @@ private:
     void SetListIndex(int index);
     void EnablePictureControls(bool on);
     void ShowPicture(int index);
+    // The picture on show: the one being added, or one of the Liner's.
+    const Picture* Shown() const;
     void ClearFields();
+    // Every Stretch, Center and Fit choice back to "(none)": they belong to
+    // the picture they were chosen for.
+    void ResetPlacements();
     void ShowLength(int field, int twips);
 
     void ApplyStretch();
     void ApplyFit();
-    void ShowThumbnail(int index);
+    void ShowThumbnail(const Picture* picture);
     bool ApplyCenter();
     bool Store();
     std::optional<Measurement> ReadField(int field, bool negate, bool quiet);
     // Asks about unstored changes to the picture on show.  False when the
-    // user keeps them (Cancel) or they cannot be stored.
-    bool ResolveChanges();
+    // user keeps them (Cancel) or they cannot be stored.  On No a picture
+    // being added is dropped when `dropAdded`, else kept with a zero rectangle.
+    bool ResolveChanges(bool dropAdded);
     void RemoveAddedPicture();
+    // Puts the picture being added into the Liner as one step.
+    void StoreAdded(const QString& stepName);
 
     void PictureChosen(int index);
     void AddClicked();
@@ -121,6 +141,7 @@ private:
     QLabel* fitLabel_ = nullptr;
     QComboBox* fit_ = nullptr;
     QLabel* thumbnail_ = nullptr;
+    QLabel* sizeNote_ = nullptr;
     // Shares the decoded pictures the view draws.
     PictureImages thumbnails_;
     QPushButton* ok_ = nullptr;
@@ -131,7 +152,7 @@ private:
 
     int current_ = 0;
     int before_ = -1;  // the picture on show before the last Add
-    bool adding_ = false;
+    std::optional<Picture> added_;
     bool settingList_ = false;
     bool closing_ = false;
     // Whether the fields held unstored edits when the Liner last changed.

@@ -177,12 +177,16 @@ std::string StripFontChanges(const std::string& text) {
     return out;
 }
 
-void ChangeDefaultUnit(Liner& liner, int newUnit, PrintSettings* print) {
+bool ChangesMargins(int oldUnit, int newUnit) {
+    return UnitRow(kUnitNone, oldUnit).metric != UnitRow(kUnitNone, newUnit).metric;
+}
+
+int ChangeDefaultUnit(Liner& liner, int newUnit, PrintSettings* print) {
     const int oldUnit = liner.defaultUnits;
-    if (newUnit == oldUnit) return;
+    if (newUnit == oldUnit) return 0;
     const UnitInfo newRow = UnitRow(newUnit, newUnit);
 
-    if (print && UnitRow(kUnitNone, oldUnit).metric != newRow.metric) {
+    if (print && ChangesMargins(oldUnit, newUnit)) {
         for (Measurement* margin : {&print->marginLeft, &print->marginRight, &print->marginTop,
                                     &print->marginBottom}) {
             char buffer[64];
@@ -193,9 +197,27 @@ void ChangeDefaultUnit(Liner& liner, int newUnit, PrintSettings* print) {
     }
 
     // A unit-less value keeps its number and now means that many new units.
+    // A number too large for the new unit keeps its length instead, written
+    // out in the new unit as the margins are (or in the old one where three
+    // decimals would not land on the same twips), so that the number shown
+    // and the length drawn always agree.
+    int changed = 0;
     auto reresolve = [&](Measurement& m, bool negate) {
         if (m.unit != kUnitNone) return;
-        if (auto again = ParseMeasurement(FormatMeasurement(m, negate), negate, newUnit)) m = *again;
+        if (auto again = ParseMeasurement(FormatMeasurement(m, negate), negate, newUnit)) {
+            if (again->twips != m.twips) ++changed;
+            m = *again;
+            return;
+        }
+        const int shownTwips = negate ? -m.twips : m.twips;
+        char buffer[64];
+        std::snprintf(buffer, sizeof buffer, "%.3f%s", static_cast<double>(shownTwips) / newRow.twipsPerUnit,
+                      newRow.shown);
+        if (auto written = ParseMeasurement(buffer, negate, newUnit); written && written->twips == m.twips) {
+            m = *written;
+        } else {
+            m.unit = static_cast<int16_t>(IsDefaultUnitChoice(oldUnit) ? oldUnit : kUnitInches);
+        }
     };
     auto reresolveArea = [&](AreaFormat& a) {
         for (Measurement* m : {&a.left, &a.right, &a.top, &a.bottom, &a.wrap, &a.between, &a.within}) {
@@ -225,4 +247,5 @@ void ChangeDefaultUnit(Liner& liner, int newUnit, PrintSettings* print) {
         reresolve(picture.naturalHeight, true);
     }
     liner.defaultUnits = static_cast<uint16_t>(newUnit);
+    return changed;
 }

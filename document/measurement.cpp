@@ -56,14 +56,17 @@ long long MulDivRound(long long a, long long b, long long c) {
 
 namespace {
 
-enum class ParseStatus { Ok, NotAMeasurement, TooLarge };
+enum class ParseStatus { Ok, NotAMeasurement, UnknownUnit, TooLarge };
 
 struct Parsed {
     ParseStatus status = ParseStatus::NotAMeasurement;
     Measurement m;
     int unit = kUnitNone;   // known unless the text is not a measurement
     bool negative = false;  // the sign of the value, after `negate`
+    std::string suffix;     // what followed the number, lower-cased
 };
+
+bool IsLetter(char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; }
 
 Parsed Parse(std::string_view text, bool negate, int defaultUnit) {
     Parsed out;
@@ -80,6 +83,7 @@ Parsed Parse(std::string_view text, bool negate, int defaultUnit) {
     // text is read to its end to tell a long number from no number.
     long long whole = 0;
     bool huge = false;
+    const size_t numberStart = i;
     while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
         whole = whole * 10 + (text[i] - '0');
         if (whole > 32768) {
@@ -118,7 +122,18 @@ Parsed Parse(std::string_view text, bool negate, int defaultUnit) {
             break;
         }
     }
-    if (unit < 0) return out;
+    if (unit < 0) {
+        // A number followed by a word: most likely a unit this program does
+        // not take ("mm"), which the user is told by name.
+        auto digitAt = [&](size_t at) { return at < text.size() && std::isdigit(static_cast<unsigned char>(text[at])); };
+        const bool hadNumber =
+            digitAt(numberStart) || (numberStart < text.size() && text[numberStart] == '.' && digitAt(numberStart + 1));
+        if (hadNumber && !suffix.empty() && std::all_of(suffix.begin(), suffix.end(), IsLetter)) {
+            out.status = ParseStatus::UnknownUnit;
+            out.suffix = suffix;
+        }
+        return out;
+    }
     out.unit = unit;
     out.negative = negative;
 
@@ -170,8 +185,22 @@ std::string LargestMeasurementText(int unit, bool negative, int defaultUnit) {
     m.fraction = static_cast<int16_t>(fraction);
     m.fractionDigits = static_cast<int16_t>(digits);
     m.unit = static_cast<int16_t>(unit);
-    return FormatMeasurement(m);
+    return FormatMeasurement(m, negative);
 }
+
+namespace {
+
+// The name of a default unit as Format Liner offers it ("centimeters").
+std::string DefaultUnitName(int defaultUnit) {
+    switch (defaultUnit) {
+        case kUnitCentimeters: return LoadString(IDS_UNIT_CENTIMETERS);
+        case kUnitPicas: return LoadString(IDS_UNIT_PICAS);
+        case kUnitPoints: return LoadString(IDS_UNIT_POINTS);
+        default: return LoadString(IDS_UNIT_INCHES);
+    }
+}
+
+}  // namespace
 
 std::string FormatMeasurement(const Measurement& m, bool negate) {
     long long whole = m.whole;
@@ -228,6 +257,11 @@ FieldReading ReadMeasurementField(std::string_view fieldText, bool negativesAllo
         report(IDS_INVALID_MEASUREMENT);
         return reading;
     }
+    if (parsed.status == ParseStatus::UnknownUnit) {
+        reading.error = FieldError::Invalid;
+        report(IDS_UNKNOWN_UNIT, {parsed.suffix, DefaultUnitName(defaultUnit)});
+        return reading;
+    }
     if (parsed.status == ParseStatus::TooLarge) {
         if (parsed.negative && !negativesAllowed) {
             reading.error = FieldError::Negative;
@@ -235,7 +269,8 @@ FieldReading ReadMeasurementField(std::string_view fieldText, bool negativesAllo
             return reading;
         }
         reading.error = FieldError::TooLarge;
-        report(IDS_MEASUREMENT_TOO_LARGE, {LargestMeasurementText(parsed.unit, parsed.negative, defaultUnit)});
+        report(parsed.negative ? IDS_MEASUREMENT_TOO_SMALL : IDS_MEASUREMENT_TOO_LARGE,
+               {LargestMeasurementText(parsed.unit, parsed.negative, defaultUnit)});
         return reading;
     }
     if (parsed.m.twips < 0 && !negativesAllowed) {

@@ -11,6 +11,11 @@ struct PrintSettings {
 struct Liner;
 
 // Makes `newUnit` the default unit: unit-less measurements keep their numbers
-// and now count in the new unit; when the metric mark changes, the print
-// margins are re-expressed in the new unit.
-void ChangeDefaultUnit(Liner& liner, int newUnit, PrintSettings* print);
+// and now count in the new unit (a number too large for it keeps its length,
+// written out with a unit); when the metric mark changes, the print margins
+// are re-expressed in the new unit.  Gives how many lengths of the Liner
+// changed.
+int ChangeDefaultUnit(Liner& liner, int newUnit, PrintSettings* print);
+
+// Whether changing between these default units re-expresses the print margins.
+bool ChangesMargins(int oldUnit, int newUnit);

@@ -57,6 +57,12 @@ int PixelsToTwips(long long pixels, int pixelsPerInch) {
     return static_cast<int>(twips);
 }
 
+// Pixels per metre to twips, rounded: a length of `pixels` at that resolution.
+long long PixelsAtResolution(long long pixels, long long perMetre) {
+    // 1440 twips an inch, 0.0254 m an inch.
+    return MulDivRound(pixels, 1440 * 10000, perMetre * 254);
+}
+
 int32_t BlockI32(const void* block, size_t offset) {
     int32_t v;
     std::memcpy(&v, static_cast<const uint8_t*>(block) + offset, sizeof v);
@@ -240,6 +246,45 @@ std::string ResolvePicturePath(const std::string& fileName) {
     return fileName;
 }
 
+namespace {
+
+// The natural size of a picture of these pixels: at its own resolution (pixels
+// per metre, as a bitmap header holds it; 0 when the file has none) or else
+// the screen's, and never beyond what 16 bits of twips hold, proportions kept.
+PictureExamination NaturalSize(long long pixelWidth, long long pixelHeight, long long xPerMetre,
+                               long long yPerMetre, ScreenResolution screen) {
+    // A picture's own resolution, where the file has one, says how large it
+    // was meant to be; from 10 to 100000 pixels an inch are believed.
+    auto plausible = [](long long perMetre) { return perMetre >= 394 && perMetre <= 3937008; };
+    long long w = 0, h = 0;
+    if (plausible(xPerMetre) && plausible(yPerMetre)) {
+        w = PixelsAtResolution(std::llabs(pixelWidth), xPerMetre);
+        h = PixelsAtResolution(std::llabs(pixelHeight), yPerMetre);
+    } else {
+        w = PixelsToTwips(std::llabs(pixelWidth), screen.x);
+        h = PixelsToTwips(std::llabs(pixelHeight), screen.y);
+    }
+    // A length is held in 16 bits: a larger picture keeps its proportions at
+    // the largest size that can be held.
+    constexpr long long kLongest = 32767;
+    if (w > kLongest || h > kLongest) {
+        if (w >= h) {
+            h = std::max<long long>(1, MulDivRound(h, kLongest, w));
+            w = kLongest;
+        } else {
+            w = std::max<long long>(1, MulDivRound(w, kLongest, h));
+            h = kLongest;
+        }
+    }
+    PictureExamination result;
+    // Device point (width, height) to the y-up twip mapping of the view.
+    result.naturalWidth = static_cast<int>(w);
+    result.naturalHeight = -static_cast<int>(h);
+    return result;
+}
+
+}  // namespace
+
 std::optional<PictureExamination> ExaminePictureFile(const std::string& fileName, Prompter& prompter,
                                                      PictureReaderTable& table,
                                                      ScreenResolution screen) {
@@ -277,11 +322,9 @@ std::optional<PictureExamination> ExaminePictureFile(const std::string& fileName
         }
     }
 
-    // Device point (width, height) to the y-up twip mapping of the view.
-    PictureExamination result;
+    PictureExamination result = NaturalSize(BlockI32(block.get(), 4), BlockI32(block.get(), 8),
+                                            BlockI32(block.get(), 24), BlockI32(block.get(), 28), screen);
     result.formatIndex = static_cast<uint8_t>(reader);
-    result.naturalWidth = PixelsToTwips(BlockI32(block.get(), 4), screen.x);
-    result.naturalHeight = PixelsToTwips(-static_cast<long long>(BlockI32(block.get(), 8)), screen.y);
     return result;
 }
 
@@ -322,11 +365,13 @@ void ExamineOlderPictures(Liner& liner, Prompter& prompter, PictureReaderTable& 
 PicturePlace FitPictureInside(const PicturePlace& area, int naturalWidth, int naturalHeight) {
     const long long nw = std::llabs(naturalWidth), nh = std::llabs(naturalHeight);
     if (nw == 0 || nh == 0 || area.width <= 0 || area.height <= 0) return area;
+    // Rounded, so that a 4:3 picture in a 2 in wide area is 1.5 in high,
+    // not a twip less; the side that is not full then stays within the area.
     long long w = area.width;
-    long long h = nh * area.width / nw;
+    long long h = MulDivRound(nh, area.width, nw);
     if (h > area.height) {
         h = area.height;
-        w = nw * area.height / nh;
+        w = MulDivRound(nw, area.height, nh);
     }
     PicturePlace fitted;
     fitted.width = static_cast<int>(w);

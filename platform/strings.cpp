@@ -151,6 +151,9 @@ constexpr StringEntry kStrings[] = {
      "with the current format."},
     {IDS_MERGE_SELECT_CANCEL, "Select 'Cancel' to forget the whole thing."},
     {IDS_MEASUREMENT_TOO_LARGE, "Measurement may not be larger than %s"},
+    {IDS_MEASUREMENT_TOO_SMALL, "Measurement may not be less than %s"},
+    {IDS_UNKNOWN_UNIT, "Invalid measurement: '%s' is not a unit. Use cm, in or \", li, pi or pt, "
+                       "or a number alone for %s."},
 
     {IDS_SONGS_WONT_FIT, "Not all songs will fit on %s"},
     {IDS_NEGATIVE_ROTATION, "Degrees of rotation may not be less than zero"},

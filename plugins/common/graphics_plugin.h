@@ -33,8 +33,8 @@ typedef void* PackedDibHandle;
  *  14   bit count            uint16  1, 4, 8 or 24
  *  16   compression          uint32  0
  *  20   image size           uint32  height * stride; 0 in an information block
- *  24   horizontal resolution uint32 0
- *  28   vertical resolution  uint32  0
+ *  24   horizontal resolution uint32 pixels per metre; 0 when the file has none
+ *  28   vertical resolution  uint32  the same, vertically
  *  32   colours used         uint32  2^bit count for 8 bits or less, else 0
  *  36   colours important    uint32  same as colours used
  *  40   colour table         colours used * 4 bytes: blue, green, red, 0

@@ -86,6 +86,15 @@ PackedDibHandle BuildPackedDib(uint16_t width, uint16_t height, int depth,
     return block;
 }
 
+void SetDibResolution(PackedDibHandle dib, uint32_t xPerMetre, uint32_t yPerMetre) {
+    if (!dib || xPerMetre > INT32_MAX || yPerMetre > INT32_MAX) return;
+    PackedDibHeader header;
+    memcpy(&header, dib, sizeof(header));
+    header.xPixelsPerMeter = static_cast<int32_t>(xPerMetre);
+    header.yPixelsPerMeter = static_cast<int32_t>(yPerMetre);
+    memcpy(dib, &header, sizeof(header));
+}
+
 uint32_t DibColourCount(const PackedDibHeader& header) {
     if (header.coloursUsed != 0) return header.coloursUsed & 0xFFFFu;
     switch (header.bitCount) {

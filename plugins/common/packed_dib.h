@@ -35,6 +35,10 @@ size_t DibStride(uint32_t width, int bitCount);
 PackedDibHandle BuildPackedDib(uint16_t width, uint16_t height, int depth,
                                const RgbPalette* palette, bool withPixels);
 
+// Records the picture's own resolution in pixels per metre (0: none known),
+// so that the host can show it at the size it was made for.
+void SetDibResolution(PackedDibHandle dib, uint32_t xPerMetre, uint32_t yPerMetre);
+
 // What a caller-supplied bitmap looks like, read from its header.
 struct DibView {
     int32_t width = 0;

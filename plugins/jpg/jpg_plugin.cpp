@@ -19,6 +19,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <utility>
+
 #include <jpeglib.h>
 #include <jerror.h>
 
@@ -73,24 +75,43 @@ uint32_t Get32(const uint8_t* p, bool big) {
                : uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
 }
 
+// The first directory of an EXIF block: where its TIFF data starts, how long
+// it is, its byte order and the directory's place and entry count.
+struct ExifDirectory {
+    const uint8_t* tiff = nullptr;
+    size_t length = 0;
+    bool big = false;
+    uint32_t ifd = 0;
+    uint32_t count = 0;
+};
+
+bool FirstExifDirectory(const uint8_t* data, size_t size, ExifDirectory* dir) {
+    if (size < 14 || memcmp(data, "Exif\0\0", 6) != 0) return false;
+    dir->tiff = data + 6;
+    dir->length = size - 6;
+    if (dir->tiff[0] == 'I' && dir->tiff[1] == 'I') {
+        dir->big = false;
+    } else if (dir->tiff[0] == 'M' && dir->tiff[1] == 'M') {
+        dir->big = true;
+    } else {
+        return false;
+    }
+    if (Get16(dir->tiff + 2, dir->big) != 42) return false;
+    dir->ifd = Get32(dir->tiff + 4, dir->big);
+    if (dir->ifd > dir->length || dir->length - dir->ifd < 2) return false;
+    dir->count = Get16(dir->tiff + dir->ifd, dir->big);
+    return true;
+}
+
 // The orientation (1 to 8) from an EXIF block, or 1.
 int ExifOrientation(const uint8_t* data, size_t size) {
-    if (size < 14 || memcmp(data, "Exif\0\0", 6) != 0) return 1;
-    const uint8_t* tiff = data + 6;
-    const size_t length = size - 6;
-    bool big;
-    if (tiff[0] == 'I' && tiff[1] == 'I') {
-        big = false;
-    } else if (tiff[0] == 'M' && tiff[1] == 'M') {
-        big = true;
-    } else {
-        return 1;
-    }
-    if (Get16(tiff + 2, big) != 42) return 1;
-    const uint32_t ifd = Get32(tiff + 4, big);
-    if (ifd > length || length - ifd < 2) return 1;
-    const uint32_t count = Get16(tiff + ifd, big);
-    for (uint32_t i = 0; i < count; ++i) {
+    ExifDirectory dir;
+    if (!FirstExifDirectory(data, size, &dir)) return 1;
+    const uint8_t* tiff = dir.tiff;
+    const size_t length = dir.length;
+    const bool big = dir.big;
+    const uint32_t ifd = dir.ifd;
+    for (uint32_t i = 0; i < dir.count; ++i) {
         const uint64_t at = uint64_t{ifd} + 2 + 12 * uint64_t{i};
         if (at + 12 > length) return 1;
         const uint8_t* entry = tiff + at;
@@ -113,6 +134,64 @@ int OrientationOf(j_decompress_ptr cinfo) {
 }
 
 bool SwapsSides(int orientation) { return orientation >= 5; }
+
+// Pixels per metre from a density in pixels per inch (unit 1) or per
+// centimetre (unit 2); 0 for anything else.
+uint32_t PerMetre(double density, int unit) {
+    if (!(density > 0) || density > 100000) return 0;
+    if (unit == 1) return static_cast<uint32_t>(density * 10000 / 254 + 0.5);
+    if (unit == 2) return static_cast<uint32_t>(density * 100 + 0.5);
+    return 0;
+}
+
+// The resolution an EXIF block gives (XResolution, YResolution and
+// ResolutionUnit of its first directory), in pixels per metre; false when it
+// has none.
+bool ExifResolution(const uint8_t* data, size_t size, uint32_t* x, uint32_t* y) {
+    ExifDirectory dir;
+    if (!FirstExifDirectory(data, size, &dir)) return false;
+    const uint8_t* tiff = dir.tiff;
+    const size_t length = dir.length;
+    const bool big = dir.big;
+    const uint32_t ifd = dir.ifd, count = dir.count;
+    double xDensity = 0, yDensity = 0;
+    int unit = 2;  // inches unless told otherwise
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint64_t at = uint64_t{ifd} + 2 + 12 * uint64_t{i};
+        if (at + 12 > length) break;
+        const uint8_t* entry = tiff + at;
+        const uint16_t tag = Get16(entry, big);
+        const uint16_t type = Get16(entry + 2, big);
+        if (tag == 0x0128 && type == 3) unit = Get16(entry + 8, big);
+        if ((tag == 0x011A || tag == 0x011B) && type == 5) {  // a RATIONAL, stored elsewhere
+            const uint32_t offset = Get32(entry + 8, big);
+            if (offset > length || length - offset < 8) continue;
+            const uint32_t denominator = Get32(tiff + offset + 4, big);
+            if (denominator == 0) continue;
+            const double value = static_cast<double>(Get32(tiff + offset, big)) / denominator;
+            (tag == 0x011A ? xDensity : yDensity) = value;
+        }
+    }
+    // EXIF counts inches as 2 and centimetres as 3.
+    const int jfifUnit = unit == 2 ? 1 : unit == 3 ? 2 : 0;
+    *x = PerMetre(xDensity, jfifUnit);
+    *y = PerMetre(yDensity, jfifUnit);
+    return *x != 0 && *y != 0;
+}
+
+// The picture's own resolution: the JFIF density, or else the EXIF one.
+void ResolutionOf(j_decompress_ptr cinfo, uint32_t* x, uint32_t* y) {
+    *x = *y = 0;
+    if (cinfo->saw_JFIF_marker) {
+        *x = PerMetre(cinfo->X_density, cinfo->density_unit);
+        *y = PerMetre(cinfo->Y_density, cinfo->density_unit);
+        if (*x != 0 && *y != 0) return;
+    }
+    for (jpeg_saved_marker_ptr m = cinfo->marker_list; m; m = m->next) {
+        if (m->marker == JPEG_APP0 + 1 && ExifResolution(m->data, m->data_length, x, y)) return;
+    }
+    *x = *y = 0;
+}
 
 struct ReadJob {
     const FileBytes* file = nullptr;
@@ -192,6 +271,10 @@ void RunRead(ReadJob* job) {
         job->code = PluginErrorMemory;
         return;
     }
+    uint32_t xPerMetre = 0, yPerMetre = 0;
+    ResolutionOf(cinfo, &xPerMetre, &yPerMetre);
+    if (SwapsSides(orientation)) std::swap(xPerMetre, yPerMetre);
+    SetDibResolution(job->dib, xPerMetre, yPerMetre);
     if (!job->withPixels) {
         job->code = PluginErrorNone;
         return;

@@ -231,6 +231,12 @@ void RunRead(ReadJob* job) {
         job->code = PluginErrorMemory;
         return;
     }
+    png_uint_32 xPerMetre = 0, yPerMetre = 0;
+    int resolutionUnit = PNG_RESOLUTION_UNKNOWN;
+    if (png_get_pHYs(job->png, job->info, &xPerMetre, &yPerMetre, &resolutionUnit) &&
+        resolutionUnit == PNG_RESOLUTION_METER) {
+        SetDibResolution(job->dib, xPerMetre, yPerMetre);
+    }
     if (!job->withPixels) {
         job->code = PluginErrorNone;
         return;

@@ -90,7 +90,7 @@ TEST(FormatDialogs, SongAreasKeepTheirEditsAcrossSwitchesAndABadFieldKeepsItsAre
     QLineEdit* top = Field(d, "TopField");
     Type(top, "1x");
     d->areaList()->setCurrentIndex(0);
-    EXPECT_EQ(app.prompter.LastText(), "Invalid measurement");
+    EXPECT_EQ(app.prompter.LastText().rfind("Invalid measurement: 'x' is not a unit.", 0), 0u);
     EXPECT_EQ(d->areaShown(), kSideBOverflowArea);
     EXPECT_EQ(d->areaList()->currentText(), "Side B - Overflow");
     EXPECT_EQ(top->selectedText(), "1x");

@@ -14,6 +14,9 @@
 #include <gtest/gtest.h>
 
 #include "app_test_support.h"
+#include "app/commands.h"
+#include "document/liner_document.h"
+#include "document/print_settings.h"
 #include "dialogs/format_pictures_dialog.h"
 #include "pictures/picture_host.h"
 #include "render/view.h"
@@ -101,12 +104,13 @@ TEST_F(FormatPicturesTest, AddingGivesTheNaturalSizeAndStretchAndCenterPlaceItEx
     EXPECT_EQ(requests[0].filter.pairs.back().second, "*.*");
     EXPECT_EQ(requests[0].folder.toStdString(), app.Path(""));
     EXPECT_EQ(w.settings().pictureFilterIndex, 1);
-    ASSERT_EQ(w.liner().pictures.size(), 1u);
-    const Picture& added = w.liner().pictures[0];
+    // Held by the dialog until it is stored.
+    EXPECT_TRUE(w.liner().pictures.empty());
+    ASSERT_TRUE(d->addedPicture());
+    const Picture& added = *d->addedPicture();
     EXPECT_EQ(added.formatIndex, kReaderBmp);
     EXPECT_EQ(added.naturalWidth.twips, 1440);
     EXPECT_EQ(added.naturalHeight.twips, -720);
-    EXPECT_EQ(added.width.twips, 0);  // nothing stored yet
     EXPECT_EQ(d->pictureList()->currentText(), "bird.bmp");
     EXPECT_EQ(d->field(2)->text(), "1");
     EXPECT_EQ(d->field(3)->text(), "0.5");
@@ -178,8 +182,9 @@ TEST_F(FormatPicturesTest, ABadFieldStoresNothingCancelAddAndDeleteTakePicturesO
     answers.push_back(Chosen(Bitmap("b.bmp")));
     QTest::mouseClick(d->addButton(), Qt::LeftButton);
     EXPECT_EQ(app.prompter.LastText(), "Save changes to picture 'a.bmp'");
-    ASSERT_EQ(w.liner().pictures.size(), 2u);
+    ASSERT_EQ(w.liner().pictures.size(), 1u);
     EXPECT_EQ(w.liner().pictures[0], stored);
+    EXPECT_TRUE(d->adding());
 
     // Cancel Add: the picture goes and the one before comes back.
     QTest::mouseClick(d->addButton(), Qt::LeftButton);
@@ -225,7 +230,7 @@ TEST_F(FormatPicturesTest, FitPlacesThePictureInsideTheAreaKeepingItsProportions
     FormatPicturesDialog* d = Open();
     answers.push_back(Chosen(Bitmap("wide.bmp"), 1));
     QTest::mouseClick(d->addButton(), Qt::LeftButton);
-    ASSERT_EQ(app.window().liner().pictures.size(), 1u);
+    ASSERT_TRUE(d->adding());
     ASSERT_FALSE(d->thumbnail()->pixmap().isNull());
     EXPECT_EQ(d->thumbnail()->pixmap().size(), QSize(120, 60));  // 2:1, like the picture
 
@@ -304,6 +309,213 @@ TEST_F(FormatPicturesTest, DroppedFilesAreFittedOrOpened) {
     EXPECT_EQ(w.currentPath().toStdString(), liner);
     EXPECT_FALSE(w.modified());
     EXPECT_TRUE(w.liner().pictures.empty() || w.liner().pictures[0].fileName != droppedPicture);
+}
+
+
+// A picture being added is the dialog's until it is stored: another dialog's
+// step and its Undo leave it and the fields typed for it alone.
+TEST_F(FormatPicturesTest, APictureBeingAddedKeepsItsFieldsThroughOtherStepsAndUndo) {
+    MainWindow& w = app.window();
+    FormatPicturesDialog* d = Open();
+    answers.push_back(Chosen(Bitmap("kept.bmp")));
+    QTest::mouseClick(d->addButton(), Qt::LeftButton);
+    Type(d->field(0), "0.25");
+    w.liner().cutLineStyle = 2;
+    ASSERT_TRUE(w.document().Commit("Format Liner", LinerDocument::kFormats));
+    w.document().Undo();
+    EXPECT_TRUE(d->adding());
+    EXPECT_EQ(d->field(0)->text(), "0.25");
+    EXPECT_EQ(d->field(2)->text(), "1");
+    EXPECT_EQ(d->field(3)->text(), "0.5");
+    QTest::mouseClick(d->okButton(), Qt::LeftButton);
+    ASSERT_EQ(w.liner().pictures.size(), 1u);
+    EXPECT_EQ(w.liner().pictures[0].left.twips, 360);
+    EXPECT_EQ(w.liner().pictures[0].width.twips, 1440);
+    EXPECT_EQ(w.liner().pictures[0].height.twips, -720);
+}
+
+// Only what the dialog stores enters the history: a cancelled picture never
+// comes back through Undo or Redo.
+TEST_F(FormatPicturesTest, ACancelledPictureNeverEntersTheHistory) {
+    MainWindow& w = app.window();
+    FormatPicturesDialog* d = Open();
+    answers.push_back(Chosen(Bitmap("dropped.bmp")));
+    QTest::mouseClick(d->addButton(), Qt::LeftButton);
+    w.liner().cutLineStyle = 2;
+    ASSERT_TRUE(w.document().Commit("Format Liner", LinerDocument::kFormats));
+    QTest::mouseClick(d->addButton(), Qt::LeftButton);  // Cancel Add
+    EXPECT_FALSE(d->adding());
+    w.liner().foldLineStyle = 3;
+    ASSERT_TRUE(w.document().Commit("Format Liner", LinerDocument::kFormats));
+    for (int i = 0; i < 2; ++i) {
+        w.document().Undo();
+        EXPECT_TRUE(w.liner().pictures.empty()) << i;
+    }
+    for (int i = 0; i < 2; ++i) {
+        w.document().Redo();
+        EXPECT_TRUE(w.liner().pictures.empty()) << i;
+    }
+    EXPECT_EQ(d->pictureList()->count(), 0);
+}
+
+// A screen pixel at the true size, whatever the zoom: Stretch gives the same
+// length at 25% as at 100%.
+TEST_F(FormatPicturesTest, StretchDoesNotDependOnTheZoom) {
+    app.window().view()->SetZoom(25);
+    FormatPicturesDialog* d = Open();
+    answers.push_back(Chosen(Bitmap("zoomed.bmp")));
+    QTest::mouseClick(d->addButton(), Qt::LeftButton);
+    Choose(d->stretchList(), "(entire liner)");
+    ASSERT_TRUE(d->Apply());
+    // 2 in and one 96-dpi pixel (2895), shown as 2.01 and read back, as at 100%.
+    EXPECT_EQ(app.window().liner().pictures.at(0).width.twips, 2894);
+}
+
+// No to the save question while adding keeps the added picture, with a zero
+// rectangle, and shows the one chosen.
+TEST_F(FormatPicturesTest, NoWhileAddingKeepsTheAddedPicture) {
+    MainWindow& w = app.window();
+    FormatPicturesDialog* d = Open();
+    answers.push_back(Chosen(Bitmap("first.bmp")));
+    QTest::mouseClick(d->addButton(), Qt::LeftButton);
+    ASSERT_TRUE(d->Apply());
+    answers.push_back(Chosen(Bitmap("second.bmp")));
+    QTest::mouseClick(d->addButton(), Qt::LeftButton);
+    app.prompter.answers.push_back(MessageResult::No);
+    Choose(d->pictureList(), "first.bmp");
+    EXPECT_EQ(app.prompter.LastText(), "Save changes to picture 'second.bmp'");
+    ASSERT_EQ(w.liner().pictures.size(), 2u);
+    EXPECT_EQ(w.liner().pictures[1].width.twips, 0);
+    EXPECT_EQ(w.liner().pictures[1].left.twips, 0);
+    EXPECT_EQ(d->pictureList()->count(), 2);
+    EXPECT_EQ(d->current(), 0);
+    EXPECT_FALSE(d->adding());
+    EXPECT_TRUE(d->SelectPicture(1));
+    EXPECT_EQ(d->pictureList()->currentText(), "second.bmp");
+}
+
+// Enter means OK alone: with no pictures (OK greyed) it does nothing,
+// whichever button has the focus.
+TEST_F(FormatPicturesTest, EnterDoesNothingWhileOkIsGreyed) {
+    FormatPicturesDialog* d = Open();
+    ASSERT_FALSE(d->okButton()->isEnabled());
+    for (QPushButton* button : {d->cancelButton(), d->addButton()}) {
+        button->setFocus();
+        QTest::keyClick(button, Qt::Key_Return);
+    }
+    EXPECT_FALSE(d->closing());
+    EXPECT_TRUE(requests.empty());
+    d->RequestClose();
+}
+
+// A new default unit: a unit-less number too large for it keeps its length,
+// written out with a unit, so the dialog shows what is drawn and has nothing
+// to store.  Format Liner says beforehand what the change does.
+TEST_F(FormatPicturesTest, ANewDefaultUnitKeepsTheLengthOfANumberTooLargeForIt) {
+    MainWindow& w = app.window();
+    Liner& liner = w.liner();
+    ChangeDefaultUnit(liner, kUnitPoints, nullptr);
+    Picture picture;
+    picture.fileName = Bitmap("points.bmp");
+    picture.left = *ParseMeasurement("36", false, kUnitPoints);
+    picture.width = *ParseMeasurement("72", false, kUnitPoints);
+    picture.height = *ParseMeasurement("36", true, kUnitPoints);
+    liner.pictures.push_back(picture);
+    w.document().Replaced(false);
+    FormatPicturesDialog* d = Open();
+    EXPECT_EQ(d->field(0)->text(), "36");
+
+    w.Dispatch(kCmdFormatLiner);
+    QWidget* linerDialog = w.findChild<QWidget*>("FormatLinerDialog");
+    ASSERT_NE(linerDialog, nullptr);
+    auto* units = linerDialog->findChild<QComboBox*>("DefaultUnitsList");
+    auto* note = linerDialog->findChild<QLabel*>("UnitNote");
+    EXPECT_TRUE(note->text().isEmpty());
+    units->setCurrentIndex(units->findText("inches"));
+    EXPECT_TRUE(note->text().endsWith("lengths without a unit will mean inches")) << note->text().toStdString();
+    QTest::mouseClick(linerDialog->findChild<QPushButton*>("OkButton"), Qt::LeftButton);
+    ASSERT_EQ(liner.defaultUnits, kUnitInches);
+
+    EXPECT_EQ(liner.pictures[0].left.twips, 720);
+    EXPECT_EQ(d->field(0)->text(), "0.5 in");
+    EXPECT_EQ(d->field(2)->text(), "1 in");
+    EXPECT_EQ(d->field(3)->text(), "0.5 in");
+    EXPECT_FALSE(d->HasChanges());
+    EXPECT_TRUE(d->Apply());
+    EXPECT_TRUE(app.prompter.shown.empty());
+}
+
+// Large pictures: the file's own resolution gives the natural size; larger
+// than the liner, the largest size of its proportions that fits is offered,
+// and said; Fit keeps the proportions.
+TEST_F(FormatPicturesTest, ALargePictureIsOfferedAtTheLargestSizeThatFits) {
+    MainWindow& w = app.window();
+    auto save = [&](const char* name, int width, int height, int perMetre) {
+        QImage image(width, height, QImage::Format_RGB32);
+        image.fill(Qt::darkRed);
+        image.setDotsPerMeterX(perMetre);
+        image.setDotsPerMeterY(perMetre);
+        const std::string path = app.Path(name);
+        EXPECT_TRUE(image.save(QString::fromStdString(path), "BMP"));
+        return path;
+    };
+    FormatPicturesDialog* d = Open();
+    // 600 by 300 pixels at 300 dpi: 2 by 1 inch.
+    answers.push_back(Chosen(save("fine.bmp", 600, 300, 11811)));
+    QTest::mouseClick(d->addButton(), Qt::LeftButton);
+    EXPECT_EQ(d->field(2)->text(), "2");
+    EXPECT_EQ(d->field(3)->text(), "1");
+    EXPECT_TRUE(d->sizeNote()->isHidden());
+    QTest::mouseClick(d->addButton(), Qt::LeftButton);  // Cancel Add
+
+    // 2400 by 1800 at 96 dpi is 25 by 18.75 in: beyond what a length holds,
+    // and beyond the 2 by 4 in liner.
+    answers.push_back(Chosen(save("photo.bmp", 2400, 1800, 3780)));
+    QTest::mouseClick(d->addButton(), Qt::LeftButton);
+    ASSERT_TRUE(d->addedPicture());
+    EXPECT_EQ(d->addedPicture()->naturalWidth.twips * 3 / 4, -d->addedPicture()->naturalHeight.twips);
+    EXPECT_EQ(d->field(2)->text(), "2");
+    EXPECT_EQ(d->field(3)->text(), "1.5");
+    EXPECT_FALSE(d->sizeNote()->isHidden());
+    EXPECT_TRUE(d->sizeNote()->text().contains("larger than the liner"));
+    ASSERT_TRUE(d->Apply());
+    EXPECT_TRUE(d->sizeNote()->isHidden());
+    const Picture& p = w.liner().pictures.at(0);
+    EXPECT_EQ(p.width.twips, 2880);
+    EXPECT_EQ(p.height.twips, -2160);
+
+    Choose(d->fitList(), "(entire liner)");
+    ASSERT_TRUE(d->Apply());
+    EXPECT_EQ(p.width.twips, 2880);
+    EXPECT_EQ(p.height.twips, -2160);
+    d->RequestClose();
+}
+
+// Fit belongs to the picture it was chosen for: choosing another picture, or
+// Add, sets it back, and OK with nothing edited changes nothing.
+TEST_F(FormatPicturesTest, FitDoesNotCarryOverToAnotherPicture) {
+    MainWindow& w = app.window();
+    FormatPicturesDialog* d = Open();
+    for (const char* name : {"one.bmp", "two.bmp"}) {
+        answers.push_back(Chosen(Bitmap(name)));
+        QTest::mouseClick(d->addButton(), Qt::LeftButton);
+        ASSERT_TRUE(d->Apply());
+    }
+    Choose(d->fitList(), "(primary song)");
+    ASSERT_TRUE(d->Apply());
+    answers.push_back(Chosen(Bitmap("three.bmp")));
+    QTest::mouseClick(d->addButton(), Qt::LeftButton);
+    EXPECT_EQ(d->fitList()->currentIndex(), 0);
+    QTest::mouseClick(d->addButton(), Qt::LeftButton);  // Cancel Add
+    Choose(d->fitList(), "(primary song)");
+    ASSERT_TRUE(d->SelectPicture(0));
+    EXPECT_EQ(d->fitList()->currentIndex(), 0);
+    const Picture before = w.liner().pictures[0];
+    const int steps = w.document().history().count();
+    QTest::mouseClick(d->okButton(), Qt::LeftButton);
+    EXPECT_TRUE(d->closing());
+    EXPECT_EQ(w.liner().pictures[0], before);
+    EXPECT_EQ(w.document().history().count(), steps);
 }
 
 }  // namespace

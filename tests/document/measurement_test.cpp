@@ -99,6 +99,14 @@ TEST(Measurement, ReadFieldReportsAndStaysQuietWhenAsked) {
     MessageOwner owner = MessageOwner::Dialog(nullptr);
     auto bad = ReadMeasurementField("1 inch", true, false, false, kUnitInches, &prompter, &owner);
     EXPECT_EQ(bad.error, FieldError::Invalid);
+    EXPECT_EQ(prompter.LastText(),
+              "Invalid measurement: 'inch' is not a unit. Use cm, in or \", li, pi or pt, or a number alone for "
+              "inches.");
+    ReadMeasurementField("2.5 MM", true, false, false, kUnitCentimeters, &prompter, &owner);
+    EXPECT_EQ(prompter.LastText(),
+              "Invalid measurement: 'mm' is not a unit. Use cm, in or \", li, pi or pt, or a number alone for "
+              "centimeters.");
+    ReadMeasurementField("abc", true, false, false, kUnitInches, &prompter, &owner);
     EXPECT_EQ(prompter.LastText(), "Invalid measurement");
 
     auto negative = ReadMeasurementField("-1", false, false, false, kUnitInches, &prompter, &owner);
@@ -107,7 +115,7 @@ TEST(Measurement, ReadFieldReportsAndStaysQuietWhenAsked) {
 
     auto quiet = ReadMeasurementField("junk", true, false, true, kUnitInches, &prompter, &owner);
     EXPECT_EQ(quiet.error, FieldError::Invalid);
-    EXPECT_EQ(prompter.shown.size(), 2u);
+    EXPECT_EQ(prompter.shown.size(), 4u);
 
     // A field delivers sixteen characters at most: enough for what the
     // program shows itself, and the rest is not read.
@@ -134,13 +142,14 @@ TEST(Measurement, ATooLargeValueIsToldTheLargestLengthAllowed) {
     EXPECT_EQ(prompter.LastText(), "Measurement may not be larger than 57.7901 cm");
     ReadMeasurementField("2000", true, false, false, kUnitPoints, &prompter, &owner);
     EXPECT_EQ(prompter.LastText(), "Measurement may not be larger than 1638.35");
+    // Below the smallest length: said as such, naming the smallest.
     ReadMeasurementField("-99999 in", true, false, false, kUnitInches, &prompter, &owner);
-    EXPECT_EQ(prompter.LastText(), "Measurement may not be larger than 22.7555 in");
+    EXPECT_EQ(prompter.LastText(), "Measurement may not be less than -22.7555 in");
     EXPECT_EQ(ParseMeasurement("22.7548 in", false, kUnitInches)->twips, 32767);
     EXPECT_EQ(ParseMeasurement("57.7901 cm", false, kUnitInches)->twips, 32767);
     EXPECT_EQ(ParseMeasurement("-22.7555 in", false, kUnitInches)->twips, -32768);
     // Text that is no measurement at all stays invalid, however long its number.
-    auto junk = ReadMeasurementField("99999 xx", true, false, false, kUnitInches, &prompter, &owner);
+    auto junk = ReadMeasurementField("99999 x1", true, false, false, kUnitInches, &prompter, &owner);
     EXPECT_EQ(junk.error, FieldError::Invalid);
     EXPECT_EQ(prompter.LastText(), "Invalid measurement");
 }

@@ -178,6 +178,18 @@ TEST_F(PictureHostTest, ExaminesEachFormatAtTheScreenResolution) {
     EXPECT_EQ(examined->naturalWidth, 1152);
     EXPECT_EQ(examined->naturalHeight, -480);
 
+    // A file that says how many pixels a metre it has is taken at its word
+    // (144 dpi here), whatever the screen.
+    BmpSpec fine;
+    fine.width = 96;
+    fine.height = 48;
+    fine.pixels.assign(96 * 3 * 48, 0);
+    fine.pelsPerMetre = 5669;
+    examined = ExaminePictureFile(Write("fine.bmp", MakeBmp(fine)), prompter_, table_, {120, 144});
+    ASSERT_TRUE(examined);
+    EXPECT_EQ(examined->naturalWidth, 960);
+    EXPECT_EQ(examined->naturalHeight, -480);
+
     examined = ExaminePictureFile(WriteColourPicture("pngflt32", "c.png"), prompter_, table_,
                                   {96, 96});
     ASSERT_TRUE(examined);

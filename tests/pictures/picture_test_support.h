@@ -29,6 +29,7 @@ struct BmpSpec {
     std::vector<uint8_t> pixels;  // the rows exactly as stored
     int64_t pixelOffset = -1;     // -1: right behind the colour table
     size_t gap = 0;               // bytes between colour table and pixels
+    uint32_t pelsPerMetre = 0;    // both resolutions; 0: none stored
 };
 
 
@@ -69,8 +70,8 @@ inline std::vector<uint8_t> MakeBmp(const BmpSpec& s) {
         U16(out, s.bitCount);
         U32(out, s.compression);
         U32(out, 0);
-        U32(out, 2835);
-        U32(out, 2835);
+        U32(out, s.pelsPerMetre);
+        U32(out, s.pelsPerMetre);
         U32(out, s.coloursUsed);
         U32(out, 0);
         for (uint32_t i = 40; i < headerSize; ++i) out.push_back(0);

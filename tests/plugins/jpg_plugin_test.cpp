@@ -26,6 +26,8 @@ struct JpegSpec {
     int quality = 95;
     bool adobeMarker = true;
     std::vector<uint8_t> exif;  // APP1 body
+    int densityUnit = 0;        // JFIF: 0 proportions only, 1 per inch, 2 per cm
+    int xDensity = 1, yDensity = 1;
 };
 
 struct JpegFail {
@@ -65,6 +67,9 @@ std::vector<uint8_t> Encode(const JpegSpec& s, const std::vector<uint8_t>& sampl
     if (s.stored != JCS_UNKNOWN) jpeg_set_colorspace(&cinfo, s.stored);
     cinfo.write_Adobe_marker = s.adobeMarker ? cinfo.write_Adobe_marker : FALSE;
     jpeg_set_quality(&cinfo, s.quality, TRUE);
+    cinfo.density_unit = static_cast<UINT8>(s.densityUnit);
+    cinfo.X_density = static_cast<UINT16>(s.xDensity);
+    cinfo.Y_density = static_cast<UINT16>(s.yDensity);
     if (s.progressive) jpeg_simple_progression(&cinfo);
     cinfo.arith_code = s.arithmetic ? TRUE : FALSE;
     cinfo.restart_in_rows = s.restartRows;
@@ -151,6 +156,28 @@ std::vector<uint8_t> ExifWithOrientation(int orientation, bool bigEndian) {
     u16(0x010F), u16(2), u32(4), u32(0x00616263);  // Make, ASCII "abc"
     u16(0x0112), u16(3), u32(1), u16(static_cast<uint16_t>(orientation)), u16(0);
     u32(0);
+    return b;
+}
+
+// An EXIF block with only a resolution (XResolution, YResolution as
+// rationals, ResolutionUnit 2: inches), little-endian.
+std::vector<uint8_t> ExifWithResolution(uint32_t x, uint32_t y) {
+    std::vector<uint8_t> b = {'E', 'x', 'i', 'f', 0, 0, 'I', 'I', 42, 0, 8, 0, 0, 0};
+    auto u16 = [&](uint16_t v) {
+        b.push_back(static_cast<uint8_t>(v));
+        b.push_back(static_cast<uint8_t>(v >> 8));
+    };
+    auto u32 = [&](uint32_t v) {
+        u16(static_cast<uint16_t>(v));
+        u16(static_cast<uint16_t>(v >> 16));
+    };
+    const uint32_t rationals = 8 + 2 + 3 * 12 + 4;  // after the directory
+    u16(3);
+    u16(0x011A), u16(5), u32(1), u32(rationals);
+    u16(0x011B), u16(5), u32(1), u32(rationals + 8);
+    u16(0x0128), u16(3), u32(1), u16(2), u16(0);
+    u32(0);
+    u32(x), u32(1), u32(y * 2), u32(2);
     return b;
 }
 
@@ -304,6 +331,30 @@ TEST_F(JpgPluginTest, ExifOrientationsStandThePictureUpright) {
             }
         }
     }
+}
+
+// The picture's own resolution reaches the host as pixels per metre: the JFIF
+// density (per inch or per centimetre), else the EXIF one, else none.
+TEST_F(JpgPluginTest, TheFilesResolutionIsGivenInPixelsPerMetre) {
+    auto resolution = [&](const JpegSpec& spec) {
+        DibPtr info = Info(Encode(spec, Pattern(spec)));
+        EXPECT_TRUE(info);
+        if (!info) return std::pair<int, int>{-1, -1};
+        const PackedDibHeader h = DibReader(info.get()).Header();
+        return std::pair<int, int>{h.xPixelsPerMeter, h.yPixelsPerMeter};
+    };
+    JpegSpec spec;
+    spec.densityUnit = 1;
+    spec.xDensity = 300;
+    spec.yDensity = 150;
+    EXPECT_EQ(resolution(spec), (std::pair<int, int>{11811, 5906}));
+    spec.densityUnit = 2;
+    spec.xDensity = spec.yDensity = 40;
+    EXPECT_EQ(resolution(spec), (std::pair<int, int>{4000, 4000}));
+    spec.densityUnit = 0;
+    EXPECT_EQ(resolution(spec), (std::pair<int, int>{0, 0}));
+    spec.exif = ExifWithResolution(72, 96);
+    EXPECT_EQ(resolution(spec), (std::pair<int, int>{2835, 3780}));
 }
 
 TEST_F(JpgPluginTest, TwelveBitPicturesAreRefused) {

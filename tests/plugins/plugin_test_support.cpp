@@ -184,6 +184,9 @@ bool WritePngBody(png_structp png, png_infop info, FILE* file, const PngPicture&
         colour.blue = picture.transparentRgb[2];
         png_set_tRNS(png, info, nullptr, 0, &colour);
     }
+    if (picture.pixelsPerMetre != 0) {
+        png_set_pHYs(png, info, picture.pixelsPerMetre, picture.pixelsPerMetre, PNG_RESOLUTION_METER);
+    }
     png_write_info(png, info);
     png_write_image(png, rows);
     png_write_end(png, nullptr);

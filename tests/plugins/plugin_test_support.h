@@ -97,6 +97,7 @@ struct PngPicture {
     bool hasTransparentColour = false;  // tRNS for grey and RGB pictures
     uint16_t transparentGrey = 0;
     uint16_t transparentRgb[3] = {0, 0, 0};
+    uint32_t pixelsPerMetre = 0;  // pHYs, the same both ways; 0: none
     std::vector<std::vector<uint8_t>> rows;
 };
 

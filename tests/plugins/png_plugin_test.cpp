@@ -251,6 +251,14 @@ TEST_F(PngPluginTest, RgbPicturesBecomeBlueGreenRedRows) {
     DibPtr info = Info(p);
     ASSERT_TRUE(info);
     EXPECT_EQ(DibReader(info.get()).BitCount(), 24);
+    EXPECT_EQ(DibReader(info.get()).Header().xPixelsPerMeter, 0);
+
+    // The picture's own resolution reaches the host.
+    p.pixelsPerMetre = 11811;
+    info = Info(p);
+    ASSERT_TRUE(info);
+    EXPECT_EQ(DibReader(info.get()).Header().xPixelsPerMeter, 11811);
+    EXPECT_EQ(DibReader(info.get()).Header().yPixelsPerMeter, 11811);
 }
 
 TEST_F(PngPluginTest, SixteenBitColourIsReducedToEightBits) {
