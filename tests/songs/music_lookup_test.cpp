@@ -144,7 +144,7 @@ TEST_F(LookupFixture, SearchAndReleaseWithTwoDiscs) {
     }
     EXPECT_GE(server.requests[1].atMs - server.requests[0].atMs, 1000);
     // The loop ran on while the second request waited its turn.
-    EXPECT_GE(ticks, 20);
+    EXPECT_GE(ticks, 5);  // a blocked loop would have ticked once
     EXPECT_EQ(lookup->RequestsSent(), 2);
 }
 

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QHostAddress>
 #include <QMap>
 #include <QTcpServer>
@@ -118,12 +119,15 @@ inline bool RunUntil(const std::function<bool()>& done, int timeoutMs = 30000) {
     return done();
 }
 
-// The tests of network lookups need an application object for the loop.
+// The tests of network lookups need an application object for the loop: a
+// GUI one (offscreen), as the other tests of the same program may draw.
 inline void EnsureApplication() {
     static int argc = 1;
-    static char name[] = "reelcard_songs_tests";
+    static char name[] = "reelcard_tests";
     static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance()) new QCoreApplication(argc, argv);
+    if (QCoreApplication::instance()) return;
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    new QGuiApplication(argc, argv);
 }
 
 }  // namespace songs_test
