@@ -1,10 +1,12 @@
 #include "app/export_commands.h"
 
 #include <QDialogButtonBox>
-#include <QFile>
 #include <QFileInfo>
 #include <QFormLayout>
+#include <QDoubleSpinBox>
 #include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QPrinter>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -23,6 +25,7 @@
 #include "platform/messages.h"
 #include "platform/strings.h"
 #include "render/liner_export.h"
+#include "render/pdf_boxes.h"
 #include "render/print_job.h"
 
 namespace {
@@ -75,8 +78,30 @@ ExportOptionsDialog::ExportOptionsDialog(QWidget* owner, const ExportOptions& st
         sheet_ = new QRadioButton(tr("The &sheets as Print makes them (paper, margins, 2-up, copies)"), group);
         sheet_->setObjectName("SheetPdf");
         column->addWidget(liner_);
+        // For a print shop: the liner on a larger page, pictures running on
+        // past its cut edges, crop marks, and the boxes preflight reads.  The
+        // sheets take Page Setup's bleed.
+        auto* bleedRow = new QHBoxLayout;
+        bleedRow->setContentsMargins(20, 0, 0, 0);
+        bleed_ = new QDoubleSpinBox(group);
+        bleed_->setObjectName("Bleed");
+        const double perTwip = start.metric ? 25.4 / 1440 : 1.0 / 1440;
+        bleed_->setDecimals(start.metric ? 1 : 3);
+        bleed_->setRange(0, kMaxBleedTwips * perTwip);
+        bleed_->setSingleStep(start.metric ? 0.5 : 0.0625);
+        bleed_->setSuffix(start.metric ? tr(" mm") : tr(" in"));
+        bleed_->setSpecialValueText(tr("none"));
+        bleed_->setValue(std::clamp(start.bleed, 0, kMaxBleedTwips) * perTwip);
+        auto* bleedLabel = new QLabel(tr("&Bleed:"), group);
+        bleedLabel->setBuddy(bleed_);
+        bleedRow->addWidget(bleedLabel);
+        bleedRow->addWidget(bleed_);
+        bleedRow->addStretch(1);
+        column->addLayout(bleedRow);
         column->addWidget(sheet_);
+        connect(liner_, &QRadioButton::toggled, bleed_, &QWidget::setEnabled);
         (start.sheet ? sheet_ : liner_)->setChecked(true);
+        bleed_->setEnabled(liner_->isChecked());
         layout->addWidget(group);
     } else {
         setWindowTitle(tr("Export PNG"));
@@ -110,6 +135,10 @@ ExportOptions ExportOptionsDialog::Result() const {
     if (sheet_) result.sheet = sheet_->isChecked();
     if (dpi_) result.dpi = dpi_->value();
     if (transparent_) result.transparent = transparent_->isChecked();
+    if (bleed_) {
+        const double perTwip = start_.metric ? 25.4 / 1440 : 1.0 / 1440;
+        result.bleed = std::clamp(static_cast<int>(std::lround(bleed_->value() / perTwip)), 0, kMaxBleedTwips);
+    }
     return result;
 }
 
@@ -150,10 +179,14 @@ bool Exporting::Export() {
     options.sheet = settings.exportSheet;
     options.dpi = settings.exportDpi;
     options.transparent = settings.exportTransparent;
+    options.bleed = settings.exportBleed.twips;
+    const int unit = host_.document().liner().defaultUnits;
+    options.metric = UnitRow(unit, unit).metric;
     if (!askOptions(host_.hostWindow(), options)) return false;
     settings.exportSheet = options.sheet;
     settings.exportDpi = options.dpi;
     settings.exportTransparent = options.transparent;
+    if (options.bleed != settings.exportBleed.twips) settings.exportBleed = FromTwips(options.bleed, unit);
 
     // A name without the format's extension gets it, so that the file is
     // known for what it holds.
@@ -171,7 +204,9 @@ bool Exporting::Export() {
         bool noSongFitWarning = false;  // the view has warned already
         const ExportContext context{pictures, prompter_, noSongFitWarning};
         switch (options.format) {
-            case ExportFormat::Pdf: written = WriteLinerPdf(host_.document().liner(), path, 1200, context); break;
+            case ExportFormat::Pdf:
+                written = WriteLinerPdf(host_.document().liner(), path, 1200, context, options.bleed);
+                break;
             case ExportFormat::Png:
                 written = WriteLinerPng(host_.document().liner(), path, options.dpi, options.transparent, context);
                 break;
@@ -186,13 +221,13 @@ bool Exporting::Export() {
 }
 
 bool Exporting::WriteSheets(const QString& path) {
-    // The program's printer, its paper and orientation, writing to a file.
-    const QString partial = path + ".part";
+    // The program's printer, its paper and orientation, writing to a file
+    // (which the device saves beside the old one and puts in its place).
     PrintJobResult result;
     {
         QPrinter pdf(QPrinter::HighResolution);
         pdf.setOutputFormat(QPrinter::PdfFormat);
-        pdf.setOutputFileName(partial);
+        pdf.setOutputFileName(path);
         pdf.setFullPage(true);
         pdf.setPageLayout(printing_.printer().pageLayout());
         pdf.setCreator(QStringLiteral("Reelcard"));
@@ -200,13 +235,8 @@ bool Exporting::WriteSheets(const QString& path) {
         PrintProgress quiet;
         result = RunPrintJob(device, host_.document().liner(), printing_.OpenLinerJob(), prompter_, quiet);
     }
-    if (!result.complete) {
-        QFile::remove(partial);
-        return false;
-    }
-    QFile::remove(path);
-    if (!QFile::rename(partial, path)) {
-        QFile::remove(partial);
+    if (!result.complete) return false;
+    if (!result.sheetCards.empty() && !AddPdfCardBoxesToFile(path, result.sheetCards)) {
         ShowMessage(prompter_, MessageOwner::MainWindow(), ErrorStyle(), IDS_CANNOT_WRITE_FILE,
                     {path.toStdString()});
         return false;

@@ -23,6 +23,8 @@ struct ExportOptions {
     bool sheet = false;  // PDF: the sheets as printed instead of the liner alone
     int dpi = 300;       // PNG
     bool transparent = false;
+    int bleed = 0;        // PDF of the liner: twips of bleed, with crop marks and boxes
+    bool metric = false;  // the bleed is shown in millimetres, else in inches
 };
 
 // The format a chosen file name asks for: its extension, or else the filter.
@@ -44,6 +46,7 @@ private:
     QSpinBox* dpi_ = nullptr;
     QRadioButton* white_ = nullptr;
     QRadioButton* transparent_ = nullptr;
+    class QDoubleSpinBox* bleed_ = nullptr;
 };
 
 class Exporting {

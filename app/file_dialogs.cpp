@@ -60,14 +60,23 @@ FileFilter BuildFileFilter(uint16_t stringId, int filterIndex,
     if (separator == '?') {
         // The program's own liner types are offered whether or not the
         // desktop knows them as ours.
-        std::vector<FileTypeSlot> types(fileTypes.begin(), fileTypes.end());
+        // They come first, so that a type registered later neither becomes
+        // the default filter nor moves the ones the user chose before.
+        std::vector<FileTypeSlot> types;
+        std::vector<FileTypeSlot> others(fileTypes.begin(), fileTypes.end());
         for (FileTypeSlot builtIn : {FileTypeSlot{".cas", "Cassette Files"}, FileTypeSlot{".dat", "DAT Files"}}) {
-            const bool listed = std::any_of(types.begin(), types.end(), [&](const FileTypeSlot& slot) {
+            const auto listed = std::find_if(others.begin(), others.end(), [&](const FileTypeSlot& slot) {
                 return QString::fromStdString(slot.extension).compare(QString::fromStdString(builtIn.extension),
                                                                       Qt::CaseInsensitive) == 0;
             });
-            if (!listed) types.push_back(builtIn);
+            if (listed != others.end()) {
+                types.push_back(*listed);
+                others.erase(listed);
+            } else {
+                types.push_back(builtIn);
+            }
         }
+        types.insert(types.end(), others.begin(), others.end());
         std::vector<std::string> descriptions;
         for (const FileTypeSlot& slot : types) {
             if (slot.extension.empty()) continue;

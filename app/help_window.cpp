@@ -50,6 +50,11 @@ HelpWindow::HelpWindow(const QString& folder, QWidget* parent) : QWidget(parent,
     search_->setClearButtonEnabled(true);
     results_ = new QListWidget(this);
     results_->setObjectName("HelpResults");
+    // Said in a label that wraps, as the narrow list would cut it off.
+    noResults_ = new QLabel(tr("No page contains all of these words."), this);
+    noResults_->setObjectName("HelpNoResults");
+    noResults_->setWordWrap(true);
+    noResults_->hide();
 
     auto* searchLabel = new QLabel(tr("&Search:"), this);
     searchLabel->setBuddy(search_);
@@ -62,6 +67,7 @@ HelpWindow::HelpWindow(const QString& folder, QWidget* parent) : QWidget(parent,
     sideLayout->addWidget(contents);
     sideLayout->addWidget(searchLabel);
     sideLayout->addWidget(search_);
+    sideLayout->addWidget(noResults_);
     sideLayout->addWidget(results_);
 
     auto* splitter = new QSplitter(this);
@@ -125,11 +131,8 @@ void HelpWindow::RunSearch() {
         auto* item = new QListWidgetItem(TitleOf(dir.filePath(name)), results_);
         item->setData(Qt::UserRole, name);
     }
-    if (found.isEmpty() && !search_->text().trimmed().isEmpty()) {
-        // Say so rather than show an empty list.
-        auto* none = new QListWidgetItem(tr("No page contains all of these words."), results_);
-        none->setFlags(Qt::NoItemFlags);
-    }
+    // Say so rather than show an empty list.
+    noResults_->setVisible(found.isEmpty() && !search_->text().trimmed().isEmpty());
 }
 
 void HelpWindow::keyPressEvent(QKeyEvent* event) {

@@ -7,6 +7,7 @@
 #include <QWidget>
 
 class QLineEdit;
+class QLabel;
 class QListWidget;
 class QTextBrowser;
 
@@ -35,5 +36,6 @@ private:
     QString folder_;
     QTextBrowser* browser_ = nullptr;
     QLineEdit* search_ = nullptr;
+    QLabel* noResults_ = nullptr;
     QListWidget* results_ = nullptr;
 };

@@ -1,6 +1,7 @@
 // Reelcard: designs and prints cassette J-cards.  The one optional argument
 // is a liner file to open.
 #include <QSettings>
+#include <QVariant>
 #include <QStringList>
 #include <cstdio>
 #include <cstring>
@@ -39,6 +40,12 @@ int main(int argc, char** argv) {
     MessageBoxPrompter prompter;
     QtFileDialogs fileDialogs;
     QSettings store;  // organization and application "Reelcard"
+    // The picture plugins read their pixel limit from the environment; the
+    // settings give it unless the environment already does.
+    const QVariant megapixels = store.value(QStringLiteral("Options/PictureMegapixels"));
+    if (megapixels.isValid() && qEnvironmentVariableIsEmpty("REELCARD_PICTURE_MEGAPIXELS")) {
+        qputenv("REELCARD_PICTURE_MEGAPIXELS", megapixels.toString().toUtf8());
+    }
 
     MainWindowServices services;
     services.store = &store;

@@ -35,6 +35,7 @@
 #include "dialogs/text_dialog.h"
 #include "document/file_types.h"
 #include "document/liner_file.h"
+#include "document/liner_text.h"
 #include "document/recovery.h"
 #include "pictures/picture_host.h"
 #include "platform/messages.h"
@@ -116,6 +117,7 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
                                                                                    : services_.recoveryFolder);
     // Back to the saved state (a save, New, Open, Undo): nothing to recover.
     connect(&document_, &LinerDocument::modifiedChanged, this, [this](bool modified) {
+        setWindowModified(modified);
         if (modified) {
             ArmRecovery();
         } else {
@@ -370,10 +372,13 @@ void MainWindow::SetCommandHandler(int command, std::function<void()> handler) {
 // ---- state shown to the user ------------------------------------------------------
 
 void MainWindow::UpdateWindowTitle() {
+    // The document first, then the program, with the window system's mark of
+    // unsaved changes after the name.
     const QString& name = document_.currentTitle();
-    QString title = Str(IDS_APP_NAME) + " - " + (name.isEmpty() ? Str(IDS_UNTITLED) : name);
+    QString title = (name.isEmpty() ? Str(IDS_UNTITLED) : name) + "[*]";
     if (document_.readOnly()) title += Str(IDS_READ_ONLY_SUFFIX);
-    setWindowTitle(title);
+    setWindowTitle(title + " - " + Str(IDS_APP_NAME));
+    setWindowModified(document_.modified());
 }
 
 void MainWindow::UpdateScrollRanges() { view_->UpdateScrollRanges(); }
@@ -905,7 +910,8 @@ void MainWindow::FontCommand(int fontIndex) {
     EnsureStandardFonts(liner);
     FontEntry entry = liner.fonts[fontIndex];
     if (!services_.chooseFont(this, entry, prompter_)) return;
-    liner.fonts[fontIndex] = entry;
+    // Letters kept in other character sets follow the font.
+    ChangeFontAndVariants(liner.fonts, fontIndex + 1, entry);
     static const char* const kNames[] = {QT_TR_NOOP("Side Letter Font"), QT_TR_NOOP("Feature Name Font"),
                                          QT_TR_NOOP("Feature Font"), QT_TR_NOOP("Title Font"),
                                          QT_TR_NOOP("Song Font")};

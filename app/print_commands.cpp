@@ -1,7 +1,6 @@
 #include "app/print_commands.h"
 
 #include <QFileInfo>
-#include <QPrinterInfo>
 
 #include "app/commands.h"
 #include "app/file_dialogs.h"
@@ -10,8 +9,10 @@
 #include "document/liner_document.h"
 #include "app/print_dialogs.h"
 #include "document/liner_file.h"
+#include "pictures/picture_host.h"
 #include "platform/messages.h"
 #include "platform/strings.h"
+#include "render/pdf_boxes.h"
 
 namespace {
 
@@ -49,17 +50,21 @@ void Printing::ChooseFiles(QWidget* printDialog) {
     const std::optional<PrintFilesChoice> chosen = dialogs_.ChooseFiles(printDialog, request);
     if (!chosen) {
         files_.clear();
-        return;
+    } else {
+        files_ = chosen->paths;
+        settings.printFolder = FolderOfChosenFile(files_.front());
+        settings.printFilterIndex = chosen->filterIndex;
     }
-    files_ = chosen->paths;
-    settings.printFolder = FolderOfChosenFile(files_.front());
-    settings.printFilterIndex = chosen->filterIndex;
+    ShowBatchInPrintDialog(printDialog, files_, OpenLinerJob().documentName, [this] { files_.clear(); });
 }
 
 void Printing::PrintLiner() {
     files_.clear();
     Settings& settings = host_.settings();
     printer_->setCopyCount(std::max<int>(settings.copies, 1));
+    // The dialog names its output file after the document it will print,
+    // not the one printed last.
+    printer_->setDocName(OpenLinerJob().documentName);
     if (!dialogs_.Print(host_.hostWindow(), *printer_, [this](QWidget* dialog) { ChooseFiles(dialog); })) {
         files_.clear();
         return;
@@ -73,28 +78,28 @@ void Printing::PrintLiner() {
 
     PrintJobRequest request = OpenLinerJob();
     request.copies = TakeCopies(dialogCopies, device);
-    if (batch) request.documentName = Str(IDS_APP_NAME);
-
+    // Each file of a batch is read into a copy: the open liner, its unsaved
+    // edits and its history stay as they are, and so does the folder its
+    // pictures are found in.
+    Liner scratch;
+    Liner* liner = &host_.document().liner();
+    const std::string pictureFolder = CurrentPictureBaseFolder();
     if (batch) {
-        if (host_.document().modified() && host_.QuerySaveChanges() == MessageResult::Cancel) {
-            files_.clear();
-            return;
-        }
-        host_.document().SetModified(false);
+        request.documentName = Str(IDS_APP_NAME);
         for (const QString& path : files_) request.files.push_back(path.toStdString());
+        files_.clear();
+        scratch = *liner;
+        liner = &scratch;
     }
 
     PrintProgressDialog progress(host_.hostWindow());
-    lastResult_ = RunPrintJob(device, host_.document().liner(), request, prompter_, progress);
-
-    if (batch) {
-        files_.clear();
-        // The batch replaced the open Liner; bring back the one that was open.
-        if (!host_.document().currentTitle().isEmpty()) {
-            host_.OpenLinerFile(host_.document().currentPath());
-        } else {
-            host_.NewLinerFromFormat(host_.document().formatPath());
-        }
+    lastResult_ = RunPrintJob(device, *liner, request, prompter_, progress);
+    if (batch) SetPictureBaseFolder(pictureFolder);
+    // Printed to a PDF file with bleed: the boxes a print shop reads.
+    if (lastResult_.printed && !lastResult_.sheetCards.empty() && printer_->outputFormat() == QPrinter::PdfFormat &&
+        !AddPdfCardBoxesToFile(printer_->outputFileName(), lastResult_.sheetCards)) {
+        ShowMessage(prompter_, MessageOwner::MainWindow(), ErrorStyle(), IDS_CANNOT_WRITE_FILE,
+                    {printer_->outputFileName().toStdString()});
     }
 }
 
@@ -112,7 +117,13 @@ void Printing::PageSetup() {
     PageSetupDialog dialog(host_.hostWindow(), *printer_, settings.print, host_.document().liner().defaultUnits);
     dialog.SetPrinterChooser(
         [this](QWidget* owner, const QString& current) -> std::optional<QString> {
-            const QStringList printers = QPrinterInfo::availablePrinterNames();
+            const std::optional<QStringList> names = PrinterNames();
+            if (!names) {
+                ShowMessage(prompter_, MessageOwner::MainWindow(), {MessageIcon::Stop, MessageButtons::Ok, false},
+                            IDS_PRINT_SYSTEM_NO_ANSWER);
+                return std::nullopt;
+            }
+            const QStringList& printers = *names;
             if (printers.isEmpty()) {
                 ReportCommonDialogError(prompter_, kNoPrinterDevices);
                 return std::nullopt;

@@ -4,7 +4,9 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -12,6 +14,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPageSize>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -59,6 +62,70 @@ QPushButton* AddFilesButton(QDialog& printDialog, const std::function<void(QWidg
         chooseFiles(&printDialog);
     });
     return files;
+}
+
+namespace {
+
+// The greyed output file of the print dialog names the document to be
+// printed, in the folder it shows.
+void RenameOutputFile(QWidget& printDialog, const QString& documentName) {
+    auto* field = printDialog.findChild<QLineEdit*>(QStringLiteral("filename"));
+    if (!field || field->isEnabled() || field->text().isEmpty()) return;
+    const QFileInfo shown(field->text());
+    QString base = documentName;
+    if (const qsizetype dot = base.lastIndexOf(u'.'); dot > 0) base.truncate(dot);
+    field->setText(QDir(shown.path()).filePath(base + QStringLiteral(".pdf")));
+}
+
+}  // namespace
+
+void ShowBatchInPrintDialog(QWidget* printDialog, const QStringList& files, const QString& documentName,
+                            const std::function<void()>& back) {
+    if (!printDialog) return;
+    auto* label = printDialog->findChild<QLabel*>(QStringLiteral("BatchFiles"));
+    auto* backButton = printDialog->findChild<QPushButton*>(QStringLiteral("OpenLinerButton"));
+    if (!label) {
+        label = new QLabel(printDialog);
+        label->setObjectName("BatchFiles");
+        label->setWordWrap(true);
+        backButton = new QPushButton(QObject::tr("Print the Open &Liner"), printDialog);
+        backButton->setObjectName("OpenLinerButton");
+        backButton->setAutoDefault(false);
+        auto* row = new QHBoxLayout;
+        row->addWidget(label, 1);
+        row->addWidget(backButton);
+        if (auto* box = qobject_cast<QBoxLayout*>(printDialog->layout())) {
+            // Above the dialog's buttons.
+            box->insertLayout(std::max(0, box->count() - 1), row);
+        } else if (auto* grid = qobject_cast<QGridLayout*>(printDialog->layout())) {
+            grid->addLayout(row, grid->rowCount(), 0, 1, grid->columnCount());
+        } else if (printDialog->layout()) {
+            printDialog->layout()->addItem(row);
+        }
+    }
+    QObject::disconnect(backButton, &QPushButton::clicked, nullptr, nullptr);
+    QObject::connect(backButton, &QPushButton::clicked, printDialog, [printDialog, documentName, back] {
+        back();
+        ShowBatchInPrintDialog(printDialog, {}, documentName, back);
+    });
+    label->setVisible(!files.isEmpty());
+    backButton->setVisible(!files.isEmpty());
+    if (files.isEmpty()) {
+        RenameOutputFile(*printDialog, documentName);
+        return;
+    }
+    // The first few names tell which batch it is.
+    constexpr int kNamesShown = 3;
+    QStringList names;
+    for (const QString& path : files.mid(0, kNamesShown)) names << QFileInfo(path).fileName();
+    QString text = files.size() == 1
+                       ? QObject::tr("Print will print the file %1 instead of the open liner.").arg(names.front())
+                       : QObject::tr("Print will print %1 files instead of the open liner: %2")
+                             .arg(files.size())
+                             .arg(names.join(QStringLiteral(", ")));
+    if (files.size() > kNamesShown) text += QObject::tr(" and %1 more").arg(files.size() - kNamesShown);
+    label->setText(text);
+    RenameOutputFile(*printDialog, Str(IDS_APP_NAME));
 }
 
 namespace {
@@ -165,8 +232,9 @@ PageSetupDialog::PageSetupDialog(QWidget* owner, const QPrinter& printer, const 
     : QDialog(owner), original_(print), defaultUnit_(defaultUnit) {
     setObjectName("PageSetupDialog");
     setWindowTitle(tr("Page Setup"));
-    // The record's unit follows the left margin alone.
-    metric_ = ToPageSetupUnits(print.marginLeft, defaultUnit).units == PageSetupUnits::HundredthsOfMillimeter;
+    // The margins show in the system of the open liner's default unit,
+    // whatever unit an earlier liner left them in.
+    metric_ = ToPageSetupUnits(Measurement{}, defaultUnit).units == PageSetupUnits::HundredthsOfMillimeter;
 
     auto* paperGroup = new QGroupBox(tr("Paper"), this);
     paper_ = new QComboBox(paperGroup);
@@ -224,6 +292,22 @@ PageSetupDialog::PageSetupDialog(QWidget* owner, const QPrinter& printer, const 
     twoUp_ = new QCheckBox(tr("Print &2-Up"), this);
     twoUp_->setObjectName("Print2Up");
     twoUp_->setChecked(print.print2Up);
+    // Two a sheet, or as many as fit: one or the other.
+    nUp_ = new QCheckBox(tr("As &many as fit"), this);
+    nUp_->setObjectName("PrintNUp");
+    nUp_->setChecked(print.printNUp && !print.print2Up);
+    connect(twoUp_, &QCheckBox::toggled, this, [this](bool on) { if (on) nUp_->setChecked(false); });
+    connect(nUp_, &QCheckBox::toggled, this, [this](bool on) { if (on) twoUp_->setChecked(false); });
+    // Bleed for a print shop, in the margins' unit.
+    bleed_ = new QDoubleSpinBox(this);
+    bleed_->setObjectName("Bleed");
+    bleed_->setDecimals(metric_ ? 2 : 3);
+    bleed_->setRange(0, metric_ ? kMaxBleedTwips * 2540.0 / 1440 / 100 : kMaxBleedTwips / 1440.0);
+    bleed_->setSingleStep(metric_ ? 0.5 : 0.0625);
+    bleed_->setValue(RecordValue(print.bleed, metric_) / (metric_ ? 100.0 : 1000.0));
+    bleed_->setToolTip(tr("Room around each card for pictures that run past its cut edges; crop marks replace the cut lines"));
+    auto* bleedLabel = new QLabel(metric_ ? tr("B&leed (mm):") : tr("B&leed (in):"), this);
+    bleedLabel->setBuddy(bleed_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -244,6 +328,9 @@ PageSetupDialog::PageSetupDialog(QWidget* owner, const QPrinter& printer, const 
     top->addWidget(orientationGroup);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(twoUp_);
+    bottom->addWidget(nUp_);
+    bottom->addWidget(bleedLabel);
+    bottom->addWidget(bleed_);
     bottom->addStretch(1);
     bottom->addWidget(buttons);
     auto* layout = new QVBoxLayout(this);
@@ -263,6 +350,13 @@ PrintSettings PageSetupDialog::Result() const {
         *fields[i] = FromPageSetupUnits(value, units, defaultUnit_);
     }
     result.print2Up = twoUp_->isChecked();
+    result.printNUp = nUp_->isChecked();
+    const int bleed = static_cast<int>(std::lround(bleed_->value() * (metric_ ? 100.0 : 1000.0)));
+    if (bleed == 0) {
+        result.bleed = {};
+    } else if (bleed != RecordValue(original_.bleed, metric_)) {
+        result.bleed = FromPageSetupUnits(bleed, units, defaultUnit_);
+    }
     return result;
 }
 

@@ -62,13 +62,21 @@ public:
 // Adds "&Files..." at the bottom left of a print dialog.
 QPushButton* AddFilesButton(QDialog& printDialog, const std::function<void(QWidget*)>& chooseFiles);
 
+// Shows in a print dialog the batch "&Files..." chose (how many, the first
+// names) with a button back to the open liner, which runs `back`; an empty
+// batch shows nothing.  `documentName` is what the greyed output file is
+// named after.
+void ShowBatchInPrintDialog(QWidget* printDialog, const QStringList& files, const QString& documentName,
+                            const std::function<void()>& back);
+
 // Keeps the print dialog's "Collate" box disabled: the program makes every
 // copy itself, one liner after the other, whatever the box says.  Returns the
 // box, or nothing when the dialog has none.
 QCheckBox* DisableCollateBox(QDialog& printDialog);
 
 // Page Setup: paper size and orientation of the printer, the four margins in
-// inches or millimetres (after the left margin's unit), and "Print &2-Up".
+// inches or millimetres (after the open liner's default unit), "Print &2-Up" or
+// "As many as fit", and the bleed.
 class PageSetupDialog : public QDialog {
     Q_OBJECT
 
@@ -91,6 +99,8 @@ public:
 
     QDoubleSpinBox* margin(int side) const { return margins_[side]; }  // 0 left, 1 right, 2 top, 3 bottom
     QCheckBox* twoUpBox() const { return twoUp_; }
+    QCheckBox* nUpBox() const { return nUp_; }
+    QDoubleSpinBox* bleedBox() const { return bleed_; }
     QComboBox* paperBox() const { return paper_; }
     QRadioButton* landscapeButton() const { return landscape_; }
     QPushButton* printerButton() const { return printerButton_; }
@@ -101,6 +111,8 @@ private:
     bool metric_ = false;
     QDoubleSpinBox* margins_[4] = {};
     QCheckBox* twoUp_ = nullptr;
+    QCheckBox* nUp_ = nullptr;
+    QDoubleSpinBox* bleed_ = nullptr;
     QComboBox* paper_ = nullptr;
     QRadioButton* portrait_ = nullptr;
     QRadioButton* landscape_ = nullptr;

@@ -1,16 +1,22 @@
 #include "app/printer_device.h"
 
 #include <cups/cups.h>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFile>
 #include <QPrintEngine>
-#include <QPrinterInfo>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <cstdlib>
+#include <functional>
+#include <thread>
 #include <vector>
 
 #include "platform/code_page.h"
 #include "platform/messages.h"
+#include "platform/save_file.h"
 #include "platform/strings.h"
 
 namespace {
@@ -35,19 +41,119 @@ std::string Bytes(const QString& text) {
 
 }  // namespace
 
+namespace {
+
+// A connection to the print system whose every wait ends at the deadline.
+class TimedConnection {
+public:
+    TimedConnection() {
+        http_ = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(), 1,
+                             kPrintSystemDeadlineSeconds * 1000, nullptr);
+        if (http_) httpSetTimeout(http_, kPrintSystemDeadlineSeconds, OnTimeout, this);
+    }
+    ~TimedConnection() {
+        if (http_) httpClose(http_);
+    }
+    TimedConnection(const TimedConnection&) = delete;
+    TimedConnection& operator=(const TimedConnection&) = delete;
+
+    http_t* http() const { return http_; }
+    // The server could not be reached, or it let the deadline pass.
+    bool silent() const { return !http_ || expired_; }
+
+private:
+    static int OnTimeout(http_t*, void* self) {
+        static_cast<TimedConnection*>(self)->expired_ = true;
+        return 0;  // give up
+    }
+    http_t* http_ = nullptr;
+    bool expired_ = false;
+};
+
+// A failure that says the server is gone rather than that it said no.
+bool LostServer(ipp_status_t status) {
+    return status == IPP_STATUS_ERROR_SERVICE_UNAVAILABLE;
+}
+
+// Runs `ask` (which ends by itself at the print system's deadline) on a
+// thread of its own when called from the window's thread, drawing the
+// windows meanwhile; elsewhere it just runs it.
+template <typename Result>
+Result AskPrintSystem(const std::function<Result()>& ask) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() != app->thread()) return ask();
+    Result result{};
+    QEventLoop loop;
+    std::thread worker([&] {
+        result = ask();
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    worker.join();
+    return result;
+}
+
+}  // namespace
+
 PrinterQueueState QueryPrinterQueue(const QString& name) {
     if (name.isEmpty()) return PrinterQueueState::Missing;
     const QByteArray queue = QueueOf(name);
-    cups_dest_t* dest = cupsGetNamedDest(CUPS_HTTP_DEFAULT, queue.constData(), nullptr);
-    if (!dest) return PrinterQueueState::Missing;
-    const char* state = cupsGetOption("printer-state", dest->num_options, dest->options);
-    const bool stopped = state && std::atoi(state) == IPP_PSTATE_STOPPED;
-    cupsFreeDests(1, dest);
-    return stopped ? PrinterQueueState::Stopped : PrinterQueueState::Ready;
+    return AskPrintSystem<PrinterQueueState>([queue] {
+        TimedConnection connection;
+        if (!connection.http()) return PrinterQueueState::NoAnswer;
+        // The scheduler is asked directly: the library's lookup by name goes
+        // on searching elsewhere, without a deadline, once the scheduler is silent.
+        char uri[HTTP_MAX_URI];
+        httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", ippPort(), "/printers/%s",
+                         queue.constData());
+        ipp_t* request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+        ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr, "printer-state");
+        ipp_t* response = cupsDoRequest(connection.http(), request, "/");
+        if (!response || ippGetStatusCode(response) > IPP_STATUS_OK_CONFLICTING) {
+            const bool silent = !response && (connection.silent() || LostServer(cupsLastError()));
+            ippDelete(response);
+            return silent ? PrinterQueueState::NoAnswer : PrinterQueueState::Missing;
+        }
+        ipp_attribute_t* state = ippFindAttribute(response, "printer-state", IPP_TAG_ENUM);
+        const bool stopped = state && ippGetInteger(state, 0) == IPP_PSTATE_STOPPED;
+        ippDelete(response);
+        return stopped ? PrinterQueueState::Stopped : PrinterQueueState::Ready;
+    });
 }
 
-QString DefaultPrinterName() {
-    return QPrinterInfo::defaultPrinterName();
+std::optional<QString> DefaultPrinterName() {
+    return AskPrintSystem<std::optional<QString>>([]() -> std::optional<QString> {
+        TimedConnection connection;
+        if (!connection.http()) return std::nullopt;
+        cups_dest_t* dest = cupsGetNamedDest(connection.http(), nullptr, nullptr);
+        if (!dest) {
+            if (connection.silent() || LostServer(cupsLastError())) return std::nullopt;
+            return QString();
+        }
+        QString name = QString::fromLocal8Bit(dest->name);
+        if (dest->instance) name += u'/' + QString::fromLocal8Bit(dest->instance);
+        cupsFreeDests(1, dest);
+        return name;
+    });
+}
+
+std::optional<QStringList> PrinterNames() {
+    return AskPrintSystem<std::optional<QStringList>>([]() -> std::optional<QStringList> {
+        TimedConnection connection;
+        if (!connection.http()) return std::nullopt;
+        cups_dest_t* dests = nullptr;
+        const int count = cupsGetDests2(connection.http(), &dests);
+        if (count == 0 && (connection.silent() || LostServer(cupsLastError()))) return std::nullopt;
+        QStringList names;
+        for (int i = 0; i < count; ++i) {
+            QString name = QString::fromLocal8Bit(dests[i].name);
+            if (dests[i].instance) name += u'/' + QString::fromLocal8Bit(dests[i].instance);
+            names.append(name);
+        }
+        cupsFreeDests(count, dests);
+        return names;
+    });
 }
 
 std::string PrinterStateLine(PrinterQueueState state, const QString& name) {
@@ -56,6 +162,8 @@ std::string PrinterStateLine(PrinterQueueState state, const QString& name) {
             return Line(IDS_PRINTER_DOES_NOT_EXIST, {Bytes(name)});
         case PrinterQueueState::Stopped:
             return Line(IDS_PRINTER_IS_STOPPED, {Bytes(name)});
+        case PrinterQueueState::NoAnswer:
+            return LoadString(IDS_PRINT_SYSTEM_NO_ANSWER);
         case PrinterQueueState::Ready:
             break;
     }
@@ -67,6 +175,7 @@ PrinterDevice::PrinterDevice(QPrinter& printer) : PagedPrintDevice(printer), pri
 PrinterDevice::~PrinterDevice() {
     EndPainter();
     DropSpool();
+    DropTemporary();
 }
 
 int PrinterDevice::DeviceCopies() const {
@@ -92,10 +201,13 @@ int PrinterDevice::FailureCode() const {
     }
 }
 
-bool PrinterDevice::QueueReady() {
+bool PrinterDevice::QueueReady(bool started) {
     const PrinterQueueState state = QueryPrinterQueue(printer_.printerName());
     if (state == PrinterQueueState::Ready) return true;
-    detail_ = PrinterStateLine(state, printer_.printerName());
+    // A scheduler that answered when the job began and is silent at its end
+    // was stopped or ended meanwhile; the printer itself is not to blame.
+    detail_ = started && state == PrinterQueueState::NoAnswer ? LoadString(IDS_PRINT_SYSTEM_STOPPED_ANSWERING)
+                                                              : PrinterStateLine(state, printer_.printerName());
     SetLastError(-1);
     return false;
 }
@@ -107,8 +219,26 @@ bool PrinterDevice::StartDocument(const QString& name) {
     // A printer that writes a file (print to file) needs no queue.
     const bool toQueue =
         printer_.outputFormat() == QPrinter::NativeFormat && printer_.outputFileName().isEmpty();
-    if (toQueue) {
-        if (!QueueReady()) return false;
+    if (!toQueue && printer_.outputFileName().isEmpty()) return PagedPrintDevice::StartDocument(name);
+    if (!toQueue) {
+        // Print to file: written beside the file and put in its place only
+        // when the document is whole, as a save is.
+        target_ = printer_.outputFileName();
+        const std::string temp = CreateTemporaryBeside(target_.toStdString());
+        if (temp.empty()) {
+            detail_ = Line(IDS_CANNOT_CREATE_FILE, {Bytes(target_)});
+            target_.clear();
+            SetLastError(-1);
+            return false;
+        }
+        temporary_ = QString::fromStdString(temp);
+        printer_.setOutputFileName(temporary_);
+        if (PagedPrintDevice::StartDocument(name)) return true;
+        DropTemporary();
+        return false;
+    }
+    {
+        if (!QueueReady(false)) return false;
         spool_ = std::make_unique<QTemporaryDir>();
         if (!spool_->isValid()) {
             spool_.reset();
@@ -125,14 +255,35 @@ bool PrinterDevice::StartDocument(const QString& name) {
 }
 
 bool PrinterDevice::EndDocument() {
+    if (!temporary_.isEmpty()) {
+        const bool written = PagedPrintDevice::EndDocument();
+        const bool whole = written && PdfFileIsWhole(temporary_);
+        const bool placed = whole && ReplaceWithWritten(temporary_.toStdString(), target_.toStdString()) ==
+                                         SaveError::None;
+        if (!placed) {
+            // A disk that filled up is the usual reason a written file is not whole.
+            if (written) SetLastError(-4);
+            detail_ = Line(IDS_CANNOT_WRITE_FILE, {Bytes(target_)});
+        }
+        DropTemporary();
+        return placed;
+    }
     if (!spool_) return PagedPrintDevice::EndDocument();
     const bool written = PagedPrintDevice::EndDocument();
-    const bool sent = written && QueueReady() && Submit();
+    // The queue gets only a file that was written whole.
+    const bool whole = written && PdfFileIsWhole(spool_->filePath(QStringLiteral("job")));
+    if (written && !whole) SetLastError(-4);
+    const bool sent = whole && QueueReady(true) && Submit();
     DropSpool();
     return sent;
 }
 
 bool PrinterDevice::AbortDocument() {
+    if (!temporary_.isEmpty()) {
+        EndPainter();
+        DropTemporary();
+        return true;
+    }
     if (!spool_) {
         const bool aborted = printer_.abort();
         EndPainter();
@@ -182,16 +333,41 @@ bool PrinterDevice::Submit() {
     const QByteArray queue = QueueOf(printer_.printerName());
     const QByteArray file = spool_->filePath(QStringLiteral("job")).toLocal8Bit();
     const QByteArray title = documentName_.toLocal8Bit();
-    jobId_ = cupsPrintFile2(CUPS_HTTP_DEFAULT, queue.constData(), file.constData(),
-                            title.constData(), count, options);
+    struct Sent {
+        int job = 0;
+        ipp_status_t status = IPP_STATUS_OK;
+        QString reason;
+        bool silent = false;
+    };
+    const Sent sent = AskPrintSystem<Sent>([&] {
+        Sent s;
+        TimedConnection connection;
+        if (connection.http()) {
+            s.job = cupsPrintFile2(connection.http(), queue.constData(), file.constData(), title.constData(), count,
+                                   options);
+        }
+        s.status = cupsLastError();
+        s.reason = QString::fromUtf8(cupsLastErrorString());
+        s.silent = connection.silent() || LostServer(s.status);
+        return s;
+    });
     cupsFreeOptions(count, options);
+    jobId_ = sent.job;
     if (jobId_ > 0) return true;
     jobId_ = 0;
-    const ipp_status_t status = cupsLastError();
-    detail_ = Line(IDS_PRINTER_REFUSED_JOB, {Bytes(printer_.printerName()),
-                                             Bytes(QString::fromUtf8(cupsLastErrorString()))});
+    const ipp_status_t status = sent.status;
+    detail_ = sent.silent ? LoadString(IDS_PRINT_SYSTEM_STOPPED_ANSWERING)
+                          : Line(IDS_PRINTER_REFUSED_JOB, {Bytes(printer_.printerName()), Bytes(sent.reason)});
     SetLastError(status == IPP_STATUS_ERROR_CUPS_AUTHENTICATION_CANCELED ? -3 : -1);
     return false;
+}
+
+void PrinterDevice::DropTemporary() {
+    if (temporary_.isEmpty()) return;
+    QFile::remove(temporary_);
+    printer_.setOutputFileName(target_);
+    temporary_.clear();
+    target_.clear();
 }
 
 void PrinterDevice::DropSpool() {

@@ -7,7 +7,9 @@
 
 #include <QPrinter>
 #include <QString>
+#include <QStringList>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "render/print_job.h"
@@ -15,14 +17,26 @@
 class QTemporaryDir;
 
 // What the print system says about a printer, asked afresh each time.
-enum class PrinterQueueState { Missing, Ready, Stopped };
+// Every question to the print system has a deadline (a scheduler that is
+// stopped, or a server that takes the connection and never answers, would
+// otherwise hold the program forever); asked from the window's thread, it
+// is asked from a thread of its own while the windows keep being drawn.
+enum class PrinterQueueState { Missing, Ready, Stopped, NoAnswer };
 PrinterQueueState QueryPrinterQueue(const QString& name);
 
-// The print system's default printer; empty when it has none.
-QString DefaultPrinterName();
+// How long the print system gets to answer one question.
+constexpr int kPrintSystemDeadlineSeconds = 5;
+
+// The print system's default printer; empty when it has none, nothing when
+// the print system does not answer.
+std::optional<QString> DefaultPrinterName();
+
+// The print system's printers, by name; nothing when it does not answer.
+std::optional<QStringList> PrinterNames();
 
 // The line under a print error that names the printer and what is wrong with
-// it: "Printer "NAME" does not exist" or "... is stopped"; empty when ready.
+// it: "Printer "NAME" does not exist", "... is stopped" or "The print system
+// does not answer"; empty when ready.
 std::string PrinterStateLine(PrinterQueueState state, const QString& name);
 
 // The printer as a print device.  Liners are placed from the corner of what
@@ -49,13 +63,17 @@ private:
     void SetDocumentName(const QString& name) override;
     int FailureCode() const override;
     // Whether the queue can take the job now; otherwise the failure is set.
-    bool QueueReady();
+    // `started`: asked again at the end of a job that began.
+    bool QueueReady(bool started);
     bool Submit();
     void DropSpool();
+    void DropTemporary();
 
     QPrinter& printer_;
     // Where a queue's job is drawn before it is sent; none when printing to a file.
     std::unique_ptr<QTemporaryDir> spool_;
+    // Print to file: the file asked for and the one being written beside it.
+    QString target_, temporary_;
     QString documentName_;
     std::string detail_;
     int jobId_ = 0;

@@ -131,6 +131,7 @@ int EntryDialog::StandardFont() const { return kind_ == EntryKind::Feature ? kFo
 bool EntryDialog::HasChanges() const { return edit_->document()->isModified() || fontChanged_; }
 
 bool EntryDialog::Confirm() {
+    edit_->ReportRefusals();
     edit_->FitFonts();
     const DisplayText display = edit_->Read(StandardFont());
     if (display.text.empty()) {

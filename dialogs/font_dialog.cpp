@@ -126,10 +126,21 @@ FontPicker::FontPicker(QWidget* parent) : QWidget(parent) {
     layout->addWidget(sample_);
 
     connect(family_, &QFontComboBox::currentFontChanged, this, [this] {
-        FillStyles(style_->currentText());
+        // Typing a name passes through other families on the way: the style
+        // follows the weight and slant last chosen, not the name of the
+        // style an intermediate family happened to offer.
+        FillStyles(wantedStyle_);
         UpdateSample();
     });
-    connect(style_, &QComboBox::currentIndexChanged, this, &FontPicker::UpdateSample);
+    connect(style_, &QComboBox::currentIndexChanged, this, [this] {
+        wantedStyle_ = style_->currentText();
+        const QString family = family_->currentFont().family();
+        const QFont face = QFontDatabase::font(family, wantedStyle_, 12);
+        wantedWeight_ = QFontDatabase::weight(family, wantedStyle_);
+        wantedItalic_ = face.style() != QFont::StyleNormal || QFontDatabase::italic(family, wantedStyle_);
+        wantedStretch_ = face.stretch();
+        UpdateSample();
+    });
     connect(size_, &QComboBox::currentTextChanged, this, &FontPicker::UpdateSample);
     connect(underline_, &QCheckBox::toggled, this, &FontPicker::UpdateSample);
     connect(strikeOut_, &QCheckBox::toggled, this, &FontPicker::UpdateSample);
@@ -158,11 +169,30 @@ void FontPicker::setCharSet(uint8_t charSet) {
 void FontPicker::FillStyles(const QString& keep) {
     const QSignalBlocker block(style_);
     style_->clear();
-    QStringList styles = QFontDatabase::styles(family_->currentFont().family());
+    const QString family = family_->currentFont().family();
+    QStringList styles = QFontDatabase::styles(family);
     if (styles.isEmpty()) styles = {QStringLiteral("Regular")};
     style_->addItems(styles);
-    const int kept = style_->findText(keep);
-    style_->setCurrentIndex(kept >= 0 ? kept : 0);
+    // The style of that name, else the one nearest in slant, width and
+    // weight (an oblique style slants as an italic one does).
+    int best = style_->findText(keep);
+    if (best < 0) {
+        best = 0;
+        int bestDistance = INT_MAX;
+        for (int i = 0; i < style_->count(); ++i) {
+            const QString style = style_->itemText(i);
+            const QFont face = QFontDatabase::font(family, style, 12);
+            const bool slanted = face.style() != QFont::StyleNormal || QFontDatabase::italic(family, style);
+            const int distance = std::abs(QFontDatabase::weight(family, style) - wantedWeight_) +
+                                 (slanted != wantedItalic_ ? 1000 : 0) +
+                                 (face.stretch() != wantedStretch_ ? 500 : 0);
+            if (distance < bestDistance) {
+                best = i;
+                bestDistance = distance;
+            }
+        }
+    }
+    style_->setCurrentIndex(best);
 }
 
 QFont FontPicker::currentFont() const {
@@ -192,19 +222,12 @@ void FontPicker::setCurrentFont(const QFont& font) {
         family_->setCurrentFont(QFont(QFontInfo(QFont(font.family())).family()));
     }
     // The style of that face closest to the font's weight and slant.
-    const QString family = family_->currentFont().family();
+    wantedWeight_ = static_cast<int>(font.weight());
+    wantedItalic_ = font.italic();
+    wantedStretch_ = QFont().stretch();
+    wantedStyle_.clear();
     FillStyles({});
-    int best = 0, bestDistance = INT_MAX;
-    for (int i = 0; i < style_->count(); ++i) {
-        const QString style = style_->itemText(i);
-        const int distance = std::abs(QFontDatabase::weight(family, style) - static_cast<int>(font.weight())) +
-                             (QFontDatabase::italic(family, style) != font.italic() ? 1000 : 0);
-        if (distance < bestDistance) {
-            best = i;
-            bestDistance = distance;
-        }
-    }
-    style_->setCurrentIndex(best);
+    wantedStyle_ = style_->currentText();
     size_->setCurrentText(QLocale::c().toString(font.pointSizeF() > 0 ? font.pointSizeF() : 12.0, 'g', 6));
     underline_->setChecked(font.underline());
     strikeOut_->setChecked(font.strikeOut());
@@ -271,7 +294,10 @@ FontChooserDialog::FontChooserDialog(const FontEntry& start, Prompter& prompter,
     }
     color_->setCurrentIndex(colorIndex);
 
-    rotation_ = new QLineEdit(QString::number(start.logFont.escapement / 10), this);
+    // The angle as the view turns the text: a negative or a several-turn
+    // escapement shows as 0 to 359.
+    shownRotation_ = start.logFont.RotationDegrees();
+    rotation_ = new QLineEdit(QString::number(shownRotation_), this);
     rotation_->setObjectName("Rotation");
     rotation_->setMaxLength(10);
 
@@ -320,7 +346,8 @@ void FontChooserDialog::accept() {
         lf.SetFaceName(face);
     }
     if (fontPart_->charSet() != shownCharSet_) lf.charSet = fontPart_->charSet();
-    lf.escapement = *rotation * 10;
+    // An untouched angle keeps the stored escapement (tenths included).
+    if (*rotation != shownRotation_) lf.escapement = *rotation * 10;
     result_.color = color_->currentData().toUInt();
     QDialog::accept();
 }

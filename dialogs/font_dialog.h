@@ -56,6 +56,11 @@ private:
     QCheckBox* strikeOut_ = nullptr;
     QLabel* sample_ = nullptr;
     QFormLayout* form_ = nullptr;
+    // The style last chosen, by name and by weight and slant.
+    QString wantedStyle_;
+    int wantedWeight_ = 400;
+    bool wantedItalic_ = false;
+    int wantedStretch_ = 0;
 };
 
 class FontChooserDialog : public QDialog {
@@ -78,6 +83,7 @@ private:
     FontEntry result_;
     QFont shown_;
     uint8_t shownCharSet_ = 0;
+    int shownRotation_ = 0;
     FontPicker* fontPart_ = nullptr;
     QLineEdit* rotation_ = nullptr;
     QComboBox* color_ = nullptr;

@@ -44,13 +44,22 @@ ChoiceTable FeatureStyleChoices() {
 }
 
 // A name's characters in the default font of one style class take the
-// default font of the other when the feature changes class.
-std::string SwitchDefaultFont(const std::string& coded, uint16_t from, uint16_t to) {
+// default font of the other when the feature changes class, and those kept
+// in a variant of it the same variant of the other.
+std::string SwitchDefaultFont(std::vector<FontEntry>& fonts, const std::string& coded, uint16_t from, uint16_t to) {
     const int oldFont = DefaultFontOf(from), newFont = DefaultFontOf(to);
     if (oldFont == newFont) return coded;
     DisplayText display = DecodeFontCodedText(coded, oldFont);
+    const int count = static_cast<int>(fonts.size());
     for (uint8_t& number : display.fonts) {
-        if (number == oldFont) number = static_cast<uint8_t>(newFont);
+        if (number == oldFont) {
+            number = static_cast<uint8_t>(newFont);
+        } else if (number > kFontSong && number <= count && oldFont <= count &&
+                   IsFontVariant(fonts[number - 1u], fonts[static_cast<size_t>(oldFont - 1)])) {
+            if (const int variant = VariantInCharSetOf(fonts, newFont, number); variant != 0) {
+                number = static_cast<uint8_t>(variant);
+            }
+        }
     }
     return EncodeFontCodedText(display);
 }
@@ -103,12 +112,18 @@ FormatFeaturesDialog::FormatFeaturesDialog(DialogHost& host) : FormatDialog(host
     grid->addWidget(side_, 0, 3);
     grid->setColumnStretch(4, 1);
     fieldWidgets_ = {styleLabel, style_, margins};
+    // Said before Apply, while the style can still be switched back.
+    sidesNote_ = new QLabel(this);
+    sidesNote_->setObjectName("SidesNote");
+    sidesNote_->setWordWrap(true);
+    sidesNote_->hide();
 
     auto* fields = new QVBoxLayout;
     fields->addWidget(listLabel);
     fields->addWidget(list_, 1);
     fields->addLayout(editButtons);
     fields->addLayout(styleRow);
+    fields->addWidget(sidesNote_);
     fields->addWidget(margins);
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(fields, 1);
@@ -119,6 +134,7 @@ FormatFeaturesDialog::FormatFeaturesDialog(DialogHost& host) : FormatDialog(host
     Load();
 
     connect(list_, &QListWidget::currentRowChanged, this, [this] { Chosen(); });
+    connect(style_, &QComboBox::currentIndexChanged, this, [this] { UpdateSidesNote(); });
     connect(addButton_, &QPushButton::clicked, this, [this] { Add(); });
     connect(changeButton_, &QPushButton::clicked, this, [this] { Change(); });
     connect(deleteButton_, &QPushButton::clicked, this, [this] { Delete(); });
@@ -183,6 +199,24 @@ void FormatFeaturesDialog::Show(int index) {
     SelectChoice(style_, styles_, r.style);
     ShowMeasurement(top_, r.top);
     ShowMeasurement(side_, r.side);
+    UpdateSidesNote();
+}
+
+void FormatFeaturesDialog::UpdateSidesNote() {
+    const Liner& liner = document_.liner();
+    const Record* r = shown_ >= 0 && shown_ < static_cast<int>(records_.size()) ? &records_[shown_] : nullptr;
+    const Feature* source = r && r->source >= 0 && r->source < static_cast<int>(liner.features.size())
+                                ? &liner.features[r->source]
+                                : nullptr;
+    const bool drops = source && style_->currentIndex() >= 0 && IsSidedStyle(source->style) &&
+                       !IsSidedStyle(ReadChoice(style_, styles_)) &&
+                       (!source->sides[0].choices.empty() || !source->sides[1].choices.empty());
+    if (drops) {
+        sidesNote_->setText(tr("\"%1\" has no sides: this feature's choices for Side A and Side B "
+                               "are dropped when it is applied.")
+                                .arg(style_->currentText()));
+    }
+    sidesNote_->setVisible(drops);
 }
 
 void FormatFeaturesDialog::UpdateEnabled() {
@@ -228,7 +262,7 @@ Feature FormatFeaturesDialog::Build(const Record& r) const {
     if (r.source >= 0 && r.source < static_cast<int>(document_.liner().features.size()))
         source = &document_.liner().features[r.source];
     const uint16_t sourceStyle = source ? source->style : uint16_t{kFeatureCenteredWithSides};
-    f.name = IsSidedStyle(sourceStyle) == IsSidedStyle(r.style) ? r.name : SwitchDefaultFont(r.name, sourceStyle, r.style);
+    f.name = IsSidedStyle(sourceStyle) == IsSidedStyle(r.style) ? r.name : SwitchDefaultFont(document_.liner().fonts, r.name, sourceStyle, r.style);
     if (IsSidedStyle(r.style) && source && IsSidedStyle(source->style)) {
         f.sides[0] = source->sides[0];
         f.sides[1] = source->sides[1];

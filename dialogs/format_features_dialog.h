@@ -51,6 +51,9 @@ private:
     void Load();
     void Show(int index);
     void UpdateEnabled();
+    // Tells, before Apply, that a sided feature switched to a style without
+    // sides loses its choices.
+    void UpdateSidesNote();
     bool StoreShown(bool quiet);
     void Chosen();
     void Add();
@@ -63,6 +66,7 @@ private:
 
     QListWidget* list_ = nullptr;
     QComboBox* style_ = nullptr;
+    QLabel* sidesNote_ = nullptr;
     QLineEdit* top_ = nullptr;
     QLineEdit* side_ = nullptr;
     QPushButton* addButton_ = nullptr;

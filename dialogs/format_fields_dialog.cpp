@@ -1,5 +1,6 @@
 #include "dialogs/format_fields_dialog.h"
 
+#include <QAbstractButton>
 #include <QCloseEvent>
 #include <QPointer>
 #include <memory>
@@ -163,10 +164,10 @@ FormatDialog::FormatDialog(DialogHost& host, uint16_t saveQuestion)
     applyButton_->setObjectName("ApplyButton");
 
     connect(okButton_, &QPushButton::clicked, this, [this] {
-        if (Apply()) Finish();
+        if (ApplyOwnFields()) Finish();
     });
     connect(applyButton_, &QPushButton::clicked, this, [this] {
-        if (!Apply()) return;
+        if (!ApplyOwnFields()) return;
         cancelButton_->setText(QString::fromStdString(LoadString(IDS_CLOSE)));
         if (QWidget* first = FirstField()) first->setFocus(Qt::OtherFocusReason);
     });
@@ -190,10 +191,60 @@ FormatDialog::FormatDialog(DialogHost& host, uint16_t saveQuestion)
     });
 }
 
-void FormatDialog::NoteBeforeChange() { edited_ = HasChanges(); }
+std::vector<std::pair<QWidget*, QVariant>> FormatDialog::FieldValues() const {
+    std::vector<std::pair<QWidget*, QVariant>> values;
+    for (QWidget* field : findChildren<QWidget*>()) {
+        if (auto* box = qobject_cast<QComboBox*>(field)) {
+            values.emplace_back(box, box->isEditable() ? QVariant(box->currentText()) : QVariant(box->currentIndex()));
+        } else if (auto* edit = qobject_cast<QLineEdit*>(field)) {
+            // An editable list's own line is the list's.
+            if (!qobject_cast<QComboBox*>(edit->parentWidget())) values.emplace_back(edit, edit->text());
+        } else if (auto* button = qobject_cast<QAbstractButton*>(field); button && button->isCheckable()) {
+            values.emplace_back(button, button->isChecked());
+        }
+    }
+    return values;
+}
+
+void FormatDialog::SetFieldValue(QWidget* field, const QVariant& value) {
+    if (auto* box = qobject_cast<QComboBox*>(field)) {
+        if (box->isEditable()) {
+            box->setCurrentText(value.toString());
+        } else {
+            box->setCurrentIndex(value.toInt());
+        }
+    } else if (auto* edit = qobject_cast<QLineEdit*>(field)) {
+        edit->setText(value.toString());
+    } else if (auto* button = qobject_cast<QAbstractButton*>(field)) {
+        button->setChecked(value.toBool());
+    }
+}
+
+bool FormatDialog::ApplyOwnFields() {
+    applying_ = true;
+    const bool applied = Apply();
+    applying_ = false;
+    return applied;
+}
+
+void FormatDialog::NoteBeforeChange() {
+    // The dialog's own step: every field shows the Liner afterwards.
+    touched_.clear();
+    if (applying_) return;
+    // A field is the user's when it shows other than the Liner as it stands.
+    const std::vector<std::pair<QWidget*, QVariant>> typed = FieldValues();
+    Reload();
+    const std::vector<std::pair<QWidget*, QVariant>> stored = FieldValues();
+    for (size_t i = 0; i < typed.size() && i < stored.size(); ++i) {
+        if (typed[i].second != stored[i].second) touched_.push_back(typed[i]);
+    }
+    for (const auto& [field, value] : touched_) SetFieldValue(field, value);
+}
 
 void FormatDialog::FollowChange() {
-    if (!edited_) Reload();
+    Reload();
+    for (const auto& [field, value] : touched_) SetFieldValue(field, value);
+    touched_.clear();
 }
 
 QBoxLayout* FormatDialog::ButtonColumn() {
@@ -211,7 +262,7 @@ bool FormatDialog::AskAboutChanges() {
         ShowMessage(host_.prompter(), MessageOwner::MainWindow(),
                     {MessageIcon::Question, MessageButtons::YesNoCancel, false}, saveQuestion_);
     if (answer == MessageResult::Cancel) return false;
-    return answer != MessageResult::Yes || Apply();
+    return answer != MessageResult::Yes || ApplyOwnFields();
 }
 
 bool FormatDialog::RequestClose() {

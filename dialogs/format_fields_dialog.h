@@ -6,7 +6,10 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QLineEdit>
+#include <QVariant>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "dialogs/format_fields.h"
 #include "document/measurement.h"
@@ -94,8 +97,9 @@ protected:
     // Where the focus goes after a successful Apply.
     virtual QWidget* FirstField() const = 0;
     // The Liner is about to change under the dialog (a step elsewhere, Undo,
-    // Redo), and has changed.  By default a dialog without unapplied edits
-    // shows the Liner afresh; one with edits keeps them as typed.
+    // Redo), and has changed.  By default every field the user has not
+    // touched shows the Liner afresh; a field typed or chosen and not applied
+    // keeps what the user gave it.
     virtual void NoteBeforeChange();
     virtual void FollowChange();
 
@@ -111,10 +115,18 @@ private:
     // changes could not be applied).
     bool AskAboutChanges();
 
+    // Apply, as the dialog's own step (its fields then all follow the Liner).
+    bool ApplyOwnFields();
+    // The fields' values (text, choice, tick), in the order of the widgets.
+    std::vector<std::pair<QWidget*, QVariant>> FieldValues() const;
+    static void SetFieldValue(QWidget* field, const QVariant& value);
+
     uint16_t saveQuestion_;
+    // The fields the user changed and what they hold, over a change.
+    std::vector<std::pair<QWidget*, QVariant>> touched_;
     QPushButton* okButton_ = nullptr;
     QPushButton* cancelButton_ = nullptr;
     QPushButton* applyButton_ = nullptr;
     bool closing_ = false;
-    bool edited_ = false;
+    bool applying_ = false;
 };

@@ -11,6 +11,7 @@
 #include <QStyledItemDelegate>
 #include <QStylePainter>
 #include <QVBoxLayout>
+#include <cstdint>
 
 #include "dialogs/dialog_host.h"
 #include "document/settings.h"
@@ -372,7 +373,9 @@ bool FormatLinerDialog::Apply() {
     ParseTabStops(liner);
     liner.cutLineStyle = static_cast<uint16_t>(cutLines_->lineStyle());
     liner.foldLineStyle = static_cast<uint16_t>(foldLines_->lineStyle());
+    const bool turned = liner.invertImage != (invert_->isChecked() ? 1 : 0);
     liner.invertImage = invert_->isChecked() ? 1 : 0;
+    if (turned && !liner.features.empty()) OfferToMoveFeatures(liner);
     liner.oneUpSides = oneUp_->isChecked() ? 1 : 0;
     liner.bisectSides = bisectSides_->isChecked() ? 1 : 0;
     liner.bisectArea = bisectArea_->isChecked() ? 1 : 0;
@@ -380,6 +383,27 @@ bool FormatLinerDialog::Apply() {
     // The window follows (scroll ranges, a turned image, its width).
     document_.Commit(tr("Format Liner"), LinerDocument::kFormats | LinerDocument::kGeometry, std::move(margins));
     return true;
+}
+
+void FormatLinerDialog::OfferToMoveFeatures(Liner& liner) {
+    // Feature tops count from the paper's top edge, as stored files expect,
+    // so the flap moving to the other end leaves them behind unless moved.
+    const bool inverted = liner.invertImage != 0;
+    const QString question =
+        inverted ? tr("The feature flap moves to the bottom of the liner. Move the features with it?")
+                 : tr("The feature flap moves back to the top of the liner. Move the features with it?");
+    const MessageResult answer =
+        host_.prompter().Show(MessageOwner::Dialog(this), {MessageIcon::Question, MessageButtons::YesNo, false},
+                              question.toStdString());
+    if (answer != MessageResult::Yes) return;
+    Liner other = liner;
+    other.invertImage = inverted ? 0 : 1;
+    const int shift = ComputeLinerGeometry(liner).flapTop - ComputeLinerGeometry(other).flapTop;
+    for (Feature& feature : liner.features) {
+        const int top = feature.top.twips + shift;
+        if (top < INT16_MIN || top > INT16_MAX) continue;
+        feature.top = FromTwips(top, liner.defaultUnits);
+    }
 }
 
 bool FormatLinerDialog::HasChanges() {

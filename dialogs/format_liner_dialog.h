@@ -7,6 +7,8 @@
 
 #include "dialogs/format_fields_dialog.h"
 
+struct Liner;
+
 class QCheckBox;
 class QLabel;
 
@@ -40,6 +42,9 @@ private:
     struct Reading;
     // Reads every field; nullopt (reported unless `quiet`) when one is wrong.
     std::optional<Reading> Read(bool quiet);
+    // Invert Image changed: offers to move the features with the flap (their
+    // tops re-expressed), in the same step.
+    void OfferToMoveFeatures(Liner& liner);
     // The line beside the unit list: what Apply will do to the lengths.
     void ShowUnitNote();
 

@@ -473,6 +473,7 @@ void FormatSidesDialog::Reload() {
 // ---- apply ------------------------------------------------------------------------------
 
 bool FormatSidesDialog::Apply() {
+    text_->ReportRefusals();
     Resync();
     if (!StoreLocation(false)) {
         switching_ = true;

@@ -79,6 +79,21 @@ void FormatSongsDialog::Reload() {
     ShowArea(shown_);
 }
 
+void FormatSongsDialog::NoteBeforeChange() {
+    StoreShown(true);
+    typed_ = working_;
+    stored_ = document_.liner().songFormats;
+    FormatDialog::NoteBeforeChange();
+    working_ = typed_;
+}
+
+void FormatSongsDialog::FollowChange() {
+    FormatDialog::FollowChange();
+    for (int area = 0; area < 4; ++area) {
+        if (area != shown_ && typed_[area] != stored_[area]) working_[area] = typed_[area];
+    }
+}
+
 bool FormatSongsDialog::HasChanges() {
     if (!StoreShown(true)) return true;
     return working_ != document_.liner().songFormats;

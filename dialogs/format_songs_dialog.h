@@ -24,6 +24,9 @@ public:
 
 protected:
     QWidget* FirstField() const override { return areaList_; }
+    // The areas not on show follow the Liner as their fields do.
+    void NoteBeforeChange() override;
+    void FollowChange() override;
 
 private:
     void AreaChosen();
@@ -35,6 +38,8 @@ private:
     ChoiceTable areas_;
     QComboBox* areaList_ = nullptr;
     std::array<AreaFormat, 4> working_;
+    // Over a change: the areas as edited, and as the Liner had them.
+    std::array<AreaFormat, 4> typed_, stored_;
     int shown_ = 0;
     bool switching_ = false;
 };

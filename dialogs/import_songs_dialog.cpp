@@ -8,8 +8,12 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QEventLoop>
 #include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QThread>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -29,10 +33,17 @@ constexpr char kImportedTapeProperty[] = "importedTapeMinutes";
 
 enum Column { kNumber, kArtist, kTitle, kLength, kSide, kColumns };
 
-QString SourceFilter() {
+QString FileFilter() {
     return QObject::tr(
+        "Audio files and song lists (*.mp3 *.flac *.ogg *.oga *.opus *.m4a *.wav *.txt);;"
         "Track lists and audio files (*.m3u *.m3u8 *.pls *.xspf *.cue *.txt *.mp3 *.flac "
         "*.ogg *.oga *.opus *.m4a *.wav);;All files (*)");
+}
+
+QString PlaylistFilter() {
+    return QObject::tr(
+        "Playlists and cue sheets (*.m3u *.m3u8 *.pls *.xspf *.cue);;Text files (*.txt);;"
+        "All files (*)");
 }
 
 void Tell(DialogHost& host, QWidget* owner, const QString& text,
@@ -62,25 +73,26 @@ ImportSongsDialog::ImportSongsDialog(DialogHost& host) : QDialog(host.hostWindow
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->verticalHeader()->hide();
     list_->horizontalHeader()->setSectionResizeMode(kTitle, QHeaderView::Stretch);
-    list_->setMinimumSize(560, 300);
+    list_->setMinimumSize(560, 240);
 
-    auto* up = new QPushButton(tr("Move &Up"), this);
-    up->setObjectName("MoveUpButton");
-    auto* down = new QPushButton(tr("Move &Down"), this);
-    down->setObjectName("MoveDownButton");
-    auto* other = new QPushButton(tr("&Other Side"), this);
-    other->setObjectName("OtherSideButton");
-    auto* addFiles = new QPushButton(tr("Add &Files..."), this);
-    addFiles->setObjectName("AddFilesButton");
-    auto* addFolder = new QPushButton(tr("Add F&older..."), this);
-    addFolder->setObjectName("AddFolderButton");
+    auto button = [this](const QString& text, const char* name) {
+        auto* b = new QPushButton(text, this);
+        b->setObjectName(name);
+        // Return takes OK, whichever button was pressed last.
+        b->setAutoDefault(false);
+        return b;
+    };
+    auto* addFiles = button(tr("Add &Files..."), "AddFilesButton");
+    auto* addFolder = button(tr("Add F&older..."), "AddFolderButton");
+    auto* addPlaylist = button(tr("Add &Playlist..."), "AddPlaylistButton");
+    up_ = button(tr("Move &Up"), "MoveUpButton");
+    down_ = button(tr("Move &Down"), "MoveDownButton");
+    other_ = button(tr("&Other Side"), "OtherSideButton");
+    remove_ = button(tr("Re&move"), "RemoveButton");
     auto* rowButtons = new QVBoxLayout;
-    // Return takes OK, whichever button was pressed last.
-    for (QPushButton* b : {up, down, other, addFiles, addFolder}) b->setAutoDefault(false);
-    for (QPushButton* b : {up, down, other}) rowButtons->addWidget(b);
+    for (QPushButton* b : {addFiles, addFolder, addPlaylist}) rowButtons->addWidget(b);
     rowButtons->addSpacing(12);
-    rowButtons->addWidget(addFiles);
-    rowButtons->addWidget(addFolder);
+    for (QPushButton* b : {up_, down_, other_, remove_}) rowButtons->addWidget(b);
     rowButtons->addStretch();
 
     tape_ = new QComboBox(this);
@@ -123,11 +135,14 @@ ImportSongsDialog::ImportSongsDialog(DialogHost& host) : QDialog(host.hostWindow
     for (QCheckBox* c : {artist_, numbers_, shrink_}) checks->addWidget(c);
     checks->addStretch();
 
-    notes_ = new QLabel(this);
+    // However many notes an import brings, they scroll in a few lines: the
+    // dialog keeps its height and OK stays on the screen.
+    notes_ = new QPlainTextEdit(this);
     notes_->setObjectName("ImportNotes");
-    notes_->setWordWrap(true);
-    notes_->setTextFormat(Qt::PlainText);
-    notes_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    notes_->setReadOnly(true);
+    notes_->setPlaceholderText(tr("Notes on the songs read appear here."));
+    notes_->setFixedHeight(notes_->fontMetrics().lineSpacing() * 6 + 2 * notes_->frameWidth() +
+                           static_cast<int>(notes_->document()->documentMargin() * 2));
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     ok_ = buttons->button(QDialogButtonBox::Ok);
@@ -148,19 +163,28 @@ ImportSongsDialog::ImportSongsDialog(DialogHost& host) : QDialog(host.hostWindow
     layout->addWidget(buttons);
 
     auto selected = [this] { return list_->currentRow(); };
-    connect(up, &QPushButton::clicked, this, [this, selected] { MoveRow(selected(), -1); });
-    connect(down, &QPushButton::clicked, this, [this, selected] { MoveRow(selected(), 1); });
-    connect(other, &QPushButton::clicked, this, [this, selected] { MoveToOtherSide(selected()); });
-    connect(addFiles, &QPushButton::clicked, this, [this] { ChooseMore(false); });
-    connect(addFolder, &QPushButton::clicked, this, [this] { ChooseMore(true); });
+    connect(up_, &QPushButton::clicked, this, [this, selected] { MoveRow(selected(), -1); });
+    connect(down_, &QPushButton::clicked, this, [this, selected] { MoveRow(selected(), 1); });
+    connect(other_, &QPushButton::clicked, this, [this, selected] { MoveToOtherSide(selected()); });
+    connect(remove_, &QPushButton::clicked, this, [this, selected] { RemoveRow(selected()); });
+    connect(list_, &QTableWidget::itemSelectionChanged, this, &ImportSongsDialog::UpdateRowButtons);
+    connect(addFiles, &QPushButton::clicked, this, [this] { ChooseMore(SourceKind::Files); });
+    connect(addFolder, &QPushButton::clicked, this, [this] { ChooseMore(SourceKind::Folder); });
+    connect(addPlaylist, &QPushButton::clicked, this, [this] { ChooseMore(SourceKind::Playlist); });
     auto resplit = [this] {
         if (refreshing_) return;
         manual_ = false;
-        minutes_->setEnabled(tape_->currentData().toInt() == 0);
         Refresh();
     };
-    connect(tape_, &QComboBox::currentIndexChanged, this, resplit);
-    connect(minutes_, &QSpinBox::valueChanged, this, resplit);
+    // A tape the user picks stays; until then it follows the songs.
+    auto pickTape = [this, resplit] {
+        if (refreshing_) return;
+        tapePicked_ = true;
+        minutes_->setEnabled(tape_->currentData().toInt() == 0);
+        resplit();
+    };
+    connect(tape_, &QComboBox::currentIndexChanged, this, pickTape);
+    connect(minutes_, &QSpinBox::valueChanged, this, pickTape);
     connect(balanced_, &QRadioButton::toggled, this, resplit);
     // Refresh sets the Artist box itself until the user has touched it.
     connect(artist_, &QCheckBox::toggled, this, [this] {
@@ -176,16 +200,25 @@ ImportSongsDialog::ImportSongsDialog(DialogHost& host) : QDialog(host.hostWindow
     });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
-    choose = [this](bool folder) {
-        if (folder) {
-            const QString dir =
-                QFileDialog::getExistingDirectory(this, tr("Import Songs from a Folder"));
-            return dir.isEmpty() ? QStringList() : QStringList{dir};
+    choose = [this](SourceKind kind) {
+        switch (kind) {
+            case SourceKind::Folder: {
+                const QString dir =
+                    QFileDialog::getExistingDirectory(this, tr("Add the Songs of a Folder"));
+                return dir.isEmpty() ? QStringList() : QStringList{dir};
+            }
+            case SourceKind::Playlist:
+                return QFileDialog::getOpenFileNames(this, tr("Add Playlists"), QString(),
+                                                     PlaylistFilter());
+            case SourceKind::Files:
+                break;
         }
-        return QFileDialog::getOpenFileNames(this, tr("Import Songs"), QString(), SourceFilter());
+        return QFileDialog::getOpenFileNames(this, tr("Add Files"), QString(), FileFilter());
     };
 
     if (const auto tape = ImportedTape(host_)) {
+        tapePicked_ = true;
+        refreshing_ = true;
         const int index = tape_->findData(tape->minutes);
         if (index >= 0) {
             tape_->setCurrentIndex(index);
@@ -193,6 +226,7 @@ ImportSongsDialog::ImportSongsDialog(DialogHost& host) : QDialog(host.hostWindow
             tape_->setCurrentIndex(tape_->count() - 1);
             minutes_->setValue(tape->minutes);
         }
+        refreshing_ = false;
     }
     minutes_->setEnabled(tape_->currentData().toInt() == 0);
     Refresh();
@@ -209,10 +243,10 @@ std::vector<int> ImportSongsDialog::Lengths() const {
     return lengths;
 }
 
-// Without a tape chosen before, the shortest standard tape that holds the
-// songs on a balanced split.
+// Until the user picks a tape (now or at the last import), the shortest
+// standard tape that holds the songs on a balanced split.
 void ImportSongsDialog::SelectTapeFor(const std::vector<int>& lengths) {
-    if (ImportedTape(host_)) return;
+    if (tapePicked_) return;
     for (int i = 0; i < static_cast<int>(StandardTapes().size()); ++i) {
         const TapeLength t = StandardTapes()[static_cast<size_t>(i)];
         if (SplitSongs(lengths, t, SplitMode::Balanced).missingSeconds == 0 ||
@@ -226,16 +260,57 @@ void ImportSongsDialog::SelectTapeFor(const std::vector<int>& lengths) {
     }
 }
 
+// The reading runs on a thread of its own while the window's events go on:
+// a folder of many files, or a file slow to read, shows its progress after a
+// moment, and Cancel stops it.
+std::optional<TrackImport> ImportSongsDialog::Read(const QStringList& sources,
+                                                   TrackListError* error) {
+    QProgressDialog progress(tr("Reading the songs..."), tr("Cancel"), 0, 0, this);
+    progress.setObjectName("ImportProgress");
+    progress.setWindowTitle(tr("Import Songs"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(400);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    progress.setValue(0);
+    TrackReadControl control;
+    control.progress = [&progress](const QString& file, int filesRead) {
+        QMetaObject::invokeMethod(
+            &progress,
+            [&progress, file, filesRead] {
+                if (progress.wasCanceled()) return;
+                const QString name = QFileInfo(file).fileName();
+                progress.setLabelText(filesRead == 0 ? tr("Reading %1...").arg(name)
+                                                     : tr("Reading %1 (%2 files read)...")
+                                                           .arg(name)
+                                                           .arg(filesRead));
+            },
+            Qt::QueuedConnection);
+    };
+    connect(&progress, &QProgressDialog::canceled, &progress, [&control, &progress] {
+        control.cancel = true;
+        progress.setLabelText(tr("Stopping..."));
+    });
+    std::optional<TrackImport> result;
+    QEventLoop loop;
+    std::unique_ptr<QThread> worker(
+        QThread::create([&] { result = ReadTrackSources(sources, error, &control); }));
+    connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+    worker->start();
+    loop.exec();
+    worker->wait();
+    return result;
+}
+
 bool ImportSongsDialog::AddSources(const QStringList& sources) {
     if (sources.isEmpty()) return false;
     TrackListError error;
-    std::optional<TrackImport> more = ReadTrackSources(sources, &error);
+    std::optional<TrackImport> more = Read(sources, &error);
     if (!more) {
-        Tell(host_, this, tr("Nothing was imported. %1").arg(error.Message()));
+        if (!error.cancelled) Tell(host_, this, tr("Nothing was imported. %1").arg(error.Message()));
         return false;
     }
-    const bool first = tracks_.empty();
-    if (first) {
+    if (tracks_.empty()) {
         import_ = *more;
     } else {
         // The album holds only while every song comes from it.
@@ -244,17 +319,42 @@ bool ImportSongsDialog::AddSources(const QStringList& sources) {
             import_.albumArtist.clear();
         import_.tracks.insert(import_.tracks.end(), more->tracks.begin(), more->tracks.end());
         import_.missing.insert(import_.missing.end(), more->missing.begin(), more->missing.end());
+        import_.notes += more->notes;
     }
     tracks_.insert(tracks_.end(), more->tracks.begin(), more->tracks.end());
-    manual_ = false;
-    if (first) SelectTapeFor(Lengths());
-    Refresh();
+    SongsChanged();
     return true;
 }
 
-void ImportSongsDialog::ChooseMore(bool folder) {
+// Songs came or went: the sides are split anew, on the tape that fits them
+// best unless the user picked one.
+void ImportSongsDialog::SongsChanged() {
+    manual_ = false;
+    SelectTapeFor(Lengths());
+    Refresh();
+}
+
+void ImportSongsDialog::ChooseMore(SourceKind kind) {
     if (!choose) return;
-    AddSources(choose(folder));
+    AddSources(choose(kind));
+}
+
+void ImportSongsDialog::RemoveRow(int row) {
+    if (row < 0 || row >= static_cast<int>(tracks_.size())) return;
+    tracks_.erase(tracks_.begin() + row);
+    import_.tracks.erase(import_.tracks.begin() + row);
+    SongsChanged();
+    if (!tracks_.empty()) list_->setCurrentCell(std::min(row, static_cast<int>(tracks_.size()) - 1), kTitle);
+}
+
+void ImportSongsDialog::UpdateRowButtons() {
+    const int rows = list_->rowCount();
+    const int row = list_->selectionModel()->hasSelection() ? list_->currentRow() : -1;
+    const bool any = row >= 0 && row < rows;
+    up_->setEnabled(any && row > 0);
+    down_->setEnabled(any && row + 1 < rows);
+    other_->setEnabled(any);
+    remove_->setEnabled(any);
 }
 
 void ImportSongsDialog::MoveRow(int row, int by) {
@@ -346,9 +446,9 @@ void ImportSongsDialog::Refresh() {
 
     const std::optional<SongTexts> texts = Texts();
     const QStringList notes = ImportNotes(import_, texts ? &*texts : nullptr, split, t);
-    notes_->setText(notes.join("\n\n"));
-    notes_->setVisible(!notes.isEmpty());
+    notes_->setPlainText(notes.join("\n\n"));
     ok_->setEnabled(!tracks_.empty());
+    UpdateRowButtons();
     refreshing_ = false;
 }
 
@@ -391,7 +491,7 @@ QLabel* AttachSideTotal(DialogHost& host, QWidget* parent, FontTextEdit& edit) {
     auto* label = new QLabel(parent);
     label->setObjectName("SideTotal");
     auto update = [&host, &edit, label] {
-        label->setText(SideTotalText(TotalOfRows(edit.toPlainText()), ImportedTape(host)));
+        label->setText(SideTotalText(TotalOfRows(edit.Text()), ImportedTape(host)));
     };
     QObject::connect(&edit, &QTextEdit::textChanged, label, update);
     update();
@@ -413,9 +513,8 @@ void FitSongsCommand(DialogHost& host) {
 
 void InstallSongCommands(DialogHost& host) {
     host.SetCommandHandler(kCmdImportSongs, [&host] {
+        // The window first: its Add buttons take files, a folder or playlists.
         ImportSongsDialog dialog(host);
-        // The files first; the window also takes a folder, or more files.
-        dialog.AddSources(dialog.choose(false));
         dialog.exec();
     });
     host.SetCommandHandler(kCmdFitSongs, [&host] { FitSongsCommand(host); });

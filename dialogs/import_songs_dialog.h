@@ -18,6 +18,7 @@ class QButtonGroup;
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 class QSpinBox;
@@ -29,11 +30,16 @@ class ImportSongsDialog : public QDialog {
 public:
     explicit ImportSongsDialog(DialogHost& host);
 
+    // What an Add button asks for.
+    enum class SourceKind { Files, Folder, Playlist };
+
     // Reads more sources and puts their songs after those already listed.
-    // False (the list unchanged, the user told why) when one cannot be read.
+    // The reading runs off the window's thread; a long one shows its
+    // progress with Cancel.  False (the list unchanged, the user told why
+    // unless they cancelled) when one cannot be read.
     bool AddSources(const QStringList& sources);
-    // The file chooser (files, or a folder); tests answer for it.
-    std::function<QStringList(bool folder)> choose;
+    // The file chooser behind each Add button; tests answer for it.
+    std::function<QStringList(SourceKind)> choose;
 
     // OK: both song texts (and an empty title) replaced in one change.
     bool Apply();
@@ -46,10 +52,14 @@ public:
 
     void MoveRow(int row, int by);
     void MoveToOtherSide(int row);
+    void RemoveRow(int row);
 
 private:
+    std::optional<TrackImport> Read(const QStringList& sources, TrackListError* error);
     void Refresh();
-    void ChooseMore(bool folder);
+    void UpdateRowButtons();
+    void ChooseMore(SourceKind kind);
+    void SongsChanged();
     void SelectTapeFor(const std::vector<int>& lengths);
     std::vector<int> Lengths() const;
 
@@ -59,6 +69,7 @@ private:
     std::vector<Track> tracks_;
     size_t sideACount_ = 0;
     bool manual_ = false;         // sides were changed by hand
+    bool tapePicked_ = false;     // the tape was chosen by the user, now or at the last import
     bool artistTouched_ = false;  // the Artist box was set by the user
     bool refreshing_ = false;
 
@@ -69,7 +80,11 @@ private:
     QRadioButton* fillA_ = nullptr;
     QLabel* totalA_ = nullptr;
     QLabel* totalB_ = nullptr;
-    QLabel* notes_ = nullptr;
+    QPlainTextEdit* notes_ = nullptr;
+    QPushButton* up_ = nullptr;
+    QPushButton* down_ = nullptr;
+    QPushButton* other_ = nullptr;
+    QPushButton* remove_ = nullptr;
     QCheckBox* artist_ = nullptr;
     QCheckBox* numbers_ = nullptr;
     QCheckBox* shrink_ = nullptr;

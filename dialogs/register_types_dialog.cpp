@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "app/commands.h"
+#include "app/file_dialogs.h"
 #include "app/icons.h"
 #include "dialogs/dialog_host.h"
 #include "document/settings.h"
@@ -85,7 +86,7 @@ void RegisterTypesDialog::accept() {
     }
 
     slots_ = rows;
-    std::vector<std::string> associate;
+    std::vector<std::string> associate, descriptions;
     bool anyRow = false;
     for (const FileTypeSlot& row : rows) {
         if (row.extension.empty()) continue;
@@ -99,10 +100,11 @@ void RegisterTypesDialog::accept() {
             if (answer != MessageResult::Yes) continue;
         }
         associate.push_back(row.extension);
+        descriptions.push_back(row.description);
     }
     // Files that cannot be written leave the association as it was; the
     // program's own list of types changes all the same.
-    AssociateExtensions(associate, places_);
+    AssociateExtensions(associate, places_, descriptions);
     if (anyRow) WriteProgramEntry(places_, programPath_, icon_);
     QDialog::accept();
 }
@@ -113,6 +115,21 @@ void InstallRegisterTypesDialog(DialogHost& host) {
                                    FileTypePlaces::Current(),
                                    QCoreApplication::applicationFilePath().toStdString(),
                                    ProgramIcon().pixmap(64, 64).toImage());
+        Settings& settings = host.settings();
+        const FileTypeTable before = settings.fileTypes;
         dialog.exec();
+        // The filters last chosen stay chosen though the list of types grew
+        // or shrank around them.
+        for (const auto& [stringId, index] : {std::pair{IDS_FILTER_LINER_FILES, &settings.linerFilterIndex},
+                                              std::pair{IDS_FILTER_PRINT_FILES, &settings.printFilterIndex}}) {
+            if (*index < 1) continue;
+            const FileFilter old = BuildFileFilter(stringId, *index, before);
+            if (*index > static_cast<int>(old.pairs.size())) continue;
+            const std::string& chosen = old.pairs[static_cast<size_t>(*index - 1)].second;
+            const FileFilter now = BuildFileFilter(stringId, *index, settings.fileTypes);
+            for (size_t i = 0; i < now.pairs.size(); ++i) {
+                if (now.pairs[i].second == chosen) *index = static_cast<int>(i) + 1;
+            }
+        }
     });
 }

@@ -13,7 +13,9 @@
 #include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
+#include <QSyntaxHighlighter>
 #include <QTextBlock>
+#include <QTextDocumentFragment>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QVBoxLayout>
@@ -36,7 +38,30 @@ namespace {
 // Where a character's format keeps its font number.
 constexpr int kFontNumberProperty = QTextFormat::UserProperty + 1;
 
-constexpr char16_t kTabMarkChar = u'\u00BB';
+// How the field shows a tab mark: an arrow, in a colour of its own, so that
+// it is never taken for a letter (a "»" typed is the letter).  No code page
+// holds the arrow, so it cannot be typed or pasted as a character.
+constexpr char16_t kTabShown = u'\u2192';
+
+// Colours the tab marks without touching the characters' own formats, so
+// that text typed after a tab mark does not take its colour.
+class TabMarkHighlighter : public QSyntaxHighlighter {
+public:
+    TabMarkHighlighter(QTextDocument* document, const QColor& color) : QSyntaxHighlighter(document) {
+        mark_.setForeground(color);
+        mark_.setFontWeight(QFont::Bold);
+    }
+
+protected:
+    void highlightBlock(const QString& text) override {
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (text[i] == kTabShown) setFormat(static_cast<int>(i), 1, mark_);
+        }
+    }
+
+private:
+    QTextCharFormat mark_;
+};
 
 QString Str(uint16_t id) { return QString::fromStdString(LoadString(id)); }
 
@@ -53,6 +78,7 @@ FontTextEdit::FontTextEdit(QWidget* parent) : QTextEdit(parent) {
     // One row of the field is one line of the text; long lines scroll.
     setLineWrapMode(QTextEdit::NoWrap);
     setTabChangesFocus(false);
+    new TabMarkHighlighter(document(), palette().color(QPalette::Link));
     refusalTimer_.setSingleShot(true);
     refusalTimer_.setInterval(kRefusalPauseMs);
     connect(&refusalTimer_, &QTimer::timeout, this, &FontTextEdit::ReportRefusals);
@@ -83,6 +109,8 @@ int FontTextEdit::CodePageOf(int number) const {
 }
 
 FontForCharacter FontTextEdit::FontFor(int number, char16_t ch, std::u16string_view following) const {
+    // Every font has the tab mark.
+    if (ch == kTabShown || ch == u'\t') return {number, FontFit::Holds};
     if (fontFor) return fontFor(number, standard_, ch, following);
     if (UnicodeToCodePage(ch).has_value()) return {number, FontFit::Holds};
     return {0, FontFit::Unsupported};
@@ -141,7 +169,8 @@ void FontTextEdit::Load(const DisplayText& display, int standard) {
         QString run;
         const int codePage = CodePageOf(n);
         while (i < text.size() && fontAt(i) == n && text[i] != '\r' && text[i] != '\n') {
-            run += QChar(CodePageToUnicode(static_cast<unsigned char>(text[i]), codePage));
+            const char16_t ch = CodePageToUnicode(static_cast<unsigned char>(text[i]), codePage);
+            run += QChar(ch == u'\t' ? kTabShown : ch);
             ++i;
         }
         cursor.insertText(run, FormatOf(n));
@@ -170,7 +199,8 @@ DisplayText FontTextEdit::Read(int standard) const {
             const int n = NumberOf(fragment.charFormat(), current);
             const int codePage = CodePageOf(n);
             for (QChar ch : fragment.text()) {
-                const std::optional<unsigned char> byte = UnicodeToCodePage(ch.unicode(), codePage);
+                const std::optional<unsigned char> byte =
+                    UnicodeToCodePage(ch == kTabShown ? u'\t' : ch.unicode(), codePage);
                 d.text += static_cast<char>(byte && *byte >= 0x20 ? *byte : '?');
                 d.fonts.push_back(static_cast<uint8_t>(n));
             }
@@ -268,7 +298,12 @@ void FontTextEdit::InsertText(QTextCursor& cursor, const QString& given, const Q
     for (qsizetype i = 0; i < text.size(); ++i) {
         QChar ch = text[i];
         FontForCharacter fit{runNumber, FontFit::Holds};
-        if (ch.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+        if (ch == u'\t') {
+            ch = kTabShown;
+        } else if (ch == kTabShown) {
+            // Only the Tab key and a tab character make a tab mark.
+            fit.fit = FontFit::Unsupported;
+        } else if (ch.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
             // Beyond the code pages altogether: one '?' for the pair.
             ++i;
             fit.fit = FontFit::Unsupported;
@@ -310,6 +345,11 @@ void FontTextEdit::SetSingleLine() {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 }
 
+void FontTextEdit::hideEvent(QHideEvent* event) {
+    ReportRefusals();
+    QTextEdit::hideEvent(event);
+}
+
 void FontTextEdit::keyPressEvent(QKeyEvent* event) {
     const int key = event->key();
     // Refusals are reported once typing pauses.
@@ -328,9 +368,14 @@ void FontTextEdit::keyPressEvent(QKeyEvent* event) {
             // Ctrl+Tab leaves the field, as Tab does elsewhere.
             QWidget::focusNextPrevChild(key == Qt::Key_Tab && !(event->modifiers() & Qt::ShiftModifier));
         } else {
-            InsertTyped(QString(QChar(kTabMarkChar)));
+            InsertTyped(QStringLiteral("\t"));
         }
         event->accept();
+        return;
+    }
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && (event->modifiers() & Qt::ControlModifier)) {
+        event->accept();
+        emit acceptRequested();
         return;
     }
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
@@ -358,9 +403,10 @@ void FontTextEdit::keyPressEvent(QKeyEvent* event) {
     const int number = NumberOf(cursor.charFormat(), standard_);
     FontForCharacter fit{number, FontFit::Holds};
     for (QChar ch : text) {
-        const FontForCharacter one = ch.isSurrogate() ? FontForCharacter{0, FontFit::Unsupported}
-                                                      : FontFor(number, ch.unicode());
-        if (one.fit == FontFit::Unsupported && (ch.isSurrogate() || StorableForm(QString(ch)) == QString(ch))) {
+        const FontForCharacter one = ch.isSurrogate() || ch == kTabShown ? FontForCharacter{0, FontFit::Unsupported}
+                                                                         : FontFor(number, ch.unicode());
+        if (one.fit == FontFit::Unsupported &&
+            (ch.isSurrogate() || ch == kTabShown || StorableForm(QString(ch)) == QString(ch))) {
             Refused(false);
             event->accept();
             return;
@@ -393,7 +439,9 @@ void FontTextEdit::inputMethodEvent(QInputMethodEvent* event) {
     const int number = NumberOf(textCursor().charFormat(), standard_);
     bool holds = true;
     for (QChar ch : commit) {
-        if (Control(ch) || ch.isSurrogate() || FontFor(number, ch.unicode()).fit != FontFit::Holds) holds = false;
+        if (Control(ch) || ch.isSurrogate() || ch == kTabShown || FontFor(number, ch.unicode()).fit != FontFit::Holds) {
+            holds = false;
+        }
     }
     if (holds) {
         QTextEdit::inputMethodEvent(event);
@@ -416,13 +464,20 @@ void FontTextEdit::insertFromMimeData(const QMimeData* source) {
             ch = singleLine_ ? u' ' : u'\n';
         } else if (ch == u'\t' && singleLine_) {
             ch = u' ';
-        } else if (ch == u'\t') {
-            ch = QChar(kTabMarkChar);
         }
     }
     // Plain text takes the font of the text before it, as typing does.
     InsertTyped(text);
 }
+
+QMimeData* FontTextEdit::createMimeDataFromSelection() const {
+    // Other programs, and this field again, get tab marks as tabs.
+    auto* data = new QMimeData;
+    data->setText(textCursor().selection().toPlainText().replace(QChar(kTabShown), QChar(u'\t')));
+    return data;
+}
+
+QString FontTextEdit::Text() const { return toPlainText().replace(QChar(kTabShown), QChar(u'\t')); }
 
 QMenu* FontTextEdit::CreateEditMenu(QWidget* parent) {
     auto* menu = new QMenu(parent);
@@ -500,16 +555,18 @@ TextDialog::TextDialog(DialogHost& host, TextDialogKind kind)
     buttons->addWidget(fontButton_);
     buttons->addWidget(lastFontButton_);
     buttons->addStretch();
+    // A line under the field for what the font buttons need, so that no
+    // message box takes the keys meant for the text.
+    status_ = new QLabel(this);
+    status_->setObjectName("StatusLine");
+    status_->setWordWrap(true);
     auto* layout = new QHBoxLayout(this);
-    if (kind != TextDialogKind::Title) {
-        // The songs' total under the field, live as the user types.
-        auto* field = new QVBoxLayout;
-        field->addWidget(edit_, 1);
-        field->addWidget(AttachSideTotal(host_, this, *edit_));
-        layout->addLayout(field, 1);
-    } else {
-        layout->addWidget(edit_, 1);
-    }
+    auto* field = new QVBoxLayout;
+    field->addWidget(edit_, 1);
+    // The songs' total under the field, live as the user types.
+    if (kind != TextDialogKind::Title) field->addWidget(AttachSideTotal(host_, this, *edit_));
+    field->addWidget(status_);
+    layout->addLayout(field, 1);
     layout->addLayout(buttons);
     // Ctrl+Tab from the field reaches the font buttons first.
     setTabOrder(edit_, fontButton_);
@@ -527,6 +584,8 @@ TextDialog::TextDialog(DialogHost& host, TextDialogKind kind)
         edit_->setFocus();
     });
     connect(cancelButton_, &QPushButton::clicked, this, [this] { RequestClose(); });
+    connect(edit_, &FontTextEdit::acceptRequested, okButton_, &QPushButton::click);
+    connect(edit_, &QTextEdit::cursorPositionChanged, status_, &QLabel::clear);
     connect(fontButton_, &QPushButton::clicked, this, [this] { FontButton(false); });
     connect(lastFontButton_, &QPushButton::clicked, this, [this] { FontButton(true); });
 
@@ -613,6 +672,8 @@ uint16_t TextDialog::SaveQuestion() const {
 bool TextDialog::HasChanges() const { return edit_->document()->isModified() || fontChanged_; }
 
 bool TextDialog::Apply() {
+    // What was refused is told before the text goes in, however soon.
+    edit_->ReportRefusals();
     // A font's character set may have changed meanwhile.
     edit_->FitFonts();
     const DisplayText display = edit_->Read(StandardFont());
@@ -719,9 +780,20 @@ bool LastFontAvailable(DialogHost& host) {
 }
 
 int ChangeSelectionFont(DialogHost& host, QWidget* owner, FontTextEdit& edit, int standardFont,
-                        bool useLast) {
+                        bool useLast, QLabel* status) {
     if (!edit.textCursor().hasSelection()) {
-        ShowMessage(host.prompter(), MessageOwner::Dialog(owner), ErrorStyle(), IDS_SELECT_TEXT_FOR_FONT);
+        // The word the cursor stands in, shown selected so that the user
+        // sees what the font goes to.
+        QTextCursor word = edit.textCursor();
+        word.select(QTextCursor::WordUnderCursor);
+        if (word.hasSelection() && !word.selectedText().trimmed().isEmpty()) edit.setTextCursor(word);
+    }
+    if (!edit.textCursor().hasSelection()) {
+        if (status) {
+            status->setText(Str(IDS_SELECT_TEXT_FOR_FONT));
+        } else {
+            ShowMessage(host.prompter(), MessageOwner::Dialog(owner), ErrorStyle(), IDS_SELECT_TEXT_FOR_FONT);
+        }
         edit.setFocus();
         return 0;
     }
@@ -732,7 +804,20 @@ int ChangeSelectionFont(DialogHost& host, QWidget* owner, FontTextEdit& edit, in
     } else {
         const DisplayText display = edit.Read(standardFont);
         const auto [start, end] = edit.SelectionRange();
-        const std::optional<int> shared = SelectionFont(display, start, end);
+        std::optional<int> shared = SelectionFont(display, start, end);
+        if (!shared) {
+            // Letters kept in variants of one font share that font.
+            for (size_t i = start; i < end && i < display.fonts.size(); ++i) {
+                const int n = display.fonts[i];
+                if (n == 0 || !FontNumberExists(liner, n)) continue;
+                if (!shared) {
+                    shared = n;
+                } else if (n != *shared && !IsFontVariant(liner.fonts[n - 1], liner.fonts[*shared - 1])) {
+                    shared.reset();
+                    break;
+                }
+            }
+        }
         FontEntry entry;
         if (shared && FontNumberExists(liner, *shared)) entry = liner.fonts[*shared - 1];
         if (host.ChooseFontFor(owner, entry)) {
@@ -749,7 +834,7 @@ int ChangeSelectionFont(DialogHost& host, QWidget* owner, FontTextEdit& edit, in
 void TextDialog::UpdateLastFontButton() { lastFontButton_->setEnabled(LastFontAvailable(host_)); }
 
 void TextDialog::FontButton(bool useLast) {
-    const int number = ChangeSelectionFont(host_, this, *edit_, StandardFont(), useLast);
+    const int number = ChangeSelectionFont(host_, this, *edit_, StandardFont(), useLast, status_);
     if (number != 0) fontChanged_ = true;
     UpdateLastFontButton();
     if (useLast && number != 0 && host_.settings().applyLastFont) Apply();

@@ -14,6 +14,7 @@
 
 class DialogHost;
 class LinerDocument;
+class QLabel;
 class QMenu;
 class QPushButton;
 
@@ -21,10 +22,12 @@ enum class TextDialogKind { Title, SongsA, SongsB };
 
 // The edit field.  Every character's format carries its font number, so the
 // font array is read off the document instead of being kept beside it.  Tab
-// types the tab mark "»"; text typed or pasted takes the font of the text
-// before it.  A character that font's code page lacks is given a variant of
-// the font that has it (see FindFontForCharacter); only characters no code
-// page holds never get in.
+// types the tab mark, shown as a coloured arrow; a typed "»" is the letter,
+// kept in a variant of its font with the OEM character set, whose code page
+// has it at another byte than the tab mark's.  Text typed or pasted takes the
+// font of the text before it.  A character that font's code page lacks is
+// given a variant of the font that has it (see FindFontForCharacter); only
+// characters no code page holds never get in.
 class FontTextEdit : public QTextEdit {
     Q_OBJECT
 
@@ -76,6 +79,9 @@ public:
     // Refused characters not reported yet are reported now.
     void ReportRefusals();
 
+    // The field's text with tab marks as tab characters.
+    QString Text() const;
+
     // The Undo, Cut, Copy, Paste and Clear menu, greyed for the present state.
     QMenu* CreateEditMenu(QWidget* parent);
 
@@ -83,10 +89,18 @@ public:
     // dialog's default button, and pasted line breaks and tabs become spaces.
     void SetSingleLine();
 
+signals:
+    // Ctrl+Return or Ctrl+Enter in a multi-line field: Return itself is a new
+    // line, so this is the key for the dialog's OK.
+    void acceptRequested();
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // A dialog closing right after a refused key still says so.
+    void hideEvent(QHideEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
     void insertFromMimeData(const QMimeData* source) override;
+    QMimeData* createMimeDataFromSelection() const override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
@@ -123,10 +137,12 @@ private:
 
 // The font buttons of every dialog with a font-coded edit: gives the selected
 // characters of `edit` a font chosen with the font chooser (owned by `owner`)
-// or, with `useLast`, the last font chosen.  Without a selection the user is
-// told to select text first.  Returns the font number given, or 0 when none.
+// or, with `useLast`, the last font chosen.  Without a selection the word at
+// the cursor is taken; with no word there either the user is told to select
+// text first, in `status` when the dialog has a status line, else in a
+// message box.  Returns the font number given, or 0 when none.
 int ChangeSelectionFont(DialogHost& host, QWidget* owner, FontTextEdit& edit, int standardFont,
-                        bool useLast);
+                        bool useLast, QLabel* status = nullptr);
 
 // Shows each character of `edit` in the face and style of its font from the
 // open Liner, stores characters through the font table's code pages (adding
@@ -189,6 +205,7 @@ private:
     QPushButton* applyButton_ = nullptr;
     QPushButton* okButton_ = nullptr;
     QPushButton* cancelButton_ = nullptr;
+    QLabel* status_ = nullptr;
     bool fontChanged_ = false;
     bool closing_ = false;
     bool edited_ = false;

@@ -37,22 +37,29 @@ bool SameExtension(const std::string& a, const std::string& b) {
     return Q(a).compare(Q(b), Qt::CaseInsensitive) == 0;
 }
 
-// Our package: type → extension, in the order of the file.
-using PackageTypes = std::vector<std::pair<std::string, std::string>>;
+// Our package: type, extension and the description the user gave it, in the
+// order of the file.
+struct PackageType {
+    std::string type, extension, comment;
+};
+using PackageTypes = std::vector<PackageType>;
 
 PackageTypes ReadPackage(const FileTypePlaces& places) {
     PackageTypes types;
     QFile file(Q(places.PackagePath()));
     if (!file.open(QIODevice::ReadOnly)) return types;
     QXmlStreamReader xml(&file);
-    std::string current;
+    std::string current, comment;
     while (!xml.atEnd()) {
         if (!xml.readNextStartElement()) continue;
         if (xml.name() == u"mime-type") {
             current = xml.attributes().value("type").toString().toStdString();
+            comment.clear();
+        } else if (xml.name() == u"comment" && xml.attributes().value("xml:lang").isEmpty()) {
+            comment = xml.readElementText().toStdString();
         } else if (xml.name() == u"glob" && !current.empty()) {
             const QString pattern = xml.attributes().value("pattern").toString();
-            if (pattern.startsWith("*.")) types.emplace_back(current, pattern.mid(1).toStdString());
+            if (pattern.startsWith("*.")) types.push_back({current, pattern.mid(1).toStdString(), comment});
         }
     }
     return types;
@@ -73,10 +80,10 @@ bool WritePackage(const FileTypePlaces& places, const PackageTypes& types) {
     xml.writeStartDocument();
     xml.writeStartElement("mime-info");
     xml.writeDefaultNamespace(kMimeNamespace);
-    for (const auto& [type, extension] : types) {
+    for (const auto& [type, extension, comment] : types) {
         xml.writeStartElement("mime-type");
         xml.writeAttribute("type", Q(type));
-        xml.writeTextElement("comment", Q(LoadString(IDS_FILE_CLASS_DESCRIPTION)));
+        xml.writeTextElement("comment", Q(comment.empty() ? LoadString(IDS_FILE_CLASS_DESCRIPTION) : comment));
         xml.writeEmptyElement("icon");
         xml.writeAttribute("name", kProgramIconName);
         xml.writeEmptyElement("glob");
@@ -90,7 +97,7 @@ bool WritePackage(const FileTypePlaces& places, const PackageTypes& types) {
 }
 
 std::optional<std::string> OurTypeOf(const std::string& extension, const PackageTypes& types) {
-    for (const auto& [type, ext] : types) {
+    for (const auto& [type, ext, comment] : types) {
         if (SameExtension(ext, extension)) return type;
     }
     return std::nullopt;
@@ -250,17 +257,28 @@ std::optional<std::string> CurrentRegistration(const std::string& extension, con
     return std::nullopt;
 }
 
-bool AssociateExtensions(const std::vector<std::string>& extensions, const FileTypePlaces& places) {
+bool AssociateExtensions(const std::vector<std::string>& extensions, const FileTypePlaces& places,
+                         const std::vector<std::string>& descriptions) {
     if (extensions.empty()) return true;
     PackageTypes types = ReadPackage(places);
     std::vector<std::string> ours;
     bool grown = false;
-    for (const std::string& extension : extensions) {
+    for (size_t i = 0; i < extensions.size(); ++i) {
+        const std::string& extension = extensions[i];
+        const std::string description = i < descriptions.size() ? descriptions[i] : std::string();
         std::optional<std::string> type = OurTypeOf(extension, types);
         if (!type) {
             type = FileTypeOfExtension(extension);
-            types.emplace_back(*type, extension);
+            types.push_back({*type, extension, description});
             grown = true;
+        } else if (!description.empty()) {
+            // The file manager names the type as the table describes it.
+            for (PackageType& known : types) {
+                if (known.type == *type && known.comment != description) {
+                    known.comment = description;
+                    grown = true;
+                }
+            }
         }
         ours.push_back(*type);
     }
@@ -284,7 +302,7 @@ bool WriteProgramEntry(const FileTypePlaces& places, const std::string& programP
         ok = icon.save(folder + "/" + kProgramIconName + ".png", "PNG");
     }
     QString types;
-    for (const auto& [type, extension] : ReadPackage(places)) types += Q(type) + ";";
+    for (const PackageType& type : ReadPackage(places)) types += Q(type.type) + ";";
     QString entry;
     entry += "[Desktop Entry]\n";
     entry += "Type=Application\n";

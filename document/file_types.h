@@ -45,9 +45,11 @@ bool IsAssociatedWithProgram(const std::string& extension);
 std::optional<std::string> CurrentRegistration(const std::string& extension, const FileTypePlaces& places);
 
 // Gives each extension our file type (added to those the package already
-// has) with the program as its default application.  False when a file
-// could not be written.
-bool AssociateExtensions(const std::vector<std::string>& extensions, const FileTypePlaces& places);
+// has) with the program as its default application, named in the file
+// manager by the matching entry of `descriptions` (the program's file class
+// name when there is none).  False when a file could not be written.
+bool AssociateExtensions(const std::vector<std::string>& extensions, const FileTypePlaces& places,
+                         const std::vector<std::string>& descriptions = {});
 
 // Writes the desktop entry (opening files with `programPath`, listing every
 // type of our package) and the program's icon, then asks the desktop to

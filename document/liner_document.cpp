@@ -50,8 +50,11 @@ private:
 
 namespace {
 
-// Every change but one of the pictures can make songs overflow their areas.
-constexpr unsigned kMayMoveSongs = LinerDocument::kWhole & ~LinerDocument::kPictures;
+// A change that can move the songs: of the songs themselves, or of the
+// fonts, formats, side letters or geometry they are laid out with (a title
+// edit or a picture cannot).
+constexpr unsigned kMovesSongs =
+    LinerDocument::kFonts | LinerDocument::kFormats | LinerDocument::kFeatures | LinerDocument::kGeometry;
 
 }  // namespace
 
@@ -96,9 +99,13 @@ bool LinerDocument::Commit(const QString& name, unsigned parts, Alongside alongs
     liner_ = std::move(after);
     uint16_t lastFontBefore = lastFont_;
     if (lastFont_ != 0xFFFF && lastFont_ > settled_.fonts.size()) lastFontBefore = 0xFFFF;
+    // Only a change that can move the songs warns again; a title edit, an
+    // Undo or a Redo leaves the marks on the liner to tell.
+    if ((parts & kMovesSongs) || liner_.songsA != settled_.songsA || liner_.songsB != settled_.songsB) {
+        songFitWarning_ = true;
+    }
     auto* step = new LinerStep(*this, name, parts, std::move(settled_), lastFontBefore, std::move(alongside));
     settled_ = liner_;
-    if (parts & kMayMoveSongs) songFitWarning_ = true;
     stack_.push(step);
     emit changed(parts);
     return true;
@@ -119,7 +126,6 @@ void LinerDocument::Restore(const Liner& state, uint16_t lastFont, unsigned part
     liner_.fonts.insert(liner_.fonts.end(), chosen.begin(), chosen.end());
     settled_ = liner_;
     if (fontsChange) lastFont_ = lastFont;
-    if (parts & kMayMoveSongs) songFitWarning_ = true;
     emit changed(parts);
 }
 

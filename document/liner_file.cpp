@@ -486,7 +486,8 @@ bool ReadLinerFile(Liner& liner, const std::string& path, bool unattended, Promp
 
 bool WriteLinerFile(Liner& liner, const std::string& path, Prompter& prompter, uint16_t* lastFont) {
     // Overwriting a file of the earlier generation needs the user's consent.
-    if (auto existing = LoadFileBytes(path)) {
+    // Only a plain file is looked into: a pipe would wait for a writer.
+    if (auto existing = IsRegularFile(path) ? LoadFileBytes(path) : std::nullopt) {
         ByteReader r(*existing);
         uint16_t major, minor;
         if (ReadHeader(r, major, minor) && IsOlderMajor(major)) {

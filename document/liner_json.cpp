@@ -280,7 +280,9 @@ QString FontCodedToJson(const std::string& bytes, const std::vector<FontEntry>* 
         } else if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
             out += '\n';
             ++i;
-        } else if (c == '\r' || c == '\n' || c == 0x01) {
+        } else if (c < 0x20) {
+            // A lone CR or LF, or another control byte: a tab character
+            // would read back as the tab mark.
             out += QString::asprintf("{x%02X}", c);
         } else {
             out += QChar(CodePageToUnicode(c, codePage));

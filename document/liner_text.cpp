@@ -87,6 +87,40 @@ QString StorableForm(const QString& text) {
     return out;
 }
 
+bool IsFontVariant(const FontEntry& a, const FontEntry& b) {
+    if (a.color != b.color || a.logFont.charSet == b.logFont.charSet) return false;
+    LogFont same = a.logFont;
+    same.charSet = b.logFont.charSet;
+    return same.SameFont(b.logFont);
+}
+
+void ChangeFontAndVariants(std::vector<FontEntry>& fonts, int number, const FontEntry& entry) {
+    if (number < 1 || number > static_cast<int>(fonts.size())) return;
+    const FontEntry old = fonts[static_cast<size_t>(number - 1)];
+    fonts[static_cast<size_t>(number - 1)] = entry;
+    for (size_t i = kFontSong; i < fonts.size(); ++i) {
+        if (static_cast<int>(i) + 1 == number || !IsFontVariant(fonts[i], old)) continue;
+        const uint8_t charSet = fonts[i].logFont.charSet;
+        fonts[i] = entry;
+        fonts[i].logFont.charSet = charSet;
+    }
+}
+
+int VariantInCharSetOf(std::vector<FontEntry>& fonts, int to, int from) {
+    const int count = static_cast<int>(fonts.size());
+    if (to < 1 || to > count || from < 1 || from > count) return to;
+    FontEntry wanted = fonts[static_cast<size_t>(to - 1)];
+    wanted.logFont.charSet = fonts[static_cast<size_t>(from - 1)].logFont.charSet;
+    if (wanted == fonts[static_cast<size_t>(to - 1)]) return to;
+    for (int i = 0; i < count; ++i) {
+        const FontEntry& e = fonts[static_cast<size_t>(i)];
+        if (e.color == wanted.color && e.logFont.SameFont(wanted.logFont)) return i + 1;
+    }
+    if (count >= kMaxFonts) return 0;
+    fonts.push_back(wanted);
+    return count + 1;
+}
+
 FontForCharacter FindFontForCharacter(std::vector<FontEntry>& fonts, int number, int standardNumber, char16_t ch,
                                       std::u16string_view following) {
     // The marks that follow a letter go with it (Vietnamese tones).

@@ -18,7 +18,8 @@
 int CodePageOfFont(const std::vector<FontEntry>& fonts, int number, int standardNumber);
 
 // A font-coded text in Unicode without its font changes, each run through
-// its font's code page; lines stay separated by CR LF, the tab mark is "»".
+// its font's code page; lines stay separated by CR LF, the tab mark is the
+// tab character.
 QString FontCodedToUnicode(const std::vector<FontEntry>& fonts, std::string_view coded, int standardNumber);
 
 // The text with each character that no code page holds, but whose letter and
@@ -45,5 +46,19 @@ struct FontForCharacter {
 // the most of the `following` characters, an existing variant before a new
 // one, Western first; a new one is added at the end of the table.  Nothing
 // is added once the table holds 255 entries; the caller tells the user.
+// Whether entry `a` is `b` in another character set (a variant of it).
+bool IsFontVariant(const FontEntry& a, const FontEntry& b);
+
+// Font `number` (1-based) becomes `entry`, and each variant of it becomes the
+// same variant of `entry`, so that letters kept in other character sets
+// follow the font.  The standard fonts are fonts of their own, never
+// variants of another.
+void ChangeFontAndVariants(std::vector<FontEntry>& fonts, int number, const FontEntry& entry);
+
+// Font `to` in the character set of font `from`: `to` itself when the sets
+// agree, else its variant (added at the end of the table when missing; 0
+// when the table is full).
+int VariantInCharSetOf(std::vector<FontEntry>& fonts, int to, int from);
+
 FontForCharacter FindFontForCharacter(std::vector<FontEntry>& fonts, int number, int standardNumber, char16_t ch,
                                       std::u16string_view following = {});

@@ -1,11 +1,20 @@
-// Print settings kept by the core: the page margins and the 2-up option.
+// Print settings kept by the core: the page margins, the 2-up and n-up
+// options and the bleed.
 #pragma once
 
 #include "document/measurement.h"
 
+// The largest bleed taken: a print shop asks for an eighth of an inch or a
+// few millimetres, and half an inch is plenty.
+constexpr int kMaxBleedTwips = 720;
+
 struct PrintSettings {
     Measurement marginLeft, marginRight, marginTop, marginBottom;
     bool print2Up = false;
+    // As many cards a sheet as fit, in a grid (2-up wins when both are set).
+    bool printNUp = false;
+    // Bleed around each card, for a print shop: 0 for none.
+    Measurement bleed;
 };
 
 struct Liner;

@@ -9,7 +9,10 @@
 #include <atomic>
 #include <csignal>
 #include <cstring>
+#include <cerrno>
 #include <fcntl.h>
+#include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "document/liner_file.h"
@@ -78,6 +81,46 @@ std::string Sibling(const std::string& copyPath, const char* suffix) {
     return copyPath.substr(0, copyPath.size() - 4) + suffix;
 }
 
+// The bytes of a plain file of at most `limit` bytes; nothing for anything
+// else (a pipe would wait for a writer, a device may never end).
+std::optional<QByteArray> ReadPlainFile(const QString& path, qint64 limit) {
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st;
+    if (::stat(name.constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > limit) return std::nullopt;
+    // Opened without waiting, and checked again: the name may lead elsewhere by now.
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    QByteArray bytes;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= limit) {
+        bytes.resize(static_cast<qsizetype>(st.st_size));
+        qsizetype done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::read(fd, bytes.data() + done, static_cast<size_t>(bytes.size() - done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            done += n;
+        }
+        bytes.truncate(done);
+    } else {
+        ::close(fd);
+        return std::nullopt;
+    }
+    ::close(fd);
+    return bytes;
+}
+
+// A copy is always written as a liner file of this version; anything else
+// found under a copy's name is damaged.
+bool IsWholeCopy(const QString& path) {
+    // The longest liner file: three texts, the fonts, features and pictures.
+    constexpr qint64 kMostCopyBytes = 64LL * 1024 * 1024;
+    const std::optional<QByteArray> bytes = ReadPlainFile(path, kMostCopyBytes);
+    if (!bytes) return false;
+    const std::vector<uint8_t> data(bytes->begin(), bytes->end());
+    Liner liner;
+    return ParseLinerBytes(data, FileKind::Liner, liner) == ParseStatus::Ok;
+}
+
 }  // namespace
 
 RecoveryCopies::RecoveryCopies(std::string folder) : folder_(std::move(folder)) {
@@ -133,20 +176,29 @@ void RecoveryCopies::Remove() {
 std::vector<RecoveryCopies::Left> RecoveryCopies::LeftBehind() const {
     std::vector<Left> left;
     const QDir dir(Q(folder_));
-    const QStringList names = dir.entryList({"reelcard-*.cas"}, QDir::Files, QDir::Name);
+    // Pipes, devices and links to them too: they are set aside, never read.
+    const QStringList names = dir.entryList({"reelcard-*.cas"}, QDir::Files | QDir::System, QDir::Name);
     for (const QString& name : names) {
         const QString copy = dir.filePath(name);
         if (copy.toStdString() == copyPath_ || !CopyName().match(name).hasMatch()) continue;
-        // A program that still runs holds the lock of its copy.
+        // A program that still runs holds the lock of its copy.  A lock that
+        // cannot even be made (a full disk) says nothing of the sort: the
+        // copy is offered all the same.
         auto lock = std::make_shared<QLockFile>(copy.left(copy.size() - 4) + ".lock");
         lock->setStaleLockTime(0);
-        if (!lock->tryLock(0)) continue;
+        if (!lock->tryLock(0)) {
+            if (lock->error() == QLockFile::LockFailedError) continue;
+            lock.reset();
+        }
         Left entry;
         entry.copyPath = copy.toStdString();
         entry.lock = lock;
-        QFile pathFile(Q(Sibling(entry.copyPath, ".path")));
-        if (pathFile.size() < 65536 && pathFile.open(QIODevice::ReadOnly)) {
-            entry.originalPath = QString::fromUtf8(pathFile.readAll());
+        if (!IsWholeCopy(copy)) {
+            SetAside(entry);
+            continue;
+        }
+        if (const auto path = ReadPlainFile(Q(Sibling(entry.copyPath, ".path")), 65535)) {
+            entry.originalPath = QString::fromUtf8(*path);
         }
         left.push_back(std::move(entry));
     }

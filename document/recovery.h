@@ -32,7 +32,10 @@ public:
     const std::string& copyPath() const { return copyPath_; }
 
     // A copy a run that ended abnormally left behind.  While it exists, this
-    // run holds its lock: no other program offers it meanwhile.
+    // run holds its lock: no other program offers it meanwhile (unless the
+    // lock could not be made, on a full disk).  Only whole copies are
+    // offered: anything else under a copy's name (no plain file, too large,
+    // no liner file of this version) is set aside as damaged.
     struct Left {
         std::string copyPath;
         QString originalPath;  // empty: the liner had no file

@@ -136,6 +136,12 @@ Settings LoadSettings(QSettings& store, const StartFolders& folders,
         if (read.exportDpi < 1 || read.exportDpi > 2400) read.exportDpi = 300;
         ReadFlag(store, "Etr", 1, read.exportTransparent);
         ReadNumber(store, "Zom", read.zoom);
+        ReadFlag(store, "Nup", 1, read.print.printNUp);
+        ReadMeasurementValue(store, "Pbl", read.print.bleed);
+        ReadMeasurementValue(store, "Ebl", read.exportBleed);
+        for (Measurement* bleed : {&read.print.bleed, &read.exportBleed}) {
+            if (bleed->twips < 0 || bleed->twips > kMaxBleedTwips) *bleed = {};
+        }
         bool anySlot = false;
         for (int i = 0; i < kFileTypeSlots; ++i) {
             QString ext = QString("FTy%1").arg(i);
@@ -199,6 +205,9 @@ void SaveSettings(QSettings& store, const Settings& s) {
     store.setValue("Edp", s.exportDpi);
     store.setValue("Etr", FlagBytes(s.exportTransparent, 1));
     store.setValue("Zom", s.zoom);
+    store.setValue("Nup", FlagBytes(s.print.printNUp, 1));
+    store.setValue("Pbl", MeasurementBytes(s.print.bleed));
+    store.setValue("Ebl", MeasurementBytes(s.exportBleed));
     for (int i = 0; i < kFileTypeSlots; ++i) {
         // Every slot is written, so that none keeps what an earlier save put
         // there: an empty slot is cleared.

@@ -48,6 +48,7 @@ struct Settings {
     bool exportSheet = false;
     int exportDpi = 300;
     bool exportTransparent = false;
+    Measurement exportBleed;  // File > Export of a PDF: 0 for none
     // The view's zoom in per cent (100: true size).
     int zoom = 100;
 };

@@ -144,8 +144,14 @@ struct PictureDecoding {
     static void Run(const std::shared_ptr<DecodedPicture>& target, ReadGraphicFileProc read, GetErrorProc error,
                     const std::string& path) {
         DibPtr dib(read(path.c_str()));
-        const uint16_t code = dib ? 0 : error(nullptr);
-        QImage image = TakePackedDib(std::move(dib));
+        uint16_t code = dib ? 0 : error(nullptr);
+        QImage image;
+        try {
+            image = TakePackedDib(std::move(dib));
+        } catch (const std::bad_alloc&) {
+            // This picture alone goes without: the liner is drawn without it.
+            code = PluginErrorMemory;
+        }
         std::lock_guard<std::mutex> lock(target->mutex_);
         if (image.isNull()) {
             target->state_ = DecodedPicture::State::Failed;
@@ -194,6 +200,7 @@ PictureLookup PictureImages::Get(size_t index, const Picture& picture, Prompter&
         }
         if (!known || !LoadPictureReader(picture.formatIndex, prompter, table, picture.fileName)) {
             // Reported already: kept as failed until the file or list changes.
+            failed_ = true;
             std::lock_guard<std::mutex> lock(decoded->mutex_);
             decoded->state_ = DecodedPicture::State::Failed;
             decoded->reported_ = true;
@@ -226,6 +233,7 @@ PictureLookup PictureImages::Get(size_t index, const Picture& picture, Prompter&
             }
             return {nullptr, true};
         case DecodedPicture::State::Failed:
+            failed_ = true;
             if (!decoded->reported_) {
                 decoded->reported_ = true;
                 const uint16_t code = decoded->error_;

@@ -222,7 +222,9 @@ void ReportReaderError(uint16_t code, const std::string& fileName, Prompter& pro
         case PluginErrorOpen: id = IDS_CANNOT_OPEN_FILE; break;
         case PluginErrorCorrupt: id = IDS_PICTURE_CORRUPTED; break;
         case PluginErrorRead: id = IDS_CANNOT_READ_FILE; break;
-        case PluginErrorMemory: FatalOutOfMemory(prompter); return;
+        // One picture too large for the memory there is goes without; the
+        // program and the rest of the liner carry on.
+        case PluginErrorMemory: id = IDS_PICTURE_NO_MEMORY; break;
         default: return;
     }
     ShowMessage(prompter, MessageOwner::MainWindow(), ErrorStyle(), id, {fileName});
@@ -236,6 +238,7 @@ std::string& PictureBaseFolder() {
 }  // namespace
 
 void SetPictureBaseFolder(const std::string& folder) { PictureBaseFolder() = folder; }
+std::string CurrentPictureBaseFolder() { return PictureBaseFolder(); }
 
 std::string ResolvePicturePath(const std::string& fileName) {
     const std::string& base = PictureBaseFolder();

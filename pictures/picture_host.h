@@ -113,6 +113,7 @@ struct PictureExamination {
 // beside the liner file that names it (the folder set here, normally by the
 // liner reader) when it is not found from the working folder.
 void SetPictureBaseFolder(const std::string& folder);
+std::string CurrentPictureBaseFolder();
 std::string ResolvePicturePath(const std::string& fileName);
 
 std::optional<PictureExamination> ExaminePictureFile(const std::string& fileName, Prompter& prompter,
@@ -122,7 +123,7 @@ std::optional<PictureExamination> ExaminePictureFile(const std::string& fileName
                                                      Prompter& prompter);
 
 // Shows the message of a reader's error code for `fileName`: 1 cannot open,
-// 2 corrupted, 3 cannot read (exclamation icon); 4 is fatal out of memory;
+// 2 corrupted, 3 cannot read (exclamation icon); 4 not enough memory for this picture;
 // anything else shows nothing.
 void ReportReaderError(uint16_t code, const std::string& fileName, Prompter& prompter);
 
@@ -192,6 +193,9 @@ public:
     void Erase(size_t index);
     // The picture list was replaced.
     void Clear() { entries_.clear(); }
+    // Whether a picture asked for could not be drawn (a missing or damaged
+    // file, one too large for the pixel limit or for the memory there is).
+    bool anyFailed() const { return failed_; }
 
 private:
     struct Entry {
@@ -201,6 +205,7 @@ private:
     bool background_;
     std::shared_ptr<std::function<void()>> ready_;
     std::vector<Entry> entries_;
+    bool failed_ = false;
 };
 
 // The picture a PackedDib holds as a QImage, sharing the block's memory

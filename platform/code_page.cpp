@@ -13,11 +13,10 @@ constexpr size_t kPageCount = std::size(kTableCodePages);
 static_assert(std::size(kTableHigh) == kPageCount);
 
 constexpr unsigned char kTabByte = 0xBB;
-constexpr char16_t kTabChar = u'\u00BB';
-// The OEM page's own "»" (0xAF) in editors, where "»" is the tab mark.
-constexpr unsigned char kOemGuillemetByte = 0xAF;
-constexpr char16_t kOemGuillemetChar = u'\u226B';
-constexpr int kCodePageOem = 437;
+// The tab mark in Unicode is the tab character: the letter "»" is a letter
+// like any other, kept wherever a code page has it at another byte than the
+// tab mark's (the OEM page's 0xAF).
+constexpr char16_t kTabChar = u'\t';
 
 size_t PageIndex(int codePage) {
     for (size_t i = 0; i < kPageCount; ++i) {
@@ -56,7 +55,7 @@ int CodePageOfCharSet(uint8_t charSet) {
         case 186: return 1257;
         case 163: return 1258;
         case 222: return 874;
-        case 255: return kCodePageOem;
+        case 255: return 437;
         default: return kCodePageWestern;
     }
 }
@@ -91,15 +90,13 @@ char16_t CodePageGlyph(unsigned char byte, int codePage) {
 
 char16_t CodePageToUnicode(unsigned char byte, int codePage) {
     if (byte == kTabByte) return kTabChar;
-    if (byte == kOemGuillemetByte && codePage == kCodePageOem) return kOemGuillemetChar;
     return CodePageGlyph(byte, codePage);
 }
 
 std::optional<unsigned char> UnicodeToCodePage(char16_t ch, int codePage) {
-    if (ch < 0x80) return static_cast<unsigned char>(ch);
     if (ch == kTabChar) return kTabByte;
+    if (ch < 0x80) return static_cast<unsigned char>(ch);
     const size_t page = PageIndex(codePage);
-    if (kTableCodePages[page] == kCodePageOem && ch == kOemGuillemetChar) return kOemGuillemetByte;
     const Reverse& reverse = ReverseTables()[page];
     auto it = std::lower_bound(reverse.begin(), reverse.end(), std::pair<char16_t, unsigned char>{ch, 0});
     if (it == reverse.end() || it->first != ch) return std::nullopt;

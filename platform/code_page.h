@@ -33,12 +33,15 @@ QString CharSetName(uint8_t charSet);
 
 // The Unicode character of one byte in a code page, as editors and exports
 // show it.  Every byte maps to a character of its own and back.  The tab
-// mark 0xBB is "»" whatever the code page (the OEM page's own "»" at 0xAF
-// then reads as U+226B); undefined bytes read as the control character of
-// the same value (0x80-0x9F) or the private-use character U+F700 + byte.
+// mark 0xBB is the tab character whatever the code page, so a page's own
+// character at 0xBB (the letter "»" in most) has no byte there: a "»" is
+// kept in the OEM page, at 0xAF.  Undefined bytes read as the control
+// character of the same value (0x80-0x9F) or the private-use character
+// U+F700 + byte.
 char16_t CodePageToUnicode(unsigned char byte, int codePage = kCodePageWestern);
 
-// The byte of a character in a code page, or nothing when it has none.
+// The byte of a character in a code page, or nothing when it has none; the
+// tab character is the tab mark 0xBB.
 std::optional<unsigned char> UnicodeToCodePage(char16_t ch, int codePage = kCodePageWestern);
 
 // The character a font of the code page draws for a byte: the code page's

@@ -420,6 +420,11 @@ void QtSurface::ClearClip() {
 void QtSurface::DrawImage(const QImage& image, int x, int y, int width, int height) {
     if (image.isNull() || width == 0 || height == 0) return;
     painter_.save();
+    // A PDF keeps the picture's own pixels, losslessly: without this Qt's
+    // PDF writer stores every picture as a JPEG of its own making, which
+    // blurs small pictures and compresses JPEG photos a second time.  Other
+    // devices ignore the hint.
+    painter_.setRenderHint(QPainter::LosslessImageRendering);
     painter_.translate(x, y);
     // Image row 0 at y, its last row at y + height: a negative height runs
     // downward in these coordinates, which keeps the picture upright.

@@ -52,6 +52,8 @@ constexpr StringEntry kStrings[] = {
     {IDS_PRINT_COPY_OF, "Copy %d of %d"},
     {IDS_PRINTER_DOES_NOT_EXIST, "Printer \"%s\" does not exist"},
     {IDS_PRINTER_IS_STOPPED, "Printer \"%s\" is stopped"},
+    {IDS_PRINT_SYSTEM_NO_ANSWER, "The print system does not answer"},
+    {IDS_PRINT_SYSTEM_STOPPED_ANSWERING, "The print system stopped answering"},
     {IDS_PRINTER_REFUSED_JOB, "Printer \"%s\" refused the job: %s"},
 
     {IDS_CAPTION_NEW, "New"},
@@ -210,6 +212,7 @@ constexpr StringEntry kStrings[] = {
     {IDS_TYPE_DAT_FILES, "DAT Files"},
 
     {IDS_PICTURE_CORRUPTED, "File '%s' appears to be corrupted or badly formed"},
+    {IDS_PICTURE_NO_MEMORY, "There is not enough memory to draw the picture '%s'; the liner is drawn without it"},
     {IDS_PLUGIN_NOT_FOUND, "Unable to locate dynamic link library '%s'"},
     {IDS_PLUGIN_FUNCTION_MISSING, "Unable to find function '%s' within dynamic link library '%s'"},
     {IDS_PICTURE_NOT_SUPPORTED, "File '%s' is NOT a supported graphics format"},

@@ -51,6 +51,8 @@ enum StringId : uint16_t {
     IDS_PRINTER_DOES_NOT_EXIST = 3160,
     IDS_PRINTER_IS_STOPPED = 3161,
     IDS_PRINTER_REFUSED_JOB = 3162,
+    IDS_PRINT_SYSTEM_NO_ANSWER = 3163,
+    IDS_PRINT_SYSTEM_STOPPED_ANSWERING = 3164,
 
     // File dialogs: captions and filters.
     IDS_CAPTION_NEW = 111,
@@ -220,6 +222,7 @@ enum StringId : uint16_t {
     IDS_PLUGIN_FUNCTION_MISSING = 3077,
     IDS_PICTURE_NOT_SUPPORTED = 3078,
     IDS_PICTURE_TYPE_MISSING = 3079,
+    IDS_PICTURE_NO_MEMORY = 3095,
 
     // Format Pictures: messages, the add dialog, the Add button's captions and
     // the Stretch and Center choices.

@@ -1,10 +1,10 @@
 #include "render/liner_export.h"
 
+#include <QBuffer>
 #include <QByteArray>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QSvgGenerator>
 #include <png.h>
 #include <zlib.h>
@@ -13,14 +13,22 @@
 #include <csetjmp>
 
 #include "platform/qt_surface.h"
+#include "platform/save_file.h"
 #include "render/geometry.h"
 #include "render/painter.h"
+#include "render/pdf_boxes.h"
 
 namespace {
 
-void PaintForExport(QPainter& painter, double dpiX, double dpiY, Liner& liner, const ExportContext& context) {
+void PaintForExport(QPainter& painter, double dpiX, double dpiY, Liner& liner, const ExportContext& context,
+                    int bleed = 0) {
     PaintOptions options;
     options.printing = true;
+    options.bleed = bleed;
+    // With bleed the card sits inside room for the bleed and the crop marks.
+    const int room = bleed > 0 ? CropMarkRoom(bleed) : 0;
+    options.x = room;
+    options.y = -room;
     QtSurface surface(painter, dpiX, dpiY);
     PaintLiner(surface, liner, options, context.pictures, context.prompter, context.songFitWarning);
 }
@@ -31,12 +39,12 @@ QSize PaperTwips(const Liner& liner) {
     return {g.width + 1, g.totalHeight + 1};
 }
 
-bool Commit(QSaveFile& file, bool written) {
+bool Commit(SaveFileDevice& file, bool written) {
     if (!written) {
-        file.cancelWriting();
+        file.Cancel();
         return false;
     }
-    return file.commit();
+    return file.Commit() == SaveError::None;
 }
 
 void AppendToBuffer(png_structp png, png_bytep data, png_size_t length) {
@@ -78,11 +86,35 @@ bool EncodePng(const QImage& rows, bool alpha, QByteArray& out) {
     return true;
 }
 
+// One page of the card's size (with bleed: and room for the bleed and the
+// crop marks on every side) into `device`.
+bool WritePdfPage(Liner& liner, QIODevice& device, int resolution, const ExportContext& context, int bleed) {
+    QPdfWriter writer(&device);
+    writer.setCreator(QStringLiteral("Reelcard"));
+    writer.setResolution(resolution);
+    const QSize paper = PaperTwips(liner);
+    const int room = bleed > 0 ? CropMarkRoom(bleed) : 0;
+    writer.setPageSize(QPageSize(QSizeF((paper.width() + 2 * room) / 1440.0, (paper.height() + 2 * room) / 1440.0),
+                                 QPageSize::Inch, QString(), QPageSize::ExactMatch));
+    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    QPainter painter;
+    if (!painter.begin(&writer)) return false;
+    PaintForExport(painter, writer.logicalDpiX(), writer.logicalDpiY(), liner, context, bleed);
+    return painter.end();
+}
+
 }  // namespace
 
 QSize LinerImageSize(const Liner& liner, int dpi) {
+    // The right and bottom cut lines lie at W + 1 and H + 1 twips; a line
+    // one pixel wide is drawn in the pixel its coordinate falls in (rounded
+    // down, as Qt's rasterizer does), and that pixel is the image's last,
+    // at every resolution.
     const QSize paper = PaperTwips(liner);
-    return {std::max(1, TwipsToPixels(paper.width(), dpi)) + 1, std::max(1, TwipsToPixels(paper.height(), dpi)) + 1};
+    auto last = [dpi](int twips) {
+        return static_cast<int>(static_cast<long long>(std::max(twips, 0)) * std::max(dpi, 1) / 1440);
+    };
+    return {std::max(1, last(paper.width())) + 1, std::max(1, last(paper.height())) + 1};
 }
 
 QImage RenderLinerImage(Liner& liner, int dpi, bool transparent, const ExportContext& context) {
@@ -107,39 +139,38 @@ bool WritePngFile(const QImage& image, const QString& path) {
     if (rows.isNull()) return false;
     QByteArray bytes;
     if (!EncodePng(rows, alpha, bytes)) return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    return Commit(file, file.write(bytes) == bytes.size());
+    return SaveFileAtomically(path.toStdString(), bytes) == SaveError::None;
 }
 
 bool WriteLinerPng(Liner& liner, const QString& path, int dpi, bool transparent, const ExportContext& context) {
     return WritePngFile(RenderLinerImage(liner, dpi, transparent, context), path);
 }
 
-bool WriteLinerPdf(Liner& liner, const QString& path, int resolution, const ExportContext& context) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    bool written = false;
+bool WriteLinerPdf(Liner& liner, const QString& path, int resolution, const ExportContext& context, int bleed) {
+    if (bleed <= 0) {
+        SaveFileDevice file(path.toStdString());
+        if (!file.open()) return false;
+        return Commit(file, WritePdfPage(liner, file, resolution, context, 0) && file.pos() > 0);
+    }
+    // The boxes go in after Qt has written the page, so the file is made in
+    // memory first.
+    QByteArray bytes;
     {
-        QPdfWriter writer(&file);
-        writer.setCreator(QStringLiteral("Reelcard"));
-        writer.setResolution(resolution);
-        const QSize paper = PaperTwips(liner);
-        writer.setPageSize(QPageSize(QSizeF(paper.width() / 1440.0, paper.height() / 1440.0), QPageSize::Inch,
-                                     QString(), QPageSize::ExactMatch));
-        writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-        QPainter painter;
-        if (painter.begin(&writer)) {
-            PaintForExport(painter, writer.logicalDpiX(), writer.logicalDpiY(), liner, context);
-            written = painter.end();
+        QBuffer buffer(&bytes);
+        if (!buffer.open(QIODevice::WriteOnly) || !WritePdfPage(liner, buffer, resolution, context, bleed)) {
+            return false;
         }
     }
-    return Commit(file, written && file.size() > 0);
+    const QSize paper = PaperTwips(liner);
+    const int room = CropMarkRoom(bleed);
+    if (!AddPdfCardBoxes(bytes, {PdfCardBox{room, room, paper.width(), paper.height(), bleed}})) return false;
+    return SaveFileAtomically(path.toStdString(), std::vector<uint8_t>(bytes.begin(), bytes.end())) ==
+           SaveError::None;
 }
 
 bool WriteLinerSvg(Liner& liner, const QString& path, const ExportContext& context) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
+    SaveFileDevice file(path.toStdString());
+    if (!file.open()) return false;
     // Drawn in twips' worth of 1440-dpi units, so that no coordinate is rounded.
     constexpr int kSvgDpi = 1440;
     const QSize paper = PaperTwips(liner);

@@ -36,8 +36,12 @@ bool WritePngFile(const QImage& image, const QString& path);
 // left at `path` then, and an older file there is kept).
 bool WriteLinerPng(Liner& liner, const QString& path, int dpi, bool transparent, const ExportContext& context);
 // `resolution` is the PDF's drawing resolution; text stays text and the
-// fonts are embedded.
-bool WriteLinerPdf(Liner& liner, const QString& path, int resolution, const ExportContext& context);
+// fonts are embedded.  With `bleed` (twips) above 0 the page is larger than
+// the card by the bleed and room for crop marks on every side, the cut lines
+// give way to the marks, and the PDF says where the card is cut (TrimBox)
+// and how far it bleeds (BleedBox).
+bool WriteLinerPdf(Liner& liner, const QString& path, int resolution, const ExportContext& context,
+                   int bleed = 0);
 // Lines as paths, text as text, in a drawing of the liner's size in
 // millimetres.
 bool WriteLinerSvg(Liner& liner, const QString& path, const ExportContext& context);

@@ -74,8 +74,35 @@ void FillFrame(Surface& surface, const LinerGeometry& g) {
     surface.FillRect(0, 0, W + 1, -1 - H, SurfaceBrush::Solid(kColorWhite));
 }
 
+// A picture that reaches a cut edge continues into the bleed as its own
+// mirror image across its edge: at its own scale, so nothing is stretched,
+// and without a seam where the card is cut.  Everything stays inside the
+// bleed.
+void DrawIntoBleed(Surface& surface, const LinerGeometry& g, int bleed, const Picture& p,
+                   DecodedPicture& picture) {
+    const int left = p.left.twips, right = p.left.twips + p.width.twips;
+    const int top = -p.top.twips, bottom = -(p.top.twips + p.height.twips);  // depths
+    const int W = g.width, H = g.totalHeight;
+    surface.SetClip(-bleed, bleed, W + 1 + bleed, -1 - H - bleed);
+    const int xs[] = {0, left <= 0 ? -1 : 0, right >= W + 1 ? 1 : 0};
+    const int ds[] = {0, top <= 0 ? -1 : 0, bottom >= H + 1 ? 1 : 0};
+    for (int ix : xs) {
+        for (int id : ds) {
+            if (ix == 0 && id == 0) continue;
+            // Mirrored across the left edge it runs leftward from it, and so on.
+            const int x = ix < 0 ? left : ix > 0 ? right : left;
+            const int width = ix == 0 ? p.width.twips : -p.width.twips;
+            const int y = id < 0 ? -top : id > 0 ? -bottom : p.top.twips;
+            const int height = id == 0 ? p.height.twips : -p.height.twips;
+            // Drawn as it is: a copy scaled for the device would lose the mirroring.
+            surface.DrawImage(picture.image(), x, y, width, height);
+        }
+    }
+    surface.ClearClip();
+}
+
 void DrawPictures(Surface& surface, const Liner& liner, PictureImages& images, Prompter& prompter,
-                  PictureReaderTable& readers) {
+                  PictureReaderTable& readers, const LinerGeometry& g, int bleed) {
     for (size_t i = 0; i < liner.pictures.size(); ++i) {
         const Picture& p = liner.pictures[i];
         const PictureLookup found = images.Get(i, p, prompter, readers);
@@ -86,16 +113,30 @@ void DrawPictures(Surface& surface, const Liner& liner, PictureImages& images, P
             continue;
         }
         if (!found.picture) continue;
+        if (bleed > 0) {
+            surface.SetClip(-bleed, bleed, g.width + 1 + bleed, -1 - g.totalHeight - bleed);
+            DrawPicture(surface, p.left.twips, p.top.twips, p.width.twips, p.height.twips, *found.picture);
+            surface.ClearClip();
+            DrawIntoBleed(surface, g, bleed, p, *found.picture);
+            continue;
+        }
         DrawPicture(surface, p.left.twips, p.top.twips, p.width.twips, p.height.twips, *found.picture);
     }
 }
 
-void DrawLines(Surface& surface, const Liner& liner, const LinerGeometry& g) {
+void DrawCropMarks(Surface& surface, const LinerGeometry& g, int bleed) {
+    const SurfacePen previous = surface.Pen();
+    surface.SetPen(SurfacePen{kLineSolid, kColorBlack});
+    for (const TwipSegment& s : BleedCropMarks(g, bleed)) Line(surface, s.from, s.to);
+    surface.SetPen(previous);
+}
+
+void DrawLines(Surface& surface, const Liner& liner, const LinerGeometry& g, bool cutLines) {
     const SurfacePen previous = surface.Pen();
     surface.SetPen(SurfacePen{liner.foldLineStyle, kColorBlack});
     for (const TwipSegment& s : FoldLines(g)) Line(surface, s.from, s.to);
     surface.SetPen(SurfacePen{liner.cutLineStyle, kColorBlack});
-    for (const TwipPolyline& line : CutLines(g)) {
+    for (const TwipPolyline& line : cutLines ? CutLines(g) : std::vector<TwipPolyline>{}) {
         std::vector<SurfacePoint> points;
         points.reserve(line.size());
         for (const TwipPoint& p : line) points.push_back({p.x, p.y()});
@@ -466,7 +507,10 @@ struct SongPaint {
                        a.primary, a.overflow};
         const SongSideResult doneA =
             DrawSongSide(surface, liner, g, sideA, overflowIndex, prompter, songFitWarning);
-        if (!doneA.allFit) result.allSongsFit = false;
+        if (!doneA.allFit) {
+            result.allSongsFit = false;
+            Overflowed(a, columns.sideA.x + columns.width / 2, SongAreaSpan(g, overflowIndex).bottom);
+        }
         result.songsLeftOut += doneA.songsLeftOut;
 
         const SideFormats b = SideOf(liner, 1);
@@ -491,7 +535,10 @@ struct SongPaint {
         const int startArea = overflowIndex;
         const SongSideResult doneB =
             DrawSongSide(surface, liner, g, sideB, overflowIndex, prompter, songFitWarning);
-        if (!doneB.allFit) result.allSongsFit = false;
+        if (!doneB.allFit) {
+            result.allSongsFit = false;
+            Overflowed(b, sideB.columnX + columns.width / 2, SongAreaSpan(g, overflowIndex).bottom);
+        }
         result.songsLeftOut += doneB.songsLeftOut;
         if (doneB.firstSong.set) {
             const int depth = -doneB.firstSong.y;
@@ -499,6 +546,10 @@ struct SongPaint {
         } else {
             result.sideBStart = {startArea, sideB.columnX, sideB.startDepth};
         }
+    }
+
+    void Overflowed(const SideFormats& side, int x, int depth) {
+        result.overflows.push_back({x, depth, FormatMessageText(LoadString(IDS_SONGS_WONT_FIT), {side.name})});
     }
 
     // The band of an area a side writes into with turned songs: Side A the
@@ -546,6 +597,8 @@ struct SongPaint {
             if (static_cast<long long>(flow.travel) + rows.height > reach - formatOf(flow.area).bottom.twips) {
                 if (flow.area >= lastArea) {
                     *allFit = false;
+                    // Side A's mark left of the middle, Side B's right of it.
+                    Overflowed(side, g.width * (1 + 2 * sideIndex) / 4, SongAreaSpan(g, flow.area).bottom);
                     result.songsLeftOut += static_cast<int>(songs.size() - i);
                     SongsDidNotFit(side, prompter, songFitWarning);
                     break;
@@ -636,6 +689,21 @@ struct SongPaint {
 
 }  // namespace
 
+std::vector<TwipSegment> BleedCropMarks(const LinerGeometry& g, int bleed) {
+    const int near = bleed + kCropMarkGap, far = near + kCropMarkLength;
+    const int right = g.width + 1, bottom = g.totalHeight + 1;
+    std::vector<TwipSegment> marks;
+    for (int x : {0, right}) {
+        const int out = x == 0 ? -1 : 1;
+        for (int d : {0, bottom}) {
+            const int down = d == 0 ? -1 : 1;
+            marks.push_back({{x + out * near, d}, {x + out * far, d}});    // along the horizontal cut
+            marks.push_back({{x, d + down * near}, {x, d + down * far}});  // along the vertical cut
+        }
+    }
+    return marks;
+}
+
 PaintResult PaintLiner(Surface& surface, Liner& liner, const PaintOptions& options,
                        PictureImages& pictures, Prompter& prompter, bool& songFitWarning) {
     const LinerGeometry g = ComputeLinerGeometry(liner);
@@ -643,9 +711,10 @@ PaintResult PaintLiner(Surface& surface, Liner& liner, const PaintOptions& optio
     const SurfaceOrigin origin = surface.MoveOrigin(options.x, options.y);
 
     if (!options.printing) FillFrame(surface, g);
-    DrawPictures(surface, liner, pictures, prompter,
-                 options.readers ? *options.readers : PictureReaders());
-    DrawLines(surface, liner, g);
+    DrawPictures(surface, liner, pictures, prompter, options.readers ? *options.readers : PictureReaders(), g,
+                 options.bleed);
+    DrawLines(surface, liner, g, options.bleed <= 0);
+    if (options.bleed > 0) DrawCropMarks(surface, g, options.bleed);
 
     // Side letters: the flap's at the flap top, the primary area's at the
     // primary top; in the one-column layout B-Primary follows Side A's songs.
@@ -668,14 +737,16 @@ PaintResult PaintLiner(Surface& surface, Liner& liner, const PaintOptions& optio
 
     // The title and the songs each tell once when they do not fit.
     bool titleFitWarning = songFitWarning;
+    bool titleFits = true;
     if (liner.title.lineCount > 0) {
         if (IsTurned(TextRotationOf(liner, kFontTitle, liner.title.text))) {
-            if (!DrawTurnedTitle(surface, liner, g) && titleFitWarning) {
+            titleFits = DrawTurnedTitle(surface, liner, g);
+            if (!titleFits && titleFitWarning) {
                 titleFitWarning = false;
                 ShowMessage(prompter, MessageOwner::MainWindow(), ErrorStyle(), IDS_TITLE_WONT_FIT);
             }
         } else {
-            DrawTitleArea(surface, liner, g);
+            titleFits = DrawTitleArea(surface, liner, g);
         }
     }
     if (const auto split = SplitTitleLine(g)) ThinLines(surface, {*split});
@@ -689,7 +760,13 @@ PaintResult PaintLiner(Surface& surface, Liner& liner, const PaintOptions& optio
         songs.Upright();
     }
 
-    if (!titleFitWarning) songFitWarning = false;
+    // A warning is for the change that armed it: a later paint that finds
+    // the songs still too many stays silent.
+    songFitWarning = false;
+    if (!titleFits) {
+        songs.result.overflows.insert(songs.result.overflows.begin(),
+                                      {g.width / 2, TitleSpan(g).bottom, LoadString(IDS_TITLE_WONT_FIT)});
+    }
     surface.RestoreOrigin(origin);
     return songs.result;
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "document/liner.h"
 #include "platform/surface.h"
@@ -29,7 +30,23 @@ struct PaintOptions {
     bool printing = false;
     // The picture readers; null means the program's table.
     PictureReaderTable* readers = nullptr;
+    // Bleed for a print shop, in twips: when above 0 the cut lines give way
+    // to crop marks outside the bleed, and pictures that touch a cut edge run
+    // on into the bleed.
+    int bleed = 0;
 };
+
+// How far outside the bleed the crop marks begin, and how long they are.
+constexpr int kCropMarkGap = 72;
+constexpr int kCropMarkLength = 360;
+// The room a card with bleed needs on each side beyond its cut edge: the
+// bleed, the marks and as much again as the gap, so the marks never touch
+// the paper's edge.
+constexpr int CropMarkRoom(int bleed) { return bleed + 2 * kCropMarkGap + kCropMarkLength; }
+
+// The crop marks of a card with bleed: two at each corner, on the lines of
+// the cut edges, outside the bleed.
+std::vector<TwipSegment> BleedCropMarks(const LinerGeometry& g, int bleed);
 
 // Where Side B's first song starts: its song area in flow order (0 the
 // primary area, k + 1 overflow area k), and the position of the first row as
@@ -43,10 +60,20 @@ struct SideBStartPosition {
     bool operator==(const SideBStartPosition&) const = default;
 };
 
+// An area whose text did not all fit: where the mark that says so goes on
+// the screen (the middle of its bottom edge, in twips from the paper's
+// top-left corner, depth downward), and what it says.
+struct OverflowMark {
+    int x = 0;
+    int depth = 0;
+    std::string text;
+};
+
 struct PaintResult {
     SideBStartPosition sideBStart;
     bool allSongsFit = true;  // false when songs of either side were left out
     int songsLeftOut = 0;     // how many songs of both sides were left out
+    std::vector<OverflowMark> overflows;  // the title's and each side's last area
 };
 
 // Draws `liner` on `surface`.  A picture not decoded yet in `pictures` is

@@ -1,5 +1,6 @@
 #include "render/print_job.h"
 
+#include <QFile>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPagedPaintDevice>
@@ -9,11 +10,13 @@
 #include <cmath>
 #include <cstdlib>
 #include <functional>
+#include <limits>
 
 #include "document/liner_file.h"
 #include "pictures/picture_host.h"
 #include "platform/messages.h"
 #include "platform/qt_surface.h"
+#include "platform/save_file.h"
 #include "platform/strings.h"
 #include "render/painter.h"
 
@@ -62,13 +65,39 @@ std::optional<PrintPlacement> PlaceUpright(const PageMetrics& page, const PrintS
     return p;
 }
 
-PrintSettings TurnedMargins(const PrintSettings& margins) {
+PrintSettings TurnedMargins(const PrintSettings& margins, bool clockwise) {
     PrintSettings turned = margins;
-    turned.marginLeft = margins.marginTop;
-    turned.marginTop = margins.marginRight;
-    turned.marginRight = margins.marginBottom;
-    turned.marginBottom = margins.marginLeft;
+    if (clockwise) {
+        turned.marginLeft = margins.marginTop;
+        turned.marginTop = margins.marginRight;
+        turned.marginRight = margins.marginBottom;
+        turned.marginBottom = margins.marginLeft;
+    } else {
+        turned.marginLeft = margins.marginBottom;
+        turned.marginTop = margins.marginLeft;
+        turned.marginRight = margins.marginTop;
+        turned.marginBottom = margins.marginRight;
+    }
     return turned;
+}
+
+SheetGrid FitSheetGrid(const PageMetrics& page, const PrintSettings& margins, int cellWidth, int cellHeight,
+                       int limit) {
+    const EffectiveMargins m = ComputeEffectiveMargins(page, margins);
+    const int availableWidth = page.paperWidth - m.left - m.right;
+    const int availableHeight = page.paperHeight - m.top - m.bottom;
+    SheetGrid grid;
+    if (cellWidth <= 0 || cellHeight <= 0 || availableWidth <= 0 || availableHeight <= 0) return grid;
+    grid.columns = std::min((availableWidth - 1) / cellWidth, limit);
+    if (grid.columns <= 0) return {};
+    grid.rows = std::min((availableHeight - 1) / cellHeight, (limit - 1) / grid.columns + 1);
+    if (grid.rows <= 0) return {};
+    grid.capacity = std::min(grid.columns * grid.rows, limit);
+    grid.cellWidth = cellWidth;
+    grid.cellHeight = cellHeight;
+    grid.x = m.left - page.printableX;
+    grid.y = page.printableY - m.top;
+    return grid;
 }
 
 bool FitsTurned(const PageMetrics& page, const PrintSettings& margins, int linerWidth, int linerHeight,
@@ -100,7 +129,8 @@ std::optional<PrintPlacement> ComputePrintPlacement(PrintDevice& device, const P
         // The turned page is measured again rather than derived from the
         // upright one: drivers differ in which edge the unprintable strips
         // go to when the paper turns.
-        if (auto turned = PlaceUpright(device.Metrics(), TurnedMargins(margins), linerWidth, linerHeight, twoUp)) {
+        if (auto turned = PlaceUpright(device.Metrics(), TurnedMargins(margins, device.TurnsLandscapeClockwise()),
+                                       linerWidth, linerHeight, twoUp)) {
             return turned;
         }
         SetPrinterOrientation(device, before);
@@ -235,7 +265,12 @@ double PagedPrintDevice::DpiY() const { return device_.logicalDpiY(); }
 
 bool PagedPrintDevice::Begun() const { return painter_ && painter_->isActive(); }
 
-PdfWriterHolder::PdfWriterHolder(const QString& path) : writer(std::make_unique<QPdfWriter>(path)) {}
+PdfWriterHolder::PdfWriterHolder(const QString& path)
+    : file(std::make_unique<SaveFileDevice>(path.toStdString())) {
+    // A file that cannot be created makes the job fail to start.
+    (void)file->open();
+    writer = std::make_unique<QPdfWriter>(file.get());
+}
 PdfWriterHolder::~PdfWriterHolder() = default;
 
 PdfPrintDevice::PdfPrintDevice(const QString& path, int paperId, int resolution)
@@ -247,6 +282,30 @@ PdfPrintDevice::PdfPrintDevice(const QString& path, int paperId, int resolution)
 }
 
 PdfPrintDevice::~PdfPrintDevice() { EndPainter(); }
+
+bool PdfFileIsWhole(const QString& path) {
+    QFile file(path);
+    if (!IsRegularFile(path.toStdString()) || !file.open(QIODevice::ReadOnly)) return false;
+    const qint64 size = file.size();
+    if (size < 32 || file.read(5) != "%PDF-") return false;
+    constexpr qint64 kTail = 1024;
+    if (!file.seek(std::max<qint64>(0, size - kTail))) return false;
+    const QByteArray tail = file.read(kTail);
+    if (!tail.trimmed().endsWith("%%EOF")) return false;
+    const qsizetype at = tail.lastIndexOf("startxref");
+    if (at < 0) return false;
+    bool ok = false;
+    const qint64 xref = tail.mid(at + 9).trimmed().split('\n').value(0).trimmed().toLongLong(&ok);
+    if (!ok || xref <= 0 || xref >= size || !file.seek(xref)) return false;
+    const QByteArray mark = file.read(4);
+    // A cross-reference table, or a cross-reference stream's object.
+    return mark == "xref" || (!mark.isEmpty() && mark[0] >= '0' && mark[0] <= '9');
+}
+
+bool PdfPrintDevice::Commit() {
+    EndPainter();
+    return file->Commit() == SaveError::None;
+}
 
 void PdfPrintDevice::SetDocumentName(const QString& name) { writer->setTitle(name); }
 
@@ -289,13 +348,19 @@ public:
 private:
     bool ReadFile(size_t index);
     bool PlaceCurrent();
+    bool PlaceGrid(int cellWidth, int cellHeight);
     bool PrintCopies();
-    bool Draw(int x);
+    bool PrintGridCopies();
+    bool Draw(int x, int y, const std::vector<TwipSegment>& marks = {});
+    std::vector<TwipSegment> GridMarks(int column, int row) const;
     bool EndSheet();
     void Report(uint16_t stringId);
     void EndProgress();
     void Discard();
     const PrintSettings& MarginsNow() const { return turned_ ? turnedMargins_ : request_.page; }
+    // Cards go in a grid of cells when the sheet takes as many as fit, or
+    // when each card has bleed and crop marks around it.
+    bool GridMode() const { return request_.page.printNUp || bleed_ > 0; }
 
     PrintDevice& device_;
     Liner& liner_;
@@ -314,6 +379,10 @@ private:
     bool progressOpen_ = false;
     bool songFitWarning_ = false;  // armed once for the whole job
     PictureImages pictures_;
+    int bleed_ = 0;  // twips around each card
+    int room_ = 0;   // bleed and crop marks on each side of a card
+    SheetGrid grid_;
+    int slot_ = 0;   // cards on the sheet being filled
 };
 
 std::string TitleOf(const std::string& path) { return FileTitle(path); }
@@ -332,6 +401,18 @@ bool Job::ReadFile(size_t index) {
 bool Job::PlaceCurrent() {
     const int width = liner_.width.twips;
     const int height = liner_.totalHeight();
+    if (GridMode()) {
+        const int cellWidth = width + 1 + 2 * room_, cellHeight = height + 1 + 2 * room_;
+        // A sheet begun by the previous file takes this one's cards when they
+        // are of the same size.
+        if (slot_ > 0) {
+            if (cellWidth == grid_.cellWidth && cellHeight == grid_.cellHeight) return true;
+            if (!EndSheet()) return false;
+        }
+        SetPrinterOrientation(device_, noted_);
+        turned_ = false;
+        return PlaceGrid(cellWidth, cellHeight);
+    }
     if (request_.page.print2Up && !fresh_) {
         if (PlaceUpright(device_.Metrics(), MarginsNow(), sheetFirstWidth_ + 1 + width, height, false)) {
             placement_.secondX = placement_.firstX + sheetFirstWidth_ + 1;
@@ -347,6 +428,61 @@ bool Job::PlaceCurrent() {
     placement_ = *placement;
     turned_ = device_.Orientation() != noted_;
     return true;
+}
+
+// The grid for cards of one size: upright, or turned when more fit turned.
+bool Job::PlaceGrid(int cellWidth, int cellHeight) {
+    const bool twoUp = request_.page.print2Up && !request_.page.printNUp;
+    const int limit = request_.page.printNUp ? std::numeric_limits<int>::max() : twoUp ? 2 : 1;
+    grid_ = FitSheetGrid(device_.Metrics(), request_.page, cellWidth, cellHeight, limit);
+    const bool couldTurn = SetPrinterOrientation(device_, OtherTurn(noted_));
+    if (couldTurn) {
+        const SheetGrid turned = FitSheetGrid(device_.Metrics(), turnedMargins_, cellWidth, cellHeight, limit);
+        if (turned.capacity > grid_.capacity) {
+            grid_ = turned;
+            turned_ = true;
+        } else {
+            SetPrinterOrientation(device_, noted_);
+        }
+    }
+    if (grid_.capacity >= (twoUp ? 2 : 1)) return true;
+    SetPrinterOrientation(device_, noted_);
+    turned_ = false;
+    EndingPrompter prompter(prompter_, [this] { EndProgress(); });
+    const uint16_t message = couldTurn ? (twoUp ? IDS_TWO_LINERS_WONT_FIT : IDS_LINER_WONT_FIT)
+                                       : (twoUp ? IDS_TWO_LINERS_WONT_FIT_TURNED : IDS_LINER_WONT_FIT_TURNED);
+    ShowMessage(prompter, MessageOwner::MainWindow(), StopStyle(), message);
+    return false;
+}
+
+// Crop marks in the sheet's margins on the lines where cards that touch are
+// cut apart: above and below the grid for the columns of a card of the first
+// row, left and right of it for the rows of a card of the first column.  Only
+// for sheets of several cards without bleed (a card with bleed has its own).
+std::vector<TwipSegment> Job::GridMarks(int column, int row) const {
+    std::vector<TwipSegment> marks;
+    if (!request_.page.printNUp || bleed_ > 0 || grid_.capacity < 2) return marks;
+    const PageMetrics page = device_.Metrics();
+    const EffectiveMargins m = ComputeEffectiveMargins(page, MarginsNow());
+    const int gridWidth = grid_.columns * grid_.cellWidth, gridHeight = grid_.rows * grid_.cellHeight;
+    // As long as the margin allows, leaving a gap at either end.
+    const auto reach = [](int space) { return std::min(kCropMarkLength, space - 2 * kCropMarkGap); };
+    const int above = reach(m.top), below = reach(page.paperHeight - m.top - gridHeight);
+    const int before = reach(m.left), after = reach(page.paperWidth - m.left - gridWidth);
+    const int left = grid_.x, top = -grid_.y, right = left + gridWidth, bottom = top + gridHeight;
+    if (row == 0) {
+        for (int x : {left + column * grid_.cellWidth, left + (column + 1) * grid_.cellWidth}) {
+            if (above > 0) marks.push_back({{x, top - kCropMarkGap - above}, {x, top - kCropMarkGap}});
+            if (below > 0) marks.push_back({{x, bottom + kCropMarkGap}, {x, bottom + kCropMarkGap + below}});
+        }
+    }
+    if (column == 0) {
+        for (int d : {top + row * grid_.cellHeight, top + (row + 1) * grid_.cellHeight}) {
+            if (before > 0) marks.push_back({{left - kCropMarkGap - before, d}, {left - kCropMarkGap, d}});
+            if (after > 0) marks.push_back({{right + kCropMarkGap, d}, {right + kCropMarkGap + after, d}});
+        }
+    }
+    return marks;
 }
 
 // A failed step ends the progress display before the message, so that the
@@ -371,6 +507,17 @@ void Job::Discard() {
 }
 
 bool Job::EndSheet() {
+    if (bleed_ > 0) {
+        // The card's place on the page, for the boxes of a PDF.
+        std::optional<PdfCardBox> card;
+        if (slot_ == 1) {
+            const PageMetrics page = device_.Metrics();
+            card = PdfCardBox{page.printableX + grid_.x + room_, page.printableY - grid_.y + room_,
+                              grid_.cellWidth - 2 * room_, grid_.cellHeight - 2 * room_, bleed_};
+        }
+        result_.sheetCards.push_back(card);
+    }
+    slot_ = 0;
     if (!device_.EndPage()) {
         Report(IDS_PRINT_END_PAGE_FAILED);
         ok_ = false;
@@ -381,7 +528,7 @@ bool Job::EndSheet() {
     return true;
 }
 
-bool Job::Draw(int x) {
+bool Job::Draw(int x, int y, const std::vector<TwipSegment>& marks) {
     QPainter* painter = device_.Painter();
     if (!painter) return false;
     painter->save();
@@ -389,16 +536,53 @@ bool Job::Draw(int x) {
         QtSurface surface(*painter, device_.DpiX(), device_.DpiY());
         PaintOptions options;
         options.x = x;
-        options.y = placement_.y;
+        options.y = y;
         options.printing = true;
+        options.bleed = bleed_;
         PaintLiner(surface, liner_, options, pictures_, prompter_, songFitWarning_);
+        if (!marks.empty()) {
+            const SurfacePen previous = surface.Pen();
+            surface.SetPen(SurfacePen{kLineSolid, kColorBlack});
+            for (const TwipSegment& mark : marks) {
+                const SurfacePoint points[] = {{mark.from.x, mark.from.y()}, {mark.to.x, mark.to.y()}};
+                surface.Polyline(points, 2);
+            }
+            surface.SetPen(previous);
+        }
     }
     painter->restore();
     return true;
 }
 
+// The copies of the current liner in the cells of the grid, row by row, a
+// new sheet when the grid is full.
+bool Job::PrintGridCopies() {
+    for (int copy = 1; copy <= request_.copies; ++copy) {
+        progress_.CopyChanged(copy, request_.copies);
+        if (slot_ == 0) {
+            if (!device_.StartPage()) {
+                Report(IDS_PRINT_START_PAGE_FAILED);
+                ok_ = false;
+                return false;
+            }
+            fresh_ = false;
+        }
+        const int column = slot_ % grid_.columns, row = slot_ / grid_.columns;
+        Draw(grid_.x + column * grid_.cellWidth + room_, grid_.y - row * grid_.cellHeight - room_,
+             GridMarks(column, row));
+        ++slot_;
+        if (slot_ >= grid_.capacity && !EndSheet()) return false;
+        if (progress_.Cancelled()) {
+            result_.cancelled = true;
+            return false;
+        }
+    }
+    return true;
+}
+
 // The copies of the current liner, each drawn whole, one after the other.
 bool Job::PrintCopies() {
+    if (GridMode()) return PrintGridCopies();
     const bool twoUp = request_.page.print2Up;
     for (int copy = 1; copy <= request_.copies; ++copy) {
         progress_.CopyChanged(copy, request_.copies);
@@ -410,7 +594,7 @@ bool Job::PrintCopies() {
             }
         }
         const bool first = fresh_;
-        Draw(first ? placement_.firstX : placement_.secondX);
+        Draw(first ? placement_.firstX : placement_.secondX, placement_.y);
         if (twoUp && first) {
             fresh_ = false;
             sheetFirstWidth_ = liner_.width.twips;
@@ -429,7 +613,9 @@ bool Job::PrintCopies() {
 
 PrintJobResult Job::Run() {
     noted_ = device_.Orientation();
-    turnedMargins_ = TurnedMargins(request_.page);
+    turnedMargins_ = TurnedMargins(request_.page, device_.TurnsLandscapeClockwise());
+    bleed_ = std::clamp<int>(request_.page.bleed.twips, 0, kMaxBleedTwips);
+    room_ = bleed_ > 0 ? CropMarkRoom(bleed_) : 0;
     const bool batch = !request_.files.empty();
     size_t index = 0;
     bool complete = false;
@@ -469,6 +655,7 @@ PrintJobResult Job::Run() {
     }
     SetPrinterOrientation(device_, noted_);
     result_.complete = complete && result_.printed;
+    result_.picturesMissing = pictures_.anyFailed();
     return result_;
 }
 

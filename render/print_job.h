@@ -12,11 +12,13 @@
 
 #include "document/liner.h"
 #include "document/print_settings.h"
+#include "render/pdf_boxes.h"
 
 class Prompter;
 class QPainter;
 class QPagedPaintDevice;
 class QPdfWriter;
+class SaveFileDevice;
 
 enum class PageTurn { Portrait = 1, Landscape = 2 };
 
@@ -60,8 +62,26 @@ std::optional<PrintPlacement> PlaceUpright(const PageMetrics& page, const PrintS
 bool FitsTurned(const PageMetrics& page, const PrintSettings& margins, int linerWidth, int linerHeight,
                 bool twoUp);
 
-// The margins as they stand on the turned page.
-PrintSettings TurnedMargins(const PrintSettings& margins);
+// The margins as they stand on the turned page, each kept on its own edge
+// of the physical sheet.  A print system that turns a landscape page
+// counter-clockwise onto the paper (the usual way) puts the page's top along
+// the paper's left edge; one that turns it clockwise puts it along the right.
+PrintSettings TurnedMargins(const PrintSettings& margins, bool clockwise = false);
+
+// A grid of equal cells on the sheet, each holding a card (with its bleed and
+// crop marks when it has them).  `x` and `y` are the top-left corner of the
+// first cell, in the placement's coordinates.
+struct SheetGrid {
+    int columns = 0, rows = 0;
+    int cellWidth = 0, cellHeight = 0;
+    int x = 0, y = 0;
+    int capacity = 0;  // cells used: no more than the limit asked for
+};
+// The cells of `cellWidth` by `cellHeight` twips that fit within the margins,
+// no more than `limit`; none when not one fits.  As with one liner, a cell
+// exactly as large as the free space does not fit.
+SheetGrid FitSheetGrid(const PageMetrics& page, const PrintSettings& margins, int cellWidth, int cellHeight,
+                       int limit);
 
 // A device that takes pages: a printer or a PDF file.  Pages are started and
 // ended explicitly; drawing goes through Painter() while a page is open, with
@@ -74,6 +94,10 @@ public:
     virtual PageTurn Orientation() const = 0;
     // Turns the paper; false when the device cannot.
     virtual bool SetOrientation(PageTurn turn) = 0;
+
+    // Whether the print system turns a landscape page clockwise onto the
+    // paper; most turn it counter-clockwise.
+    virtual bool TurnsLandscapeClockwise() const { return false; }
 
     // The copies the device itself would make of every page.
     virtual int DeviceCopies() const { return 1; }
@@ -140,19 +164,29 @@ private:
 struct PdfWriterHolder {
     explicit PdfWriterHolder(const QString& path);
     ~PdfWriterHolder();
+    std::unique_ptr<SaveFileDevice> file;
     std::unique_ptr<QPdfWriter> writer;
 };
 
-// A PDF file as the device; the whole paper is printable.
+// A PDF file as the device; the whole paper is printable.  The file is
+// saved as liner files are: it replaces `path` only at Commit(), after the
+// job ended; without a commit the old file stays.
 class PdfPrintDevice : private PdfWriterHolder, public PagedPrintDevice {
 public:
     // `paper` is a QPageSize id; the page starts upright.
     PdfPrintDevice(const QString& path, int paperId, int resolution = 1200);
     ~PdfPrintDevice() override;
+    // False when any part of the file could not be written or put in place.
+    bool Commit();
 
 private:
     void SetDocumentName(const QString& name) override;
 };
+
+// Whether the PDF file at `path` is whole: it starts as a PDF, ends with the
+// end-of-file mark, and its cross-reference table is where its trailer says.
+// A file cut short by a full disk fails.
+bool PdfFileIsWhole(const QString& path);
 
 // Turns the device's paper to `turn` (no change when it already is).
 bool SetPrinterOrientation(PrintDevice& device, PageTurn turn);
@@ -209,6 +243,10 @@ struct PrintJobResult {
     bool cancelled = false;  // the user stopped it
     int sheets = 0;          // pages ended
     bool complete = false;   // every file read and printed in all its copies
+    bool picturesMissing = false;  // a picture could not be drawn (the user was told)
+    // With bleed, for each sheet ended: the card on it when it holds just
+    // one (a PDF's TrimBox and BleedBox can name only one).
+    std::vector<std::optional<PdfCardBox>> sheetCards;
 };
 
 // The job: placement, document, pages, copies, the next files of a batch,

@@ -546,12 +546,12 @@ int DrawRows(Surface& surface, Liner& liner, int y, int x, int width, const RowB
     return baseline;
 }
 
-void DrawTitleArea(Surface& surface, Liner& liner, const LinerGeometry& geometry) {
-    if (liner.title.lineCount <= 0) return;
+bool DrawTitleArea(Surface& surface, Liner& liner, const LinerGeometry& geometry) {
+    if (liner.title.lineCount <= 0) return true;
     // The lines are views into the title text, which drawing leaves alone.
     const std::string text = liner.title.text;
     const std::vector<std::string_view> lines = SplitItems(text, liner.title.lineCount);
-    if (lines.empty()) return;
+    if (lines.empty()) return true;
 
     const AreaFormat t = liner.titleFormat;
     const DepthSpan span = TitleSpan(geometry);
@@ -577,13 +577,17 @@ void DrawTitleArea(Surface& surface, Liner& liner, const LinerGeometry& geometry
     }
 
     int font = kFontTitle;
+    int textBottom = depth;
     for (std::string_view line : lines) {
         LayOut(surface, liner, font, width, line, leftX, wrap, t.within, rows);
         const int baseline =
             DrawRows(surface, liner, -depth, 0, geometry.width + 1, rows, t, false, 2 * span.top + T);
         const LayoutRow& last = rows.rows.back();
-        depth = -baseline + last.descent + (center ? gap : Spacing(t.between, last.height));
+        textBottom = -baseline + last.descent;
+        depth = textBottom + (center ? gap : Spacing(t.between, last.height));
     }
+    // Beyond the area's edges, not merely into its margins.
+    return textBottom <= span.bottom && (!center || gap + t.top.twips >= 0);
 }
 
 SongSideResult DrawSongSide(Surface& surface, Liner& liner, const LinerGeometry& geometry,

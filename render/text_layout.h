@@ -99,7 +99,9 @@ int DrawRows(Surface& surface, Liner& liner, int y, int x, int width, const RowB
 // Fills the title area: every title line laid out in the title font (and its
 // own font changes), spaced by the title format, or spread evenly with
 // Center Vertically.  Draws nothing when the title has no lines.
-void DrawTitleArea(Surface& surface, Liner& liner, const LinerGeometry& geometry);
+// False when the lines reach beyond the area (below its bottom, or, centred
+// vertically, above its top as well).
+bool DrawTitleArea(Surface& surface, Liner& liner, const LinerGeometry& geometry);
 
 // One side's songs in its column, flowing from area to area.
 struct SongSide {

@@ -4,6 +4,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMenu>
@@ -12,11 +13,13 @@
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
+#include <QToolTip>
 #include <algorithm>
 
 #include "app/commands.h"
 #include "document/liner.h"
 #include "document/liner_document.h"
+#include "platform/code_page.h"
 #include "platform/prompter.h"
 #include "platform/qt_surface.h"
 #include "render/painter.h"
@@ -87,8 +90,7 @@ int SongRotation(const Liner& liner) {
         font = static_cast<unsigned char>(text[1]);
     }
     if (font < 1 || font > static_cast<int>(liner.fonts.size())) return 0;
-    const int degrees = liner.fonts[font - 1].logFont.escapement / 10;
-    return ((degrees % 360) + 360) % 360;
+    return liner.fonts[font - 1].logFont.RotationDegrees();
 }
 
 int HitTestPaper(const Liner& liner, int x, int depth, const SideBStart& sideB) {
@@ -269,8 +271,19 @@ void LinerView::SetZoom(int percent, std::optional<QPoint> anchor) {
 
 int LinerView::FitWidthZoom() const {
     const LinerGeometry g = ComputeLinerGeometry(liner_);
-    const double wanted = (g.width + 361) / 1440.0 * std::max(viewport()->logicalDpiX(), 1);
-    return std::clamp(static_cast<int>(100.0 * viewport()->width() / wanted), kMinZoom, kMaxZoom);
+    const int logical = std::max(viewport()->logicalDpiX(), 1);
+    int width = viewport()->width();
+    // A liner shown at its full width is nearly always taller than the
+    // window: leave room for the vertical scroll bar that will then appear.
+    if (verticalScrollBarPolicy() != Qt::ScrollBarAlwaysOff && !verticalScrollBar()->isVisible()) {
+        width -= style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    }
+    const double wanted = (g.width + 361) / 1440.0 * logical;
+    int zoom = std::clamp(static_cast<int>(100.0 * width / wanted), kMinZoom, kMaxZoom);
+    // The resolution is rounded to whole dots per inch: step back until the
+    // scroll range left is none at all.
+    while (zoom > kMinZoom && g.width + 361 > PixelsToTwips(width, Zoomed(logical, zoom))) --zoom;
+    return zoom;
 }
 
 int LinerView::FitPageZoom() const {
@@ -399,6 +412,7 @@ void LinerView::paintEvent(QPaintEvent* event) {
                             songFitWarning_ ? *songFitWarning_ : noWarning);
     }
     sideB_ = {result.sideBStart.area, result.sideBStart.x, result.sideBStart.depth};
+    DrawOverflowMarks(painter, result.overflows);
 
     if (prompter_ && (!deferred.messages.empty() || deferred.closeRequested)) {
         QPointer<LinerView> self(this);
@@ -412,6 +426,45 @@ void LinerView::paintEvent(QPaintEvent* event) {
             if (messages->closeRequested) self->prompter_->RequestClose();
         });
     }
+}
+
+// A small red wedge at the bottom edge of an area whose text did not all
+// fit, so that the warning is never the only sign; the screen's alone.
+void LinerView::DrawOverflowMarks(QPainter& painter, const std::vector<OverflowMark>& marks) {
+    overflowMarks_.clear();
+    if (marks.empty()) return;
+    const TwipMapping mapping = MakeTwipMapping(dpiX(), dpiY());
+    const int half = std::max(5, TwipsToPixels(60, dpiX()));
+    const int height = half + half / 2;
+    painter.save();
+    painter.resetTransform();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(0x80, 0, 0), 1));
+    painter.setBrush(QColor(0xE0, 0x20, 0x20));
+    for (const OverflowMark& mark : marks) {
+        const LogicalPoint at{mark.x - state_.scrollX + kViewMargin,
+                              state_.toolbarAllowance - kViewMargin + state_.scrollY - mark.depth};
+        const DevicePoint edge = TwipsToDevice(mapping, at);
+        // Pointing down at the edge, from inside the area.
+        const QPoint tip(edge.x, edge.y - 1);
+        const QPolygon wedge({QPoint(tip.x() - half, tip.y() - height), QPoint(tip.x() + half, tip.y() - height), tip});
+        painter.drawPolygon(wedge);
+        overflowMarks_.push_back({wedge.boundingRect().adjusted(-2, -2, 2, 2), DecodeCodePage(mark.text)});
+    }
+    painter.restore();
+}
+
+bool LinerView::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        for (const OverflowMarkShown& mark : overflowMarks_) {
+            if (mark.rect.contains(help->pos())) {
+                QToolTip::showText(help->globalPos(), mark.text, viewport(), mark.rect);
+                return true;
+            }
+        }
+    }
+    return QAbstractScrollArea::viewportEvent(event);
 }
 
 void LinerView::resizeEvent(QResizeEvent* event) {

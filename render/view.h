@@ -15,6 +15,7 @@
 
 struct Liner;
 class Prompter;
+struct OverflowMark;
 
 // What lies under a mouse point.
 enum AreaCode : int {
@@ -149,6 +150,13 @@ public:
     void ForgetPicture(size_t index) { pictures_.Erase(index); }
     // Counts paint events; tests use it to see that a clamped step repaints nothing.
     int paintCount() const { return paintCount_; }
+    // The marks drawn at the last paint on areas whose text did not all fit
+    // (viewport pixels) and what their tooltips say.
+    struct OverflowMarkShown {
+        QRect rect;
+        QString text;
+    };
+    const std::vector<OverflowMarkShown>& overflowMarks() const { return overflowMarks_; }
 
     // The area a picture dropped at a pixel of the viewport is fitted into
     // (twips from the paper's top-left corner), or nothing off the areas.
@@ -177,8 +185,11 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
 
 private:
+    void DrawOverflowMarks(QPainter& painter, const std::vector<OverflowMark>& marks);
+
     bool ScrollBy(Qt::Orientation orientation, int change);
     void ShowPopup(QPoint viewportPixel);
     // Shift+F10 and the Menu key.
@@ -193,6 +204,7 @@ private:
     int zoom_ = 100;
     Prompter* prompter_ = nullptr;
     bool* songFitWarning_ = nullptr;
+    std::vector<OverflowMarkShown> overflowMarks_;
     // Decoded off this thread; each one done repaints the view.
     PictureImages pictures_;
     // What the painter reported for the liner shown, so that each message

@@ -9,19 +9,20 @@
 #                                      one job); the grown corpus stays in the build folder
 #   scripts/fuzz.sh seeds              rewrite fuzz/corpus from the targets' seed mode
 #
-# Targets: liner format liner_round_trip older_version bmp tga png jpg pcx webp music_answers.
+# Targets: liner format liner_round_trip older_version bmp tga png jpg pcx webp playlist cue xspf music_answers.
 # A crash leaves its input in <build>/artifacts; put it into
 # tests/data/regressions/<target>/ so that ctest replays it from then on.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build="${REELCARD_FUZZ_BUILD_DIR:-build-fuzz}"
-targets=(liner format liner_round_trip older_version bmp tga png jpg pcx webp music_answers)
+targets=(liner format liner_round_trip older_version bmp tga png jpg pcx webp playlist cue xspf music_answers)
 export QT_QPA_PLATFORM=offscreen
 # Leaks are looked for too: the readers run without Qt's caches.  The round
 # trip and the readers must never abort, time out or run out of memory.
 export ASAN_OPTIONS="${ASAN_OPTIONS:-abort_on_error=1:detect_leaks=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$PWD/fuzz/lsan-suppressions.txt}"
 
 # The round trip starts from the liner reader's seeds.
 corpus_of() {
@@ -87,7 +88,7 @@ case "${1:-ci}" in
   build) build_targets ;;
   replay) build_targets; replay ;;
   ci)
-    # Ten targets at 20 s keep the stage short; CI passes the same.
+    # Thirteen targets at 20 s keep the stage short; CI passes the same.
     seconds="${2:-20}"
     build_targets
     status=0

@@ -8,6 +8,8 @@ packages=(
   qt6-base-dev qt6-svg-dev libgl-dev
   libtag1-dev libcue-dev flac libdiscid-dev
   libpng-dev zlib1g-dev libjpeg62-turbo-dev libwebp-dev
+  # PDF boxes for print shops.
+  libqpdf-dev
   libgtest-dev libgmock-dev libbenchmark-dev libstb-dev
   fonts-liberation fonts-dejavu-core poppler-utils
   libcups2-dev

@@ -137,7 +137,7 @@ std::string ToFontCoded(const QString& text, std::vector<FontEntry>& fonts, int 
     std::string out;
     bool any = false;
     auto put = [&](char16_t c, std::u16string_view following) {
-        if (c < 0x20 || c == 0x7F || c == 0xBB) return false;
+        if (c < 0x20 || c == 0x7F) return false;
         const FontForCharacter fit = FindFontForCharacter(fonts, *current, standard, c, following);
         if (fit.fit != FontFit::Holds && fit.fit != FontFit::Variant) return false;
         const std::optional<unsigned char> byte = UnicodeToCodePage(c, CodePageOfFont(fonts, fit.number, standard));
@@ -230,6 +230,9 @@ std::optional<SongTexts> MakeSongTexts(const std::vector<Track>& tracks, size_t 
         std::vector<std::string> lines{encode(album, kFontTitle, &font, nullptr)};
         if (!albumArtist.isEmpty()) lines.push_back(encode(albumArtist, kFontTitle, &font, nullptr));
         texts.title = BlockOf(lines);
+        // The same limit as the songs' texts; the readers cut the texts well
+        // below it, so this is a last guard.
+        if (texts.title.text.size() > 0xFFFF) texts.title = TextBlock();
     }
     return texts;
 }
@@ -246,6 +249,11 @@ bool PutSongTexts(Liner& liner, const SongTexts& texts) {
 QStringList ImportNotes(const TrackImport& import, const SongTexts* texts, const TapeSplit& split,
                         std::optional<TapeLength> tape) {
     QStringList notes;
+    if (!import.notes.isEmpty()) {
+        QString note = QObject::tr("Not everything was imported as it is:");
+        for (const QString& line : import.notes) note += "\n  " + line;
+        notes << note;
+    }
     if (!import.missing.empty()) {
         QString note =
             QObject::tr("These audio files were not found; their songs are imported by name:");

@@ -71,7 +71,8 @@ std::optional<SongTexts> MakeSongTexts(const std::vector<Track>& tracks, size_t 
 // title was set too.
 bool PutSongTexts(Liner& liner, const SongTexts& texts);
 
-// What the user is told after reading: the missing files with their lines,
+// What the user is told after reading: what the readers left out or cut,
+// the missing files with their lines,
 // the songs without a known length, the songs changed for the code page,
 // and the time that does not fit on the tape.  One paragraph each.
 QStringList ImportNotes(const TrackImport& import, const SongTexts* texts, const TapeSplit& split,

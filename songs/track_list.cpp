@@ -1,13 +1,15 @@
 #include "songs/track_list.h"
 
+#include <sys/stat.h>
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
+#include <taglib/tfilestream.h>
 #include <taglib/tpropertymap.h>
 
 #include <libcue.h>
 
 #include <QDir>
-#include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
@@ -17,6 +19,7 @@
 #include <cmath>
 #include <map>
 #include <memory>
+#include <set>
 
 #include "platform/code_page.h"
 
@@ -32,21 +35,75 @@ constexpr int kFramesPerSecond = 75;
 
 const char* const kAudioExtensions[] = {"mp3", "flac", "ogg", "oga", "opus", "m4a", "wav"};
 
-// A source being read: where errors and missing files are reported.
+// A list named inside a list is followed this deep at most.
+constexpr int kMaxListDepth = 8;
+
+// What all sources of one import share.
+struct ReadContext {
+    TrackReadControl* control = nullptr;
+    std::set<QString> lists;  // the lists read so far, so that each is read once
+    int filesRead = 0;
+    int depth = 0;
+
+    bool Cancelled() const { return control->cancel.load(std::memory_order_relaxed); }
+    void Progress(const QString& file) {
+        if (control->progress) control->progress(file, filesRead);
+        ++filesRead;
+    }
+};
+
+// Cuts `text` to kMaxTrackTextBytes of UTF-8, on a character boundary, and
+// ends it in "…".  True when it was cut.
+bool CutText(QString& text) {
+    if (text.size() * 3 <= kMaxTrackTextBytes) return false;  // no UTF-16 unit takes more than 3
+    const QByteArray utf8 = text.toUtf8();
+    if (utf8.size() <= kMaxTrackTextBytes) return false;
+    qsizetype end = kMaxTrackTextBytes - 3;  // the "…" takes 3
+    while (end > 0 && (static_cast<unsigned char>(utf8[end]) & 0xC0) == 0x80) --end;
+    text = QString::fromUtf8(utf8.left(end)) + QChar(0x2026);
+    return true;
+}
+
+// A source being read: where errors, missing files and notes are reported.
 struct Reader {
     QString name;  // as the user gave it
     QDir folder;   // relative entries are resolved against it
     TrackImport* out = nullptr;
     TrackListError* error = nullptr;
+    ReadContext* context = nullptr;
 
     bool Fail(int line, const QString& reason) const {
         if (error) *error = {name, line, reason};
         return false;
     }
+    bool Cancel() const {
+        if (error) *error = {name, 0, QObject::tr("cancelled"), true};
+        return false;
+    }
+    QString Where(int line, const QString& file = QString()) const {
+        const QString where = QDir::toNativeSeparators(line > 0 || file.isEmpty() ? name : file);
+        return line > 0 ? QObject::tr("%1, line %2").arg(where).arg(line) : where;
+    }
+    void Note(int line, const QString& text, const QString& file = QString()) const {
+        out->notes << QObject::tr("%1: %2").arg(Where(line, file), text);
+    }
+    // One overlong text is cut; the song and the rest of the import stay.
+    void Cut(QString& text, const char* label, int line, const QString& file = QString()) const {
+        if (!CutText(text)) return;
+        Note(line,
+             QObject::tr("the %1 \"%2\" was longer than a liner keeps (%3 bytes); it was cut")
+                 .arg(QObject::tr(label), text.left(40) + QChar(0x2026))
+                 .arg(kMaxTrackTextBytes),
+             file);
+    }
     bool Add(Track track, int line) const {
         if (out->tracks.size() >= kMaxTracks) {
             return Fail(line, QObject::tr("more than %1 songs").arg(kMaxTracks));
         }
+        Cut(track.title, QT_TR_NOOP("title"), line, track.file);
+        Cut(track.artist, QT_TR_NOOP("artist"), line, track.file);
+        Cut(track.album, QT_TR_NOOP("album"), line, track.file);
+        Cut(track.albumArtist, QT_TR_NOOP("album artist"), line, track.file);
         out->tracks.push_back(std::move(track));
         return true;
     }
@@ -55,6 +112,59 @@ struct Reader {
 QString FromTagString(const TagLib::String& s) {
     return QString::fromUtf8(s.toCString(true)).trimmed();
 }
+
+// A length in seconds when it is one any source may give, else -1.
+int KnownLength(double seconds) {
+    if (!(seconds > 0) || seconds > kMaxTrackSeconds) return -1;
+    return static_cast<int>(std::lround(seconds));
+}
+
+// Regular files only: a device or a FIFO with an audio name would be read
+// without end, or block.
+bool IsRegularFile(const QString& path) {
+    struct stat st;
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// The file as the tag library sees it, giving up (an empty read, as at the
+// file's end) past a number of bytes or a time, or when the reading is
+// cancelled.  Whatever the library made of a file given up on is dropped.
+class BoundedStream : public TagLib::IOStream {
+public:
+    BoundedStream(const QByteArray& name, const TrackReadControl& control)
+        : file_(name.constData(), true), control_(control) {
+        clock_.start();
+    }
+    bool GaveUp() const { return gaveUp_; }
+
+    TagLib::FileName name() const override { return file_.name(); }
+    TagLib::ByteVector readBlock(unsigned long length) override {
+        read_ += static_cast<qint64>(length);
+        if (read_ > control_.maxTagBytes || clock_.elapsed() > control_.maxTagMilliseconds ||
+            control_.cancel.load(std::memory_order_relaxed)) {
+            gaveUp_ = true;
+        }
+        if (gaveUp_) return {};
+        return file_.readBlock(length);
+    }
+    void writeBlock(const TagLib::ByteVector&) override {}
+    void insert(const TagLib::ByteVector&, unsigned long, unsigned long) override {}
+    void removeBlock(unsigned long, unsigned long) override {}
+    bool readOnly() const override { return true; }
+    bool isOpen() const override { return file_.isOpen(); }
+    void seek(long offset, Position p) override { file_.seek(offset, p); }
+    void clear() override { file_.clear(); }
+    long tell() const override { return file_.tell(); }
+    long length() override { return file_.length(); }
+    void truncate(long) override {}
+
+private:
+    TagLib::FileStream file_;
+    const TrackReadControl& control_;
+    QElapsedTimer clock_;
+    qint64 read_ = 0;
+    bool gaveUp_ = false;
+};
 
 int LeadingNumber(const QString& text) {
     int n = 0;
@@ -66,10 +176,19 @@ int LeadingNumber(const QString& text) {
 }
 
 // Title, artist, album, numbers and length from an audio file's tags and
-// properties; nothing when the tag library cannot read the file.
-std::optional<Track> ReadAudioFile(const QString& path) {
-    const QByteArray encoded = QFile::encodeName(path);
-    TagLib::FileRef ref(encoded.constData(), true, TagLib::AudioProperties::Average);
+// properties; nothing when the tag library cannot read the file (or gave
+// up on it: then `gaveUp` is set).
+std::optional<Track> ReadAudioFile(const QString& path, const TrackReadControl& control,
+                                   bool* gaveUp = nullptr) {
+    if (gaveUp) *gaveUp = false;
+    if (!control.openFiles || !IsRegularFile(path)) return std::nullopt;
+    BoundedStream stream(QFile::encodeName(path), control);
+    if (!stream.isOpen()) return std::nullopt;
+    TagLib::FileRef ref(&stream, true, TagLib::AudioProperties::Average);
+    if (stream.GaveUp()) {
+        if (gaveUp) *gaveUp = true;
+        return std::nullopt;
+    }
     if (ref.isNull()) return std::nullopt;
     Track track;
     track.file = path;
@@ -79,17 +198,38 @@ std::optional<Track> ReadAudioFile(const QString& path) {
         track.album = FromTagString(tag->album());
         track.number = static_cast<int>(std::min(tag->track(), 100000u));
     }
+    // tag() is one kind of tag only (for WAV its ID3v2 tag); the property
+    // map also holds the others, such as a WAV file's RIFF INFO.
     const TagLib::PropertyMap properties = ref.file()->properties();
     auto property = [&](const char* key) {
         auto it = properties.find(key);
         return it == properties.end() || it->second.isEmpty() ? QString()
                                                               : FromTagString(it->second.front());
     };
+    if (track.title.isEmpty()) track.title = property("TITLE");
+    if (track.artist.isEmpty()) track.artist = property("ARTIST");
+    if (track.album.isEmpty()) track.album = property("ALBUM");
+    if (track.number == 0) track.number = LeadingNumber(property("TRACKNUMBER"));
     track.disc = LeadingNumber(property("DISCNUMBER"));
     track.albumArtist = property("ALBUMARTIST");
     if (const TagLib::AudioProperties* audio = ref.audioProperties()) {
-        const int ms = audio->lengthInMilliseconds();
-        if (ms > 0) track.seconds = (ms + 500) / 1000;
+        track.seconds = KnownLength(audio->lengthInMilliseconds() / 1000.0);
+    }
+    if (stream.GaveUp()) {
+        if (gaveUp) *gaveUp = true;
+        return std::nullopt;
+    }
+    return track;
+}
+
+// An audio file's tags for an import: what could not be read is noted.
+std::optional<Track> ReadAudioFileNoting(const QString& path, const Reader& reader) {
+    reader.context->Progress(path);
+    bool gaveUp = false;
+    std::optional<Track> track = ReadAudioFile(path, *reader.context->control, &gaveUp);
+    if (gaveUp && !reader.context->Cancelled()) {
+        reader.Note(0, QObject::tr("the tags were not read: the file takes too long to read"),
+                    path);
     }
     return track;
 }
@@ -135,11 +275,17 @@ void CompleteFromFile(Track& track, const QString& entry, const Reader& reader, 
     }
     if (!path) return;
     track.file = *path;
-    if (!QFileInfo(*path).isFile()) {
+    if (!reader.context->control->openFiles) return;
+    if (!QFileInfo(*path).exists()) {
         reader.out->missing.push_back({reader.name, line, *path});
         return;
     }
-    const std::optional<Track> tags = ReadAudioFile(*path);
+    if (!IsRegularFile(*path)) {
+        reader.Note(line, QObject::tr("%1 is not a regular file; the song is imported by name")
+                              .arg(QDir::toNativeSeparators(*path)));
+        return;
+    }
+    const std::optional<Track> tags = ReadAudioFileNoting(*path, reader);
     if (!tags) return;
     if (titleFromName && !tags->title.isEmpty()) track.title = tags->title;
     if (track.artist.isEmpty()) track.artist = tags->artist;
@@ -148,6 +294,48 @@ void CompleteFromFile(Track& track, const QString& entry, const Reader& reader, 
     if (track.number == 0) track.number = tags->number;
     if (track.disc == 0) track.disc = tags->disc;
     if (track.seconds < 0) track.seconds = tags->seconds;
+}
+
+bool ReadListFile(const QString& path, const Reader& reader);
+
+// An entry that names another track list: its songs are read in the entry's
+// place, each list once in an import (a list naming itself, or one already
+// read, is left out with a note).  Nothing when the entry names no list;
+// false when the list named cannot be read.
+std::optional<bool> FollowList(const QString& entry, const Reader& reader, int line) {
+    const std::optional<QString> path = ResolveEntry(entry, reader.folder);
+    if (!path || !IsTrackListFileName(*path)) return std::nullopt;
+    ReadContext& context = *reader.context;
+    const QString shown = QDir::toNativeSeparators(*path);
+    if (!context.control->openFiles) {
+        reader.Note(line, QObject::tr("the list %1 was not read").arg(shown));
+        return true;
+    }
+    if (!QFileInfo::exists(*path)) {
+        reader.Note(line, QObject::tr("the list %1 cannot be found; it was left out").arg(shown));
+        return true;
+    }
+    if (!IsRegularFile(*path)) {
+        reader.Note(line, QObject::tr("%1 is not a regular file; it was left out").arg(shown));
+        return true;
+    }
+    const QString canonical = QFileInfo(*path).canonicalFilePath();
+    if (context.lists.count(canonical)) {
+        reader.Note(line, QObject::tr("the list %1 was read already; it is not read again").arg(shown));
+        return true;
+    }
+    if (context.depth >= kMaxListDepth) {
+        reader.Note(line, QObject::tr("the list %1 is named %2 lists deep; it was left out")
+                              .arg(shown)
+                              .arg(context.depth + 1));
+        return true;
+    }
+    context.lists.insert(canonical);
+    ++context.depth;
+    Reader nested{*path, QFileInfo(*path).absoluteDir(), reader.out, reader.error, &context};
+    const bool read = ReadListFile(*path, nested);
+    --context.depth;
+    return read;
 }
 
 // "Artist - Title"; without the separator all of it is the title.
@@ -201,6 +389,7 @@ bool ReadM3u(const QString& text, const Reader& reader) {
         const int line = i + 1;
         const QString l = lines[i].trimmed();
         if (l.isEmpty()) continue;
+        if (reader.context->Cancelled()) return reader.Cancel();
         if (l.startsWith(QLatin1String("#EXTINF:"), Qt::CaseInsensitive)) {
             next = Track();
             qsizetype p = 8;
@@ -212,7 +401,7 @@ bool ReadM3u(const QString& text, const Reader& reader) {
             if (!ok || !std::isfinite(seconds)) {
                 return reader.Fail(line, QObject::tr("the length after #EXTINF: is not a number"));
             }
-            if (seconds > 0 && seconds < 1e7) next.seconds = static_cast<int>(std::lround(seconds));
+            next.seconds = KnownLength(seconds);
             // Attributes (key="value") may stand before the comma.
             bool quoted = false;
             while (p < l.size() && (quoted || l[p] != ',')) {
@@ -234,6 +423,11 @@ bool ReadM3u(const QString& text, const Reader& reader) {
             continue;
         }
         if (l.startsWith('#')) continue;
+        if (const std::optional<bool> followed = FollowList(l, reader, line)) {
+            if (!*followed) return false;
+            pending = false;
+            continue;
+        }
         Track track = pending ? next : Track();
         if (!pending) {
             track.album = album;
@@ -290,7 +484,7 @@ bool ReadPls(const QString& text, const Reader& reader) {
             } else {
                 const int seconds = value.toInt(&ok);
                 if (!ok) return reader.Fail(line, QObject::tr("the length is not a number"));
-                e.seconds = seconds > 0 ? seconds : -1;
+                e.seconds = KnownLength(seconds);
             }
             break;
         }
@@ -299,6 +493,13 @@ bool ReadPls(const QString& text, const Reader& reader) {
     }
     if (!header) return reader.Fail(0, QObject::tr("a PLS playlist begins with [playlist]"));
     for (auto& [n, e] : entries) {
+        if (reader.context->Cancelled()) return reader.Cancel();
+        if (!e.file.isEmpty()) {
+            if (const std::optional<bool> followed = FollowList(e.file, reader, e.fileLine)) {
+                if (!*followed) return false;
+                continue;
+            }
+        }
         Track track;
         track.seconds = e.seconds;
         if (!e.title.isEmpty()) SplitArtistTitle(e.title, track);
@@ -372,8 +573,7 @@ bool ReadXspf(const QByteArray& bytes, const Reader& reader) {
                 if (!ok || ms < 0)
                     return reader.Fail(line,
                                        QObject::tr("the duration is not a number of milliseconds"));
-                if (ms > 0 && ms < 1'000'000'000LL)
-                    track.seconds = static_cast<int>((ms + 500) / 1000);
+                track.seconds = KnownLength(static_cast<double>(ms) / 1000.0);
             }
         } else if (xml.isEndElement()) {
             if (inTrack && depth == 3) {
@@ -387,7 +587,10 @@ bool ReadXspf(const QByteArray& bytes, const Reader& reader) {
                     } else if (url.isRelative()) {
                         entry = QUrl::fromPercentEncoding(location.toUtf8());
                     }
-                    CompleteFromFile(track, entry, reader, trackLine);
+                    const std::optional<bool> followed = FollowList(entry, reader, trackLine);
+                    if (followed && !*followed) return false;
+                    if (followed) track = Track();
+                    else CompleteFromFile(track, entry, reader, trackLine);
                 }
                 if (!track.title.isEmpty() || track.seconds >= 0) {
                     if (!reader.Add(std::move(track), trackLine)) return false;
@@ -400,6 +603,8 @@ bool ReadXspf(const QByteArray& bytes, const Reader& reader) {
     // The playlist's own title and creator name the tape better than the
     // albums its songs came from.
     if (!listTitle.isEmpty()) {
+        reader.Cut(listTitle, QT_TR_NOOP("title"), 0);
+        reader.Cut(listCreator, QT_TR_NOOP("creator"), 0);
         for (size_t i = first; i < reader.out->tracks.size(); ++i) {
             reader.out->tracks[i].album = listTitle;
             reader.out->tracks[i].albumArtist = listCreator;
@@ -468,8 +673,9 @@ bool CheckCueLines(const QString& text, const Reader& reader, std::map<QString, 
         const QStringList words = CueWords(lines[i].trimmed(), &closed);
         if (words.isEmpty()) continue;
         const QString command = words[0];
-        if (command == QLatin1String("REM")) continue;
+        // The parser reads remarks too: an open quotation mark stops it there.
         if (!closed) return reader.Fail(line, QObject::tr("a quotation mark is not closed"));
+        if (command == QLatin1String("REM")) continue;
         if (!kCommands.contains(command))
             return reader.Fail(line, QObject::tr("unknown command %1").arg(command));
         // Each command takes a fixed number of words, quoted texts without
@@ -553,6 +759,9 @@ bool ReadCue(const QByteArray& bytes, const QString& text, const Reader& reader)
     QByteArray body = bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
     const bool utf16 = bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF");
     if (utf16) body = text.toUtf8();
+    // The parser wants every line ended, the last one too; without, it
+    // stops with a syntax error (and leaks what it had built).
+    if (!body.endsWith('\n')) body += '\n';
     const bool utf8 = utf16 || DecodeListText(body) == QString::fromUtf8(body);
     auto decode = [&](const char* s) -> QString {
         if (!s) return {};
@@ -597,27 +806,40 @@ bool ReadCue(const QByteArray& bytes, const QString& text, const Reader& reader)
         if (track.title.isEmpty()) track.title = QObject::tr("Track %1").arg(i + 1);
         if (i + 1 < entries.size() && entries[i + 1].fileName == e.fileName) {
             const long frames = entries[i + 1].start - e.start;
-            if (frames >= 0)
+            if (frames >= 0) {
                 track.seconds =
                     static_cast<int>((frames + kFramesPerSecond / 2) / kFramesPerSecond);
+            } else {
+                reader.Note(0, QObject::tr("track %1 starts after track %2 (their INDEX 01 times "
+                                           "are out of order); the length of track %1 is unknown")
+                                   .arg(i + 1)
+                                   .arg(i + 2));
+            }
             continue;
         }
         const std::optional<QString> path = ResolveEntry(e.fileName, reader.folder);
         if (!path) continue;
         track.file = *path;
+        if (!reader.context->control->openFiles) continue;
         if (!QFileInfo(*path).isFile()) {
             const auto named = fileLines.find(e.fileName);
             reader.out->missing.push_back(
                 {reader.name, named == fileLines.end() ? 0 : named->second, *path});
             continue;
         }
-        if (!files.count(*path)) files[*path] = ReadAudioFile(*path);
+        if (!files.count(*path)) files[*path] = ReadAudioFileNoting(*path, reader);
+        if (reader.context->Cancelled()) return reader.Cancel();
         const std::optional<Track>& audio = files[*path];
         if (audio && audio->seconds >= 0) {
             const long frames = static_cast<long>(audio->seconds) * kFramesPerSecond - e.start;
-            if (frames >= 0)
+            if (frames >= 0) {
                 track.seconds =
                     static_cast<int>((frames + kFramesPerSecond / 2) / kFramesPerSecond);
+            } else {
+                reader.Note(0, QObject::tr("track %1 starts after the end of %2; its length is unknown")
+                                   .arg(i + 1)
+                                   .arg(QDir::toNativeSeparators(*path)));
+            }
         }
     }
     for (Entry& e : entries) {
@@ -635,8 +857,9 @@ bool ReadText(const QString& text, const Reader& reader) {
         if (l.isEmpty()) continue;
         Track track;
         QString rest;
-        track.seconds = TrailingLength(l, &rest);
-        track.title = track.seconds >= 0 ? rest : l;
+        const int seconds = TrailingLength(l, &rest);
+        track.title = seconds >= 0 ? rest : l;
+        track.seconds = seconds >= 0 ? KnownLength(seconds) : -1;
         if (track.title.isEmpty()) continue;
         if (!reader.Add(std::move(track), i + 1)) return false;
     }
@@ -645,8 +868,8 @@ bool ReadText(const QString& text, const Reader& reader) {
 
 // ---- audio files and folders ---------------------------------------------------------
 
-Track AudioTrack(const QString& path) {
-    std::optional<Track> track = ReadAudioFile(path);
+Track AudioTrack(const QString& path, const Reader& reader) {
+    std::optional<Track> track = ReadAudioFileNoting(path, reader);
     if (!track) {
         track = Track();
         track->file = path;
@@ -655,6 +878,9 @@ Track AudioTrack(const QString& path) {
     return *track;
 }
 
+// The audio files of the folder and its subfolders (not those reached
+// through links, nor hidden ones), each with its path from `root`; what
+// cannot be read is noted.
 bool ReadFolder(const QString& path, const Reader& reader) {
     struct Found {
         Track track;
@@ -662,14 +888,41 @@ bool ReadFolder(const QString& path, const Reader& reader) {
     };
     std::vector<Found> found;
     const QDir root(path);
-    QDirIterator it(path, QDir::Files | QDir::Readable, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString file = it.next();
-        if (!IsAudioFileName(file)) continue;
-        if (found.size() >= kMaxTracks)
-            return reader.Fail(0, QObject::tr("more than %1 songs").arg(kMaxTracks));
-        found.push_back({AudioTrack(file), root.relativeFilePath(file)});
+    std::vector<QString> folders{path};
+    while (!folders.empty()) {
+        const QString folder = folders.back();
+        folders.pop_back();
+        const QDir dir(folder);
+        if (!QFileInfo(folder).isReadable() || !QFileInfo(folder).isExecutable()) {
+            reader.Note(0, QObject::tr("this folder cannot be read"), folder);
+            continue;
+        }
+        const QFileInfoList entries =
+            dir.entryInfoList(QDir::Dirs | QDir::Files | QDir::System | QDir::NoDotAndDotDot);
+        for (const QFileInfo& entry : entries) {
+            if (reader.context->Cancelled()) return reader.Cancel();
+            const QString file = entry.filePath();
+            if (entry.isDir() && !entry.isSymLink()) {
+                folders.push_back(file);
+                continue;
+            }
+            if (!IsAudioFileName(file)) continue;
+            if (!IsRegularFile(file)) {
+                reader.Note(0, entry.exists() ? QObject::tr("not a regular file; left out")
+                                              : QObject::tr("cannot be found; left out"),
+                            file);
+                continue;
+            }
+            if (!entry.isReadable()) {
+                reader.Note(0, QObject::tr("cannot be read; left out"), file);
+                continue;
+            }
+            if (found.size() >= kMaxTracks)
+                return reader.Fail(0, QObject::tr("more than %1 songs").arg(kMaxTracks));
+            found.push_back({AudioTrack(file, reader), root.relativeFilePath(file)});
+        }
     }
+    if (reader.context->Cancelled()) return reader.Cancel();
     if (found.empty()) return reader.Fail(0, QObject::tr("the folder holds no audio files"));
     std::stable_sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
         if (a.track.disc != b.track.disc) return a.track.disc < b.track.disc;
@@ -697,6 +950,19 @@ bool ReadListBytes(const QByteArray& bytes, const Reader& reader) {
     if (HasExtension(name, "xspf")) return ReadXspf(bytes, reader);
     if (HasExtension(name, "cue")) return ReadCue(bytes, text, reader);
     return ReadText(text, reader);
+}
+
+// A list file on the disk (a regular file, checked before).
+bool ReadListFile(const QString& path, const Reader& reader) {
+    reader.context->Progress(path);
+    if (QFileInfo(path).size() > kMaxListBytes) {
+        return reader.Fail(0, QObject::tr("too large for a track list"));
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return reader.Fail(0, QObject::tr("cannot be opened"));
+    const QByteArray bytes = file.read(kMaxListBytes + 1);
+    if (bytes.size() > kMaxListBytes) return reader.Fail(0, QObject::tr("too large for a track list"));
+    return ReadListBytes(bytes, reader);
 }
 
 // The album and its artist when all songs share them.
@@ -738,47 +1004,69 @@ bool IsAudioFileName(const QString& path) {
     return false;
 }
 
+bool IsTrackListFileName(const QString& path) {
+    for (const char* extension : {"m3u", "m3u8", "pls", "xspf", "cue"}) {
+        if (HasExtension(path, extension)) return true;
+    }
+    return false;
+}
+
 std::optional<TrackImport> ReadTrackListBytes(const QString& name, const QByteArray& bytes,
-                                              TrackListError* error) {
+                                              TrackListError* error, TrackReadControl* control) {
+    TrackReadControl defaults;
+    ReadContext context;
+    context.control = control ? control : &defaults;
     TrackImport import;
-    Reader reader{name, QFileInfo(name).absoluteDir(), &import, error};
+    Reader reader{name, QFileInfo(name).absoluteDir(), &import, error, &context};
     if (bytes.size() > kMaxListBytes) {
         reader.Fail(0, QObject::tr("too large for a track list"));
         return std::nullopt;
     }
+    context.lists.insert(QFileInfo(name).absoluteFilePath());
     if (!ReadListBytes(bytes, reader)) return std::nullopt;
     FindAlbum(import);
     return import;
 }
 
-std::optional<TrackImport> ReadTrackSources(const QStringList& sources, TrackListError* error) {
+std::optional<TrackImport> ReadTrackSources(const QStringList& sources, TrackListError* error,
+                                            TrackReadControl* control) {
+    TrackReadControl defaults;
+    ReadContext context;
+    context.control = control ? control : &defaults;
     TrackImport import;
     for (const QString& source : sources) {
-        Reader reader{source, QFileInfo(source).absoluteDir(), &import, error};
+        Reader reader{source, QFileInfo(source).absoluteDir(), &import, error, &context};
+        if (context.Cancelled()) {
+            reader.Cancel();
+            return std::nullopt;
+        }
         const QFileInfo info(source);
         if (info.isDir()) {
             if (!ReadFolder(source, reader)) return std::nullopt;
             continue;
         }
-        if (!info.isFile()) {
+        if (!info.exists()) {
             reader.Fail(0, QObject::tr("cannot be found"));
             return std::nullopt;
         }
+        if (!IsRegularFile(source)) {
+            reader.Fail(0, QObject::tr("not a regular file"));
+            return std::nullopt;
+        }
         if (IsAudioFileName(source)) {
-            if (!reader.Add(AudioTrack(info.absoluteFilePath()), 0)) return std::nullopt;
+            if (!reader.Add(AudioTrack(info.absoluteFilePath(), reader), 0)) return std::nullopt;
+            if (context.Cancelled()) {
+                reader.Cancel();
+                return std::nullopt;
+            }
             continue;
         }
-        if (info.size() > kMaxListBytes) {
-            reader.Fail(0, QObject::tr("too large for a track list"));
+        context.lists.insert(info.canonicalFilePath());
+        if (!ReadListFile(source, reader)) return std::nullopt;
+        if (context.Cancelled()) {
+            reader.Cancel();
             return std::nullopt;
         }
-        QFile file(source);
-        if (!file.open(QIODevice::ReadOnly)) {
-            reader.Fail(0, QObject::tr("cannot be opened"));
-            return std::nullopt;
-        }
-        const QByteArray bytes = file.read(kMaxListBytes + 1);
-        if (!ReadListBytes(bytes, reader)) return std::nullopt;
     }
     if (import.tracks.empty()) {
         if (error)

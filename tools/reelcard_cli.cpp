@@ -3,9 +3,9 @@
 //   reelcard-cli export FILE [-o OUT.json]
 //   reelcard-cli import FILE.json -o OUT
 //   reelcard-cli convert IN -o OUT [--merge text|all] [--format FILE.fmt]
-//   reelcard-cli render FILE -o OUT.png|OUT.pdf|OUT.svg [--dpi N]
-//   reelcard-cli print FILE... -o OUT.pdf|--printer [NAME|default] [--copies N] [--2up]
-//                [--paper A4|Letter] [--margins L,R,T,B]
+//   reelcard-cli render FILE -o OUT.png|OUT.pdf|OUT.svg [--dpi N] [--bleed LENGTH]
+//   reelcard-cli print FILE... -o OUT.pdf|--printer [NAME|default] [--copies N] [--2up|--n-up]
+//                [--paper A4|Letter] [--margins L,R,T,B] [--bleed LENGTH]
 //   reelcard-cli songs LINER -o OUT [--tape C46|C60|C90|C100|C120|MINUTES] [--fill-a]
 //                [--artist] [--numbers] [--fit] [--no-cover] SOURCE...
 //                | --release MBID|URL | --disc-toc "TOC" | --cd [DEVICE]
@@ -38,11 +38,13 @@
 #include "platform/messages.h"
 #include "platform/paths.h"
 #include "platform/qt_surface.h"
+#include "platform/save_file.h"
 #include "platform/strings.h"
 #include "render/geometry.h"
 #include "render/painter.h"
 #include "render/fit_songs.h"
 #include "render/liner_export.h"
+#include "render/pdf_boxes.h"
 #include "render/print_job.h"
 #include "songs/covers.h"
 #include "songs/song_rows.h"
@@ -60,9 +62,9 @@ const char kUsage[] =
     "usage: reelcard-cli export FILE [-o OUT.json]\n"
     "       reelcard-cli import FILE.json -o OUT\n"
     "       reelcard-cli convert IN -o OUT [--merge text|all] [--format FILE.fmt]\n"
-    "       reelcard-cli render FILE -o OUT.png|OUT.pdf|OUT.svg [--dpi N]\n"
-    "       reelcard-cli print FILE... -o OUT.pdf|--printer [NAME|default] [--copies N] [--2up]\n"
-    "                    [--paper A4|Letter] [--margins L,R,T,B]\n"
+    "       reelcard-cli render FILE -o OUT.png|OUT.pdf|OUT.svg [--dpi N] [--bleed LENGTH]\n"
+    "       reelcard-cli print FILE... -o OUT.pdf|--printer [NAME|default] [--copies N] [--2up|--n-up]\n"
+    "                    [--paper A4|Letter] [--margins L,R,T,B] [--bleed LENGTH]\n"
     "       reelcard-cli songs LINER -o OUT [--tape C46|C60|C90|C100|C120|MINUTES] [--fill-a]\n"
     "                    [--artist] [--numbers] [--fit] [--no-cover] SOURCE...\n"
     "                    | --release MBID|URL | --disc-toc \"TOC\" | --cd [DEVICE]\n"
@@ -77,10 +79,16 @@ const char kUsage[] =
     "render draws the liner as it prints: a PNG image of the paper at N dots\n"
     "per inch (300 unless given), a one-page PDF of the paper's size (text as\n"
     "text, fonts embedded), or an SVG drawing of the paper's size (lines as\n"
-    "lines, text as text; --dpi plays no part).\n"
+    "lines, text as text; --dpi plays no part).  Pictures go into PDFs as their\n"
+    "own pixels, losslessly.  --bleed (0 to 0.5in, such as 0.125in or 0.3cm)\n"
+    "makes a PDF for a print shop: the page larger by the bleed and crop marks,\n"
+    "pictures that touch a cut edge running on into the bleed, crop marks in\n"
+    "place of the cut lines, and a TrimBox and BleedBox.\n"
     "print prints the liners as the program does, into a PDF of A4 (unless\n"
     "Letter is given) sheets: each file in N copies (1 unless given), two to a\n"
-    "sheet with --2up, within the margins (left, right, top, bottom, such as\n"
+    "sheet with --2up or as many as fit with --n-up (turned when more fit turned;\n"
+    "crop marks in the margins between the cards; --bleed as for render),\n"
+    "within the margins (left, right, top, bottom, such as\n"
     "0.25in or 0.6cm; a bare number counts in inches; 0 unless given).  A liner\n"
     "that fits the sheet only turned gets a landscape page.  With --printer the\n"
     "sheets go to that printer (the default printer when no name or \"default\"\n"
@@ -110,7 +118,13 @@ const char kUsage[] =
     "number of tracks, separated by tabs.\n"
     "The lookups ask REELCARD_MUSICBRAINZ_URL (https://musicbrainz.org unless\n"
     "set) and REELCARD_COVERART_URL (https://coverartarchive.org), and keep the\n"
-    "answers for a week in $XDG_CACHE_HOME/reelcard.\n";
+    "answers for a week in $XDG_CACHE_HOME/reelcard.\n"
+    "Every OUT is written beside the old file and put in its place only when\n"
+    "whole; an OUT that is a character device (/dev/stdout) or a pipe being read\n"
+    "is written into, any other OUT that is no plain file is refused.  A picture\n"
+    "that cannot be drawn is left out and the exit status is 1; pictures over\n"
+    "REELCARD_PICTURE_MEGAPIXELS million pixels (100 unless set) are refused.\n"
+    "The print system gets 5 seconds to answer each question.\n";
 
 // What was wrong with the command line, said in one line before the usage.
 std::string usageError;
@@ -120,8 +134,10 @@ std::nullopt_t Bad(std::string why) {
     return std::nullopt;
 }
 
+// One line that says what is wrong, and where the whole usage is; the usage
+// itself would bury that line.
 int UsageError(const std::string& why) {
-    std::fprintf(stderr, "reelcard-cli: %s\n%s", why.c_str(), kUsage);
+    std::fprintf(stderr, "reelcard-cli: %s\nTry 'reelcard-cli --help' for more information.\n", why.c_str());
     return kExitUsage;
 }
 
@@ -175,6 +191,15 @@ FileKind KindOf(const std::string& path) {
     return EndsWith(path, ".fmt") ? FileKind::Format : FileKind::Liner;
 }
 
+const char kBadBleed[] = "--bleed must be a length from 0 to 0.5in, such as 0.125in or 0.3cm";
+
+std::optional<int> ParseBleed(const QString& text) {
+    const std::string typed = text.trimmed().toStdString();
+    const auto m = ParseMeasurement(typed, false, kUnitInches);
+    if (typed.empty() || !m || m->twips < 0 || m->twips > kMaxBleedTwips) return std::nullopt;
+    return m->twips;
+}
+
 struct Args {
     std::string command;
     std::string input;
@@ -183,6 +208,7 @@ struct Args {
     bool mergeAll = false;
     bool mergeGiven = false;
     int dpi = 0;  // render only; 0 when not given
+    std::optional<int> bleed;  // render to PDF only; twips
 };
 
 std::optional<Args> ParseArgs(const QStringList& list) {
@@ -208,6 +234,10 @@ std::optional<Args> ParseArgs(const QStringList& list) {
             const int dpi = i + 1 < list.size() ? list[++i].toInt(&ok) : 0;
             if (!ok || dpi < 1 || dpi > kMaxDpi) return Bad("--dpi must be 1 to " + std::to_string(kMaxDpi));
             args.dpi = dpi;
+        } else if (a == "--bleed") {
+            if (args.bleed) return Bad("--bleed given twice");
+            args.bleed = i + 1 < list.size() ? ParseBleed(list[++i]) : std::nullopt;
+            if (!args.bleed) return Bad(kBadBleed);
         } else if (a == "--format") {
             if (i + 1 >= list.size()) return Bad("--format needs a file name");
             if (!args.format.empty()) return Bad("--format given twice");
@@ -258,13 +288,17 @@ int Export(const Args& args, ConsolePrompter& prompter) {
         std::fwrite(json.constData(), 1, static_cast<size_t>(json.size()), stdout);
         return std::fflush(stdout) == 0 ? kExitOk : kExitFile;
     }
-    QFile out(QString::fromStdString(args.output));
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(json) != json.size() ||
-        !out.flush()) {
-        ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_WRITE_FILE, {args.output});
-        return kExitFile;
+    switch (SaveFileAtomically(args.output, json)) {
+        case SaveError::None:
+            return kExitOk;
+        case SaveError::Create:
+            ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_CREATE_FILE, {args.output});
+            return kExitFile;
+        case SaveError::Write:
+            break;
     }
-    return kExitOk;
+    ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_WRITE_FILE, {args.output});
+    return kExitFile;
 }
 
 int Import(const Args& args, Prompter& prompter) {
@@ -276,9 +310,12 @@ int Import(const Args& args, Prompter& prompter) {
     QJsonParseError parseError;
     QJsonDocument doc = QJsonDocument::fromJson(in.readAll(), &parseError);
     if (!doc.isObject()) {
-        std::fprintf(stderr, "reelcard-cli: %s: %s\n", args.input.c_str(),
-                     doc.isNull() ? parseError.errorString().toStdString().c_str()
-                                  : "the JSON must be an object");
+        if (doc.isNull()) {
+            std::fprintf(stderr, "reelcard-cli: %s: the file is not JSON (%s at byte %d)\n", args.input.c_str(),
+                         parseError.errorString().toStdString().c_str(), static_cast<int>(parseError.offset));
+        } else {
+            std::fprintf(stderr, "reelcard-cli: %s: the JSON must be an object\n", args.input.c_str());
+        }
         ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_READ_FILE, {args.input});
         return kExitFile;
     }
@@ -324,15 +361,18 @@ int Render(const Args& args, ConsolePrompter& prompter) {
     const QString output = QString::fromStdString(args.output);
     bool written = false;
     if (EndsWith(args.output, ".pdf")) {
-        written = WriteLinerPdf(liner, output, args.dpi ? std::max(args.dpi, 72) : 1200, context);
+        written = WriteLinerPdf(liner, output, args.dpi ? std::max(args.dpi, 72) : 1200, context, args.bleed.value_or(0));
     } else if (EndsWith(args.output, ".svg")) {
         written = WriteLinerSvg(liner, output, context);
     } else {
         written = WriteLinerPng(liner, output, args.dpi ? args.dpi : kDefaultDpi, false, context);
     }
-    if (written) return kExitOk;
-    ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_WRITE_FILE, {args.output});
-    return kExitFile;
+    if (!written) {
+        ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_WRITE_FILE, {args.output});
+        return kExitFile;
+    }
+    // The liner was drawn without a picture that could not be: said above.
+    return pictures.anyFailed() ? kExitFile : kExitOk;
 }
 
 struct PrintArgs {
@@ -341,6 +381,8 @@ struct PrintArgs {
     std::optional<QString> printer;  // empty: the default printer
     int copies = 0;  // 0 when not given
     bool twoUp = false;
+    bool nUp = false;
+    std::optional<int> bleed;  // twips
     QPageSize::PageSizeId paper = QPageSize::A4;
     bool paperGiven = false;
     std::optional<PrintSettings> margins;
@@ -387,6 +429,13 @@ std::optional<PrintArgs> ParsePrintArgs(const QStringList& list) {
         } else if (a == "--2up") {
             if (args.twoUp) return Bad("--2up given twice");
             args.twoUp = true;
+        } else if (a == "--n-up") {
+            if (args.nUp) return Bad("--n-up given twice");
+            args.nUp = true;
+        } else if (a == "--bleed") {
+            if (args.bleed) return Bad("--bleed given twice");
+            args.bleed = hasValue ? ParseBleed(list[++i]) : std::nullopt;
+            if (!args.bleed) return Bad(kBadBleed);
         } else if (a == "--paper") {
             if (args.paperGiven) return Bad("--paper given twice");
             const QString paper = hasValue ? list[++i].toLower() : QString();
@@ -409,7 +458,9 @@ std::optional<PrintArgs> ParsePrintArgs(const QStringList& list) {
         }
     }
     if (args.files.empty()) return Bad("no FILE given");
+    if (args.twoUp && args.nUp) return Bad("--2up and --n-up exclude each other");
     if (args.printer && !args.output.empty()) return Bad("-o and --printer exclude each other");
+    if (!args.printer && args.output.empty()) return Bad("print needs -o OUT.pdf or --printer");
     if (!args.printer && !EndsWith(args.output, ".pdf")) return Bad("OUT must end in .pdf");
     return args;
 }
@@ -427,6 +478,8 @@ PrintJobRequest PrintRequest(const PrintArgs& args, Liner& liner, Prompter& prom
     request.copies = args.copies ? args.copies : 1;
     if (args.margins) request.page = *args.margins;
     request.page.print2Up = args.twoUp;
+    request.page.printNUp = args.nUp;
+    request.page.bleed.twips = static_cast<int16_t>(args.bleed.value_or(0));
     request.documentName = QStringLiteral("Reelcard");
     request.warnSongFit = true;
     return request;
@@ -435,7 +488,13 @@ PrintJobRequest PrintRequest(const PrintArgs& args, Liner& liner, Prompter& prom
 // The liner files go through the program's own print job to a printer, as
 // one job that is sent only when every file printed in all its copies.
 int PrintToPrinter(const PrintArgs& args, ConsolePrompter& prompter) {
-    const QString name = args.printer->isEmpty() ? DefaultPrinterName() : *args.printer;
+    std::optional<QString> named = *args.printer;
+    if (args.printer->isEmpty()) named = DefaultPrinterName();
+    if (!named) {
+        ReportPrintError(prompter, IDS_PRINT_START_DOC_FAILED, -1, LoadString(IDS_PRINT_SYSTEM_NO_ANSWER));
+        return kExitFile;
+    }
+    const QString name = *named;
     if (name.isEmpty()) {
         ReportCommonDialogError(prompter, 0x1008);  // "No default printer was found"
         return kExitFile;
@@ -459,7 +518,7 @@ int PrintToPrinter(const PrintArgs& args, ConsolePrompter& prompter) {
     PrinterDevice device(printer);
     PrintProgress progress;
     const PrintJobResult result = RunPrintJob(device, liner, request, prompter, progress);
-    return result.complete ? kExitOk : kExitFile;
+    return result.complete && !result.picturesMissing ? kExitOk : kExitFile;
 }
 
 // The liner files go through the program's own print job, into a PDF written
@@ -469,25 +528,17 @@ int Print(const PrintArgs& args, ConsolePrompter& prompter) {
     Liner liner;
     const PrintJobRequest request = PrintRequest(args, liner, prompter);
 
-    const QString output = QString::fromStdString(args.output);
-    const QString partial = output + ".part";
-    PrintJobResult result;
-    {
-        PdfPrintDevice device(partial, args.paper);
-        PrintProgress progress;
-        result = RunPrintJob(device, liner, request, prompter, progress);
-    }
-    if (!result.complete) {
-        QFile::remove(partial);
-        return kExitFile;
-    }
-    QFile::remove(output);
-    if (!QFile::rename(partial, output)) {
-        QFile::remove(partial);
+    PdfPrintDevice device(QString::fromStdString(args.output), args.paper);
+    PrintProgress progress;
+    const PrintJobResult result = RunPrintJob(device, liner, request, prompter, progress);
+    if (!result.complete) return kExitFile;  // the job said why; the old file stays
+    // Sheets of one card with bleed say where it is cut and how far it bleeds.
+    if (!device.Commit() ||
+        (!result.sheetCards.empty() && !AddPdfCardBoxesToFile(QString::fromStdString(args.output), result.sheetCards))) {
         ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_WRITE_FILE, {args.output});
         return kExitFile;
     }
-    return kExitOk;
+    return result.picturesMissing ? kExitFile : kExitOk;
 }
 
 struct SongsArgs {
@@ -516,45 +567,53 @@ std::optional<SongsArgs> ParseSongsArgs(const QStringList& list) {
                      : a == "--no-cover" ? &args.noCover
                                         : nullptr;
         if (flag) {
-            if (*flag) return std::nullopt;
+            if (*flag) return Bad(a.toStdString() + " given twice");
             *flag = true;
         } else if (a == "-o" || a == "--output") {
-            if (!hasValue || !args.output.empty()) return std::nullopt;
+            if (!hasValue) return Bad(a.toStdString() + " needs a file name");
+            if (!args.output.empty()) return Bad("-o given twice");
             args.output = list[++i].toStdString();
         } else if (a == "--tape") {
-            if (!hasValue || tapeGiven) return std::nullopt;
-            args.tape = ParseTapeLength(list[++i]);
-            if (!args.tape) return std::nullopt;
+            if (tapeGiven) return Bad("--tape given twice");
+            args.tape = hasValue ? ParseTapeLength(list[++i]) : std::nullopt;
+            if (!args.tape) {
+                return Bad("--tape must be C46, C60, C90, C100, C120 or a number of minutes");
+            }
             tapeGiven = true;
         } else if (a == "--release" || a == "--disc-toc" || a == "--cd") {
             // One album, and a malformed one refused before anything is asked.
-            if (args.album) return std::nullopt;
+            if (args.album) return Bad("one of --release, --disc-toc and --cd, once");
             AlbumSource album;
             if (a == "--cd") {
                 album.readDrive = true;
                 if (hasValue && list[i + 1].startsWith("/dev/")) album.device = list[++i];
             } else if (!hasValue) {
-                return std::nullopt;
+                return Bad(a.toStdString() + " needs a value");
             } else if (a == "--release") {
                 const std::optional<QString> id = ParseReleaseId(list[++i]);
-                if (!id) return std::nullopt;
+                if (!id) return Bad("--release must be a release's MBID or its musicbrainz.org address");
                 album.releaseId = *id;
             } else {
                 album.toc = ParseDiscToc(list[++i]);
-                if (!album.toc) return std::nullopt;
+                if (!album.toc) {
+                    return Bad("--disc-toc must be FIRST LAST LEADOUT and one rising OFFSET a track");
+                }
             }
             args.album = album;
         } else if (a.startsWith('-') && a != "-") {
-            return std::nullopt;
+            return Bad("unknown option '" + a.toStdString() + "'");
         } else if (args.liner.empty()) {
             args.liner = a.toStdString();
         } else {
             args.sources << a;
         }
     }
-    if (args.liner.empty() || args.output.empty() || args.sources.isEmpty() == !args.album) return std::nullopt;
+    if (args.liner.empty()) return Bad("no LINER given");
+    if (args.output.empty()) return Bad("songs needs -o OUT");
+    if (args.sources.isEmpty() && !args.album) return Bad("no SOURCE given");
+    if (!args.sources.isEmpty() && args.album) return Bad("SOURCE... and --release, --disc-toc or --cd exclude each other");
     // Filling Side A first needs a side's length.
-    if (args.fillA && !args.tape) return std::nullopt;
+    if (args.fillA && !args.tape) return Bad("--fill-a needs --tape");
     if (args.album) args.album->cover = !args.noCover;
     return args;
 }
@@ -651,6 +710,14 @@ int Songs(const SongsArgs& args, ConsolePrompter& prompter) {
     return std::fflush(stdout) == 0 ? kExitOk : kExitFile;
 }
 
+// Qt's own diagnostics (an unset XDG_RUNTIME_DIR in a container or under
+// cron, font and platform notes) are no concern of a script's: the tool
+// prints only its own messages.  A fatal one still ends the program.
+void QuietQtMessages(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type != QtFatalMsg) return;
+    std::fprintf(stderr, "reelcard-cli: %s\n", message.toLocal8Bit().constData());
+}
+
 bool IsRenderCall(int argc, char** argv) {
     return argc >= 2 && (std::string(argv[1]) == "render" || std::string(argv[1]) == "print" ||
                          std::string(argv[1]) == "songs");
@@ -671,6 +738,7 @@ int main(int argc, char** argv) {
             return kExitOk;
         }
     }
+    qInstallMessageHandler(QuietQtMessages);
     // Rendering needs fonts, and so a GUI application, but never a display.
     std::unique_ptr<QCoreApplication> app;
     if (IsRenderCall(argc, argv)) {
@@ -687,10 +755,7 @@ int main(int argc, char** argv) {
     }
     if (app->arguments().size() >= 2 && app->arguments()[1] == "songs") {
         auto songsArgs = ParseSongsArgs(app->arguments());
-        if (!songsArgs) {
-            std::fputs(kUsage, stderr);
-            return kExitUsage;
-        }
+        if (!songsArgs) return UsageError(usageError);
         return Songs(*songsArgs, prompter);
     }
     if (app->arguments().size() >= 2 && app->arguments()[1] == "lookup") {
@@ -705,8 +770,18 @@ int main(int argc, char** argv) {
         return UsageError("import takes no --merge or --format");
     }
     if (args->dpi != 0 && args->command != "render") return UsageError("--dpi is for render only");
+    if (args->bleed && (args->command != "render" || !EndsWith(args->output, ".pdf"))) {
+        return UsageError("--bleed is for render to a PDF and for print");
+    }
+    // A format named but missing would otherwise pass unnoticed whenever the
+    // file needs no merge.
+    if (!args->format.empty() && !QFileInfo(QString::fromStdString(args->format)).isFile()) {
+        ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_OPEN_FILE, {args->format});
+        return kExitFile;
+    }
     if (args->command == "render") {
         if (args->mergeGiven) return UsageError("render takes no --merge");
+        if (args->output.empty()) return UsageError("render needs -o OUT");
         if (!(EndsWith(args->output, ".png") || EndsWith(args->output, ".pdf") || EndsWith(args->output, ".svg"))) {
             return UsageError("OUT must end in .png, .pdf or .svg");
         }

@@ -207,6 +207,23 @@ bool PlausibleExpansion(uint64_t pixelBytes, uint64_t fileSize, uint64_t ratio) 
     return fileSize != 0 && pixelBytes / fileSize < ratio;
 }
 
+uint64_t PicturePixelLimit() {
+    constexpr uint64_t kDefaultMegapixels = 100;
+    // A million megapixels is past any memory; anything else given is the user's choice.
+    constexpr uint64_t kMostMegapixels = 1000000;
+    uint64_t megapixels = kDefaultMegapixels;
+    if (const char* text = getenv("REELCARD_PICTURE_MEGAPIXELS"); text && *text) {
+        char* end = nullptr;
+        const unsigned long long value = strtoull(text, &end, 10);
+        if (end && *end == '\0' && value > 0 && value <= kMostMegapixels) megapixels = value;
+    }
+    return megapixels * 1000000u;
+}
+
+bool WithinPixelLimit(uint64_t width, uint64_t height) {
+    return width * height <= PicturePixelLimit();
+}
+
 void SetPluginError(uint16_t code) { g_errorCode = code; }
 
 uint16_t WritePictureFile(const char* fileName, const void* dib, uint32_t maxSide,

@@ -91,6 +91,13 @@ void FreeFileBytes(FileBytes* bytes);
 // allocated, so that a few bytes claiming a giant picture cost nothing.
 bool PlausibleExpansion(uint64_t pixelBytes, uint64_t fileSize, uint64_t ratio);
 
+// The most pixels a picture may have before anything is allocated for it:
+// 100 million (about 300 MB of bitmap), or the number of millions the
+// environment variable REELCARD_PICTURE_MEGAPIXELS gives (the program sets
+// it from its settings).  A picture over it is refused as damaged.
+uint64_t PicturePixelLimit();
+bool WithinPixelLimit(uint64_t width, uint64_t height);
+
 // WriteGraphicFile for a plugin whose format is written by `body` into an
 // open file: a bitmap that is no packed bitmap or has more than `maxSide`
 // pixels a side is refused as unsupported; a file that was not written whole

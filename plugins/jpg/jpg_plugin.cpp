@@ -135,6 +135,37 @@ int OrientationOf(j_decompress_ptr cinfo) {
 
 bool SwapsSides(int orientation) { return orientation >= 5; }
 
+// The bytes of coded picture data from `at` (the first scan's data) to the
+// end-of-image marker, leaving out the segments between scans (tables,
+// comments, the next scan's header) and whatever follows the end: a file
+// padded with comments or trailing bytes has no more picture in it than
+// its scans hold.
+uint64_t ScanBytes(const uint8_t* data, size_t size, size_t at) {
+    uint64_t count = 0;
+    size_t i = at;
+    while (i < size) {
+        if (data[i] != 0xFF) {
+            ++count;
+            ++i;
+            continue;
+        }
+        if (i + 1 >= size) break;
+        const uint8_t marker = data[i + 1];
+        if (marker == 0x00 || (marker >= 0xD0 && marker <= 0xD7)) {  // a stuffed byte, a restart
+            count += 2;
+            i += 2;
+        } else if (marker == 0xFF) {  // fill
+            ++i;
+        } else if (marker == 0xD9) {  // end of image
+            break;
+        } else {
+            if (i + 3 >= size) break;
+            i += 2 + ((size_t{data[i + 2]} << 8) | data[i + 3]);
+        }
+    }
+    return count;
+}
+
 // Pixels per metre from a density in pixels per inch (unit 1) or per
 // centimetre (unit 2); 0 for anything else.
 uint32_t PerMetre(double density, int unit) {
@@ -260,10 +291,16 @@ void RunRead(ReadJob* job) {
     if (grey) SetGreyPalette(&palette, 8);
     const int depth = grey ? 8 : 24;
 
-    if (job->withPixels &&
-        !PlausibleExpansion(uint64_t{w} * h * (grey ? 1 : 3), job->file->size, kMostExpansion)) {
-        job->code = PluginErrorCorrupt;
-        return;
+    if (job->withPixels) {
+        // The picture may cost no more than the pixel limit, and no more than
+        // its coded data can honestly expand to.
+        const size_t scanAt = job->file->size - cinfo->src->bytes_in_buffer;
+        if (!WithinPixelLimit(w, h) ||
+            !PlausibleExpansion(uint64_t{w} * h * (grey ? 1 : 3), ScanBytes(job->file->data, job->file->size, scanAt),
+                                kMostExpansion)) {
+            job->code = PluginErrorCorrupt;
+            return;
+        }
     }
     job->dib = BuildPackedDib(static_cast<uint16_t>(outW), static_cast<uint16_t>(outH), depth, &palette,
                               job->withPixels);

@@ -225,6 +225,7 @@ PackedDibHandle ReadPcx(const char* fileName, bool withPixels) {
         const uint64_t available = file.size - kHeaderSize;
         const uint64_t most = pic.runLength ? available * 63 : available;
         if (lineBytes * pic.height > most) code = PluginErrorRead;
+        if (code == PluginErrorNone && !WithinPixelLimit(pic.width, pic.height)) code = PluginErrorCorrupt;
     }
     PackedDibHandle dib = nullptr;
     if (code == PluginErrorNone) {

@@ -213,6 +213,10 @@ void RunRead(ReadJob* job) {
 
     // Compressed image data expands at most about 1032 times: a file too
     // small to hold the picture is refused before any large bitmap is made.
+    if (job->withPixels && !WithinPixelLimit(width, height)) {
+        job->code = PluginErrorCorrupt;
+        return;
+    }
     if (job->withPixels) {
         struct stat st;
         const uint64_t rawBytes = (static_cast<uint64_t>(png_get_rowbytes(job->png, job->info)) + 1) * height;

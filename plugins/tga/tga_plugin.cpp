@@ -341,6 +341,11 @@ PackedDibHandle ReadTga(const char* fileName, bool withPixels) {
         SetPluginError(PluginErrorRead);
         return nullptr;
     }
+    if (withPixels && !WithinPixelLimit(h.width, h.height)) {
+        fclose(file);
+        SetPluginError(PluginErrorCorrupt);
+        return nullptr;
+    }
 
     PackedDibHandle dib = BuildPackedDib(h.width, h.height, depth, &palette, withPixels);
     if (!dib) {

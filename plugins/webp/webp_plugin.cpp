@@ -123,8 +123,13 @@ PackedDibHandle ReadWebp(const char* fileName, bool withPixels) {
     const uint32_t w = code == PluginErrorNone ? static_cast<uint32_t>(features.width) : 0;
     const uint32_t h = code == PluginErrorNone ? static_cast<uint32_t>(features.height) : 0;
     if (code == PluginErrorNone && (w == 0 || h == 0 || w > 0xFFFF || h > 0xFFFF)) code = PluginErrorCorrupt;
+    // An animation's size is its canvas (every frame lies inside it), and
+    // its decoder keeps two canvases of four bytes a pixel besides the
+    // bitmap: it counts four times against the pixel limit.
+    const uint64_t weight = features.has_animation ? 4 : 1;
     if (code == PluginErrorNone && withPixels &&
-        !PlausibleExpansion(uint64_t{w} * h * 3, file.size, kMostExpansion)) {
+        (!WithinPixelLimit(uint64_t{w} * weight, h) ||
+         !PlausibleExpansion(uint64_t{w} * h * 3, file.size, kMostExpansion))) {
         code = PluginErrorCorrupt;
     }
     PackedDibHandle dib = nullptr;

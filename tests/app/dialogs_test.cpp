@@ -2,6 +2,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QFontComboBox>
 #include <QFontDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -149,6 +150,48 @@ TEST(FontChooser, ANegativeRotationKeepsTheDialogOpen) {
     EXPECT_EQ(dialog.chosen().logFont.escapement, 450);
 }
 
+TEST(FontChooser, AStoredRotationShowsAsTheViewTurnsItAndIsKeptUntouched) {
+    EnsureApplication();
+    ScriptedPrompter prompter;
+    for (const auto& [escapement, shown] : {std::pair{-900, "270"}, std::pair{4500, "90"}}) {
+        FontEntry start = ArialEntry();
+        start.logFont.escapement = escapement;
+        FontChooserDialog dialog(start, prompter);
+        dialog.show();
+        EXPECT_EQ(dialog.rotationField()->text(), shown);
+        EXPECT_EQ(dialog.rotationField()->text().toInt(), start.logFont.RotationDegrees());
+        dialog.accept();
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+        EXPECT_EQ(dialog.chosen().logFont.escapement, escapement);
+    }
+    EXPECT_TRUE(prompter.shown.empty());
+}
+
+TEST(FontChooser, TypingAFamilyKeepsTheNearestWeightAndSlant) {
+    EnsureApplication();
+    ScriptedPrompter prompter;
+    FontEntry start = ArialEntry();
+    start.logFont.SetFaceName("DejaVu Sans");
+    start.logFont.weight = 700;
+    FontChooserDialog dialog(start, prompter);
+    dialog.show();
+    auto* family = dialog.fontPart()->findChild<QFontComboBox*>("FontFamily");
+    auto* style = dialog.fontPart()->findChild<QComboBox*>("FontStyle");
+    ASSERT_EQ(style->currentText(), "Bold");
+    // A family without a style of that name: its heaviest upright one.
+    family->lineEdit()->selectAll();
+    QTest::keyClicks(family->lineEdit(), "URW Gothic");
+    QTest::keyClick(family->lineEdit(), Qt::Key_Return);
+    ASSERT_EQ(family->currentFont().family(), "URW Gothic");
+    EXPECT_GE(dialog.fontPart()->currentFont().weight(), QFont::DemiBold);
+    EXPECT_FALSE(dialog.fontPart()->currentFont().italic());
+    // And back: Bold again, not the first style of the list.
+    family->lineEdit()->selectAll();
+    QTest::keyClicks(family->lineEdit(), "DejaVu Serif");
+    QTest::keyClick(family->lineEdit(), Qt::Key_Return);
+    EXPECT_EQ(style->currentText(), "Bold");
+}
+
 TEST(MergeQuestion, ButtonsGiveTheirChoice) {
     EnsureApplication();
     for (const char* name : {"All", "Text", "Cancel"}) {
@@ -204,13 +247,14 @@ TEST(FileFilters, TheProgramsOwnTypesAreAlwaysOffered) {
     EXPECT_EQ(f.pairs[1], (std::pair<std::string, std::string>{"DAT Files (*.dat)", "*.dat"}));
     EXPECT_EQ(f.pairs[2].second, "*.*");
     EXPECT_EQ(f.defaultExtension, "cas");
-    // Registered types come first; a built-in one registered (in any case) is not repeated.
+    // The program's own types stay first, a registered type after them; a
+    // built-in one registered (in any case) is not repeated.
     f = BuildFileFilter(IDS_FILTER_LINER_FILES, 0, Types({{".tape", "Tape Files"}, {".DAT", "Digital Tapes"}}));
     ASSERT_EQ(f.pairs.size(), 4u);
-    EXPECT_EQ(f.pairs[0].first, "Tape Files (*.tape)");
+    EXPECT_EQ(f.pairs[0].first, "Cassette Files (*.cas)");
     EXPECT_EQ(f.pairs[1].first, "Digital Tapes (*.DAT)");
-    EXPECT_EQ(f.pairs[2].first, "Cassette Files (*.cas)");
-    EXPECT_EQ(f.defaultExtension, "tape");
+    EXPECT_EQ(f.pairs[2].first, "Tape Files (*.tape)");
+    EXPECT_EQ(f.defaultExtension, "cas");
     // The format dialogs offer .fmt first, also before any choice.
     EXPECT_EQ(BuildFileFilter(IDS_FILTER_FORMAT_FILES, 0, {}).defaultExtension, "fmt");
 }

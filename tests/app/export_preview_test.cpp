@@ -2,11 +2,14 @@
 // sends to the printer; the exported files hold the liner at its size.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QDialog>
+#include <QDoubleSpinBox>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QPushButton>
+#include <QRadioButton>
 
 #include "app/commands.h"
 #include "app/export_commands.h"
@@ -177,6 +180,52 @@ TEST_F(PreviewAndExport, ExportWritesEachFormatAndRemembersItsChoices) {
     harness.dialogs.saveAnswers.push_back(Chosen(harness.Path("no/such/folder/x.svg"), 3));
     EXPECT_EQ(window().Dispatch(kCmdExport), 1);
     EXPECT_NE(harness.prompter.LastText().find("Cannot write file"), std::string::npos);
+}
+
+TEST_F(PreviewAndExport, AsManyAsFitAndBleedFromPageSetupAndExport) {
+    // Page Setup: "As many as fit" and "Print 2-Up" exclude each other; the
+    // bleed is in the margins' unit.
+    PageSetupDialog setup(&window(), printing->printer(), window().settings().print, kUnitInches);
+    setup.twoUpBox()->click();
+    setup.nUpBox()->click();
+    EXPECT_FALSE(setup.twoUpBox()->isChecked());
+    setup.bleedBox()->setValue(0.125);
+    const PrintSettings chosen = setup.Result();
+    EXPECT_TRUE(chosen.printNUp);
+    EXPECT_FALSE(chosen.print2Up);
+    EXPECT_EQ(chosen.bleed.twips, 180);
+
+    // Five copies of the 4-inch liner, as many a sheet as fit: the preview
+    // shows the sheets that print.
+    window().settings().print.printNUp = true;
+    window().settings().copies = 5;
+    printFromPreview = true;
+    ASSERT_EQ(window().Dispatch(kCmdPrintPreview), 1);
+    const std::vector<bool> printed = PdfPagesLandscape(Pdf());
+    EXPECT_EQ(shownSheets, printed);
+    EXPECT_EQ(printed.size(), 2u);  // four a sheet on A4
+    EXPECT_EQ(RunTool("pdftotext", {QString::fromStdString(Pdf()), "-"}).count("Summer Mixtape"), 5);
+
+    // Export of the liner with bleed: the boxes a print shop reads.
+    ExportOptions start;
+    start.bleed = 180;
+    ExportOptionsDialog options(&window(), start);
+    auto* bleed = options.findChild<QDoubleSpinBox*>("Bleed");
+    ASSERT_TRUE(bleed);
+    EXPECT_DOUBLE_EQ(bleed->value(), 0.125);
+    options.findChild<QRadioButton*>("SheetPdf")->click();
+    EXPECT_FALSE(bleed->isEnabled());  // the sheets take Page Setup's
+    exporting->askOptions = [](QWidget*, ExportOptions& o) {
+        o.sheet = false;
+        o.bleed = 180;
+        return true;
+    };
+    harness.dialogs.saveAnswers.push_back(Chosen(harness.Path("shop.pdf"), 1));
+    ASSERT_EQ(window().Dispatch(kCmdExport), 1);
+    const QString boxes = RunTool("pdfinfo", {"-box", QString::fromStdString(harness.Path("shop.pdf"))});
+    EXPECT_TRUE(boxes.contains("TrimBox:")) << boxes.toStdString();
+    EXPECT_TRUE(boxes.contains("BleedBox:"));
+    EXPECT_EQ(window().settings().exportBleed.twips, 180);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "dialogs/format_songs_dialog.h"
 #include "dialogs/format_title_dialog.h"
 #include "document/liner_file.h"
+#include "render/geometry.h"
 
 namespace {
 
@@ -189,6 +190,30 @@ TEST(FormatDialogs, LinerRefusesBadFieldsAndApplyingANewUnitReexpressesBareNumbe
     EXPECT_EQ(w.settings().print.marginLeft.unit, kUnitCentimeters);
     EXPECT_EQ(FormatMeasurement(w.settings().print.marginLeft), "1.27 cm");
     EXPECT_TRUE(w.modified());
+}
+
+TEST(FormatDialogs, TickingInvertImageOffersToMoveTheFeaturesWithTheFlapInOneStep) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    Feature feature;
+    feature.top = M("0.1in");
+    feature.name = "Noise";
+    w.liner().features = {feature};
+    w.liner().invertImage = 0;
+    w.document().Commit("Features", LinerDocument::kFeatures);
+    auto* d = Open<FormatLinerDialog>(w, kCmdFormatLiner, "FormatLinerDialog");
+    ASSERT_NE(d, nullptr);
+    d->findChild<QCheckBox*>("InvertImageBox")->setChecked(true);
+    app.prompter.answers = {MessageResult::Yes};
+    QTest::mouseClick(Button(d, "ApplyButton"), Qt::LeftButton);
+    ASSERT_EQ(app.prompter.shown.size(), 1u);
+    EXPECT_NE(app.prompter.LastText().find("Move the features with it?"), std::string::npos);
+    EXPECT_EQ(w.liner().invertImage, 1);
+    EXPECT_EQ(w.liner().features[0].top.twips, 144 + ComputeLinerGeometry(w.liner()).flapTop);
+    w.Dispatch(kCmdUndo);
+    EXPECT_EQ(w.liner().invertImage, 0);
+    EXPECT_EQ(w.liner().features[0].top, M("0.1in"));
 }
 
 TEST(FormatDialogs, ANewLinerAsksAboutUnappliedEditsAndEveryDialogShowsIt) {

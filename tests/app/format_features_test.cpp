@@ -158,6 +158,25 @@ TEST(FormatSides, ApplyWritesLettersAndSortedChoicesKeepsUpWithFeaturesAndStopsA
 }
 
 // Every Alt+letter of a dialog reaches one control only.
+TEST(FormatFeatures, ASidedFeatureSwitchedToAStyleWithoutSidesSaysItsChoicesGoBeforeApply) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    w.liner().features = {Named("Tape", kFeatureCenteredWithSides)};
+    w.liner().features[0].sides[1] = {1, {"x", "y"}};
+    ASSERT_EQ(w.Dispatch(kCmdFormatFeatures), 1);
+    auto* d = w.findChild<FormatFeaturesDialog*>("FormatFeaturesDialog");
+    ASSERT_NE(d, nullptr);
+    auto* note = d->findChild<QLabel*>("SidesNote");
+    ASSERT_NE(note, nullptr);
+    EXPECT_FALSE(note->isVisibleTo(d));
+    d->styleList()->setCurrentText("Left Justified");
+    EXPECT_TRUE(note->isVisibleTo(d));
+    EXPECT_TRUE(note->text().contains("dropped")) << note->text().toStdString();
+    d->styleList()->setCurrentText("Adjacent with sides");
+    EXPECT_FALSE(note->isVisibleTo(d));
+}
+
 TEST(Keyboard, NoTwoControlsOfAFormatDialogShareAMnemonic) {
     AppHarness app;
     ASSERT_TRUE(app.Start());

@@ -1,12 +1,19 @@
 // The Import Songs window, the live totals of the song dialogs, Fit Songs.
 #include <gtest/gtest.h>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 
 #include "app/commands.h"
 #include "app_test_support.h"
@@ -17,6 +24,13 @@ namespace {
 
 QString Cell(QTableWidget* list, int row, int column) {
     return list->item(row, column)->text();
+}
+
+QString WriteSource(AppHarness& app, const std::string& name, const QByteArray& text) {
+    const QString path = QString::fromStdString(app.Path(name));
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly)) f.write(text);
+    return path;
 }
 
 TEST(ImportSongs, WindowSplitsMovesAndReplacesBothSidesInOneChange) {
@@ -78,7 +92,7 @@ TEST(ImportSongs, WindowSplitsMovesAndReplacesBothSidesInOneChange) {
               "8:00");
     EXPECT_TRUE(w.modified());
     EXPECT_TRUE(w.songFitWarning());
-    EXPECT_EQ(songsA->editor()->toPlainText(), QString::fromUtf8("1. Ann - One\u00BB5:00\n2. Bo - Two\u00BB6:00"));
+    EXPECT_EQ(songsA->editor()->Text(), QString::fromUtf8("1. Ann - One\t5:00\n2. Bo - Two\t6:00"));
     EXPECT_FALSE(songsA->HasChanges());
     ASSERT_TRUE(ImportedTape(w));
     EXPECT_EQ(ImportedTape(w)->minutes, 46);
@@ -105,6 +119,148 @@ TEST(ImportSongs, WindowSplitsMovesAndReplacesBothSidesInOneChange) {
     ASSERT_EQ(w.Dispatch(kCmdFitSongs), 1);
     EXPECT_EQ(app.prompter.LastText(), "Every song fits already.");
     EXPECT_EQ(w.liner(), before);
+}
+
+TEST(ImportSongs, OpensFirstWithAddButtonsAndTheTapeFollowsTheSongsUntilPicked) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    // 30 minutes, then 40 more.
+    const QString three = WriteSource(app, "three.txt", "One 10:00\nTwo 10:00\nThree 10:00\n");
+    const QString two = WriteSource(app, "two.m3u", "#EXTINF:1200,Four\nfour.wav\n#EXTINF:1200,Five\nfive.wav\n");
+    using Kind = ImportSongsDialog::SourceKind;
+    std::vector<Kind> asked;
+    bool checked = false;
+    QTimer timer;
+    timer.setInterval(20);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal) return;
+        auto* dialog = qobject_cast<ImportSongsDialog*>(modal);
+        if (!dialog) {
+            ADD_FAILURE() << "the first window is a " << modal->metaObject()->className();
+            if (auto* other = qobject_cast<QDialog*>(modal)) other->reject();
+            return;
+        }
+        timer.stop();
+        auto* list = dialog->findChild<QTableWidget*>("SongList");
+        auto* tape = dialog->findChild<QComboBox*>("TapeLength");
+        QPushButton* add[3] = {dialog->findChild<QPushButton*>("AddFilesButton"),
+                               dialog->findChild<QPushButton*>("AddFolderButton"),
+                               dialog->findChild<QPushButton*>("AddPlaylistButton")};
+        QPushButton* row[4] = {dialog->findChild<QPushButton*>("MoveUpButton"),
+                               dialog->findChild<QPushButton*>("MoveDownButton"),
+                               dialog->findChild<QPushButton*>("OtherSideButton"),
+                               dialog->findChild<QPushButton*>("RemoveButton")};
+        auto rowButtonsEnabled = [&] {
+            int n = 0;
+            for (QPushButton* b : row) n += b->isEnabled();
+            return n;
+        };
+        if (std::find(std::begin(add), std::end(add), nullptr) != std::end(add) ||
+            std::find(std::begin(row), std::end(row), nullptr) != std::end(row)) {
+            ADD_FAILURE() << "a button is missing";
+            dialog->reject();
+            return;
+        }
+        dialog->choose = [&](Kind kind) {
+            asked.push_back(kind);
+            return kind == Kind::Files ? QStringList{three} : kind == Kind::Playlist ? QStringList{two} : QStringList();
+        };
+        EXPECT_EQ(list->rowCount(), 0);
+        EXPECT_EQ(rowButtonsEnabled(), 0);
+
+        QTest::mouseClick(add[0], Qt::LeftButton);
+        EXPECT_EQ(list->rowCount(), 3);
+        EXPECT_EQ(tape->currentText(), "C46");
+        EXPECT_EQ(rowButtonsEnabled(), 0);
+        // More songs, a longer tape.
+        QTest::mouseClick(add[2], Qt::LeftButton);
+        EXPECT_EQ(list->rowCount(), 5);
+        EXPECT_EQ(tape->currentText(), "C90");
+        QTest::mouseClick(add[1], Qt::LeftButton);
+        EXPECT_EQ(list->rowCount(), 5);
+        EXPECT_EQ(asked, (std::vector<Kind>{Kind::Files, Kind::Playlist, Kind::Folder}));
+
+        // Fewer songs, a shorter tape again.
+        list->selectRow(3);
+        EXPECT_EQ(rowButtonsEnabled(), 4);
+        QTest::mouseClick(row[3], Qt::LeftButton);
+        QTest::mouseClick(row[3], Qt::LeftButton);
+        EXPECT_EQ(list->rowCount(), 3);
+        EXPECT_EQ(tape->currentText(), "C46");
+        list->clearSelection();
+        EXPECT_EQ(rowButtonsEnabled(), 0);
+
+        // A tape the user picks stays.
+        tape->setCurrentIndex(tape->findText("C120"));
+        QTest::mouseClick(add[2], Qt::LeftButton);
+        EXPECT_EQ(list->rowCount(), 5);
+        EXPECT_EQ(tape->currentText(), "C120");
+        checked = true;
+        dialog->reject();
+    });
+    timer.start();
+    ASSERT_EQ(w.Dispatch(kCmdImportSongs), 1);
+    EXPECT_TRUE(checked);
+    EXPECT_FALSE(w.modified());
+}
+
+TEST(ImportSongs, NotesScrollInsideAWindowThatFitsASmallScreen) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    // 30 songs, each changed for the character sets: a note line each.
+    QByteArray text;
+    for (int i = 1; i <= 30; ++i) text += QStringLiteral("Snow \u2603 %1 3:00\n").arg(i).toUtf8();
+    const QString source = WriteSource(app, "snow.txt", text);
+
+    ImportSongsDialog dialog(app.window());
+    const int emptyHeight = dialog.sizeHint().height();
+    ASSERT_TRUE(dialog.AddSources({source}));
+    auto* notes = dialog.findChild<QPlainTextEdit*>("ImportNotes");
+    ASSERT_NE(notes, nullptr);
+    EXPECT_TRUE(notes->toPlainText().contains("30. Snow"));
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    // 768 pixels less a title bar and a panel.
+    EXPECT_EQ(dialog.sizeHint().height(), emptyHeight);
+    EXPECT_LE(dialog.sizeHint().height(), 680);
+    EXPECT_GT(notes->verticalScrollBar()->maximum(), 0);
+}
+
+TEST(ImportSongs, ReadingRunsOffTheWindowsThreadWithProgressAndCancel) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    // A file with an audio name that is zeros all through: slow to give up on.
+    const QString folder = QString::fromStdString(app.Path("slow"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    {
+        QFile zeros(folder + "/zeros.mp3");
+        ASSERT_TRUE(zeros.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(zeros.resize(qint64{512} << 20));
+    }
+    ImportSongsDialog dialog(app.window());
+    dialog.show();
+    QElapsedTimer clock;
+    qint64 cancelledAt = -1;
+    QTimer timer;
+    timer.setInterval(20);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        auto* progress = dialog.findChild<QProgressDialog*>("ImportProgress");
+        if (!progress || !progress->isVisible()) return;
+        auto* cancel = progress->findChild<QPushButton*>();
+        if (!cancel) return;
+        timer.stop();
+        cancelledAt = clock.elapsed();
+        QTest::mouseClick(cancel, Qt::LeftButton);
+    });
+    timer.start();
+    clock.start();
+    EXPECT_FALSE(dialog.AddSources({folder}));
+    ASSERT_GE(cancelledAt, 0) << "no progress was shown";
+    EXPECT_LT(clock.elapsed() - cancelledAt, 1500);
+    EXPECT_TRUE(dialog.tracks().empty());
+    EXPECT_TRUE(app.prompter.shown.empty());
 }
 
 }  // namespace

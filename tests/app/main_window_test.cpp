@@ -1,6 +1,7 @@
 // The main window: start-up, the command table, menus and toolbar, file
 // commands, save prompts, recent files and settings.
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -38,7 +39,7 @@ TEST(MainWindowStart, UntitledLinerFromTheDefaultFormat) {
     AppHarness app;
     ASSERT_TRUE(app.Start());
     MainWindow& w = app.window();
-    EXPECT_EQ(w.windowTitle(), "Reelcard - (untitled)");
+    EXPECT_EQ(w.windowTitle(), "(untitled)[*] - Reelcard");
     EXPECT_TRUE(w.formatPath().endsWith("default.fmt"));
     EXPECT_FALSE(w.modified());
     EXPECT_GE(w.liner().fonts.size(), 5u);
@@ -52,7 +53,7 @@ TEST(MainWindowStart, OpensTheFileOnTheCommandLine) {
     const std::string path = app.CopySample("tape one.cas");
     ASSERT_TRUE(app.Start(QString::fromStdString(path)));
     MainWindow& w = app.window();
-    EXPECT_EQ(w.windowTitle(), "Reelcard - tape one.cas");
+    EXPECT_EQ(w.windowTitle(), "tape one.cas[*] - Reelcard");
     EXPECT_EQ(w.currentPath().toStdString(), path);
     EXPECT_GT(w.liner().title.lineCount + w.liner().songsA.lineCount, 0);
     ASSERT_EQ(w.recentFiles().count(), 1);
@@ -63,7 +64,7 @@ TEST(MainWindowStart, OpensTheFileOnTheCommandLine) {
 TEST(MainWindowStart, AnUnreadableCommandLineFileLeavesTheLinerUntitled) {
     AppHarness app;
     ASSERT_TRUE(app.Start(QString::fromStdString(app.Path("missing.cas"))));
-    EXPECT_EQ(app.window().windowTitle(), "Reelcard - (untitled)");
+    EXPECT_EQ(app.window().windowTitle(), "(untitled)[*] - Reelcard");
     EXPECT_TRUE(app.window().currentPath().isEmpty());
     EXPECT_EQ(app.prompter.shown.size(), 1u);  // the reader said why
     EXPECT_EQ(app.window().recentFiles().count(), 0);
@@ -264,9 +265,17 @@ TEST(MainWindowPaint, AMissingPictureIsReportedOnceNotAtEveryPaint) {
     ASSERT_FALSE(w.liner().pictures.empty());
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    for (int i = 0; i < 3; ++i) {
+    // The picture is decoded in the background: wait for the failure to be
+    // reported, however long the machine takes, then paint again.
+    QDeadlineTimer deadline(30000);
+    while (app.prompter.shown.empty() && !deadline.hasExpired()) {
         w.view()->viewport()->repaint();
         QTest::qWait(10);
+    }
+    ASSERT_EQ(app.prompter.shown.size(), 1u);
+    for (int i = 0; i < 3; ++i) {
+        w.view()->viewport()->repaint();
+        QCoreApplication::processEvents();
     }
     EXPECT_EQ(app.prompter.shown.size(), 1u);
 }
@@ -285,7 +294,7 @@ TEST(FileCommands, OpenSetsTitleReadOnlyFoldersAndRecentFiles) {
     EXPECT_EQ(r.caption, "File Open");
     EXPECT_TRUE(r.preview);
     EXPECT_TRUE(r.showReadOnly);
-    EXPECT_EQ(w.windowTitle(), "Reelcard - side.cas (Read-Only)");
+    EXPECT_EQ(w.windowTitle(), "side.cas[*] (Read-Only) - Reelcard");
     EXPECT_TRUE(w.readOnly());
     EXPECT_EQ(w.settings().linerFilterIndex, 2);
     EXPECT_EQ(QString::fromStdString(w.settings().linerFolder), QDir::cleanPath(QString::fromStdString(app.ProgramFolder())));
@@ -316,7 +325,7 @@ TEST(FileCommands, SavingAReadOnlyFileGoesThroughSaveAs) {
     EXPECT_EQ(w.Dispatch(kCmdSave), 1);
     EXPECT_FALSE(w.modified());
     EXPECT_FALSE(w.readOnly());
-    EXPECT_EQ(w.windowTitle(), "Reelcard - unlocked.cas");
+    EXPECT_EQ(w.windowTitle(), "unlocked.cas[*] - Reelcard");
     EXPECT_EQ(ReadBytes(path), original);
     EXPECT_FALSE(ReadBytes(copy).empty());
     EXPECT_EQ(w.recentFiles().paths().front(), copy);
@@ -338,6 +347,24 @@ TEST(FileCommands, SaveOnANamedFileWritesIt) {
     EXPECT_EQ(reread.title.text, "Changed");
 }
 
+TEST(FileCommands, TheTitleMarksUnsavedChangesUntilSavedOrUndone) {
+    AppHarness app;
+    const std::string path = app.CopySample("marked.cas");
+    ASSERT_TRUE(app.Start(QString::fromStdString(path)));
+    MainWindow& w = app.window();
+    EXPECT_FALSE(w.isWindowModified());
+    w.liner().title = {1, "Changed"};
+    ASSERT_TRUE(w.document().Commit("Title Lines", LinerDocument::kTexts));
+    EXPECT_TRUE(w.isWindowModified());
+    w.document().Undo();
+    EXPECT_FALSE(w.isWindowModified());
+    w.document().Redo();
+    EXPECT_TRUE(w.isWindowModified());
+    EXPECT_EQ(w.Dispatch(kCmdSave), 1);
+    EXPECT_FALSE(w.isWindowModified());
+    EXPECT_EQ(w.windowTitle(), "marked.cas[*] - Reelcard");
+}
+
 TEST(FileCommands, AFailedOpenKeepsTheLinerAndItsName) {
     AppHarness app;
     const std::string path = app.CopySample("kept.cas");
@@ -351,7 +378,7 @@ TEST(FileCommands, AFailedOpenKeepsTheLinerAndItsName) {
     EXPECT_EQ(app.prompter.shown.size(), 1u);
     EXPECT_EQ(w.liner(), before);
     EXPECT_EQ(w.currentPath().toStdString(), path);
-    EXPECT_EQ(w.windowTitle(), "Reelcard - kept.cas");
+    EXPECT_EQ(w.windowTitle(), "kept.cas[*] - Reelcard");
     EXPECT_EQ(w.recentFiles().count(), 1);
 }
 
@@ -364,7 +391,7 @@ TEST(FileCommands, NewStartsAnUntitledLinerFromTheChosenFormat) {
     QFile::copy(REELCARD_BIN_DIR "/formats/short-back.fmt", QString::fromStdString(format));
     app.dialogs.openAnswers = {Chosen(format)};
     w.Dispatch(kCmdNew);
-    EXPECT_EQ(w.windowTitle(), "Reelcard - (untitled)");
+    EXPECT_EQ(w.windowTitle(), "(untitled)[*] - Reelcard");
     EXPECT_EQ(w.liner().title.lineCount, 0);
     EXPECT_EQ(w.liner().songsA.lineCount, 0);
     EXPECT_EQ(w.formatPath().toStdString(), format);
@@ -614,6 +641,59 @@ TEST(Warnings, TheSongWarningComesBackAfterEveryChangeOfTheSongs) {
     EXPECT_EQ(paint(), 1);  // once per arming
     w.ArmSongFitWarning();  // as Apply in Songs or a format dialog does
     EXPECT_EQ(paint(), 2);
+}
+
+TEST(Warnings, OnlyAChangeOfTheSongsWarnsAndTheAreaThatOverflowsIsMarked) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    auto paint = [&] {
+        w.view()->viewport()->repaint();
+        QCoreApplication::processEvents();  // the paint's messages come after it
+        int count = 0;
+        for (const auto& m : app.prompter.shown) count += m.text == "Not all songs will fit on Side B";
+        return count;
+    };
+    EXPECT_EQ(paint(), 0);
+    EXPECT_TRUE(w.view()->overflowMarks().empty());
+
+    std::string songs;
+    for (int i = 0; i < 120; ++i) songs += "A song that takes its row\r\n";
+    w.liner().songsB = {120, songs};
+    ASSERT_TRUE(w.document().Commit("Songs Side B", LinerDocument::kTexts));
+    EXPECT_EQ(paint(), 1);
+    // The last area of Side B carries a mark that says so.
+    ASSERT_EQ(w.view()->overflowMarks().size(), 1u);
+    EXPECT_EQ(w.view()->overflowMarks()[0].text, "Not all songs will fit on Side B");
+
+    // A title edit, an Undo and a Redo leave the songs as they were: no
+    // warning again, the mark stays.
+    w.liner().title = {1, "Another title"};
+    ASSERT_TRUE(w.document().Commit("Title Lines", LinerDocument::kTexts));
+    EXPECT_EQ(paint(), 1);
+    w.document().Undo();
+    EXPECT_EQ(paint(), 1);
+    w.document().Redo();
+    EXPECT_EQ(paint(), 1);
+    EXPECT_EQ(w.view()->overflowMarks().size(), 1u);
+
+    // A title too long for its area is marked on the area too.
+    std::string lines;
+    for (int i = 0; i < 30; ++i) lines += "Title line\r\n";
+    w.liner().title = {30, lines};
+    ASSERT_TRUE(w.document().Commit("Title Lines", LinerDocument::kTexts));
+    paint();
+    ASSERT_EQ(w.view()->overflowMarks().size(), 2u);
+    EXPECT_EQ(w.view()->overflowMarks()[0].text, "Not all of the title will fit in the title area");
+
+    // Songs that fit again take the marks away.
+    w.liner().songsB = {1, "One song"};
+    w.liner().title = {1, "Title"};
+    ASSERT_TRUE(w.document().Commit("Songs Side B", LinerDocument::kTexts));
+    EXPECT_EQ(paint(), 1);
+    EXPECT_TRUE(w.view()->overflowMarks().empty());
 }
 
 TEST(Start, NoReachableDisplayIsReportedInWordsNotAsACrash) {

@@ -8,6 +8,7 @@
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
+#include <QGroupBox>
 #include <QLabel>
 #include <QPrintDialog>
 #include <QProcess>
@@ -101,28 +102,28 @@ TEST_F(PrintingTest, CommandsAreEnabledAndPrintTheOpenLiner) {
     EXPECT_TRUE(harness.prompter.shown.empty()) << harness.prompter.LastText();
 }
 
-TEST_F(PrintingTest, BatchAsksToSaveFirstAndRecreatesTheUntitledLinerFromItsFormat) {
+TEST_F(PrintingTest, ABatchPrintsFromItsOwnCopiesAndLeavesTheOpenLinerItsEditsAndHistory) {
     Start();
     const std::string a = harness.CopySample("a.cas"), b = harness.CopySample("b.cas", "long-album.cas");
     window().liner().title = {1, "Unsaved words"};
-    window().SetModified(true);
+    window().document().Commit("Title Lines", LinerDocument::kTexts);
+    const Liner edited = window().liner();
     dialogs.pressFiles = true;
     dialogs.files = {QString::fromStdString(a), QString::fromStdString(b)};
-    harness.prompter.answers = {MessageResult::No};
 
     window().Dispatch(kCmdPrint);
-    ASSERT_EQ(harness.prompter.shown.size(), 1u);
-    EXPECT_NE(harness.prompter.shown[0].text.find("(untitled)"), std::string::npos);
+    EXPECT_TRUE(harness.prompter.shown.empty()) << harness.prompter.LastText();  // nothing to ask
     EXPECT_EQ(dialogs.filesRequests.at(0).caption, "Print");
     EXPECT_EQ(PdfPages(Pdf()), 2);
     EXPECT_EQ(printing->printer().docName(), "Reelcard");
-    // Back to a new Liner of the format: no title, nothing to save.
-    EXPECT_TRUE(window().liner().title.text.empty());
-    EXPECT_TRUE(window().liner().songsA.text.empty());
-    EXPECT_FALSE(window().modified());
+    EXPECT_EQ(window().liner(), edited);
+    EXPECT_TRUE(window().modified());
+    EXPECT_TRUE(window().document().history().canUndo());
     EXPECT_TRUE(window().currentTitle().isEmpty());
     EXPECT_EQ(window().settings().printFolder, FolderOfChosenFile(QString::fromStdString(a)));
     EXPECT_TRUE(printing->batchFiles().isEmpty());
+    window().Dispatch(kCmdUndo);
+    EXPECT_TRUE(window().liner().title.text.empty());
 }
 
 TEST_F(PrintingTest, BatchBringsBackTheOpenLinerFromItsFile) {
@@ -139,24 +140,19 @@ TEST_F(PrintingTest, BatchBringsBackTheOpenLinerFromItsFile) {
     EXPECT_EQ(window().currentTitle(), "open.cas");
 }
 
-TEST_F(PrintingTest, CancelledSavePromptOrDialogPrintsNothing) {
+TEST_F(PrintingTest, ACancelledDialogPrintsNothing) {
     Start();
     window().liner().title = {1, "Unsaved words"};
     window().SetModified(true);
     dialogs.pressFiles = true;
     dialogs.files = {QString::fromStdString(harness.CopySample("a.cas"))};
-    harness.prompter.answers = {MessageResult::Cancel};
-    window().Dispatch(kCmdPrint);
-    EXPECT_FALSE(QFile::exists(QString::fromStdString(Pdf())));
-    EXPECT_EQ(window().liner().title.text, "Unsaved words");
-    EXPECT_TRUE(window().modified());
-
     // Files chosen, then the print dialog cancelled: no job, the list let go.
     dialogs.printAnswer = false;
     window().Dispatch(kCmdPrint);
     EXPECT_FALSE(QFile::exists(QString::fromStdString(Pdf())));
     EXPECT_TRUE(printing->batchFiles().isEmpty());
-    EXPECT_EQ(harness.prompter.shown.size(), 1u);
+    EXPECT_EQ(window().liner().title.text, "Unsaved words");
+    EXPECT_TRUE(harness.prompter.shown.empty());
 }
 
 TEST_F(PrintingTest, CancelStopsAfterTheLinerBeingDrawnAndGivesTheWindowBack) {
@@ -187,9 +183,21 @@ TEST_F(PrintingTest, CancelStopsAfterTheLinerBeingDrawnAndGivesTheWindowBack) {
     EXPECT_EQ(window().findChild<QDialog*>("PrintingDialog"), nullptr);
 }
 
-TEST_F(PrintingTest, PageSetupMarginsInTheLeftMarginsSystemAndTwoUp) {
+TEST_F(PrintingTest, PageSetupMarginsInTheLinersUnitSystemAndTwoUp) {
     Start();
+    // Margins an earlier liner left in centimetres; the open one is in inches.
+    window().liner().defaultUnits = kUnitInches;
+    dialogs.pageSetup = [](PageSetupDialog& d) {
+        EXPECT_FALSE(d.metric());
+        bool titled = false;
+        for (QGroupBox* group : d.findChildren<QGroupBox*>()) titled = titled || group->title() == "Margins (inches)";
+        EXPECT_TRUE(titled);
+        return false;
+    };
     PrintSettings& print = window().settings().print;
+    print.marginLeft = *ParseMeasurement("1.5cm", false, kUnitInches);
+    window().Dispatch(kCmdPageSetup);
+    window().liner().defaultUnits = kUnitCentimeters;
     print.marginLeft = *ParseMeasurement("1.5cm", false, kUnitInches);
     print.marginTop = *ParseMeasurement("0.25in", false, kUnitInches);
     const PrintSettings before = print;
@@ -243,6 +251,39 @@ TEST_F(PrintingTest, ThePrintDialogGetsAFilesButtonAndNoCollateBox) {
     EXPECT_FALSE(collate->isEnabled());
     collate->setEnabled(true);
     EXPECT_FALSE(collate->isEnabled());
+}
+
+TEST_F(PrintingTest, ThePrintDialogShowsTheChosenBatchWithAWayBackAndNamesTheDocumentItPrints) {
+    Start(QString::fromStdString(harness.CopySample("first.cas")));
+    window().Dispatch(kCmdPrint);  // the printer now carries first.cas's name
+    ASSERT_TRUE(window().OpenLinerFile(QString::fromStdString(harness.CopySample("second.cas"))));
+    // The real print dialog, its "Files..." pressed, looked at and cancelled.
+    class RealPrint : public ScriptedPrintDialogs {
+    public:
+        bool Print(QWidget*, QPrinter& printer, const std::function<void(QWidget*)>& chooseFiles) override {
+            docName = printer.docName();
+            QPrintDialog dialog(&printer);
+            QPushButton* filesButton = AddFilesButton(dialog, chooseFiles);
+            QTest::mouseClick(filesButton, Qt::LeftButton);
+            auto* label = dialog.findChild<QLabel*>("BatchFiles");
+            auto* back = dialog.findChild<QPushButton*>("OpenLinerButton");
+            if (!label || !back) return false;
+            shown = label->isVisibleTo(&dialog) ? label->text() : QString();
+            QTest::mouseClick(back, Qt::LeftButton);
+            hiddenAfterBack = !label->isVisibleTo(&dialog) && !back->isVisibleTo(&dialog);
+            return false;
+        }
+        QString docName, shown;
+        bool hiddenAfterBack = false;
+    } real;
+    real.files = {"/x/a.cas", "/x/b.cas", "/x/c.cas", "/x/d.cas"};
+    Printing printing(window(), real, harness.prompter);
+    printing.PrintLiner();
+    EXPECT_EQ(real.docName, "second.cas");
+    EXPECT_TRUE(real.shown.contains("4 files")) << real.shown.toStdString();
+    EXPECT_TRUE(real.shown.contains("a.cas, b.cas, c.cas")) << real.shown.toStdString();
+    EXPECT_TRUE(real.hiddenAfterBack);
+    EXPECT_TRUE(printing.batchFiles().isEmpty());
 }
 
 TEST_F(PrintingTest, TheFilesDialogNamesEachTypeOnce) {

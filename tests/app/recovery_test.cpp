@@ -9,6 +9,10 @@
 #include <QLockFile>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -121,18 +125,95 @@ TEST(Recovery, ADamagedCopyIsRefusedAndKeptAndARunningProgramsCopyIsNotOffered) 
     app.prompter.recoverAnswers = {RecoveryChoice::Recover};
     ASSERT_TRUE(app.Start());
     QCoreApplication::processEvents();
-    ASSERT_EQ(app.prompter.recoverTexts.size(), 1u);  // the damaged one only
-    ASSERT_EQ(app.prompter.shown.size(), 1u);         // the usual message
+    // The damaged copy is set aside unoffered; the running program's is left alone.
+    EXPECT_TRUE(app.prompter.recoverTexts.empty());
+    EXPECT_TRUE(app.prompter.shown.empty());
     EXPECT_FALSE(app.window().modified());
     const QStringList kept = Copies(app, "damaged-*.cas");
     EXPECT_EQ(kept.size(), 1);
     EXPECT_EQ(Copies(app, "reelcard-*.cas"), QStringList{"reelcard-2999998-1.cas"});
 
-    // The kept copy is not offered again.
+    // The kept copy is not offered later either.
     app.MakeWindow();
     ASSERT_TRUE(app.Start());
     QCoreApplication::processEvents();
-    EXPECT_EQ(app.prompter.recoverTexts.size(), 1u);
+    EXPECT_TRUE(app.prompter.recoverTexts.empty());
+}
+
+TEST(Recovery, OnlyWholeCopiesInPlainFilesAreReadTheRestIsSetAsideAndNothingWaits) {
+    TempFolder dir;
+    const std::string folder = dir.Path("recovery");
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder)));
+    auto at = [&](const char* name) { return folder + "/" + name; };
+    // A pipe, a link to an endless device, and random bytes that read as the
+    // earlier generation's liner file.
+    ASSERT_EQ(mkfifo(at("reelcard-2999990-1.cas").c_str(), 0600), 0);
+    ASSERT_EQ(symlink("/dev/zero", at("reelcard-2999991-1.cas").c_str()), 0);
+    std::vector<uint8_t> noise(100 * 1024);
+    uint32_t state = 12345;
+    for (uint8_t& b : noise) b = static_cast<uint8_t>((state = state * 1103515245u + 12345u) >> 24);
+    noise[0] = 2, noise[1] = 0;  // an older major version
+    WriteBytes(at("reelcard-2999992-1.cas"), noise);
+    // A whole copy whose note of the original file is a pipe.
+    Liner liner;
+    EnsureStandardFonts(liner);
+    WriteBytes(at("reelcard-2999993-1.cas"), *SerializeLiner(liner, FileKind::Liner));
+    ASSERT_EQ(mkfifo(at("reelcard-2999993-1.path").c_str(), 0600), 0);
+    ASSERT_EQ(symlink("/dev/zero", at("reelcard-2999994-1.path").c_str()), 0);
+    WriteBytes(at("reelcard-2999994-1.cas"), *SerializeLiner(liner, FileKind::Liner));
+
+    RecoveryCopies copies(folder);
+    const std::vector<RecoveryCopies::Left> left = copies.LeftBehind();
+    ASSERT_EQ(left.size(), 2u);
+    EXPECT_EQ(left[0].copyPath, at("reelcard-2999993-1.cas"));
+    EXPECT_EQ(left[1].copyPath, at("reelcard-2999994-1.cas"));
+    EXPECT_TRUE(left[0].originalPath.isEmpty());
+    EXPECT_TRUE(left[1].originalPath.isEmpty());
+    const QStringList aside =
+        QDir(QString::fromStdString(folder)).entryList({"damaged-*.cas"}, QDir::Files | QDir::System);
+    EXPECT_EQ(aside.size(), 3) << aside.join(' ').toStdString();
+    // Set aside as they are: the device stays a device, nothing was written into it.
+    struct stat st;
+    EXPECT_EQ(stat("/dev/zero", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+}
+
+TEST(Recovery, ACopyOnAFullDiskWhoseLockCannotBeMadeIsStillOffered) {
+    if (geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root (in a private mount namespace)";
+    TempFolder dir;
+    const std::string folder = dir.Path("full");
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder)));
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (unshare(CLONE_NEWNS) != 0 || mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount("reelcard-test", folder.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=64k,nr_inodes=16,mode=0700") !=
+                0) {
+            _exit(77);
+        }
+        Liner liner;
+        EnsureStandardFonts(liner);
+        WriteBytes(folder + "/reelcard-2999995-1.cas", *SerializeLiner(liner, FileKind::Liner));
+        // Full to the last byte, and no room for another file either.
+        std::vector<char> block(4096, 'x');
+        const int filler = open((folder + "/filler").c_str(), O_WRONLY | O_CREAT, 0600);
+        for (size_t size = block.size(); filler >= 0 && size > 0;) {
+            if (write(filler, block.data(), size) < 0) size /= 2;
+        }
+        for (int i = 0; i < 64; ++i) {
+            const int fd = open((folder + "/f" + std::to_string(i)).c_str(), O_WRONLY | O_CREAT, 0600);
+            if (fd < 0) break;
+            close(fd);
+        }
+        RecoveryCopies copies(folder);
+        const auto left = copies.LeftBehind();
+        _exit(left.size() == 1 && left[0].copyPath == folder + "/reelcard-2999995-1.cas" ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no private tmpfs here";
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST(Recovery, ACopyIsWrittenWhileChangedAndRemovedByASaveOrACleanExit) {

@@ -3,7 +3,9 @@
 #include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QApplication>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include "app/commands.h"
@@ -110,6 +112,31 @@ TEST_F(RegisterTypes, TheFileMenuCommandIsEnabledAndSettingsAskTheDesktop) {
     ASSERT_TRUE(w.Start({}));
     EXPECT_EQ(w.settings().fileTypes[0].extension, ".dat");
     EXPECT_TRUE(w.settings().fileTypes[1].extension.empty());
+}
+
+TEST_F(RegisterTypes, ARegisteredTypeNeitherTakesOverOpenAndSaveAsNorLosesItsDescription) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    w.settings().linerFilterIndex = 3;  // "All Files", chosen earlier
+    QTimer::singleShot(0, [this] {
+        auto* d = qobject_cast<RegisterTypesDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(d, nullptr);
+        Type(*d, 0, ".tape", "Tape Liners");
+        Ok(*d);
+    });
+    ASSERT_EQ(w.Dispatch(kCmdRegisterFileTypes), 1);
+    ASSERT_TRUE(IsAssociatedWithProgram(".tape"));
+    QFile package(QString::fromStdString(places_.PackagePath()));
+    ASSERT_TRUE(package.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(package.readAll().contains("<comment>Tape Liners</comment>"));
+
+    EXPECT_EQ(w.settings().linerFilterIndex, 4);  // still "All Files"
+    w.settings().linerFilterIndex = 0;
+    w.Dispatch(kCmdSaveAs);
+    ASSERT_EQ(app.dialogs.saveRequests.size(), 1u);
+    EXPECT_EQ(app.dialogs.saveRequests[0].filter.pairs.at(0).first, "Cassette Files (*.cas)");
+    EXPECT_EQ(app.dialogs.saveRequests[0].filter.defaultExtension, "cas");
 }
 
 }  // namespace

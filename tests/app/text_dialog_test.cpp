@@ -3,15 +3,22 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/commands.h"
 #include "app_test_support.h"
+#include "dialogs/format_features_dialog.h"
 #include "dialogs/text_dialog.h"
+#include "document/liner_file.h"
+#include "document/liner_json.h"
 #include "document/liner_text.h"
+#include "songs/song_rows.h"
 
 namespace {
 
@@ -64,7 +71,7 @@ TEST(TextDialogs, TypedTextWithTabsAndAChosenFontIsStoredFontCoded) {
     QTest::keyClicks(edit, "one");
     QTest::keyClick(edit, Qt::Key_Return);
     QTest::keyClicks(edit, "Two");
-    EXPECT_EQ(edit->toPlainText(), QString::fromUtf8("Side\u00BBone\nTwo"));
+    EXPECT_EQ(edit->toPlainText(), QString::fromUtf8("Side\u2192one\nTwo"));
 
     app.fontAnswer = Courier();
     const int number = static_cast<int>(w.liner().fonts.size()) + 1;
@@ -96,12 +103,6 @@ TEST(TextDialogs, FontButtonsNeedASelectionAndLastFontCanApplyAtOnce) {
     FontTextEdit* edit = d->editor();
     EXPECT_EQ(edit->toPlainText(), "Song\nMore");
 
-    QTest::mouseClick(Button(d, "FontButton"), Qt::LeftButton);
-    ASSERT_EQ(app.prompter.shown.size(), 1u);
-    EXPECT_EQ(app.prompter.LastText(), "Text must be selected to use a font-related button");
-    EXPECT_EQ(app.fontChoices, 0);
-    EXPECT_FALSE(d->HasChanges());
-
     app.fontAnswer = Courier();
     Select(edit, 0, 2);
     QTest::mouseClick(Button(d, "FontButton"), Qt::LeftButton);
@@ -119,6 +120,90 @@ TEST(TextDialogs, FontButtonsNeedASelectionAndLastFontCanApplyAtOnce) {
 
     QTest::keyClick(edit, Qt::Key_Tab, Qt::ControlModifier);
     EXPECT_EQ(d->focusWidget(), Button(d, "FontButton"));
+}
+
+TEST(TextDialogs, CtrlEnterIsOkAndFontButtonsTakeTheWordAtTheCursor) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    w.liner().songsA = {3, "\x01\x05Song\r\n\r\nMore"};
+    TextDialog* d = Open(w, kCmdSongsSideA, "SongsSideADialog");
+    ASSERT_NE(d, nullptr);
+    FontTextEdit* edit = d->editor();
+    auto* status = d->findChild<QLabel*>("StatusLine");
+    ASSERT_NE(status, nullptr);
+
+    // No word at the cursor: the dialog says so in its status line, and no
+    // message box takes the keys meant for the text.
+    Select(edit, 5, 5);  // the empty line
+    QTest::mouseClick(Button(d, "FontButton"), Qt::LeftButton);
+    EXPECT_TRUE(app.prompter.shown.empty());
+    EXPECT_EQ(status->text(), "Text must be selected to use a font-related button");
+    EXPECT_EQ(app.fontChoices, 0);
+    EXPECT_FALSE(d->HasChanges());
+
+    // In a word, the word takes the font.
+    app.fontAnswer = Courier();
+    Select(edit, 7, 7);  // inside "More"
+    QTest::mouseClick(Button(d, "FontButton"), Qt::LeftButton);
+    EXPECT_EQ(app.fontChoices, 1);
+    EXPECT_TRUE(status->text().isEmpty());
+    const std::string f(1, char(w.lastFont()));
+
+    // Return is a new line; Ctrl+Return is OK.
+    QTest::keyClick(edit, Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_TRUE(d->closing());
+    EXPECT_EQ(w.liner().songsA.lineCount, 3);
+    EXPECT_EQ(w.liner().songsA.text, "\x01\x05Song\r\n\r\n\x01" + f + "More");
+    EXPECT_TRUE(app.prompter.shown.empty());
+}
+
+TEST(TextDialogs, ATypedGuillemetStaysALetterApartFromTheTabMark) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    w.liner().songsA = {1, "\x01\x05Old\xBB" "1:00"};  // a file's tab mark
+    TextDialog* d = Open(w, kCmdSongsSideA, "SongsSideADialog");
+    ASSERT_NE(d, nullptr);
+    FontTextEdit* edit = d->editor();
+    // The tab mark has its own glyph, never the letter's.
+    EXPECT_EQ(edit->toPlainText(), QString::fromUtf8("Old\u21921:00"));
+    edit->moveCursor(QTextCursor::End);
+    QTest::keyClick(edit, Qt::Key_Return);
+    Type(edit, QString::fromUtf8("\u00ABNeu\u00BB"));
+    QTest::keyClick(edit, Qt::Key_Tab);
+    QTest::keyClicks(edit, "2:00");
+    EXPECT_EQ(edit->Text(), QString::fromUtf8("Old\t1:00\n\u00ABNeu\u00BB\t2:00"));
+    QTest::mouseClick(Button(d, "OkButton"), Qt::LeftButton);
+    EXPECT_TRUE(app.prompter.shown.empty());
+
+    // Two tab marks, and the letter in a font of its own byte.
+    const Liner& liner = w.liner();
+    const std::string& text = liner.songsA.text;
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\xBB'), 2) << text;
+    EXPECT_EQ(FontCodedToUnicode(liner.fonts, text, kFontSong),
+              QString::fromUtf8("Old\t1:00\r\n\u00ABNeu\u00BB\t2:00"));
+
+    // Both come back through a saved file and through JSON.
+    const std::string path = app.Path("guillemets.cas");
+    ASSERT_TRUE(WriteLinerFile(w.liner(), path, app.prompter));
+    Liner reread;
+    ASSERT_TRUE(ReadLinerFile(reread, path, true, app.prompter));
+    EXPECT_EQ(FontCodedToUnicode(reread.fonts, reread.songsA.text, kFontSong),
+              FontCodedToUnicode(liner.fonts, text, kFontSong));
+    QString why;
+    const std::optional<Liner> imported = LinerFromJson(LinerToJson(reread, FileKind::Liner), FileKind::Liner, &why);
+    ASSERT_TRUE(imported) << why.toStdString();
+    EXPECT_EQ(imported->songsA, reread.songsA);
+    EXPECT_EQ(imported->fonts, reread.fonts);
+
+    // So does a "»" of an imported song's tags.
+    std::vector<FontEntry> fonts = reread.fonts;
+    int current = kFontSong;
+    bool changed = true;
+    const std::string song = ToFontCoded(QString::fromUtf8("A \u00BB B"), fonts, kFontSong, &current, &changed);
+    EXPECT_FALSE(changed);
+    EXPECT_EQ(FontCodedToUnicode(fonts, song, kFontSong), QString::fromUtf8("A \u00BB B"));
 }
 
 TEST(TextDialogs, ClosingAsksOnlyAboutUnappliedChanges) {
@@ -186,7 +271,7 @@ TEST(TextDialogs, CharactersNoCodePageHoldsAreReplacedAndReported) {
     // One '?' for a character beyond the 16-bit range too.
     QApplication::clipboard()->setText(QString::fromUtf8("\u4E2D\t\u20AC\U0001F3B5"));
     edit->paste();
-    EXPECT_EQ(edit->toPlainText(), QString::fromUtf8("?\u00BB\u20AC?"));
+    EXPECT_EQ(edit->toPlainText(), QString::fromUtf8("?\u2192\u20AC?"));
     edit->ReportRefusals();
     ASSERT_EQ(app.prompter.shown.size(), 1u);
 
@@ -202,6 +287,22 @@ TEST(TextDialogs, CharactersNoCodePageHoldsAreReplacedAndReported) {
     EXPECT_TRUE(edit->toPlainText().endsWith("ab"));
     QTest::mouseClick(Button(d, "OkButton"), Qt::LeftButton);
     EXPECT_EQ(w.liner().title.text, "\x01\x04?\xBB\x80?ab");
+}
+
+TEST(TextDialogs, ARefusalIsReportedWhenTheDialogAppliesOrClosesAtOnce) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    for (const char* button : {"ApplyButton", "OkButton"}) {
+        TextDialog* d = Open(w, kCmdTitleLines, "TitleLinesDialog");
+        ASSERT_NE(d, nullptr);
+        app.prompter.shown.clear();
+        Type(d->editor(), QString::fromUtf8("a\u4E2D"));
+        // Well within the pause that reports refusals while typing.
+        QTest::mouseClick(Button(d, button), Qt::LeftButton);
+        ASSERT_EQ(app.prompter.shown.size(), 1u) << button;
+        EXPECT_NE(app.prompter.shown[0].text.find("cannot be kept"), std::string::npos);
+    }
 }
 
 TEST(TextDialogs, MixedScriptsAreTypedAndPastedIntoFontVariants) {
@@ -258,6 +359,53 @@ TEST(TextDialogs, MixedScriptsAreTypedAndPastedIntoFontVariants) {
     TextDialog* again = Open(w, kCmdTitleLines, "TitleLinesDialog");
     ASSERT_NE(again, nullptr);
     EXPECT_EQ(again->editor()->toPlainText(), line + "\n" + line);
+}
+
+TEST(TextDialogs, LettersInOtherCharacterSetsFollowEveryLaterChangeOfTheirFont) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    EnsureStandardFonts(w.liner());
+    TextDialog* d = Open(w, kCmdSongsSideA, "SongsSideADialog");
+    ASSERT_NE(d, nullptr);
+    Type(d->editor(), QString::fromUtf8("Za\u017C\u00F3\u0142\u0107 \u0436\u0430\u0440"));
+    QTest::mouseClick(Button(d, "OkButton"), Qt::LeftButton);
+    const size_t standard = kFontSong;
+    ASSERT_EQ(w.liner().fonts.size(), standard + 2);  // a Central European and a Cyrillic variant
+
+    // Fonts > Song...: Italic 11 pt reaches the variants, in one step.
+    FontEntry italic = w.liner().fonts[kFontSong - 1];
+    italic.logFont.italic = 1;
+    italic.logFont.height = 220;
+    app.fontAnswer = italic;
+    ASSERT_EQ(w.Dispatch(kCmdFontSong), 1);
+    for (size_t i = standard; i < w.liner().fonts.size(); ++i) {
+        EXPECT_EQ(w.liner().fonts[i].logFont.italic, 1);
+        EXPECT_EQ(w.liner().fonts[i].logFont.height, 220);
+        EXPECT_NE(w.liner().fonts[i].logFont.charSet, italic.logFont.charSet);
+    }
+    w.Dispatch(kCmdUndo);
+    EXPECT_EQ(w.liner().fonts[standard].logFont.italic, 0);
+
+    // A feature whose style picks the other area font takes that font's variants.
+    w.liner().fonts.push_back(w.liner().fonts[kFontFeatureName - 1]);
+    w.liner().fonts.back().logFont.charSet = 204;
+    Feature f;
+    f.style = kFeatureCenteredWithSides;
+    f.name = "Caf\xE9 " + std::string{kFontChange, static_cast<char>(w.liner().fonts.size())} + "\xE6\xE0\xF0";
+    w.liner().features = {f};
+    ASSERT_EQ(w.Dispatch(kCmdFormatFeatures), 1);
+    auto* features = w.findChild<FormatFeaturesDialog*>("FormatFeaturesDialog");
+    ASSERT_NE(features, nullptr);
+    features->styleList()->setCurrentIndex(features->styleList()->findText("Left Justified"));
+    QTest::mouseClick(features->okButton(), Qt::LeftButton);
+    const DisplayText name = DecodeFontCodedText(w.liner().features[0].name, kFontFeature);
+    ASSERT_EQ(name.text.size(), 8u);
+    const FontEntry& cyrillic = w.liner().fonts[name.fonts[5] - 1u];
+    FontEntry expected = w.liner().fonts[kFontFeature - 1];
+    expected.logFont.charSet = 204;
+    EXPECT_EQ(cyrillic, expected);
+    EXPECT_EQ(name.fonts[0], kFontFeature);
 }
 
 TEST(TextDialogs, ALetterKeepsItselfWhenItsFontChangesScriptMeanwhile) {

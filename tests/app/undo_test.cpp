@@ -13,6 +13,7 @@
 #include "app/commands.h"
 #include "app_test_support.h"
 #include "dialogs/format_pictures_dialog.h"
+#include "dialogs/format_songs_dialog.h"
 #include "dialogs/format_title_dialog.h"
 #include "dialogs/text_dialog.h"
 #include "document/liner_file.h"
@@ -213,6 +214,53 @@ TEST_F(UndoRedo, OpenDialogsShowWhatUndoBringsBackAndKeepUnappliedEdits) {
     EXPECT_TRUE(text->HasChanges());
     Redo(1);
     EXPECT_EQ(left->text(), "0.4 in");
+    EXPECT_TRUE(app.prompter.shown.empty()) << app.prompter.LastText();
+}
+
+TEST_F(UndoRedo, UntouchedFieldsFollowEveryStepWhileTypedOnesStayAndOkAppliesNothingStale) {
+    w().Dispatch(kCmdFormatTitle);
+    auto* title = w().findChild<FormatTitleDialog*>("FormatTitleDialog");
+    ASSERT_NE(title, nullptr);
+    QComboBox* alignment = title->area().alignment;
+    const int was = alignment->currentIndex();
+    const uint16_t before = w().liner().titleFormat.alignment;
+    alignment->setCurrentIndex(was == 1 ? 0 : 1);
+    QTest::mouseClick(Button(title, "ApplyButton"), Qt::LeftButton);
+    const uint16_t applied = w().liner().titleFormat.alignment;
+    ASSERT_NE(applied, before);
+    auto* top = title->findChild<QLineEdit*>("TopField");
+    Type(top, "0.4in");  // not applied
+
+    Undo(1);
+    EXPECT_EQ(alignment->currentIndex(), was);
+    EXPECT_EQ(top->text(), "0.4in");
+    Redo(1);
+    EXPECT_NE(alignment->currentIndex(), was);
+    Undo(1);
+    QTest::mouseClick(Button(title, "OkButton"), Qt::LeftButton);
+    EXPECT_EQ(w().liner().titleFormat.alignment, before);
+    EXPECT_EQ(w().liner().titleFormat.top.twips, 576);
+
+    // Format Songs: an area not on show follows too, the one typed in keeps it.
+    w().Dispatch(kCmdFormatSongs);
+    auto* songs = w().findChild<FormatSongsDialog*>("FormatSongsDialog");
+    ASSERT_NE(songs, nullptr);
+    const int first = songs->areaList()->currentIndex(), other = first == 0 ? 1 : 0;
+    const AreaFormat firstBefore = w().liner().songFormats[songs->areaShown()];
+    auto* left = songs->findChild<QLineEdit*>("LeftField");
+    const QString shownBefore = left->text();
+    Type(left, "0.3in");
+    QTest::mouseClick(Button(songs, "ApplyButton"), Qt::LeftButton);
+    songs->areaList()->setCurrentIndex(other);
+    const int otherArea = songs->areaShown();
+    Type(left, "0.2in");
+    Undo(1);
+    EXPECT_EQ(left->text(), "0.2in");
+    songs->areaList()->setCurrentIndex(first);
+    EXPECT_EQ(left->text(), shownBefore);
+    QTest::mouseClick(Button(songs, "OkButton"), Qt::LeftButton);
+    EXPECT_EQ(w().liner().songFormats[songs->areaShown()], firstBefore);
+    EXPECT_EQ(w().liner().songFormats[otherArea].left.twips, 288);
     EXPECT_TRUE(app.prompter.shown.empty()) << app.prompter.LastText();
 }
 

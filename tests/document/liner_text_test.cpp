@@ -38,7 +38,7 @@ TEST(LinerText, RunsAreReadInTheirFontsCodePages) {
     const std::string coded = "\xC5\xEB " + Change(6) + "\xA3\xF3" "d\x9F\xBB" + Change(7) + "\xCF\xF0\r\n" +
                               Change(9) + "\xD0";  // 9 names no font: the title font's
     EXPECT_EQ(FontCodedToUnicode(fonts, coded, kFontTitle),
-              QString::fromUtf8("\u0395\u03BB \u0141\u00F3d\u017A\u00BB\u041F\u0440\r\n\u03A0"));
+              QString::fromUtf8("\u0395\u03BB \u0141\u00F3d\u017A\t\u041F\u0440\r\n\u03A0"));
     EXPECT_EQ(CodePageOfFont(fonts, 7, kFontTitle), 1251);
     EXPECT_EQ(CodePageOfFont({}, 7, kFontTitle), 1252);
 }

@@ -206,8 +206,9 @@ TEST(Settings, FileTypeSlotsMovedUpLeaveNoCopiesAndDuplicatesAreDropped) {
 }
 
 TEST(ShortenPath, NamesAreNeverCutInsideACharacter) {
-    // Each "é" is two bytes; the cut must fall between characters.
-    std::string name;
+    // Each "é" is two bytes after a one-byte letter, so that a cut by
+    // bytes alone would fall inside one; it must fall between characters.
+    std::string name = "a";
     for (int i = 0; i < 30; ++i) name += "\xC3\xA9";
     const std::string shortened = ShortenPath(name + ".cas", 37);
     EXPECT_LE(shortened.size(), 37u);

@@ -285,8 +285,32 @@ TEST_F(PictureHostTest, ReportReaderErrorMessages) {
     EXPECT_EQ(prompter_.closeRequests, 0);
 
     ReportReaderError(4, "a.bmp", prompter_);
-    EXPECT_EQ(prompter_.LastText(), "Cannot allocate memory, must end");
-    EXPECT_EQ(prompter_.closeRequests, 1);
+    EXPECT_EQ(prompter_.LastText(),
+              "There is not enough memory to draw the picture 'a.bmp'; the liner is drawn without it");
+    EXPECT_EQ(prompter_.closeRequests, 0);
+}
+
+TEST_F(PictureHostTest, APictureThatFindsNoMemoryFailsAloneAndIsToldOnce) {
+    // A reader whose allocation fails, as a picture too large for the memory there is.
+    PictureReaderTable table(REELCARD_BIN_DIR);
+    PictureReader& row = table.Row(kReaderTga);
+    row.loaded = true;
+    row.read = [](const char*) -> PackedDibHandle { return nullptr; };
+    row.error = [](char*) -> uint16_t { return PluginErrorMemory; };
+    Picture big, small;
+    big.fileName = Write("big.tga", {1, 2, 3});
+    big.formatIndex = kReaderTga;
+    small.fileName = Write("small.bmp", ColourBmp());
+    PictureImages images;
+    EXPECT_FALSE(images.anyFailed());
+    EXPECT_FALSE(images.Get(0, big, prompter_, table).picture);
+    EXPECT_FALSE(images.Get(0, big, prompter_, table).picture);
+    ExpectColours(images.Get(1, small, prompter_, table));
+    ASSERT_EQ(prompter_.shown.size(), 1u);
+    EXPECT_EQ(prompter_.LastText(), "There is not enough memory to draw the picture '" + big.fileName +
+                                        "'; the liner is drawn without it");
+    EXPECT_EQ(prompter_.closeRequests, 0);
+    EXPECT_TRUE(images.anyFailed());
 }
 
 TEST_F(PictureHostTest, LoadPictureImageDecodesEveryFormat) {

@@ -6,6 +6,9 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
+#include <tuple>
+
 #include <jpeglib.h>
 
 #include "plugin_test_support.h"
@@ -422,6 +425,64 @@ TEST_F(JpgPluginTest, AGiantPictureClaimedInAFewBytesAllocatesNothing) {
     EXPECT_EQ(DibReader(info.get()).Width(), 65500);
     EXPECT_EQ(Read(bytes), nullptr);  // 12 GB of pixels from under a kilobyte
     EXPECT_EQ(Error(), 2);
+}
+
+// A small picture whose frame header claims `width` x `height`, padded with
+// comments before its scan to `size` bytes: the file looks large enough for
+// the picture, but its scan holds a few hundred bytes.
+std::vector<uint8_t> PaddedBomb(uint16_t width, uint16_t height, bool arithmetic, size_t size) {
+    JpegSpec spec;
+    spec.width = spec.height = 8;
+    spec.arithmetic = arithmetic;
+    std::vector<uint8_t> bytes = Encode(spec, Pattern(spec));
+    size_t scan = 0;
+    for (size_t i = 2; i + 8 < bytes.size(); ++i) {
+        if (bytes[i] != 0xFF) continue;
+        if (bytes[i + 1] == 0xC0 || bytes[i + 1] == 0xC9) {  // frame header, Huffman or arithmetic
+            bytes[i + 5] = static_cast<uint8_t>(height >> 8), bytes[i + 6] = static_cast<uint8_t>(height);
+            bytes[i + 7] = static_cast<uint8_t>(width >> 8), bytes[i + 8] = static_cast<uint8_t>(width);
+        }
+        if (bytes[i + 1] == 0xDA) {
+            scan = i;
+            break;
+        }
+    }
+    std::vector<uint8_t> padding;
+    while (bytes.size() + padding.size() < size) {
+        const size_t length = std::min<size_t>(65533, size - bytes.size() - padding.size());
+        padding.insert(padding.end(), {0xFF, 0xFE, static_cast<uint8_t>((length + 2) >> 8),
+                                       static_cast<uint8_t>(length + 2)});
+        padding.insert(padding.end(), length, 'x');
+    }
+    bytes.insert(bytes.begin() + static_cast<ptrdiff_t>(scan), padding.begin(), padding.end());
+    KeepBomb("padded-" + std::to_string(width) + (arithmetic ? "-arithmetic" : "") + ".jpg", bytes);
+    return bytes;
+}
+
+TEST_F(JpgPluginTest, APictureCostsNoMoreThanItsScanHoldsOrThePixelLimitAllows) {
+    // The sizes claimed are refused at once, however the file is padded.
+    for (const auto& [side, arithmetic, size] :
+         {std::tuple{uint16_t{32768}, true, size_t{800 * 1024}}, std::tuple{uint16_t{65500}, false, size_t{3300 * 1024}},
+          std::tuple{uint16_t{6000}, true, size_t{40 * 1024}}}) {
+        const std::vector<uint8_t> bomb = PaddedBomb(side, side, arithmetic, size);
+        ASSERT_TRUE(Info(bomb)) << side;
+        EXPECT_EQ(Read(bomb), nullptr) << side;
+        EXPECT_EQ(Error(), 2) << side;
+    }
+
+    // An honest picture over the limit is refused as damaged; the setting
+    // lets it through.
+    JpegSpec spec;
+    spec.width = 1200;
+    spec.height = 1000;
+    const std::vector<uint8_t> honest = Encode(spec, Pattern(spec));
+    {
+        PixelLimit limit("1");
+        EXPECT_EQ(Read(honest), nullptr);
+        EXPECT_EQ(Error(), 2);
+    }
+    PixelLimit limit("2");
+    EXPECT_TRUE(Read(honest)) << Error();
 }
 
 TEST_F(JpgPluginTest, WritesBaselineJpegAtQualityNinety) {

@@ -1,6 +1,7 @@
 #include "plugin_test_support.h"
 
 #include <dlfcn.h>
+#include <stdlib.h>
 #include <png.h>
 #include <setjmp.h>
 #include <signal.h>
@@ -260,5 +261,17 @@ int RunWithFileSizeLimit(long limitBytes, int (*body)(void* context), void* cont
     if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
     return WEXITSTATUS(status);
 }
+
+}  // namespace plugin_test
+
+namespace plugin_test {
+
+void KeepBomb(const std::string& name, const std::vector<uint8_t>& bytes) {
+    const char* folder = getenv("REELCARD_KEEP_BOMBS");
+    if (folder && *folder) WriteBytes(std::string(folder) + "/" + name, bytes);
+}
+
+PixelLimit::PixelLimit(const char* megapixels) { setenv("REELCARD_PICTURE_MEGAPIXELS", megapixels, 1); }
+PixelLimit::~PixelLimit() { unsetenv("REELCARD_PICTURE_MEGAPIXELS"); }
 
 }  // namespace plugin_test

@@ -81,6 +81,19 @@ private:
 };
 
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// A picture built to cost too much, also written to the folder
+// REELCARD_KEEP_BOMBS names (to measure what reading it costs elsewhere).
+void KeepBomb(const std::string& name, const std::vector<uint8_t>& bytes);
+
+// The plugins' pixel limit (in millions) for as long as it lives.
+class PixelLimit {
+public:
+    explicit PixelLimit(const char* megapixels);
+    ~PixelLimit();
+    PixelLimit(const PixelLimit&) = delete;
+    PixelLimit& operator=(const PixelLimit&) = delete;
+};
 std::vector<uint8_t> ReadBytes(const std::string& path);
 bool FileExists(const std::string& path);
 

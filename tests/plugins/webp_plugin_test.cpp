@@ -185,6 +185,53 @@ TEST_F(WebpPluginTest, AGiantPictureClaimedInAFewBytesAllocatesNothing) {
     EXPECT_EQ(Error(), 2);
 }
 
+// An animation of one 1 x 1 frame on a `width` x `height` canvas, padded
+// with an unknown chunk to `size` bytes (so that it looks like a file large
+// enough for its canvas).
+std::vector<uint8_t> CanvasBomb(uint32_t width, uint32_t height, size_t size) {
+    const std::vector<uint8_t> frameBytes = Lossless(1, 1, false);
+    WebPMux* mux = WebPMuxNew();
+    WebPMuxFrameInfo frame{};
+    frame.bitstream = {frameBytes.data(), frameBytes.size()};
+    frame.duration = 100;
+    frame.id = WEBP_CHUNK_ANMF;
+    frame.dispose_method = WEBP_MUX_DISPOSE_NONE;
+    frame.blend_method = WEBP_MUX_NO_BLEND;
+    EXPECT_EQ(WebPMuxPushFrame(mux, &frame, 1), WEBP_MUX_OK);
+    const WebPMuxAnimParams params = {0xFFFFFFFFu, 0};
+    EXPECT_EQ(WebPMuxSetAnimationParams(mux, &params), WEBP_MUX_OK);
+    EXPECT_EQ(WebPMuxSetCanvasSize(mux, static_cast<int>(width), static_cast<int>(height)), WEBP_MUX_OK);
+    const std::vector<uint8_t> pad(size > 200 ? size - 200 : 1, 0);
+    const WebPData padding = {pad.data(), pad.size()};
+    EXPECT_EQ(WebPMuxSetChunk(mux, "ZPAD", &padding, 1), WEBP_MUX_OK);
+    WebPData out;
+    WebPDataInit(&out);
+    EXPECT_EQ(WebPMuxAssemble(mux, &out), WEBP_MUX_OK);
+    WebPMuxDelete(mux);
+    std::vector<uint8_t> bytes(out.bytes, out.bytes + out.size);
+    WebPDataClear(&out);
+    KeepBomb("canvas-" + std::to_string(width) + ".webp", bytes);
+    return bytes;
+}
+
+TEST_F(WebpPluginTest, AnAnimationsCanvasCountsAgainstThePixelLimit) {
+    // 20000 x 20000 in 300 KB: gigabytes of canvases for one pixel.
+    const std::vector<uint8_t> bomb = CanvasBomb(20000, 20000, 300 * 1024);
+    ASSERT_TRUE(Info(bomb));
+    EXPECT_EQ(Read(bomb), nullptr);
+    EXPECT_EQ(Error(), 2);
+    (void)CanvasBomb(65535, 65535, 3300 * 1024);
+
+    // Two canvases of four bytes a pixel and the bitmap: a canvas counts four
+    // times, a still picture once.
+    const std::vector<uint8_t> animation = CanvasBomb(1000, 800, 1000);
+    ASSERT_TRUE(Read(animation)) << Error();
+    PixelLimit limit("3");
+    EXPECT_EQ(Read(animation), nullptr);
+    EXPECT_EQ(Error(), 2);
+    EXPECT_TRUE(Read(Lossy(1000, 800, false))) << Error();
+}
+
 TEST_F(WebpPluginTest, WritesLosslessPicturesOfEveryDepth) {
     const std::vector<Rgb> palette = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {9, 9, 9}};
     DibPtr indexed = MakeIndexedDib(4, 2, 8, palette, {0, 1, 2, 3, 3, 2, 1, 0});

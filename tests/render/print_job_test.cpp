@@ -27,8 +27,9 @@ PrintSettings Margins(int left, int right, int top, int bottom, bool twoUp = fal
 }
 
 // A device that counts the liners drawn on each page.  Turned, its paper
-// swaps sides and the unprintable strips go round with it: the upright top
-// strip becomes the left one and the upright right strip the top one.
+// swaps sides and the unprintable strips go round with it, clockwise: the
+// upright top strip becomes the left one and the upright right strip the
+// top one.
 class FakeDevice : public PrintDevice {
 public:
     explicit FakeDevice(PageMetrics upright) : upright_(upright), image_(8, 8, QImage::Format_RGB32) {}
@@ -40,6 +41,7 @@ public:
                 u.printableHeight, u.printableWidth};
     }
     PageTurn Orientation() const override { return turn_; }
+    bool TurnsLandscapeClockwise() const override { return true; }
     bool SetOrientation(PageTurn turn) override {
         if (!turnable) return false;
         turn_ = turn;

@@ -2,11 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QUrl>
+#include <future>
+#include <memory>
+#include <thread>
 
+#include "fuzz/track_list_fuzz.h"
+#include "songs/song_rows.h"
 #include "songs/songs_test_support.h"
 #include "support/test_support.h"
 
@@ -32,6 +41,30 @@ protected:
 
     std::optional<TrackImport> Read(const QStringList& sources) {
         return ReadTrackSources(sources, &error_);
+    }
+
+    // The same on a thread of its own: a read that hangs fails the test
+    // instead of stopping the suite (the thread is left to itself then).
+    std::optional<TrackImport> ReadWithin(const QStringList& sources, int seconds = 60) {
+        struct Job {
+            QStringList sources;
+            TrackListError error;
+            std::optional<TrackImport> result;
+        };
+        auto job = std::make_shared<Job>();
+        job->sources = sources;
+        std::promise<void> done;
+        std::future<void> finished = done.get_future();
+        std::thread([job, done = std::move(done)]() mutable {
+            job->result = ReadTrackSources(job->sources, &job->error);
+            done.set_value();
+        }).detach();
+        if (finished.wait_for(std::chrono::seconds(seconds)) != std::future_status::ready) {
+            ADD_FAILURE() << "the reading of " << sources.join(", ").toStdString() << " hangs";
+            return std::nullopt;
+        }
+        error_ = job->error;
+        return job->result;
     }
 
     TempFolder dir_;
@@ -243,6 +276,195 @@ TEST_F(TrackListTest, BadSourcesNameFileAndLineAndImportNothing) {
     EXPECT_FALSE(Read({Path("nothing-here.m3u")}));
     EXPECT_EQ(error_.Message(),
               QDir::toNativeSeparators(Path("nothing-here.m3u")) + ": cannot be found");
+}
+
+TEST_F(TrackListTest, FoldersReadOnlyRegularFilesAndNameWhatIsLeftOut) {
+    QDir().mkpath(Path("music/sub"));
+    WriteWav(Path("music/a.wav"), 10);
+    // A device and a FIFO with audio names would be read without end, or block.
+    ASSERT_EQ(::symlink("/dev/zero", QFile::encodeName(Path("music/zero.mp3")).constData()), 0);
+    ASSERT_EQ(::mkfifo(QFile::encodeName(Path("music/sub/pipe.flac")).constData(), 0600), 0);
+    ASSERT_EQ(::symlink(QFile::encodeName(Path("nowhere.ogg")).constData(),
+                        QFile::encodeName(Path("music/gone.ogg")).constData()),
+              0);
+    // Permissions keep nothing from root: the unreadable cases only for others.
+    const bool root = ::geteuid() == 0;
+    if (!root) {
+        WriteWav(Path("music/locked.wav"), 5);
+        QDir().mkpath(Path("music/closed"));
+        WriteWav(Path("music/closed/c.wav"), 5);
+        ASSERT_EQ(::chmod(QFile::encodeName(Path("music/locked.wav")).constData(), 0), 0);
+        ASSERT_EQ(::chmod(QFile::encodeName(Path("music/closed")).constData(), 0), 0);
+    }
+    const auto import = ReadWithin({Path("music")});
+    ASSERT_TRUE(import) << error_.Message().toStdString();
+    ASSERT_EQ(import->tracks.size(), 1u);
+    EXPECT_EQ(import->tracks[0].title, "a");
+    const QString notes = ImportNotes(*import, nullptr, {}, std::nullopt).join('\n');
+    for (const char* name : {"zero.mp3", "pipe.flac", "gone.ogg"}) {
+        EXPECT_TRUE(notes.contains(Path(QString("music/%1").arg(name).toStdString()).mid(0)) ||
+                    notes.contains(QLatin1String(name)))
+            << name << " is not named in: " << notes.toStdString();
+    }
+    if (!root) {
+        EXPECT_TRUE(notes.contains("locked.wav")) << notes.toStdString();
+        EXPECT_TRUE(notes.contains("closed")) << notes.toStdString();
+        ::chmod(QFile::encodeName(Path("music/closed")).constData(), 0700);
+    }
+
+    // Named in a list, and as a source of its own: the same.
+    WriteText(Path("list.m3u"), "music/zero.mp3\nmusic/sub/pipe.flac\nmusic/a.wav\n");
+    const auto list = ReadWithin({Path("list.m3u")});
+    ASSERT_TRUE(list) << error_.Message().toStdString();
+    ASSERT_EQ(list->tracks.size(), 3u);
+    EXPECT_EQ(list->tracks[1].title, "pipe");
+    EXPECT_EQ(list->notes.size(), 2) << list->notes.join('\n').toStdString();
+    EXPECT_FALSE(ReadWithin({Path("music/sub/pipe.flac")}));
+    EXPECT_EQ(error_.reason, "not a regular file");
+}
+
+TEST_F(TrackListTest, TheTagReaderGivesUpOnHugeFilesAndStopsWhenCancelled) {
+    // A sparse 4 GB file with an audio name: zeros all through, where the
+    // tag library would search the whole file for a frame.
+    {
+        QFile huge(Path("huge.mp3"));
+        ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(huge.resize(qint64{4} << 30));
+    }
+    QElapsedTimer clock;
+    clock.start();
+    const auto import = ReadWithin({Path("huge.mp3")});
+    ASSERT_TRUE(import) << error_.Message().toStdString();
+    EXPECT_LT(clock.elapsed(), 30'000);
+    ASSERT_EQ(import->tracks.size(), 1u);
+    EXPECT_EQ(import->tracks[0].title, "huge");
+    EXPECT_EQ(import->tracks[0].seconds, -1);
+    ASSERT_EQ(import->notes.size(), 1);
+    EXPECT_TRUE(import->notes[0].contains("huge.mp3")) << import->notes[0].toStdString();
+
+    TrackReadControl control;
+    control.cancel = true;
+    EXPECT_FALSE(ReadTrackSources({Path("huge.mp3")}, &error_, &control));
+    EXPECT_TRUE(error_.cancelled);
+}
+
+TEST_F(TrackListTest, OverlongTextsAreCutOnACharacterBoundaryAndNamed) {
+    // A 1 MB title in an audio file's tag, 1.2 MB of two-byte letters in a
+    // playlist's title, and an album of 70,000 Cyrillic letters.
+    WriteWav(Path("long.wav"), 60);
+    ASSERT_TRUE(WriteTags(Path("long.wav"), {std::string(1 << 20, 'x'), "Band", "", 1, ""}));
+    const QByteArray umlauts = QString(600'000, QChar(0xE4)).toUtf8();
+    WriteText(Path("list.pls"), "[playlist]\nFile1=long.wav\nTitle2=Band - " + umlauts +
+                                    "\nLength2=61\nTitle3=Short\n");
+    WriteText(Path("album.m3u"),
+              "#EXTALB:" + QString(70'000, QChar(0x436)).toUtf8() + "\n#EXTINF:30,Next\nnext.wav\n");
+
+    const auto import = Read({Path("list.pls"), Path("album.m3u")});
+    ASSERT_TRUE(import) << error_.Message().toStdString();
+    ASSERT_EQ(import->tracks.size(), 4u);
+    const QString& tagged = import->tracks[0].title;
+    EXPECT_LE(tagged.toUtf8().size(), kMaxTrackTextBytes);
+    EXPECT_TRUE(tagged.startsWith("xxxx"));
+    EXPECT_TRUE(tagged.endsWith(QChar(0x2026)));
+    // Cut between two letters, never inside one.
+    const QString& listed = import->tracks[1].title;
+    EXPECT_LE(listed.toUtf8().size(), kMaxTrackTextBytes);
+    EXPECT_EQ(listed, QString(listed.size() - 1, QChar(0xE4)) + QChar(0x2026));
+    EXPECT_EQ(import->tracks[2].title, "Short");
+    EXPECT_TRUE(import->tracks[3].album.endsWith(QChar(0x2026)));
+    ASSERT_EQ(import->notes.size(), 3) << import->notes.join('\n').toStdString();
+    EXPECT_TRUE(import->notes[0].contains("list.pls, line 2: the title \"xxxx"));
+    EXPECT_TRUE(import->notes[1].contains("list.pls, line 3: the title"));
+    EXPECT_TRUE(import->notes[2].contains("album.m3u, line 3: the album"));
+
+    // Both sides and the album's title can be kept in a liner.
+    const auto texts = MakeSongTexts(import->tracks, 2, {}, import->tracks[3].album, QString());
+    ASSERT_TRUE(texts);
+    EXPECT_LE(texts->sideA.text.size(), 0xFFFFu);
+    EXPECT_LE(texts->title.text.size(), 0xFFFFu);
+    EXPECT_EQ(texts->title.text.back(), '\x85');  // the ellipsis
+}
+
+TEST_F(TrackListTest, WavInfoTagsGiveTitleArtistAlbumAndNumber) {
+    QDir().mkpath(Path("wavs"));
+    WriteWav(Path("wavs/a.wav"), 10, 100,
+             RiffInfo({{"INAM", "Second Song"}, {"IART", "Info Band"}, {"IPRD", "Info Album"},
+                       {"IPRT", "2"}}));
+    WriteWav(Path("wavs/b.wav"), 11, 100,
+             RiffInfo({{"INAM", "First Song"}, {"IART", "Info Band"}, {"IPRD", "Info Album"},
+                       {"IPRT", "1"}}));
+    const auto import = Read({Path("wavs")});
+    ASSERT_TRUE(import) << error_.Message().toStdString();
+    ASSERT_EQ(import->tracks.size(), 2u);
+    EXPECT_EQ(import->tracks[0].title, "First Song");
+    EXPECT_EQ(import->tracks[0].number, 1);
+    EXPECT_EQ(import->tracks[0].seconds, 11);
+    EXPECT_EQ(import->tracks[1].title, "Second Song");
+    EXPECT_EQ(import->tracks[1].artist, "Info Band");
+    EXPECT_EQ(import->album, "Info Album");
+}
+
+TEST_F(TrackListTest, OneLengthBoundListsInListsOnceAndCueTracksOutOfOrder) {
+    WriteText(Path("long.pls"),
+              "[playlist]\nTitle1=Forever\nLength1=2147483647\nTitle2=Song\nLength2=200\n");
+    WriteText(Path("long.m3u"), "#EXTINF:2000000,Forever\nx.wav\n#EXTINF:200,Song\ny.wav\n");
+    WriteText(Path("long.txt"), "Forever 999:00:00\nSong 3:20\n");
+    for (const char* name : {"long.pls", "long.m3u", "long.txt"}) {
+        SCOPED_TRACE(name);
+        const auto import = Read({Path(name)});
+        ASSERT_TRUE(import) << error_.Message().toStdString();
+        ASSERT_EQ(import->tracks.size(), 2u);
+        EXPECT_EQ(import->tracks[0].seconds, -1);
+        EXPECT_EQ(import->tracks[1].seconds, 200);
+    }
+
+    // A list naming another, which names the first and itself: each is read
+    // once, and the user is told.
+    WriteText(Path("outer.m3u"), "#EXTINF:10,One\none.wav\ninner.pls\nouter.m3u\n");
+    WriteText(Path("inner.pls"), "[playlist]\nFile1=outer.m3u\nFile2=two.wav\nTitle2=Two\n"
+                                 "File3=inner.pls\n");
+    const auto nested = Read({Path("outer.m3u")});
+    ASSERT_TRUE(nested) << error_.Message().toStdString();
+    QStringList titles;
+    for (const Track& t : nested->tracks) titles << t.title;
+    EXPECT_EQ(titles, QStringList({"One", "Two"}));
+    ASSERT_EQ(nested->notes.size(), 3) << nested->notes.join('\n').toStdString();
+    EXPECT_TRUE(nested->notes[0].contains("inner.pls, line 2: the list"));
+    EXPECT_TRUE(nested->notes[0].contains("read already"));
+
+    WriteWav(Path("x.wav"), 240);
+    WriteText(Path("order.cue"),
+              "FILE \"x.wav\" WAVE\n  TRACK 01 AUDIO\n    INDEX 01 02:00:00\n"
+              "  TRACK 02 AUDIO\n    INDEX 01 01:00:00\n  TRACK 03 AUDIO\n    INDEX 01 03:00:00\n");
+    const auto cue = Read({Path("order.cue")});
+    ASSERT_TRUE(cue) << error_.Message().toStdString();
+    EXPECT_EQ(cue->tracks[0].seconds, -1);
+    EXPECT_EQ(cue->tracks[2].seconds, 60);
+    ASSERT_EQ(cue->notes.size(), 1);
+    EXPECT_TRUE(cue->notes[0].contains("track 1 starts after track 2")) << cue->notes[0].toStdString();
+}
+
+// Every input the track list fuzz targets keep, through their checks.
+TEST(TrackListFuzzInputs, KeptInputsReadWithinTheBounds) {
+    const QString root = QStringLiteral(REELCARD_SOURCE_DIR);
+    const std::pair<const char*, std::vector<const char*>> targets[] = {
+        {"playlist", {"fuzz.m3u", "fuzz.pls", "fuzz.txt"}},
+        {"cue", {"fuzz.cue"}},
+        {"xspf", {"fuzz.xspf"}}};
+    for (const auto& [target, names] : targets) {
+        int inputs = 0;
+        for (const QString& folder : {root + "/fuzz/corpus/" + target, root + "/tests/data/regressions/" + target}) {
+            for (const QFileInfo& file : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden)) {
+                SCOPED_TRACE(file.filePath().toStdString());
+                QFile f(file.filePath());
+                ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+                const QByteArray bytes = f.readAll();
+                for (const char* name : names) EXPECT_TRUE(fuzz::ReadsWithinBounds(name, bytes)) << name;
+                ++inputs;
+            }
+        }
+        EXPECT_GT(inputs, 0) << target;
+    }
 }
 
 TEST(TrailingLength, FormsOfLengthAtTheEnd) {

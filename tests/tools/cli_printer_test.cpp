@@ -4,6 +4,11 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "document/liner_file.h"
 #include "support/private_cups.h"
@@ -16,8 +21,10 @@ struct CliRun {
     std::string err;
 };
 
-CliRun Cli(const QStringList& args) {
+CliRun Cli(const QStringList& args,
+           const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
     QProcess process;
+    process.setProcessEnvironment(environment);
     process.start(QStringLiteral(REELCARD_BIN_DIR "/reelcard-cli"), args);
     process.closeWriteChannel();
     CliRun run;
@@ -155,6 +162,28 @@ TEST_F(CliPrinter, ASheetThatFitsOnlyTurnedIsTurnedOntoThePaper) {
     EXPECT_NEAR(page.top, 792 - 18 - 576 - kTwip, kNear);
 }
 
+TEST_F(CliPrinter, OnATurnedSheetEachMarginStaysOnItsOwnEdgeOfThePaper) {
+    ASSERT_TRUE(cups.AddPdfQueue("Reelcard-PDF")) << cups.why();
+    const std::string wide = WriteLiner(dir, "wide.cas");
+    // Two 4-inch liners fit A4 only turned.  Left and top margins of 10 mm:
+    // the print system turns the landscape sheet onto upright A4, and the
+    // pair keeps 10 mm from the paper's left edge; it stands along the bottom
+    // edge, whose margin is 0, and far below the top.
+    CliRun run = Cli({"print", Q(wide), "--printer", "Reelcard-PDF", "--2up", "--copies", "2", "--paper", "A4",
+                      "--margins", "1cm,0,1cm,0"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::vector<PdfPageInfo> pages = OnlyNewJob(0, "Reelcard-PDF");
+    ASSERT_EQ(pages.size(), 1u);
+    const PdfPageInfo& page = pages[0];
+    EXPECT_EQ(page.width, 595);
+    EXPECT_EQ(page.height, 842);
+    const double tenMillimetres = 72 / 2.54;
+    EXPECT_NEAR(page.left, tenMillimetres, kNear);
+    EXPECT_NEAR(page.right, tenMillimetres + 252, kNear);
+    EXPECT_NEAR(page.bottom, 842, kNear);
+    EXPECT_GT(page.top, tenMillimetres);
+}
+
 TEST_F(CliPrinter, RefusedJobsSayWhyAndLeaveNothingQueued) {
     const std::string liner = WriteLiner(dir, "mix.cas");
     // No default printer yet.
@@ -197,6 +226,30 @@ TEST_F(CliPrinter, RefusedJobsSayWhyAndLeaveNothingQueued) {
 }
 
 // The song-fit warning belongs to the job, not to each copy of each file.
+TEST(CliPrintSystem, APrintSystemThatNeverAnswersIsGivenUpOnAndSaidSo) {
+    // A server that takes the connection (the kernel does, for the backlog)
+    // and never says a word.
+    const int silent = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(silent, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(silent, 16), 0);
+    ASSERT_EQ(getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("CUPS_SERVER", QStringLiteral("127.0.0.1:%1").arg(ntohs(address.sin_port)));
+    TempFolder dir;
+    const std::string cas = WriteLiner(dir, "mix.cas");
+    for (const QStringList& printer : {QStringList{"--printer", "Office"}, QStringList{"--printer"}}) {
+        const CliRun run = Cli(QStringList{"print", Q(cas)} + printer, environment);
+        EXPECT_EQ(run.status, 1) << run.err;
+        EXPECT_NE(run.err.find("The print system does not answer"), std::string::npos) << run.err;
+    }
+    close(silent);
+}
+
 TEST(CliPrintWarnings, SongsThatDoNotFitAreToldOncePerJob) {
     TempFolder dir;
     const std::string a = WriteLiner(dir, "a.cas", 5760, 60),

@@ -88,18 +88,22 @@ TEST(CliSongs, ExitStatuses) {
     EXPECT_FALSE(QFileInfo::exists(Q(out)));
     EXPECT_EQ(Songs({format, "-o", Q(out), Q(dir.Path("nothing.m3u"))}).status, 1);
 
-    const QStringList usage[] = {
-        {format, Q(dir.Path("a.txt"))},                                 // no -o
-        {format, "-o", Q(out)},                                         // no source
-        {format, "-o", Q(out), "--tape", "C70", Q(dir.Path("a.txt"))},  // no such tape
-        {format, "-o", Q(out), "--fill-a", Q(dir.Path("a.txt"))},       // fill without a tape
-        {format, "-o", Q(out), "--shuffle", Q(dir.Path("a.txt"))},      // no such option
+    // Each usage error names what is wrong in one line, without the usage.
+    const std::pair<QStringList, std::string> usage[] = {
+        {{format, Q(dir.Path("a.txt"))}, "songs needs -o OUT"},
+        {{format, "-o", Q(out)}, "no SOURCE given"},
+        {{format, "-o", Q(out), "--tape", "C75", Q(dir.Path("a.txt"))},
+         "--tape must be C46, C60, C90, C100, C120 or a number of minutes"},
+        {{format, "-o", Q(out), "--tape", "0", Q(dir.Path("a.txt"))},
+         "--tape must be C46, C60, C90, C100, C120 or a number of minutes"},
+        {{format, "-o", Q(out), "--fill-a", Q(dir.Path("a.txt"))}, "--fill-a needs --tape"},
+        {{format, "-o", Q(out), "--shuffle", Q(dir.Path("a.txt"))}, "unknown option '--shuffle'"},
     };
-    for (const QStringList& args : usage) {
+    for (const auto& [args, line] : usage) {
         SCOPED_TRACE(args.join(' ').toStdString());
         run = Songs(args);
         EXPECT_EQ(run.status, 2);
-        EXPECT_NE(run.err.find("reelcard-cli songs LINER"), std::string::npos);
+        EXPECT_EQ(run.err, "reelcard-cli: " + line + "\nTry 'reelcard-cli --help' for more information.\n");
     }
     EXPECT_FALSE(QFileInfo::exists(Q(out)));
 }

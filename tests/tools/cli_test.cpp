@@ -7,7 +7,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QDir>
+#include <QProcessEnvironment>
+#include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include "document/liner_file.h"
 #include "support/test_support.h"
@@ -19,8 +24,13 @@ struct CliRun {
     std::string out, err;
 };
 
-CliRun Cli(const QStringList& args) {
+CliRun Cli(const QStringList& args,
+           const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
     QProcess process;
+    // As in a container or under cron: the tool must not pass on Qt's notes.
+    QProcessEnvironment env = environment;
+    env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    process.setProcessEnvironment(env);
     process.start(QStringLiteral(REELCARD_BIN_DIR "/reelcard-cli"), args);
     process.closeWriteChannel();
     CliRun run;
@@ -399,6 +409,120 @@ TEST(CliRender, ExitStatuses) {
     EXPECT_FALSE(QFile::exists(png));
 }
 
+TEST(CliRender, APictureThatCannotBeDrawnIsLeftOutAndTheExitIsOne) {
+    TempFolder dir;
+    Liner liner;
+    ScriptedPrompter prompter;
+    ASSERT_TRUE(ReadLinerFile(liner, WriteRenderLiner(dir), true, prompter));
+    WriteBytes(dir.Path("broken.bmp"), {'B', 'M', 1, 2, 3});
+    Picture picture;
+    picture.fileName = dir.Path("broken.bmp");
+    picture.left.twips = picture.width.twips = picture.naturalWidth.twips = 720;
+    picture.top.twips = picture.height.twips = picture.naturalHeight.twips = -720;
+    liner.pictures.push_back(picture);
+    const std::string cas = dir.Path("with-picture.cas");
+    ASSERT_TRUE(WriteLinerFile(liner, cas, prompter));
+
+    const std::string message = "broken.bmp'";  // named once, as a file that cannot be read
+    for (const char* name : {"x.png", "x.pdf", "x.svg"}) {
+        const CliRun run = Cli({"render", Q(cas), "-o", Q(dir.Path(name)), "--dpi", "72"});
+        EXPECT_EQ(run.status, 1) << name << run.err;
+        EXPECT_TRUE(QFile::exists(Q(dir.Path(name)))) << name;  // drawn without it
+        EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find(message), run.err.rfind(message)) << "told more than once: " << run.err;
+    }
+    const CliRun print = Cli({"print", Q(cas), Q(cas), "-o", Q(dir.Path("both.pdf"))});
+    EXPECT_EQ(print.status, 1) << print.err;
+    EXPECT_TRUE(QFile::exists(Q(dir.Path("both.pdf"))));
+}
+
+// Every command that writes -o, with a target of its own kind.
+std::vector<std::pair<std::string, QStringList>> Writers(const TempFolder& dir, const std::string& target) {
+    const std::string cas = WriteRenderLiner(dir);
+    const std::string json = dir.Path("liner.json");
+    if (!QFile::exists(Q(json))) {
+        EXPECT_EQ(Cli({"export", Q(cas), "-o", Q(json)}).status, 0);
+    }
+    const std::string songs = dir.Path("songs.txt");
+    WriteBytes(songs, {'O', 'n', 'e', ' ', '3', ':', '1', '2', '\n'});
+    const QString out = Q(target);
+    return {{"export", {"export", Q(cas), "-o", out}},
+            {"import", {"import", Q(json), "-o", out}},
+            {"convert", {"convert", Q(cas), "-o", out}},
+            {"songs", {"songs", Q(cas), "-o", out, Q(songs)}},
+            {"render png", {"render", Q(cas), "-o", out + ".png", "--dpi", "72"}},
+            {"render pdf", {"render", Q(cas), "-o", out + ".pdf"}},
+            {"render svg", {"render", Q(cas), "-o", out + ".svg"}},
+            {"print", {"print", Q(cas), "-o", out + ".pdf"}}};
+}
+
+mode_t KindOf(const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0 ? (st.st_mode & S_IFMT) : 0;
+}
+
+TEST(Cli, TargetsThatAreNoFilesAreNeverReplacedNorWaitedOn) {
+    TempFolder dir;
+    const std::string fifo = dir.Path("pipe");
+    for (const std::string& name : {fifo, fifo + ".png", fifo + ".pdf", fifo + ".svg"}) {
+        ASSERT_EQ(mkfifo(name.c_str(), 0600), 0);
+    }
+    for (const auto& [what, args] : Writers(dir, fifo)) {
+        const CliRun run = Cli(args);  // nobody reads the pipe: refused at once
+        EXPECT_EQ(run.status, 1) << what << ": " << run.err;
+        EXPECT_EQ(KindOf(args[args.indexOf("-o") + 1].toStdString()), S_IFIFO) << what;
+    }
+
+    if (geteuid() != 0) GTEST_SKIP() << "making device nodes (mknod) needs root";
+    // Nodes of the null and full devices, and of a block device that is never opened.
+    struct Node {
+        const char* name;
+        mode_t kind;
+        dev_t device;
+        int status;
+    };
+    for (const Node& node : {Node{"null", S_IFCHR, makedev(1, 3), 0}, Node{"full", S_IFCHR, makedev(1, 7), 1},
+                             Node{"block", S_IFBLK, makedev(7, 250), 1}}) {
+        const std::string base = dir.Path(node.name);
+        for (const std::string& name : {base, base + ".png", base + ".pdf", base + ".svg"}) {
+            ASSERT_EQ(mknod(name.c_str(), node.kind | 0600, node.device), 0) << strerror(errno);
+        }
+        for (const auto& [what, args] : Writers(dir, base)) {
+            const CliRun run = Cli(args);
+            // Written straight into a character device, never replaced.
+            EXPECT_EQ(run.status, node.status) << node.name << " " << what << ": " << run.err;
+            EXPECT_EQ(KindOf(args[args.indexOf("-o") + 1].toStdString()), node.kind) << node.name << " " << what;
+        }
+    }
+}
+
+TEST(Cli, AFullDiskKeepsEveryOldOutputAndFails) {
+    if (geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root (in a private mount namespace)";
+    TempFolder dir;
+    const std::string folder = dir.Path("full");
+    ASSERT_TRUE(QDir().mkpath(Q(folder)));
+    const auto writers = Writers(dir, folder + "/out");
+    // Each command in a private mount namespace, on a tmpfs filled to the last
+    // byte after its old output was put there.
+    for (const auto& [what, args] : writers) {
+        const QString target = args[args.indexOf("-o") + 1];
+        QStringList command = {"--mount", "--propagation", "private", "sh", "-c",
+                               "mount -t tmpfs -o size=256k reelcard-test \"$1\" || exit 77; printf old > \"$2\" && "
+                               "(cat /dev/zero > \"$1/filler\") 2>/dev/null; shift 2; \"$@\"; status=$?; "
+                               "printf '%s' \"$(cat \"$0\")\" >&2; exit $status",
+                               target, Q(folder), target, QStringLiteral(REELCARD_BIN_DIR "/reelcard-cli")};
+        command += args;
+        QProcess process;
+        process.start(QStringLiteral("unshare"), command);
+        ASSERT_TRUE(process.waitForFinished(60000)) << what;
+        const std::string err = process.readAllStandardError().toStdString();
+        if (process.exitCode() == 77) GTEST_SKIP() << "no private tmpfs here: " << err;
+        EXPECT_EQ(process.exitCode(), 1) << what << ": " << err;
+        // The old output, whole, is what the shell read back after the command.
+        EXPECT_TRUE(err.size() >= 3 && err.compare(err.size() - 3, 3, "old") == 0) << what << ": " << err;
+    }
+}
+
 // ---- print ----------------------------------------------------------------------------
 
 // Runs a poppler tool on a PDF and gives its standard output.
@@ -558,28 +682,42 @@ TEST(Cli, HelpVersionAndOneLineUsageErrors) {
     EXPECT_EQ(version.out.rfind("reelcard-cli ", 0), 0u);
     EXPECT_NE(version.out.find('.'), std::string::npos);
 
-    // A usage error: one line that says what is wrong, then the usage, status 2.
+    // A usage error: one line that says what is wrong and where the usage
+    // is, status 2, and nothing else on standard error (no notes of Qt's).
     TempFolder dir;
     const QString cas = Q(dir.Path("a.cas"));
     const std::pair<QStringList, std::string> errors[] = {
         {{}, "no command given"},
         {{"frob", "x"}, "unknown command 'frob'"},
         {{"frob"}, "unknown command 'frob'"},
+        {{"render", cas}, "render needs -o OUT"},
         {{"render", cas, "-o", Q(dir.Path("a.jpg"))}, "OUT must end in .png, .pdf or .svg"},
         {{"render", cas, "-o", Q(dir.Path("a.png")), "--dpi", "0"}, "--dpi must be 1 to 2400"},
         {{"export", cas, "--bogus"}, "unknown option '--bogus'"},
         {{"import", Q(dir.Path("a.json"))}, "import needs -o OUT"},
+        {{"print", cas}, "print needs -o OUT.pdf or --printer"},
         {{"print", cas, "-o", Q(dir.Path("a.pdf")), "--paper", "A3"}, "--paper must be A4 or Letter"},
         {{"print", cas, "-o", Q(dir.Path("a.png"))}, "OUT must end in .pdf"},
     };
     for (const auto& [args, line] : errors) {
         const CliRun run = Cli(args);
         EXPECT_EQ(run.status, 2) << line;
-        // (Qt may say something about the environment first.)
-        EXPECT_NE(run.err.find("reelcard-cli: " + line + "\nusage: reelcard-cli export"), std::string::npos)
-            << run.err;
+        EXPECT_EQ(run.err, "reelcard-cli: " + line + "\nTry 'reelcard-cli --help' for more information.\n");
         EXPECT_EQ(run.out, "");
     }
+
+    // A file the user named that is missing, or not JSON, is named.
+    const std::string liner = dir.Path("b.cas");
+    ASSERT_EQ(Cli({"convert", Q(WriteRenderLiner(dir)), "-o", Q(liner)}).status, 0);
+    const CliRun noFormat = Cli({"convert", Q(liner), "-o", Q(dir.Path("c.cas")), "--format", "/nonexistent.fmt"});
+    EXPECT_EQ(noFormat.status, 1);
+    EXPECT_EQ(noFormat.err, "reelcard-cli: Cannot open file '/nonexistent.fmt'\n");
+    EXPECT_FALSE(QFile::exists(Q(dir.Path("c.cas"))));
+    const std::string text = dir.Path("songs.txt");
+    WriteBytes(text, {'O', 'n', 'e', '\n'});
+    const CliRun notJson = Cli({"import", Q(text), "-o", Q(dir.Path("d.cas"))});
+    EXPECT_EQ(notJson.status, 1);
+    EXPECT_EQ(notJson.err.rfind("reelcard-cli: " + text + ": the file is not JSON (", 0), 0u) << notJson.err;
 }
 
 }  // namespace

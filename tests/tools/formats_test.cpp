@@ -1,6 +1,8 @@
 // The formats shipped beside the program, filled as a user fills them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
@@ -10,6 +12,7 @@
 #include "pictures/picture_host.h"
 #include "platform/qt_surface.h"
 #include "render/geometry.h"
+#include "render/liner_export.h"
 #include "render/painter.h"
 #include "support/test_support.h"
 
@@ -73,6 +76,9 @@ TEST(GalleryFormats, HoldAFifteenAndFifteenAlbumAtTheirSongSize) {
         const PaintResult result = PaintLiner(surface, liner, options, pictures, prompter, warning);
         EXPECT_TRUE(result.allSongsFit);
         EXPECT_TRUE(prompter.shown.empty()) << prompter.LastText();
+        // Every length stands at a tab stop, apart from its title, so that
+        // the lengths line up.
+        EXPECT_EQ(std::count(surface.texts.begin(), surface.texts.end(), "3:17"), 30);
 
         // With both sides in one column, something is drawn between the
         // last song of Side A and the first of Side B.
@@ -89,6 +95,32 @@ TEST(GalleryFormats, HoldAFifteenAndFifteenAlbumAtTheirSongSize) {
             // Side A's last song (and its time), then the mark, then Side B.
             const auto afterA = lastA->find("3:17") == std::string::npos ? lastA + 2 : lastA + 1;
             EXPECT_LT(afterA, firstB);
+        }
+    }
+}
+
+TEST(PngExport, TheFarCutLinesAreTheImagesLastColumnAndRowAtEveryResolution) {
+    // 5850 twips tall: at 300 dpi the bottom cut line (at 5851 twips) lies
+    // at 1218.96 pixels, in row 1218, which rounding would not make the last.
+    App();
+    Liner liner;
+    EnsureStandardFonts(liner);
+    liner.width.twips = 5760;
+    liner.flapHeight.twips = 1440;
+    liner.titleHeight.twips = 720;
+    liner.primaryHeight.twips = 3690;
+    for (auto& letter : liner.sideLetters) letter.style = kLetterNone;
+    for (int dpi : {72, 96, 150, 200, 300, 600, 1200, 333}) {
+        SCOPED_TRACE(dpi);
+        PictureImages pictures;
+        ScriptedPrompter prompter;
+        bool warning = false;
+        const QImage image = RenderLinerImage(liner, dpi, false, ExportContext{pictures, prompter, warning});
+        ASSERT_FALSE(image.isNull());
+        const int w = image.width(), h = image.height();
+        for (int k = 1; k < 4; ++k) {
+            EXPECT_LT(qGray(image.pixel(w * k / 4, h - 1)), 128) << w << "x" << h;
+            EXPECT_LT(qGray(image.pixel(w - 1, h * k / 4)), 128) << w << "x" << h;
         }
     }
 }
