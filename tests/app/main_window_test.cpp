@@ -271,6 +271,25 @@ TEST(MainWindowPaint, AMissingPictureIsReportedOnceNotAtEveryPaint) {
     EXPECT_EQ(app.prompter.shown.size(), 1u);
 }
 
+TEST(MainWindowPaint, ALinerOpenedWithAMissingPictureIsUnchangedAndClosesWithoutAsking) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    const std::string path = app.CopySample("mixtape.cas");  // cassette.bmp stays behind
+    app.dialogs.openAnswers = {Chosen(path)};
+    ASSERT_EQ(w.Dispatch(kCmdOpen), 1);
+    ASSERT_FALSE(w.liner().pictures.empty());
+    w.view()->viewport()->repaint();
+    QTRY_COMPARE_WITH_TIMEOUT(app.prompter.shown.size(), size_t{1}, 10000);
+    EXPECT_FALSE(w.modified());
+    EXPECT_FALSE(w.document().history().canUndo());
+    w.Dispatch(kCmdExit);
+    QTRY_VERIFY_WITH_TIMEOUT(!w.isVisible(), 10000);
+    EXPECT_EQ(app.prompter.shown.size(), 1u);
+}
+
 // ---- file commands ----------------------------------------------------------------
 
 TEST(FileCommands, OpenSetsTitleReadOnlyFoldersAndRecentFiles) {
