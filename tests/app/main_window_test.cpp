@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <QToolBar>
+#include <QUndoStack>
 #include <gtest/gtest.h>
 
 #include "app/commands.h"
