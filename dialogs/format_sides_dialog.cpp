@@ -19,6 +19,7 @@
 #include "platform/messages.h"
 #include "platform/qt_surface.h"
 #include "platform/strings.h"
+#include "render/fit_songs.h"
 #include "render/fonts.h"
 
 namespace {
@@ -137,6 +138,12 @@ FormatSidesDialog::FormatSidesDialog(DialogHost& host, int location, int side)
     choiceButtons->addWidget(changeButton_);
     choiceButtons->addStretch();
     featureGrid->addLayout(choiceButtons, 3, 1);
+    // Said beside the list rather than in a box: a long choice may be meant.
+    choiceNote_ = new QLabel(featuresGroup_);
+    choiceNote_->setObjectName("ChoiceWidthNote");
+    choiceNote_->setWordWrap(true);
+    choiceNote_->hide();
+    featureGrid->addWidget(choiceNote_, 4, 1);
     featureGrid->setColumnStretch(1, 1);
 
     for (QPushButton* b : {fontButton_, lastFontButton_, addButton_, deleteButton_, changeButton_})
@@ -171,6 +178,7 @@ FormatSidesDialog::FormatSidesDialog(DialogHost& host, int location, int side)
     connect(lastFontButton_, &QPushButton::clicked, this, [this] { LetterFontButton(true); });
     connect(sideList_, &QComboBox::currentIndexChanged, this, [this] { SideOrFeatureChosen(); });
     connect(featureList_, &QComboBox::currentIndexChanged, this, [this] { SideOrFeatureChosen(); });
+    connect(choiceList_, &QComboBox::currentIndexChanged, this, [this] { UpdateChoiceNote(); });
     connect(addButton_, &QPushButton::clicked, this, [this] { AddChoice(); });
     connect(changeButton_, &QPushButton::clicked, this, [this] { ChangeChoice(); });
     connect(deleteButton_, &QPushButton::clicked, this, [this] { DeleteChoice(); });
@@ -319,9 +327,24 @@ int FormatSidesDialog::InsertChoice(const std::string& coded) {
 }
 
 void FormatSidesDialog::UpdateChoiceButtons() {
+    UpdateChoiceNote();
     const bool any = choiceList_->count() > 0;
     deleteButton_->setEnabled(any);
     changeButton_->setEnabled(any);
+}
+
+void FormatSidesDialog::UpdateChoiceNote() {
+    const int row = choiceList_->currentIndex();
+    int overrun = 0;
+    if (!sided_.empty() && row >= 0) {
+        const Liner& liner = document_.liner();
+        overrun = ChoiceOverrun(liner, liner.features[sided_[featureShown_].index],
+                                choiceList_->itemData(row).toByteArray().toStdString());
+    }
+    choiceNote_->setText(overrun > 0 ? tr("This choice is wider than its half of the card: it runs into the "
+                                          "feature's name or the other side's choice.")
+                                     : QString());
+    choiceNote_->setVisible(overrun > 0);
 }
 
 void FormatSidesDialog::StoreChoices() {

@@ -43,6 +43,7 @@ public:
     QComboBox* sideList() const { return sideList_; }
     QComboBox* featureList() const { return featureList_; }
     QComboBox* choiceList() const { return choiceList_; }
+    QLabel* choiceNote() const { return choiceNote_; }
 
 protected:
     QWidget* FirstField() const override { return location_; }
@@ -77,6 +78,9 @@ private:
     // selected choice in) the list on show; says why not.
     bool ChoiceFits(const std::string& choice, bool replacing);
     void UpdateChoiceButtons();
+    // The note under the choices: whether the one on show reaches past its
+    // half of the card.
+    void UpdateChoiceNote();
     EntryRequest Request(EntryMode mode) const;
 
     QComboBox* location_ = nullptr;
@@ -94,6 +98,7 @@ private:
     QPushButton* addButton_ = nullptr;
     QPushButton* changeButton_ = nullptr;
     QPushButton* deleteButton_ = nullptr;
+    QLabel* choiceNote_ = nullptr;
 
     ChoiceTable locations_, letterStyles_;
     std::array<SideLetterFormat, 4> letters_;

@@ -2,12 +2,14 @@
 
 #include <QImage>
 #include <QPainter>
+#include <algorithm>
 #include <cstdlib>
 
 #include "pictures/picture_host.h"
 #include "platform/prompter.h"
 #include "platform/qt_surface.h"
 #include "render/painter.h"
+#include "render/text_layout.h"
 
 namespace {
 
@@ -130,4 +132,15 @@ SongFitResult FitSongs(Liner& liner) {
     result.fits = true;
     result.changed = true;
     return result;
+}
+
+int ChoiceOverrun(const Liner& liner, const Feature& feature, const std::string& choice) {
+    QImage image(1, 1, QImage::Format_RGB32);
+    QPainter painter(&image);
+    QtSurface surface(painter, 96, 96);
+    Liner copy = liner;
+    const RowBuffer rows = LayOutUnbroken(surface, copy, kFontFeature, choice);
+    if (rows.rows.empty()) return 0;
+    const int half = (ComputeLinerGeometry(liner).width + 1) / 2 - feature.side.twips;
+    return std::max(0, rows.rows.front().width - half);
 }

@@ -29,3 +29,8 @@ struct SongFitResult {
 // below 6 points, the face and rotation kept, until every song fits.  When
 // even the smallest size leaves songs out, the Liner is left as it was.
 SongFitResult FitSongs(Liner& liner);
+
+// How far the chosen text of a sided feature reaches past its half of the
+// card (the paper's half less the feature's side margin), measured as the
+// painter lays it out in the feature font; 0 when it stays inside.
+int ChoiceOverrun(const Liner& liner, const Feature& feature, const std::string& choice);

@@ -216,4 +216,29 @@ TEST(FormatSides, ALongFeatureNameIsElidedRatherThanWideningTheDialog) {
     EXPECT_LT(d->sizeHint().width(), 900);
 }
 
+TEST(FormatSides, AChoiceWiderThanItsHalfOfTheCardIsNotedBesideTheList) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    w.liner().features = {Named("Noise Reduction", kFeatureCenteredWithSides)};
+    w.liner().features[0].sides[0] = {0, {"Dolby B"}};
+    w.SetModified(false);
+    ASSERT_EQ(w.Dispatch(kCmdSidesAFlap), 1);
+    auto* d = w.findChild<FormatSidesDialog*>("FormatSidesDialog");
+    ASSERT_NE(d, nullptr);
+    d->show();
+    d->sideList()->setCurrentText("Side A");
+    EXPECT_FALSE(d->choiceNote()->isVisible());
+
+    // A choice reaching past the middle of the card is noted, without a box.
+    Enter("Dolby B with the high-frequency boost for chrome tapes, switched on");
+    Button(d, "AddButton")->click();
+    EXPECT_TRUE(d->choiceNote()->isVisible());
+    EXPECT_TRUE(d->choiceNote()->text().contains("wider than its half of the card"));
+    EXPECT_TRUE(app.prompter.shown.empty());
+    // The short one again: the note goes.
+    d->choiceList()->setCurrentText("Dolby B");
+    EXPECT_FALSE(d->choiceNote()->isVisible());
+}
+
 }  // namespace
