@@ -65,6 +65,13 @@ void Printing::PrintLiner() {
     // The dialog names its output file after the document it will print,
     // not the one printed last.
     printer_->setDocName(OpenLinerJob().documentName);
+    // The print dialog asks the print system for its printers without a
+    // deadline; a silent one is said so instead of freezing the window.
+    if (PrintSystemSilent()) {
+        ShowMessage(prompter_, MessageOwner::MainWindow(), {MessageIcon::Stop, MessageButtons::Ok, false},
+                    IDS_PRINT_SYSTEM_NO_ANSWER);
+        return;
+    }
     if (!dialogs_.Print(host_.hostWindow(), *printer_, [this](QWidget* dialog) { ChooseFiles(dialog); })) {
         files_.clear();
         return;

@@ -156,6 +156,17 @@ std::optional<QStringList> PrinterNames() {
     });
 }
 
+bool PrintSystemSilent() {
+    return AskPrintSystem<bool>([] {
+        TimedConnection connection;
+        if (!connection.http()) return false;
+        ipp_t* response = cupsDoRequest(connection.http(), ippNewRequest(IPP_OP_CUPS_GET_DEFAULT), "/");
+        const bool silent = !response && connection.silent();
+        ippDelete(response);
+        return silent;
+    });
+}
+
 std::string PrinterStateLine(PrinterQueueState state, const QString& name) {
     switch (state) {
         case PrinterQueueState::Missing:

@@ -34,6 +34,11 @@ std::optional<QString> DefaultPrinterName();
 // The print system's printers, by name; nothing when it does not answer.
 std::optional<QStringList> PrinterNames();
 
+// Whether a print system is there but lets the deadline pass (a stopped
+// scheduler): the print dialog would then hang on its list of printers.  No
+// print system at all is not silent; the dialog can still print to a file.
+bool PrintSystemSilent();
+
 // The line under a print error that names the printer and what is wrong with
 // it: "Printer "NAME" does not exist", "... is stopped" or "The print system
 // does not answer"; empty when ready.

@@ -18,6 +18,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include <QHostAddress>
+#include <QTcpServer>
+
 #include "platform/commands.h"
 #include "app/print_dialogs.h"
 #include "app_test_support.h"
@@ -155,21 +158,44 @@ TEST_F(PrintingTest, ACancelledDialogPrintsNothing) {
     EXPECT_TRUE(harness.prompter.shown.empty());
 }
 
+TEST_F(PrintingTest, APrintSystemThatNeverAnswersIsSaidSoBeforeTheDialogWaitsOnIt) {
+    // A server that takes the connection and never answers, as a stopped
+    // scheduler does.
+    // It falls silent once the window is up (the printer was made while it
+    // still answered).
+    Start();
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    const QByteArray before = qgetenv("CUPS_SERVER");
+    qputenv("CUPS_SERVER", QByteArray("127.0.0.1:") + QByteArray::number(silent.serverPort()));
+    window().Dispatch(kCmdPrint);
+    if (before.isEmpty()) qunsetenv("CUPS_SERVER"); else qputenv("CUPS_SERVER", before);
+    EXPECT_EQ(dialogs.printDialogs, 0);
+    EXPECT_EQ(harness.prompter.LastText(), "The print system does not answer");
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(Pdf())));
+}
+
 TEST_F(PrintingTest, CancelStopsAfterTheLinerBeingDrawnAndGivesTheWindowBack) {
     // A file name beyond ASCII shows as it is.
     Start(QString::fromStdString(harness.CopySample("Café mix.cas")));
     window().settings().copies = 3;
     bool disabledWhilePrinting = false, enabledAtOnce = false;
     QString documentLine, copyLine;
-    QTimer::singleShot(0, [&] {
+    // The print system is asked first, with the window drawn meanwhile:
+    // wait for the progress window rather than take the first turn of events.
+    std::function<void()> cancel = [&] {
         auto* dialog = window().findChild<QDialog*>("PrintingDialog");
-        ASSERT_NE(dialog, nullptr);
+        if (!dialog) {
+            QTimer::singleShot(0, cancel);
+            return;
+        }
         disabledWhilePrinting = !window().isEnabled();
         documentLine = dialog->findChild<QLabel*>("DocumentLine")->text();
         copyLine = dialog->findChild<QLabel*>("CopyLine")->text();
         QTest::mouseClick(dialog->findChild<QPushButton*>("CancelButton"), Qt::LeftButton);
         enabledAtOnce = window().isEnabled();
-    });
+    };
+    QTimer::singleShot(0, cancel);
     window().Dispatch(kCmdPrint);
     EXPECT_TRUE(disabledWhilePrinting);
     EXPECT_TRUE(enabledAtOnce);
