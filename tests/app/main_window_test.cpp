@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QListWidget>
+#include <QPushButton>
 #include <QTimer>
 #include <QMenu>
 #include <QMenuBar>
@@ -416,16 +417,15 @@ TEST(FileCommands, NewOffersTheShippedAndTheUsersFormatsInAGallery) {
     EXPECT_EQ(w.Dispatch(kCmdNew), 1);
     ASSERT_EQ(shown.size(), 3);
     EXPECT_TRUE(shown[0].startsWith("Default\n")) << shown[0].toStdString();
-    EXPECT_EQ(shown[1].toStdString(), "Short back\n4 \u00d7 4.0625 in");
+    EXPECT_EQ(shown[1].toStdString(), "Short back\n4 \u00d7 3.562 in");
     EXPECT_TRUE(shown[2].startsWith("My tray card\n")) << shown[2].toStdString();
     EXPECT_EQ(w.liner().width, startWidth);
     EXPECT_TRUE(app.dialogs.openRequests.empty());
 
-    // A double-click on the user's format starts the new liner from it.
-    InGallery([](NewLinerDialog*, QListWidget* list) {
-        QListWidgetItem* item = list->item(2);
-        list->scrollToItem(item);
-        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
+    // The user's format, then OK: the new liner starts from it.
+    InGallery([](NewLinerDialog* dialog, QListWidget* list) {
+        list->setCurrentRow(2);
+        QTest::mouseClick(dialog->findChild<QPushButton*>("OkButton"), Qt::LeftButton);
     });
     w.Dispatch(kCmdNew);
     Liner expected;
