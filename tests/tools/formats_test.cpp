@@ -90,7 +90,9 @@ TEST(GalleryFormats, HoldAFifteenAndFifteenAlbumAtTheirSongSize) {
         EXPECT_NE(std::find(surface.texts.begin(), surface.texts.end(), "An Album"), surface.texts.end());
         // Every length stands at a tab stop, apart from its title, so that
         // the lengths line up.
-        if (album) EXPECT_EQ(std::count(surface.texts.begin(), surface.texts.end(), "3:17"), 30);
+        if (album) {
+            EXPECT_EQ(std::count(surface.texts.begin(), surface.texts.end(), "3:17"), 30);
+        }
 
         // With both sides in one column, something is drawn between the
         // last song of Side A and the first of Side B.
