@@ -12,7 +12,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "app/commands.h"
+#include "platform/commands.h"
 #include "app/file_dialogs.h"
 #include "dialogs/dialog_host.h"
 #include "document/liner_document.h"

@@ -5,7 +5,7 @@
 #include <QPainterPath>
 #include <QPixmap>
 
-#include "app/commands.h"
+#include "platform/commands.h"
 
 namespace {
 

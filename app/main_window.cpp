@@ -21,7 +21,7 @@
 #include <QUndoStack>
 #include <QVBoxLayout>
 
-#include "app/commands.h"
+#include "platform/commands.h"
 #include "app/file_dialogs.h"
 #include "app/help_window.h"
 #include "app/icons.h"
@@ -194,6 +194,7 @@ void MainWindow::BuildActions() {
     MakeAction(kCmdFormatPictures, tr("&Pictures"));
     MakeAction(kCmdFormatSaveAs, tr("&Save..."));
     MakeAction(kCmdResizeWindow, tr("&Resize Window"))->setCheckable(true);
+    MakeAction(kCmdRulers, tr("&Rulers"))->setCheckable(true);
 
     MakeAction(kCmdFontSideLetter, tr("Side &Letter..."));
     MakeAction(kCmdFontFeatureName, tr("Feature &Name..."));
@@ -281,6 +282,8 @@ void MainWindow::BuildMenus() {
     for (int c : {kCmdZoomIn, kCmdZoomOut, kCmdActualSize, kCmdFitWidth, kCmdFitPage}) {
         viewMenu_->addAction(actions_[c]);
     }
+    viewMenu_->addSeparator();
+    viewMenu_->addAction(actions_[kCmdRulers]);
 
     helpMenu_ = menuBar()->addMenu(tr("&Help"));
     helpMenu_->setObjectName("MENU_HELP");
@@ -315,6 +318,7 @@ void MainWindow::BuildToolBar() {
 void MainWindow::RefreshChecks() {
     actions_[kCmdApplyLastFont]->setChecked(settings_.applyLastFont);
     actions_[kCmdResizeWindow]->setChecked(settings_.resizeWindow);
+    actions_[kCmdRulers]->setChecked(settings_.rulers);
 }
 
 QAction* MainWindow::action(int command) const {
@@ -441,6 +445,7 @@ bool MainWindow::Start(const QString& commandLine) {
     RebuildRecentMenu();
     RefreshChecks();
     view_->SetZoom(settings_.zoom);
+    view_->SetRulersVisible(settings_.rulers);
 
     Liner& liner = document_.liner();
     QString path = QString::fromStdString(DefaultFormatPath(settings_));

@@ -2,7 +2,7 @@
 
 #include <QFileInfo>
 
-#include "app/commands.h"
+#include "platform/commands.h"
 #include "app/file_dialogs.h"
 #include "dialogs/dialog_host.h"
 #include "document/settings.h"

@@ -11,7 +11,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/commands.h"
+#include "platform/commands.h"
 #include "dialogs/dialog_host.h"
 #include "document/liner_document.h"
 #include "document/settings.h"

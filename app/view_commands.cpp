@@ -3,25 +3,37 @@
 #include <QLabel>
 #include <QStatusBar>
 
-#include "app/commands.h"
+#include "platform/commands.h"
 #include "app/main_window.h"
 #include "document/measurement.h"
+#include "render/picture_gestures.h"
 #include "render/view.h"
+#include "render/view_gestures.h"
 
 namespace {
 
 QString ZoomText(int percent) { return QStringLiteral("%1%").arg(percent); }
 
-// A paper position in the liner's default unit, as its measurements show.
-QString PositionText(const Liner& liner, QPoint paper) {
+// A length in the liner's default unit, as its measurements show it.
+QString LengthText(const Liner& liner, int twips) {
     // Measurements in the default unit carry no unit of their own: name it.
     const int unit = IsDefaultUnitChoice(liner.defaultUnits) ? static_cast<int>(liner.defaultUnits) : static_cast<int>(kUnitInches);
-    const auto shown = [&](int twips) {
-        Measurement m = FromTwips(twips, unit);
-        if (m.unit == kUnitNone) m.unit = static_cast<int16_t>(unit);
-        return QString::fromStdString(FormatMeasurement(m));
-    };
-    return QStringLiteral("%1, %2").arg(shown(paper.x()), shown(paper.y()));
+    Measurement m = FromTwips(twips, unit);
+    if (m.unit == kUnitNone) m.unit = static_cast<int16_t>(unit);
+    return QString::fromStdString(FormatMeasurement(m));
+}
+
+QString PositionText(const Liner& liner, QPoint paper) {
+    return QStringLiteral("%1, %2").arg(LengthText(liner, paper.x()), LengthText(liner, paper.y()));
+}
+
+// The selected picture's rectangle, as Format Pictures shows it.
+QString SelectionText(const Liner& liner, int index) {
+    if (index < 0 || index >= static_cast<int>(liner.pictures.size())) return {};
+    const PicturePlace r = PictureRectOf(liner.pictures[static_cast<size_t>(index)]);
+    return QObject::tr("Left %1, Top %2, Width %3, Height %4")
+        .arg(LengthText(liner, r.left), LengthText(liner, r.depth), LengthText(liner, r.width),
+             LengthText(liner, r.height));
 }
 
 }  // namespace
@@ -34,6 +46,11 @@ void InstallViewCommands(MainWindow& window) {
     window.SetCommandHandler(kCmdActualSize, [view] { view->SetZoom(100); });
     window.SetCommandHandler(kCmdFitWidth, [view] { view->SetZoom(view->FitWidthZoom()); });
     window.SetCommandHandler(kCmdFitPage, [view] { view->SetZoom(view->FitPageZoom()); });
+    window.SetCommandHandler(kCmdRulers, [view, w] {
+        w->settings().rulers = !view->rulersVisible();
+        view->SetRulersVisible(w->settings().rulers);
+        w->action(kCmdRulers)->setChecked(w->settings().rulers);
+    });
 
     QStatusBar* bar = window.statusBar();
     bar->setObjectName("StatusBar");
@@ -42,6 +59,16 @@ void InstallViewCommands(MainWindow& window) {
     position->setMinimumWidth(position->fontMetrics().horizontalAdvance(QStringLiteral("00.0000 cm, 00.0000 cm")));
     auto* zoom = new QLabel(ZoomText(view->zoom()), bar);
     zoom->setObjectName("ZoomLevel");
+    // The area under the pointer and the selected picture's place.
+    auto* area = new QLabel(bar);
+    area->setObjectName("HoverArea");
+    auto* selection = new QLabel(bar);
+    selection->setObjectName("SelectionPlace");
+    bar->addWidget(area);
+    bar->addWidget(selection);
+    QObject::connect(&view->gestures(), &PictureGestures::areaHovered, area, &QLabel::setText);
+    QObject::connect(&view->gestures(), &PictureGestures::selectionChanged, selection,
+                     [w, selection](int index) { selection->setText(SelectionText(w->liner(), index)); });
     bar->addPermanentWidget(position);
     bar->addPermanentWidget(zoom);
     QObject::connect(view, &LinerView::zoomChanged, w, [w, zoom](int percent) {

@@ -3,7 +3,7 @@
 #include <QPointer>
 #include <memory>
 
-#include "app/commands.h"
+#include "platform/commands.h"
 #include "dialogs/dialog_host.h"
 #include "dialogs/format_features_dialog.h"
 #include "dialogs/format_liner_dialog.h"

@@ -10,7 +10,7 @@
 #include <QVBoxLayout>
 #include <memory>
 
-#include "app/commands.h"
+#include "platform/commands.h"
 #include "dialogs/dialog_host.h"
 #include "document/liner_document.h"
 #include "dialogs/entry_dialog.h"

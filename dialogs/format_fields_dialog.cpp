@@ -10,7 +10,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/commands.h"
+#include "platform/commands.h"
 #include "dialogs/dialog_host.h"
 #include "document/liner_document.h"
 #include "document/liner.h"

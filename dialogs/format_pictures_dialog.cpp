@@ -13,7 +13,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "app/commands.h"
+#include "platform/commands.h"
 #include "dialogs/dialog_host.h"
 #include "document/settings.h"
 #include "document/liner_document.h"
@@ -24,6 +24,7 @@
 #include "platform/prompter.h"
 #include "platform/strings.h"
 #include "render/view.h"
+#include "render/view_gestures.h"
 
 namespace {
 
@@ -789,8 +790,22 @@ void InstallPicturesDialog(DialogHost& host, PictureFileChooser chooser) {
     auto slot = std::make_shared<QPointer<FormatPicturesDialog>>();
     host.SetCommandHandler(kCmdFormatPictures, [&host, slot, chooser] {
         if (!*slot || (*slot)->closing()) *slot = new FormatPicturesDialog(host, chooser);
+        // Opened on the picture selected on the liner.
+        if (LinerView* view = host.view(); view && view->gestures().selected() >= 0) {
+            (*slot)->SelectPicture(view->gestures().selected());
+        }
         (*slot)->show();
         (*slot)->raise();
         (*slot)->activateWindow();
     });
+    // While it is open it shows the picture selected on the liner; the
+    // moves reach it as steps of the document.
+    if (LinerView* view = host.view()) {
+        QObject::connect(&view->gestures(), &PictureGestures::selectionChanged, view, [slot](int index) {
+            FormatPicturesDialog* dialog = *slot;
+            if (dialog && !dialog->closing() && dialog->isVisible() && index >= 0 && index != dialog->current()) {
+                dialog->SelectPicture(index);
+            }
+        });
+    }
 }

@@ -19,7 +19,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "app/commands.h"
+#include "platform/commands.h"
 #include "dialogs/dialog_host.h"
 #include "document/liner_document.h"
 #include "dialogs/text_dialog.h"

@@ -7,7 +7,7 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
-#include "app/commands.h"
+#include "platform/commands.h"
 #include "app/file_dialogs.h"
 #include "app/icons.h"
 #include "dialogs/dialog_host.h"

@@ -23,7 +23,7 @@
 #include <array>
 #include <memory>
 
-#include "app/commands.h"
+#include "platform/commands.h"
 #include "dialogs/dialog_host.h"
 #include "document/settings.h"
 #include "document/liner_document.h"

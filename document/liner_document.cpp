@@ -9,8 +9,9 @@
 class LinerStep : public QUndoCommand {
 public:
     LinerStep(LinerDocument& document, const QString& name, unsigned parts, Liner before, uint16_t lastFontBefore,
-              LinerDocument::Alongside alongside)
+              LinerDocument::Alongside alongside, quint64 burst)
         : QUndoCommand(name),
+          burst_(burst),
           document_(document),
           parts_(parts),
           alongside_(std::move(alongside)),
@@ -33,6 +34,18 @@ public:
         document_.Restore(after_, lastFontAfter_, parts_);
     }
 
+    int id() const override { return burst_ != 0 ? kBurstStep : -1; }
+    bool mergeWith(const QUndoCommand* other) override {
+        const auto* next = static_cast<const LinerStep*>(other);
+        if (next->burst_ != burst_ || next->text() != text() || next->alongside_.undo || alongside_.undo) return false;
+        parts_ |= next->parts_;
+        after_ = next->after_;
+        lastFontAfter_ = next->lastFontAfter_;
+        // Nudged back to where the burst began: nothing left to undo.
+        setObsolete(after_ == before_);
+        return true;
+    }
+
     // A save compacted the fonts of the state this step leads to.
     void Settle(const Liner& after, uint16_t lastFont) {
         after_ = after;
@@ -40,6 +53,8 @@ public:
     }
 
 private:
+    static constexpr int kBurstStep = 1;
+    quint64 burst_;
     LinerDocument& document_;
     unsigned parts_;
     LinerDocument::Alongside alongside_;
@@ -90,6 +105,14 @@ void LinerDocument::SetModified(bool modified) {
 }
 
 bool LinerDocument::Commit(const QString& name, unsigned parts, Alongside alongside) {
+    return CommitStep(name, parts, std::move(alongside), 0);
+}
+
+bool LinerDocument::CommitInBurst(const QString& name, unsigned parts, quint64 burst) {
+    return CommitStep(name, parts, {}, burst);
+}
+
+bool LinerDocument::CommitStep(const QString& name, unsigned parts, Alongside alongside, quint64 burst) {
     if (liner_ == settled_) return false;
     // Followers see the change as they see an Undo: first with the Liner as it
     // was, then as it is.
@@ -104,7 +127,7 @@ bool LinerDocument::Commit(const QString& name, unsigned parts, Alongside alongs
     if ((parts & kMovesSongs) || liner_.songsA != settled_.songsA || liner_.songsB != settled_.songsB) {
         songFitWarning_ = true;
     }
-    auto* step = new LinerStep(*this, name, parts, std::move(settled_), lastFontBefore, std::move(alongside));
+    auto* step = new LinerStep(*this, name, parts, std::move(settled_), lastFontBefore, std::move(alongside), burst);
     settled_ = liner_;
     stack_.push(step);
     emit changed(parts);

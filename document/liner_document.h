@@ -65,6 +65,9 @@ public:
     // Makes what was done to liner() since the last step one undoable step
     // called `name`.  False (and no step) when the Liner did not change.
     bool Commit(const QString& name, unsigned parts, Alongside alongside = {});
+    // As Commit, but a step of the same `burst` (not 0) as the step before it
+    // joins that step: a run of arrow-key nudges undoes as one.
+    bool CommitInBurst(const QString& name, unsigned parts, quint64 burst);
     // The Liner was replaced as a whole (New, Open, a batch print brought the
     // open one back): the history starts afresh, modified as told.
     void Replaced(bool modified);
@@ -113,6 +116,7 @@ private:
     // Undo and Redo: the Liner becomes `state` (and the last font its own
     // when the font table changes with it).
     void Restore(const Liner& state, uint16_t lastFont, unsigned parts);
+    bool CommitStep(const QString& name, unsigned parts, Alongside alongside, quint64 burst);
 
     Liner liner_;
     // The Liner as the history's current state has it.

@@ -142,6 +142,7 @@ Settings LoadSettings(QSettings& store, const StartFolders& folders,
         for (Measurement* bleed : {&read.print.bleed, &read.exportBleed}) {
             if (bleed->twips < 0 || bleed->twips > kMaxBleedTwips) *bleed = {};
         }
+        ReadFlag(store, "Rul", 1, read.rulers);
         bool anySlot = false;
         for (int i = 0; i < kFileTypeSlots; ++i) {
             QString ext = QString("FTy%1").arg(i);
@@ -208,6 +209,7 @@ void SaveSettings(QSettings& store, const Settings& s) {
     store.setValue("Nup", FlagBytes(s.print.printNUp, 1));
     store.setValue("Pbl", MeasurementBytes(s.print.bleed));
     store.setValue("Ebl", MeasurementBytes(s.exportBleed));
+    store.setValue("Rul", FlagBytes(s.rulers, 1));
     for (int i = 0; i < kFileTypeSlots; ++i) {
         // Every slot is written, so that none keeps what an earlier save put
         // there: an empty slot is cleared.

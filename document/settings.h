@@ -51,6 +51,8 @@ struct Settings {
     Measurement exportBleed;  // File > Export of a PDF: 0 for none
     // The view's zoom in per cent (100: true size).
     int zoom = 100;
+    // View > Rulers.
+    bool rulers = true;
 };
 
 // Where the file dialogs start before the user chose anything: the default

@@ -16,13 +16,15 @@
 #include <QToolTip>
 #include <algorithm>
 
-#include "app/commands.h"
+#include "platform/commands.h"
 #include "document/liner.h"
 #include "document/liner_document.h"
 #include "platform/code_page.h"
 #include "platform/prompter.h"
 #include "platform/qt_surface.h"
 #include "render/painter.h"
+#include "render/view_gestures.h"
+#include "render/view_rulers.h"
 #include <QTimer>
 #include <QWheelEvent>
 #include <cmath>
@@ -196,7 +198,17 @@ int DoubleClickCommand(int area) {
 // ---- LinerView ---------------------------------------------------------------
 
 LinerView::LinerView(LinerDocument& document, QWidget* parent)
-    : QAbstractScrollArea(parent), liner_(document.liner()), pictures_(true, [this] { viewport()->update(); }) {
+    : QAbstractScrollArea(parent),
+      document_(document),
+      liner_(document.liner()),
+      pictures_(true, [this] { viewport()->update(); }) {
+    gestures_ = new PictureGestures(*this, document);
+    horizontalRuler_ = new ViewRuler(*this, Qt::Horizontal);
+    verticalRuler_ = new ViewRuler(*this, Qt::Vertical);
+    connect(this, &LinerView::pointerMoved, this, [this](std::optional<QPoint> paper) {
+        horizontalRuler_->MarkPointer(paper ? std::optional<int>(paper->x()) : std::nullopt);
+        verticalRuler_->MarkPointer(paper ? std::optional<int>(paper->y()) : std::nullopt);
+    });
     // Steps, Undo and Redo: a changed picture list is taken up afresh (the
     // decoded pictures are shared, so this costs no decoding).
     connect(&document, &LinerDocument::changed, this, [this](unsigned parts) {
@@ -215,6 +227,29 @@ LinerView::LinerView(LinerDocument& document, QWidget* parent)
         bar->setTracking(false);
         bar->setSingleStep(kScrollLine);
     }
+    SetRulersVisible(true);
+}
+
+void LinerView::SetRulersVisible(bool visible) {
+    rulersVisible_ = visible;
+    const int size = visible ? ViewRuler::kSize : 0;
+    setViewportMargins(size, size, 0, 0);
+    horizontalRuler_->setVisible(visible);
+    verticalRuler_->setVisible(visible);
+    PlaceRulers();
+    UpdateScrollRanges();
+}
+
+void LinerView::PlaceRulers() {
+    const QRect port = viewport()->geometry();
+    horizontalRuler_->setGeometry(port.left(), port.top() - ViewRuler::kSize, port.width(), ViewRuler::kSize);
+    verticalRuler_->setGeometry(port.left() - ViewRuler::kSize, port.top(), ViewRuler::kSize, port.height());
+}
+
+void LinerView::UpdateRulers() {
+    if (!rulersVisible_) return;
+    horizontalRuler_->update();
+    verticalRuler_->update();
 }
 
 void LinerView::ForgetPictures() {
@@ -253,6 +288,13 @@ int LinerView::dpiY() const { return Zoomed(viewport()->logicalDpiY(), zoom_); }
 QPoint LinerView::PaperPoint(QPoint pixel) const {
     const LogicalPoint p = DeviceToTwips(MakeTwipMapping(dpiX(), dpiY()), DevicePoint{pixel.x(), pixel.y()});
     return {p.x + state_.scrollX - kViewMargin, (state_.toolbarAllowance - kViewMargin) - (p.y - state_.scrollY)};
+}
+
+QPoint LinerView::PixelOf(int x, int depth) const {
+    const DevicePoint d = TwipsToDevice(MakeTwipMapping(dpiX(), dpiY()),
+                                        LogicalPoint{kViewMargin + x - state_.scrollX,
+                                                     state_.toolbarAllowance - kViewMargin - depth + state_.scrollY});
+    return {d.x, d.y};
 }
 
 void LinerView::SetZoom(int percent, std::optional<QPoint> anchor) {
@@ -309,10 +351,28 @@ void LinerView::wheelEvent(QWheelEvent* event) {
 
 void LinerView::mouseMoveEvent(QMouseEvent* event) {
     emit pointerMoved(PaperPoint(event->position().toPoint()));
+    if (gestures_->Move(event)) return;
     QAbstractScrollArea::mouseMoveEvent(event);
 }
 
+void LinerView::mouseReleaseEvent(QMouseEvent* event) {
+    if (gestures_->Release(event)) return;
+    QAbstractScrollArea::mouseReleaseEvent(event);
+}
+
+void LinerView::keyReleaseEvent(QKeyEvent* event) {
+    if (gestures_->KeyRelease(event)) return;
+    QAbstractScrollArea::keyReleaseEvent(event);
+}
+
+bool LinerView::focusNextPrevChild(bool next) {
+    // Tab goes from picture to picture while there are pictures.
+    if (gestures_->Cycle(next)) return true;
+    return QAbstractScrollArea::focusNextPrevChild(next);
+}
+
 void LinerView::leaveEvent(QEvent* event) {
+    gestures_->Leave();
     emit pointerMoved(std::nullopt);
     QAbstractScrollArea::leaveEvent(event);
 }
@@ -333,6 +393,7 @@ void LinerView::UpdateScrollRanges() {
     state_.scrollX = h->value();
     state_.scrollY = v->value();
     viewport()->update();
+    UpdateRulers();
 }
 
 bool LinerView::ScrollBy(Qt::Orientation orientation, int change) {
@@ -344,6 +405,7 @@ bool LinerView::ScrollBy(Qt::Orientation orientation, int change) {
     position += step;
     (horizontal ? horizontalScrollBar() : verticalScrollBar())->setValue(position);
     viewport()->update();
+    UpdateRulers();
     return true;
 }
 
@@ -379,6 +441,7 @@ void LinerView::scrollContentsBy(int, int) {
     state_.scrollX = x;
     state_.scrollY = y;
     viewport()->update();
+    UpdateRulers();
 }
 
 int LinerView::AreaAt(QPoint pixel) const {
@@ -389,7 +452,7 @@ int LinerView::FittedWindowWidth() const {
     const LinerGeometry g = ComputeLinerGeometry(liner_);
     const int content = TwipsToPixels(g.width + 368, dpiX());
     const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
-    return content + scrollBar + 2 * frameWidth();
+    return content + scrollBar + 2 * frameWidth() + (rulersVisible_ ? ViewRuler::kSize : 0);
 }
 
 void LinerView::paintEvent(QPaintEvent* event) {
@@ -413,6 +476,8 @@ void LinerView::paintEvent(QPaintEvent* event) {
     }
     sideB_ = {result.sideBStart.area, result.sideBStart.x, result.sideBStart.depth};
     DrawOverflowMarks(painter, result.overflows);
+    painter.resetTransform();
+    gestures_->Paint(painter);
 
     if (prompter_ && (!deferred.messages.empty() || deferred.closeRequested)) {
         QPointer<LinerView> self(this);
@@ -469,6 +534,7 @@ bool LinerView::viewportEvent(QEvent* event) {
 
 void LinerView::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
+    PlaceRulers();
     UpdateScrollRanges();
 }
 
@@ -541,6 +607,10 @@ QMenu* LinerView::MakePopup(int area) {
 }
 
 void LinerView::ShowPopup(QPoint pixel) {
+    if (QMenu* menu = gestures_->MakeMenu(pixel)) {
+        menu->popup(viewport()->mapToGlobal(pixel));
+        return;
+    }
     QMenu* menu = MakePopup(AreaAt(pixel));
     if (menu) menu->popup(viewport()->mapToGlobal(pixel));
 }
@@ -561,6 +631,7 @@ void LinerView::mousePressEvent(QMouseEvent* event) {
         ShowPopup(event->position().toPoint());
         return;
     }
+    if (gestures_->Press(event)) return;
     QAbstractScrollArea::mousePressEvent(event);
 }
 
@@ -570,6 +641,7 @@ void LinerView::mouseDoubleClickEvent(QMouseEvent* event) {
         ShowPopup(pixel);
         return;
     }
+    if (gestures_->DoubleClick(event)) return;
     if (event->button() == Qt::LeftButton) {
         const int command = DoubleClickCommand(AreaAt(pixel));
         if (command != 0) emit commandRequested(command);
@@ -581,6 +653,10 @@ void LinerView::mouseDoubleClickEvent(QMouseEvent* event) {
 void LinerView::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Menu || (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier)) {
         ShowKeyboardPopup();
+        event->accept();
+        return;
+    }
+    if (gestures_->Key(event)) {
         event->accept();
         return;
     }
@@ -642,15 +718,41 @@ void LinerView::dragEnterEvent(QDragEnterEvent* event) {
 
 void LinerView::dragMoveEvent(QDragMoveEvent* event) {
     const QString path = DroppedFile(event->mimeData());
+    const bool picture = !path.isEmpty() && IsPictureName(path);
+    const std::optional<PicturePlace> place =
+        picture ? FittedDropPlace(path, event->position().toPoint()) : std::nullopt;
+    gestures_->ShowDropPlace(place);
     // A picture is taken only over an area of the liner; other files anywhere.
-    if (!path.isEmpty() && (!IsPictureName(path) || DropArea(event->position().toPoint()))) {
+    if (!path.isEmpty() && (!picture || place)) {
         event->acceptProposedAction();
     } else {
         event->ignore();
     }
 }
 
+void LinerView::dragLeaveEvent(QDragLeaveEvent* event) {
+    gestures_->ShowDropPlace(std::nullopt);
+    QAbstractScrollArea::dragLeaveEvent(event);
+}
+
+std::optional<PicturePlace> LinerView::FittedDropPlace(const QString& path, QPoint pixel) {
+    const std::optional<PicturePlace> area = DropArea(pixel);
+    if (!area) return std::nullopt;
+    if (path != dragPath_) {
+        // Examined once per drag; what cannot be read is told at the drop.
+        dragPath_ = path;
+        dragNatural_.reset();
+        DeferredPrompter quiet;
+        if (const auto examined = ExaminePictureFile(path.toStdString(), quiet, PictureReaders(), {dpiX(), dpiY()})) {
+            dragNatural_ = std::make_pair(examined->naturalWidth, examined->naturalHeight);
+        }
+    }
+    return dragNatural_ ? FitPictureInside(*area, dragNatural_->first, dragNatural_->second) : *area;
+}
+
 void LinerView::dropEvent(QDropEvent* event) {
+    gestures_->ShowDropPlace(std::nullopt);
+    dragPath_.clear();
     const QString path = DroppedFile(event->mimeData());
     if (path.isEmpty()) return event->ignore();
     if (!IsPictureName(path)) {

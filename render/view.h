@@ -87,6 +87,8 @@ const char* PopupMenuName(int area);
 int DoubleClickCommand(int area);
 
 class LinerDocument;
+class PictureGestures;
+class ViewRuler;
 
 class LinerView : public QAbstractScrollArea {
     Q_OBJECT
@@ -116,6 +118,21 @@ public:
     // The paper position (twips from the paper's top-left corner, depth
     // downward) under a viewport pixel.
     QPoint PaperPoint(QPoint viewportPixel) const;
+    // The viewport pixel of a paper point (twips from the left edge, depth
+    // below the top edge).
+    QPoint PixelOf(int x, int depth) const;
+
+    LinerDocument& document() const { return document_; }
+    // Selecting, moving and resizing pictures on the liner.
+    PictureGestures& gestures() const { return *gestures_; }
+    // The rulers along the top and the left (View > Rulers).
+    void SetRulersVisible(bool visible);
+    bool rulersVisible() const { return rulersVisible_; }
+    ViewRuler* ruler(Qt::Orientation orientation) const {
+        return orientation == Qt::Horizontal ? horizontalRuler_ : verticalRuler_;
+    }
+    // Where questions go (the paint context's prompter), or nullptr.
+    Prompter* prompter() const { return prompter_; }
 
     // Recomputes the ranges after the Liner's size or the client area changed.
     void UpdateScrollRanges();
@@ -180,12 +197,16 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
     void leaveEvent(QEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     bool viewportEvent(QEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
 
 private:
     void DrawOverflowMarks(QPainter& painter, const std::vector<OverflowMark>& marks);
@@ -195,7 +216,20 @@ private:
     // Shift+F10 and the Menu key.
     void ShowKeyboardPopup();
 
+    // Where a picture file dragged over an area would go, fitted into it.
+    std::optional<PicturePlace> FittedDropPlace(const QString& path, QPoint viewportPixel);
+
+    LinerDocument& document_;
     Liner& liner_;
+    PictureGestures* gestures_ = nullptr;
+    ViewRuler* horizontalRuler_ = nullptr;
+    ViewRuler* verticalRuler_ = nullptr;
+    bool rulersVisible_ = false;
+    void PlaceRulers();
+    void UpdateRulers();
+    // The natural size of the picture file being dragged over the view.
+    QString dragPath_;
+    std::optional<std::pair<int, int>> dragNatural_;
     ViewState state_;
     SideBStart sideB_;
     QPointer<QMenu> popup_;

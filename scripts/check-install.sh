@@ -114,7 +114,7 @@ for f in /usr/bin/reelcard /usr/bin/reelcard-cli "/usr/lib${multiarch:+/$multiar
   grep -qx "$f" "$scratch/package.list" || fail "the package lacks $f"
 done
 depends="$(dpkg-deb -f "$deb" Depends)"
-for d in libqt6widgets6 libpng16-16 qt6-qpa-plugins fonts-liberation; do
+for d in libqt6widgets6 libqt6network6 libdiscid0 libpng16-16 qt6-qpa-plugins fonts-liberation; do
   grep -q "$d" <<<"$depends" || fail "the package does not depend on $d: $depends"
 done
 [ "$(dpkg-deb -f "$deb" Section)" = graphics ] || fail "section"

@@ -9,14 +9,14 @@
 #                                      one job); the grown corpus stays in the build folder
 #   scripts/fuzz.sh seeds              rewrite fuzz/corpus from the targets' seed mode
 #
-# Targets: liner format liner_round_trip older_version bmp tga png jpg pcx webp playlist cue xspf.
+# Targets: liner format liner_round_trip older_version bmp tga png jpg pcx webp playlist cue xspf music_answers.
 # A crash leaves its input in <build>/artifacts; put it into
 # tests/data/regressions/<target>/ so that ctest replays it from then on.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build="${REELCARD_FUZZ_BUILD_DIR:-build-fuzz}"
-targets=(liner format liner_round_trip older_version bmp tga png jpg pcx webp playlist cue xspf)
+targets=(liner format liner_round_trip older_version bmp tga png jpg pcx webp playlist cue xspf music_answers)
 export QT_QPA_PLATFORM=offscreen
 # Leaks are looked for too: the readers run without Qt's caches.  The round
 # trip and the readers must never abort, time out or run out of memory.

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-svg-dev libgl-dev
-  libtag1-dev libcue-dev flac
+  libtag1-dev libcue-dev flac libdiscid-dev
   libpng-dev zlib1g-dev libjpeg62-turbo-dev libwebp-dev
   # PDF boxes for print shops.
   libqpdf-dev

@@ -7,7 +7,9 @@
 //   reelcard-cli print FILE... -o OUT.pdf|--printer [NAME|default] [--copies N] [--2up|--n-up]
 //                [--paper A4|Letter] [--margins L,R,T,B] [--bleed LENGTH]
 //   reelcard-cli songs LINER -o OUT [--tape C46|C60|C90|C100|C120|MINUTES] [--fill-a]
-//                [--artist] [--numbers] [--fit] SOURCE...
+//                [--artist] [--numbers] [--fit] [--no-cover] SOURCE...
+//                | --release MBID|URL | --disc-toc "TOC" | --cd [DEVICE]
+//   reelcard-cli lookup QUERY
 //   reelcard-cli --help | --version
 //
 // Exit status: 0 success, 1 a file could not be read or written (or a printer
@@ -44,9 +46,11 @@
 #include "render/liner_export.h"
 #include "render/pdf_boxes.h"
 #include "render/print_job.h"
+#include "songs/covers.h"
 #include "songs/song_rows.h"
 #include "songs/tape_split.h"
 #include "songs/track_list.h"
+#include "tools/cli_album.h"
 
 namespace {
 
@@ -62,7 +66,9 @@ const char kUsage[] =
     "       reelcard-cli print FILE... -o OUT.pdf|--printer [NAME|default] [--copies N] [--2up|--n-up]\n"
     "                    [--paper A4|Letter] [--margins L,R,T,B] [--bleed LENGTH]\n"
     "       reelcard-cli songs LINER -o OUT [--tape C46|C60|C90|C100|C120|MINUTES] [--fill-a]\n"
-    "                    [--artist] [--numbers] [--fit] SOURCE...\n"
+    "                    [--artist] [--numbers] [--fit] [--no-cover] SOURCE...\n"
+    "                    | --release MBID|URL | --disc-toc \"TOC\" | --cd [DEVICE]\n"
+    "       reelcard-cli lookup QUERY\n"
     "       reelcard-cli --help | --version\n"
     "A name ending in .fmt is a format file; any other name is a liner file.\n"
     "export writes texts in Unicode, each run read in the code page of its\n"
@@ -96,6 +102,23 @@ const char kUsage[] =
     "artist before every title (it is there anyway when the songs have several\n"
     "artists), --numbers numbers the songs, --fit makes the song font smaller\n"
     "until every song fits.  Each side's count and total go to standard output.\n"
+    "Instead of SOURCE..., songs takes an album from MusicBrainz: the release\n"
+    "with --release (its MBID or its musicbrainz.org address), or the disc whose\n"
+    "table of contents --disc-toc gives (\"FIRST LAST LEADOUT OFFSET...\", as\n"
+    "MusicBrainz writes it) or --cd reads from the CD in DEVICE (a /dev/ path;\n"
+    "the default drive unless given).  When several releases hold the disc, the\n"
+    "first is taken and the others are named.  Nothing is written when a lookup\n"
+    "fails.\n"
+    "The album's front cover (from the Cover Art Archive, or embedded in the\n"
+    "audio files, or cover.*, folder.*, front.* or album.* beside them) is\n"
+    "written beside OUT as NAME-cover.EXT and placed in the title area, unless\n"
+    "--no-cover is given.\n"
+    "lookup searches MusicBrainz for releases (artist and album in one QUERY)\n"
+    "and prints one a line: MBID, artist, title, year, country, format and\n"
+    "number of tracks, separated by tabs.\n"
+    "The lookups ask REELCARD_MUSICBRAINZ_URL (https://musicbrainz.org unless\n"
+    "set) and REELCARD_COVERART_URL (https://coverartarchive.org), and keep the\n"
+    "answers for a week in $XDG_CACHE_HOME/reelcard.\n"
     "Every OUT is written beside the old file and put in its place only when\n"
     "whole; an OUT that is a character device (/dev/stdout) or a pipe being read\n"
     "is written into, any other OUT that is no plain file is refused.  A picture\n"
@@ -526,7 +549,9 @@ struct SongsArgs {
     bool artist = false;
     bool numbers = false;
     bool fit = false;
+    bool noCover = false;
     QStringList sources;
+    std::optional<AlbumSource> album;  // --release, --disc-toc or --cd
 };
 
 std::optional<SongsArgs> ParseSongsArgs(const QStringList& list) {
@@ -539,6 +564,7 @@ std::optional<SongsArgs> ParseSongsArgs(const QStringList& list) {
                      : a == "--artist"  ? &args.artist
                      : a == "--numbers" ? &args.numbers
                      : a == "--fit"     ? &args.fit
+                     : a == "--no-cover" ? &args.noCover
                                         : nullptr;
         if (flag) {
             if (*flag) return Bad(a.toStdString() + " given twice");
@@ -554,6 +580,26 @@ std::optional<SongsArgs> ParseSongsArgs(const QStringList& list) {
                 return Bad("--tape must be C46, C60, C90, C100, C120 or a number of minutes");
             }
             tapeGiven = true;
+        } else if (a == "--release" || a == "--disc-toc" || a == "--cd") {
+            // One album, and a malformed one refused before anything is asked.
+            if (args.album) return Bad("one of --release, --disc-toc and --cd, once");
+            AlbumSource album;
+            if (a == "--cd") {
+                album.readDrive = true;
+                if (hasValue && list[i + 1].startsWith("/dev/")) album.device = list[++i];
+            } else if (!hasValue) {
+                return Bad(a.toStdString() + " needs a value");
+            } else if (a == "--release") {
+                const std::optional<QString> id = ParseReleaseId(list[++i]);
+                if (!id) return Bad("--release must be a release's MBID or its musicbrainz.org address");
+                album.releaseId = *id;
+            } else {
+                album.toc = ParseDiscToc(list[++i]);
+                if (!album.toc) {
+                    return Bad("--disc-toc must be FIRST LAST LEADOUT and one rising OFFSET a track");
+                }
+            }
+            args.album = album;
         } else if (a.startsWith('-') && a != "-") {
             return Bad("unknown option '" + a.toStdString() + "'");
         } else if (args.liner.empty()) {
@@ -564,9 +610,11 @@ std::optional<SongsArgs> ParseSongsArgs(const QStringList& list) {
     }
     if (args.liner.empty()) return Bad("no LINER given");
     if (args.output.empty()) return Bad("songs needs -o OUT");
-    if (args.sources.isEmpty()) return Bad("no SOURCE given");
+    if (args.sources.isEmpty() && !args.album) return Bad("no SOURCE given");
+    if (!args.sources.isEmpty() && args.album) return Bad("SOURCE... and --release, --disc-toc or --cd exclude each other");
     // Filling Side A first needs a side's length.
     if (args.fillA && !args.tape) return Bad("--fill-a needs --tape");
+    if (args.album) args.album->cover = !args.noCover;
     return args;
 }
 
@@ -582,11 +630,24 @@ int Songs(const SongsArgs& args, ConsolePrompter& prompter) {
     if (!ReadAny(liner, read, prompter)) return kExitFile;
     EnsureStandardFonts(liner);
 
-    TrackListError error;
-    const std::optional<TrackImport> import = ReadTrackSources(args.sources, &error);
-    if (!import) {
-        PrintNote(error.Message());
-        return kExitFile;
+    std::optional<TrackImport> import;
+    std::optional<CoverImage> cover;
+    if (args.album) {
+        QString why;
+        std::optional<AlbumTracks> album = FetchAlbum(*args.album, &why);
+        if (!album) {
+            PrintNote(why);
+            return kExitFile;
+        }
+        import = std::move(album->import);
+        cover = CoverFromBytes(album->cover, QStringLiteral("the Cover Art Archive"));
+    } else {
+        TrackListError error;
+        import = ReadTrackSources(args.sources, &error);
+        if (!import) {
+            PrintNote(error.Message());
+            return kExitFile;
+        }
     }
     std::vector<int> lengths;
     for (const Track& t : import->tracks) lengths.push_back(t.seconds);
@@ -611,7 +672,29 @@ int Songs(const SongsArgs& args, ConsolePrompter& prompter) {
                           .arg(fit.songsLeftOut));
         }
     }
-    if (!WriteAny(liner, args.output, prompter)) return kExitFile;
+    if (!args.album && !args.noCover) cover = FindCover(import->tracks);
+    // The cover goes beside the liner, and away again when the liner cannot
+    // be written.
+    const QString output = QString::fromStdString(args.output);
+    std::optional<QString> coverFile;
+    bool coverCreated = false;
+    if (cover) {
+        QString why;
+        coverFile = WriteCoverBeside(output, *cover, &coverCreated, &why);
+        if (!coverFile) {
+            PrintNote(why);
+            return kExitFile;
+        }
+        if (!PlaceCover(liner, output, *coverFile, prompter)) {
+            if (coverCreated) QFile::remove(QFileInfo(output).absoluteDir().filePath(*coverFile));
+            return kExitFile;
+        }
+        PrintNote(QStringLiteral("the cover from %1 is %2, placed in the title area").arg(cover->source, *coverFile));
+    }
+    if (!WriteAny(liner, args.output, prompter)) {
+        if (coverCreated) QFile::remove(QFileInfo(output).absoluteDir().filePath(*coverFile));
+        return kExitFile;
+    }
 
     const size_t counts[2] = {split.sideACount, import->tracks.size() - split.sideACount};
     const int totals[2] = {split.sideASeconds, split.sideBSeconds};
@@ -674,6 +757,12 @@ int main(int argc, char** argv) {
         auto songsArgs = ParseSongsArgs(app->arguments());
         if (!songsArgs) return UsageError(usageError);
         return Songs(*songsArgs, prompter);
+    }
+    if (app->arguments().size() >= 2 && app->arguments()[1] == "lookup") {
+        if (app->arguments().size() != 3 || app->arguments()[2].trimmed().isEmpty()) {
+            return UsageError("lookup takes one QUERY");
+        }
+        return LookupCommand(app->arguments()[2]);
     }
     auto args = ParseArgs(app->arguments());
     if (!args) return UsageError(usageError);

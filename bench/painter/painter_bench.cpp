@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "bench/bench_support.h"
 #include "document/liner.h"
 #include "document/liner_file.h"
 #include "document/measurement.h"
@@ -26,13 +27,9 @@
 
 namespace {
 
-class QuietPrompter : public Prompter {
+class QuietPrompter : public BenchPrompter {
 public:
-    MessageResult Show(const MessageOwner&, const MessageStyle& style, const std::string& text) override {
-        std::fprintf(stderr, "painter bench: %s\n", text.c_str());
-        return DefaultAnswer(style.buttons);
-    }
-    MergeChoice AskMerge(const std::string&) override { return MergeChoice::Cancel; }
+    QuietPrompter() : BenchPrompter("painter bench") {}
 };
 
 // The sample, read from the build's folder; its pictures are named relative
@@ -55,20 +52,7 @@ Liner LoadSample(const char* name) {
 const std::vector<std::string>& BigPictures() {
     static std::vector<std::string> paths = [] {
         std::vector<std::string> made;
-        const QString folder = QDir::tempPath() + "/reelcard-painter-bench";
-        QDir().mkpath(folder);
-        for (int i = 0; i < 5; ++i) {
-            const QString path = folder + QString("/big%1.png").arg(i);
-            if (!QFile::exists(path)) {
-                QImage image(2000, 2000, QImage::Format_RGB32);
-                for (int y = 0; y < 2000; ++y) {
-                    QRgb* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-                    for (int x = 0; x < 2000; ++x) row[x] = qRgb(x / 8 + i * 40, y / 8, (x * y + i) & 0xFF);
-                }
-                image.save(path, "PNG");
-            }
-            made.push_back(path.toStdString());
-        }
+        for (int i = 0; i < 5; ++i) made.push_back(BigBenchPicture("reelcard-painter-bench", i));
         return made;
     }();
     return paths;

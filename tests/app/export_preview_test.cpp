@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
-#include "app/commands.h"
+#include "platform/commands.h"
 #include "app/export_commands.h"
 #include "app/print_commands.h"
 #include "app/print_dialogs.h"

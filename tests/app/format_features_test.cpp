@@ -13,7 +13,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "app/commands.h"
+#include "platform/commands.h"
 #include "app_test_support.h"
 #include "dialogs/entry_dialog.h"
 #include "dialogs/format_features_dialog.h"

@@ -14,7 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "app_test_support.h"
-#include "app/commands.h"
+#include "platform/commands.h"
 #include "document/liner_document.h"
 #include "document/print_settings.h"
 #include "dialogs/format_pictures_dialog.h"

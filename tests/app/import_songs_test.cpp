@@ -15,7 +15,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/commands.h"
+#include "platform/commands.h"
 #include "app_test_support.h"
 #include "dialogs/import_songs_dialog.h"
 #include "dialogs/text_dialog.h"

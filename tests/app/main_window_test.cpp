@@ -17,7 +17,7 @@
 #include <QToolBar>
 #include <gtest/gtest.h>
 
-#include "app/commands.h"
+#include "platform/commands.h"
 #include "app/help_window.h"
 #include "dialogs/date_time.h"
 #include "dialogs/new_liner_dialog.h"
@@ -117,7 +117,7 @@ TEST(MainWindowCommands, MenusCarryTheirCommandsTextsAndShortcuts) {
     EXPECT_EQ(MenuTexts(TopMenu(w, "MENU_TEXT")),
               (QStringList{"&Title...", "Songs Side &A...", "Songs Side &B...", "&Import Songs...", "F&it Songs"}));
     EXPECT_EQ(MenuTexts(TopMenu(w, "MENU_VIEW")),
-              (QStringList{"Zoom &In", "Zoom &Out", "&Actual Size", "Fit &Width", "Fit &Page"}));
+              (QStringList{"Zoom &In", "Zoom &Out", "&Actual Size", "Fit &Width", "Fit &Page", "&Rulers"}));
     EXPECT_EQ(MenuTexts(TopMenu(w, "MENU_HELP")), (QStringList{"&Contents", "&Search...", "&About Reelcard..."}));
     for (const char* name : {"MENU_FILE", "MENU_FORMAT", "MENU_FONTS", "MENU_TEXT", "MENU_VIEW", "MENU_HELP"}) {
         QMenu* menu = TopMenu(w, name);

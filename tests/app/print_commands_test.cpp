@@ -18,7 +18,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/commands.h"
+#include "platform/commands.h"
 #include "app/print_dialogs.h"
 #include "app_test_support.h"
 #include "document/liner_file.h"

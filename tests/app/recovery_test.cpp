@@ -16,7 +16,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "app/commands.h"
+#include "platform/commands.h"
 #include "app_test_support.h"
 #include "document/liner_file.h"
 #include "document/recovery.h"

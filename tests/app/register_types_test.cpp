@@ -8,7 +8,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include "app/commands.h"
+#include "platform/commands.h"
 #include "app_test_support.h"
 #include "dialogs/register_types_dialog.h"
 #include "platform/strings.h"

@@ -11,7 +11,7 @@
 
 #include <algorithm>
 
-#include "app/commands.h"
+#include "platform/commands.h"
 #include "app_test_support.h"
 #include "dialogs/format_features_dialog.h"
 #include "dialogs/text_dialog.h"

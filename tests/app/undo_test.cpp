@@ -10,7 +10,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "app/commands.h"
+#include "platform/commands.h"
 #include "app_test_support.h"
 #include "dialogs/format_pictures_dialog.h"
 #include "dialogs/format_songs_dialog.h"

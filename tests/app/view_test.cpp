@@ -6,7 +6,7 @@
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 
-#include "app/commands.h"
+#include "platform/commands.h"
 #include "app_test_support.h"
 #include "document/liner.h"
 #include "document/liner_document.h"

@@ -64,4 +64,6 @@ enum Command : int {
     kCmdActualSize = 184,
     kCmdFitWidth = 185,
     kCmdFitPage = 186,
+    // View menu: the rulers along the liner.
+    kCmdRulers = 190,
 };

@@ -1,0 +1,195 @@
+#include "songs/covers.h"
+
+#include <taglib/attachedpictureframe.h>
+#include <taglib/flacfile.h>
+#include <taglib/flacpicture.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mp4coverart.h>
+#include <taglib/mp4file.h>
+#include <taglib/mp4tag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/oggflacfile.h>
+#include <taglib/opusfile.h>
+#include <taglib/vorbisfile.h>
+#include <taglib/xiphcomment.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QObject>
+#include <QSet>
+#include <QStringList>
+
+#include "pictures/picture_host.h"
+#include "platform/code_page.h"
+#include "platform/messages.h"
+#include "platform/strings.h"
+#include "render/geometry.h"
+#include "songs/music_answers.h"
+
+namespace {
+
+// Larger pictures are no covers; they would only fill the memory.
+constexpr qsizetype kMaxCoverBytes = 16 * 1024 * 1024;
+// The files looked into for an embedded picture: an album's worth.
+constexpr int kMaxFilesTried = 100;
+
+QByteArray Bytes(const TagLib::ByteVector& v) {
+    return QByteArray(v.data(), static_cast<qsizetype>(v.size()));
+}
+
+// The front cover of a picture list, else its first picture.
+QByteArray FromFlacPictures(const TagLib::List<TagLib::FLAC::Picture*>& pictures) {
+    QByteArray first;
+    for (const TagLib::FLAC::Picture* p : pictures) {
+        if (p->type() == TagLib::FLAC::Picture::FrontCover) return Bytes(p->data());
+        if (first.isEmpty()) first = Bytes(p->data());
+    }
+    return first;
+}
+
+QByteArray FromId3v2(TagLib::ID3v2::Tag* tag) {
+    if (!tag) return {};
+    QByteArray first;
+    for (const TagLib::ID3v2::Frame* frame : tag->frameList("APIC")) {
+        const auto* p = dynamic_cast<const TagLib::ID3v2::AttachedPictureFrame*>(frame);
+        if (!p) continue;
+        if (p->type() == TagLib::ID3v2::AttachedPictureFrame::FrontCover) return Bytes(p->picture());
+        if (first.isEmpty()) first = Bytes(p->picture());
+    }
+    return first;
+}
+
+QByteArray FromXiph(TagLib::Ogg::XiphComment* comment) {
+    return comment ? FromFlacPictures(comment->pictureList()) : QByteArray();
+}
+
+QByteArray EmbeddedBytes(const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    const QString ext = QFileInfo(path).suffix().toLower();
+    if (ext == "flac") {
+        TagLib::FLAC::File f(name.constData(), false);
+        if (!f.isValid()) return {};
+        QByteArray bytes = FromFlacPictures(f.pictureList());
+        if (bytes.isEmpty() && f.hasXiphComment()) bytes = FromXiph(f.xiphComment());
+        if (bytes.isEmpty() && f.hasID3v2Tag()) bytes = FromId3v2(f.ID3v2Tag());
+        return bytes;
+    }
+    if (ext == "mp3") {
+        TagLib::MPEG::File f(name.constData(), false);
+        return f.isValid() && f.hasID3v2Tag() ? FromId3v2(f.ID3v2Tag()) : QByteArray();
+    }
+    if (ext == "m4a" || ext == "mp4" || ext == "m4b") {
+        TagLib::MP4::File f(name.constData(), false);
+        if (!f.isValid() || !f.tag() || !f.tag()->contains("covr")) return {};
+        const TagLib::MP4::CoverArtList covers = f.tag()->item("covr").toCoverArtList();
+        return covers.isEmpty() ? QByteArray() : Bytes(covers.front().data());
+    }
+    if (ext == "opus") {
+        TagLib::Ogg::Opus::File f(name.constData(), false);
+        return f.isValid() ? FromXiph(f.tag()) : QByteArray();
+    }
+    if (ext == "ogg" || ext == "oga") {
+        TagLib::Ogg::Vorbis::File vorbis(name.constData(), false);
+        if (vorbis.isValid()) return FromXiph(vorbis.tag());
+        TagLib::Ogg::FLAC::File flac(name.constData(), false);
+        return flac.isValid() ? FromXiph(flac.tag()) : QByteArray();
+    }
+    return {};
+}
+
+}  // namespace
+
+std::optional<CoverImage> CoverFromBytes(const QByteArray& bytes, const QString& source) {
+    const QString extension = ImageExtension(bytes);
+    if (extension.isEmpty() || bytes.size() > kMaxCoverBytes) return std::nullopt;
+    return CoverImage{bytes, extension, source};
+}
+
+std::optional<CoverImage> EmbeddedCover(const QString& audioFile) {
+    return CoverFromBytes(EmbeddedBytes(audioFile), audioFile);
+}
+
+std::optional<CoverImage> FindCover(const std::vector<Track>& tracks) {
+    QStringList files, folders;
+    for (const Track& track : tracks) {
+        if (track.file.isEmpty() || files.contains(track.file)) continue;
+        files << track.file;
+        const QString folder = QFileInfo(track.file).absolutePath();
+        if (!folders.contains(folder)) folders << folder;
+        if (files.size() >= kMaxFilesTried) break;
+    }
+    for (const QString& file : files) {
+        if (auto cover = EmbeddedCover(file)) return cover;
+    }
+    static const QStringList names = {"cover", "folder", "front", "album"};
+    static const QStringList kinds = {"jpg", "jpeg", "png", "webp", "bmp"};
+    for (const QString& folder : folders) {
+        const QFileInfoList entries = QDir(folder).entryInfoList(QDir::Files, QDir::Name);
+        for (const QString& name : names) {
+            for (const QFileInfo& entry : entries) {
+                if (entry.completeBaseName().compare(name, Qt::CaseInsensitive) != 0 ||
+                    !kinds.contains(entry.suffix().toLower()) || entry.size() > kMaxCoverBytes) {
+                    continue;
+                }
+                QFile f(entry.absoluteFilePath());
+                if (!f.open(QIODevice::ReadOnly)) continue;
+                if (auto cover = CoverFromBytes(f.readAll(), entry.absoluteFilePath())) return cover;
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<QString> WriteCoverBeside(const QString& linerPath, const CoverImage& cover, bool* created,
+                                        QString* error) {
+    const QFileInfo liner(linerPath);
+    const QDir folder = liner.absoluteDir();
+    *created = false;
+    for (int n = 1; n < 1000; ++n) {
+        const QString name = liner.completeBaseName() + "-cover" + (n > 1 ? QStringLiteral("-%1").arg(n) : QString()) +
+                             "." + cover.extension;
+        const QString path = folder.filePath(name);
+        QFile file(path);
+        if (file.exists()) {
+            // The same cover from an earlier run is used again.
+            if (file.size() == cover.bytes.size() && file.open(QIODevice::ReadOnly) && file.readAll() == cover.bytes) {
+                return name;
+            }
+            continue;
+        }
+        if (!file.open(QIODevice::NewOnly) || file.write(cover.bytes) != cover.bytes.size() || !file.flush()) {
+            file.remove();
+            *error = QObject::tr("cannot write the cover %1").arg(path);
+            return std::nullopt;
+        }
+        *created = true;
+        return name;
+    }
+    *error = QObject::tr("no free name for the cover beside %1").arg(linerPath);
+    return std::nullopt;
+}
+
+PicturePlace CoverPlace(const Liner& liner) {
+    const LinerGeometry g = ComputeLinerGeometry(liner);
+    const DepthSpan title = TitleSpan(g);
+    return PicturePlace{0, title.top, g.width, title.height()};
+}
+
+bool PlaceCover(Liner& liner, const QString& linerPath, const QString& coverFile, Prompter& prompter) {
+    const QString full = QFileInfo(linerPath).absoluteDir().filePath(coverFile);
+    bool encoded = false, relativeEncoded = false;
+    const std::string path = EncodeCodePage(full, &encoded);
+    const std::string relative = EncodeCodePage(coverFile, &relativeEncoded);
+    if (!encoded || !relativeEncoded) {
+        ShowMessage(prompter, MessageOwner::None(), ErrorStyle(), IDS_CANNOT_OPEN_FILE, {full.toStdString()});
+        return false;
+    }
+    std::erase_if(liner.pictures, [&](const Picture& p) { return p.fileName == relative; });
+    if (!AddFittedPicture(liner, path, CoverPlace(liner), prompter, PictureReaders(), CurrentScreenResolution())) {
+        return false;
+    }
+    // Named as it sits beside the liner, so that both move together.
+    liner.pictures.back().fileName = relative;
+    return true;
+}

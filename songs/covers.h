@@ -1,0 +1,49 @@
+// The front cover of an album: found in the audio files' own tags or beside
+// them, written beside the liner and placed on it.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+#include <vector>
+
+#include "document/liner.h"
+#include "pictures/picture_host.h"
+#include "platform/prompter.h"
+#include "songs/track_list.h"
+
+struct CoverImage {
+    QByteArray bytes;   // as stored, never re-encoded
+    QString extension;  // "jpg", "png", "webp" or "bmp"
+    QString source;     // the audio or image file it came from, or the address
+};
+
+// The picture embedded in an audio file (FLAC picture blocks, ID3v2 APIC
+// frames, MP4 covr atoms, Ogg METADATA_BLOCK_PICTURE), the front cover
+// where the file has several; nothing when it has none.
+std::optional<CoverImage> EmbeddedCover(const QString& audioFile);
+
+// The cover of the songs: the first picture embedded in their files, else an
+// image beside them named cover, folder, front or album (in that order, any
+// case; JPEG, PNG, WebP or BMP).
+std::optional<CoverImage> FindCover(const std::vector<Track>& tracks);
+
+// Cover bytes from elsewhere (a download), when they are a picture we read.
+std::optional<CoverImage> CoverFromBytes(const QByteArray& bytes, const QString& source);
+
+// Writes the cover beside the liner as NAME-cover.EXT (NAME-cover-2.EXT and
+// so on when that name holds another file; a file with the same bytes is
+// used as it is).  The file's name, or nothing and the reason.  `created`
+// tells whether the file is new (and so to be removed if the liner is not
+// written after all).
+std::optional<QString> WriteCoverBeside(const QString& linerPath, const CoverImage& cover, bool* created,
+                                        QString* error);
+
+// Where a cover goes: the title area, across the liner's width.
+PicturePlace CoverPlace(const Liner& liner);
+
+// Adds the cover file (written beside `linerPath`) to the Liner, fitted into
+// the cover place keeping its proportions, named relative to the liner (in
+// place of a picture of that name).  False, with the reason told, when the
+// picture cannot be examined or its name not stored.
+bool PlaceCover(Liner& liner, const QString& linerPath, const QString& coverFile, Prompter& prompter);
