@@ -32,6 +32,7 @@
 #include "dialogs/register_types_dialog.h"
 #include "dialogs/format_commands.h"
 #include "dialogs/format_pictures_dialog.h"
+#include "dialogs/new_liner_dialog.h"
 #include "dialogs/text_dialog.h"
 #include "document/file_types.h"
 #include "document/liner_file.h"
@@ -74,6 +75,12 @@ QString RecentText(const std::string& text) {
     return QString::fromStdString(text.substr(0, space + 1)) + path;
 }
 
+std::optional<QString> ChooseFormatInGallery(QWidget* owner, const QStringList& formats, const QString& current) {
+    NewLinerDialog dialog(formats, current, owner);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.browse() ? QString() : dialog.chosenPath();
+}
+
 }  // namespace
 
 MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
@@ -81,6 +88,7 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
     setObjectName("MainWindow");
     setWindowIcon(ProgramIcon());
     if (!services_.chooseFont) services_.chooseFont = ChooseFont;
+    if (!services_.chooseFormat) services_.chooseFormat = ChooseFormatInGallery;
     if (!services_.isAssociated) {
         services_.isAssociated = [](const std::string& ext) { return IsAssociatedWithProgram(ext); };
     }
@@ -749,11 +757,23 @@ bool MainWindow::NewLinerFromFormat(const QString& path) {
 }
 
 void MainWindow::NewCommand() {
-    const std::optional<FileDialogResult> chosen = ChooseFormatFile();
-    if (!chosen) return;
-    if (!NewLinerFromFormat(chosen->path)) return;
+    const QString data = QString::fromStdString(DataFolderPath());
+    const QString user = QString::fromStdString(services_.userFormatFolder.empty() ? UserFormatFolder()
+                                                                                   : services_.userFormatFolder);
+    const QStringList formats = GalleryFormats(data + "/default.fmt", data + "/formats", user);
+    std::optional<QString> path =
+        services_.chooseFormat(this, formats, QString::fromStdString(settings_.defaultFormatName));
+    if (!path) return;
+    if (path->isEmpty()) {
+        const std::optional<FileDialogResult> chosen = ChooseFormatFile();
+        if (!chosen) return;
+        path = chosen->path;
+    } else {
+        settings_.formatFolder = FolderOfChosenFile(*path);
+    }
+    if (!NewLinerFromFormat(*path)) return;
     // The format chosen here is the one the next start begins with.
-    settings_.defaultFormatName = FileTitle(chosen->path.toStdString());
+    settings_.defaultFormatName = FileTitle(path->toStdString());
     LinerWasReplaced();
     FitWindowToLiner();
 }

@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QStringList>
 #include <functional>
 #include <map>
 #include <memory>
@@ -39,6 +40,10 @@ struct MainWindowServices {
     std::string userFormatFolder;
     // The font chooser (the real dialog unless a test answers for it).
     std::function<bool(QWidget* owner, FontEntry& entry, Prompter& prompter)> chooseFont;
+    // New's gallery of `formats` (the real dialog unless a test answers for
+    // it): the chosen format, an empty path for "Browse...", nothing on Cancel.
+    std::function<std::optional<QString>(QWidget* owner, const QStringList& formats, const QString& current)>
+        chooseFormat;
     // Whether a liner file extension is associated with the program.
     std::function<bool(const std::string& extension)> isAssociated;
     // Where copies of unsaved changes are kept against a crash (empty: the

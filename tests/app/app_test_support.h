@@ -50,6 +50,7 @@ public:
     ScriptedFileDialogs dialogs;
     int fontChoices = 0;
     std::optional<FontEntry> fontAnswer;  // nothing = the chooser is cancelled
+    bool realGallery = false;             // New shows its real format gallery
 
 private:
     TempFolder folder_;

@@ -5,6 +5,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
@@ -18,6 +21,7 @@
 #include "platform/commands.h"
 #include "app/help_window.h"
 #include "dialogs/date_time.h"
+#include "dialogs/new_liner_dialog.h"
 #include "app_test_support.h"
 #include "document/liner_file.h"
 #include "platform/paths.h"
@@ -402,6 +406,59 @@ TEST(FileCommands, AFailedOpenKeepsTheLinerAndItsName) {
     EXPECT_EQ(w.currentPath().toStdString(), path);
     EXPECT_EQ(w.windowTitle(), "kept.cas[*] - Reelcard");
     EXPECT_EQ(w.recentFiles().count(), 1);
+}
+
+// Answers the gallery New shows: `act` gets its list and closes it.
+static void InGallery(std::function<void(NewLinerDialog*, QListWidget*)> act) {
+    QTimer::singleShot(0, [act] {
+        auto* dialog = qobject_cast<NewLinerDialog*>(QApplication::activeModalWidget());
+        auto* list = dialog ? dialog->findChild<QListWidget*>("FormatList") : nullptr;
+        EXPECT_TRUE(list);
+        if (list) act(dialog, list);
+        if (dialog && dialog->isVisible()) dialog->reject();
+    });
+}
+
+TEST(FileCommands, NewOffersTheShippedAndTheUsersFormatsInAGallery) {
+    AppHarness app;
+    app.realGallery = true;
+    QDir().mkpath(QString::fromStdString(app.Path("formats")));
+    QDir().mkpath(QString::fromStdString(app.Path("formats-of-the-user")));
+    QFile::copy(REELCARD_BIN_DIR "/formats/short-back.fmt", QString::fromStdString(app.Path("formats/short-back.fmt")));
+    const std::string mine = app.Path("formats-of-the-user/my-tray-card.fmt");
+    QFile::copy(REELCARD_BIN_DIR "/formats/cd-tray-card.fmt", QString::fromStdString(mine));
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    const auto startWidth = w.liner().width;
+
+    // Cancel changes nothing.
+    QStringList shown;
+    InGallery([&shown](NewLinerDialog*, QListWidget* list) {
+        for (int i = 0; i < list->count(); ++i) shown << list->item(i)->text();
+    });
+    EXPECT_EQ(w.Dispatch(kCmdNew), 1);
+    ASSERT_EQ(shown.size(), 3);
+    EXPECT_TRUE(shown[0].startsWith("Default\n")) << shown[0].toStdString();
+    EXPECT_EQ(shown[1].toStdString(), "Short back\n4 \u00d7 3.562 in");
+    EXPECT_TRUE(shown[2].startsWith("My tray card\n")) << shown[2].toStdString();
+    EXPECT_EQ(w.liner().width, startWidth);
+    EXPECT_TRUE(app.dialogs.openRequests.empty());
+
+    // The user's format, then OK: the new liner starts from it.
+    InGallery([](NewLinerDialog* dialog, QListWidget* list) {
+        list->setCurrentRow(2);
+        QTest::mouseClick(dialog->findChild<QPushButton*>("OkButton"), Qt::LeftButton);
+    });
+    w.Dispatch(kCmdNew);
+    Liner expected;
+    ScriptedPrompter prompter;
+    ASSERT_TRUE(ReadFormatFile(expected, mine, prompter));
+    EXPECT_NE(expected.width, startWidth);
+    EXPECT_EQ(w.liner().width, expected.width);
+    EXPECT_EQ(w.formatPath().toStdString(), mine);
+    EXPECT_EQ(w.windowTitle(), "(untitled)[*] - Reelcard");
+    EXPECT_EQ(w.settings().defaultFormatName, "my-tray-card.fmt");
+    EXPECT_TRUE(app.dialogs.openRequests.empty());
 }
 
 TEST(FileCommands, NewStartsAnUntitledLinerFromTheChosenFormat) {
