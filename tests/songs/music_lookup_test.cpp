@@ -51,7 +51,8 @@ QByteArray DiscIdJson() {
     return "{\"id\":\"49HHV7Eb8UKF3aQiNmu1GR8vKTY-\",\"releases\":[" + kReleaseJson + "," + other + "]}";
 }
 
-const QByteArray kJpeg("\xFF\xD8\xFF\xE0\x00\x10JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00\xFF\xD9", 24);
+constexpr char kJpegBytes[] = "\xFF\xD8\xFF\xE0\x00\x10JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00\xFF\xD9";
+const QByteArray kJpeg(kJpegBytes, sizeof kJpegBytes - 1);
 
 // One lookup on the stand-in server, with its own empty cache.
 struct LookupFixture : ::testing::Test {
