@@ -70,7 +70,7 @@ run_installed() {  # prefix
     QT_QPA_PLATFORM=xcb xvfb-run -a sh -c '
       "$1" "$2" & pid=$!
       for i in $(seq 40); do
-        xdotool search --name "^Reelcard - mixtape.cas\$" >/dev/null 2>&1 && { kill $pid; exit 0; }
+        xdotool search --name "^mixtape.cas - Reelcard\$" >/dev/null 2>&1 && { kill $pid; exit 0; }
         sleep 0.25
       done
       kill $pid; exit 1' sh "$prefix/bin/reelcard" "$prefix/share/reelcard/samples/mixtape.cas" ||
