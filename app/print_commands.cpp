@@ -26,10 +26,26 @@ constexpr uint32_t kNoPrinterDevices = 0x1007;
 // ---- the commands ------------------------------------------------------------------------
 
 Printing::Printing(DialogHost& host, PrintDialogs& dialogs, Prompter& prompter)
-    : host_(host), dialogs_(dialogs), prompter_(prompter), printer_(std::make_unique<QPrinter>(QPrinter::HighResolution)) {
-    // The painter's origin at the paper's corner; the job keeps liners
-    // inside what the printer can mark.
-    printer_->setFullPage(true);
+    : host_(host), dialogs_(dialogs), prompter_(prompter) {}
+
+// Made when first needed, not at start: making it asks the print system for
+// its default printer without a deadline, and a silent print system must not
+// keep the window from opening.
+QPrinter& Printing::printer() {
+    if (!printer_) {
+        printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        // The painter's origin at the paper's corner; the job keeps liners
+        // inside what the printer can mark.
+        printer_->setFullPage(true);
+    }
+    return *printer_;
+}
+
+bool Printing::PrintSystemAnswers() {
+    if (!PrintSystemSilent()) return true;
+    ShowMessage(prompter_, MessageOwner::MainWindow(), {MessageIcon::Stop, MessageButtons::Ok, false},
+                IDS_PRINT_SYSTEM_NO_ANSWER);
+    return false;
 }
 
 Printing::~Printing() = default;
@@ -60,18 +76,14 @@ void Printing::ChooseFiles(QWidget* printDialog) {
 
 void Printing::PrintLiner() {
     files_.clear();
+    // The print dialog asks the print system for its printers without a
+    // deadline; a silent one is said so instead of freezing the window.
+    if (!PrintSystemAnswers()) return;
     Settings& settings = host_.settings();
-    printer_->setCopyCount(std::max<int>(settings.copies, 1));
+    printer().setCopyCount(std::max<int>(settings.copies, 1));
     // The dialog names its output file after the document it will print,
     // not the one printed last.
     printer_->setDocName(OpenLinerJob().documentName);
-    // The print dialog asks the print system for its printers without a
-    // deadline; a silent one is said so instead of freezing the window.
-    if (PrintSystemSilent()) {
-        ShowMessage(prompter_, MessageOwner::MainWindow(), {MessageIcon::Stop, MessageButtons::Ok, false},
-                    IDS_PRINT_SYSTEM_NO_ANSWER);
-        return;
-    }
     if (!dialogs_.Print(host_.hostWindow(), *printer_, [this](QWidget* dialog) { ChooseFiles(dialog); })) {
         files_.clear();
         return;
@@ -120,8 +132,9 @@ PrintJobRequest Printing::OpenLinerJob() const {
 }
 
 void Printing::PageSetup() {
+    if (!printer_ && !PrintSystemAnswers()) return;
     Settings& settings = host_.settings();
-    PageSetupDialog dialog(host_.hostWindow(), *printer_, settings.print, host_.document().liner().defaultUnits);
+    PageSetupDialog dialog(host_.hostWindow(), printer(), settings.print, host_.document().liner().defaultUnits);
     dialog.SetPrinterChooser(
         [this](QWidget* owner, const QString& current) -> std::optional<QString> {
             const std::optional<QStringList> names = PrinterNames();

@@ -30,12 +30,14 @@ public:
     // sheets.
     PrintJobRequest OpenLinerJob() const;
 
-    QPrinter& printer() { return *printer_; }
+    QPrinter& printer();
     // The files chosen with "&Files..." in the last print dialog.
     const QStringList& batchFiles() const { return files_; }
     const PrintJobResult& lastResult() const { return lastResult_; }
 
 private:
+    // False, after saying so, when the print system is there but silent.
+    bool PrintSystemAnswers();
     void ChooseFiles(QWidget* printDialog);
 
     DialogHost& host_;

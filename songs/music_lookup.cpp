@@ -19,7 +19,8 @@ namespace {
 // MusicBrainz asks for no more than one request a second; the tenth more
 // keeps the requests a second apart where they arrive, too.
 constexpr qint64 kSpacingMs = 1100;
-// A server that says it is busy (503) is asked again twice, later.
+// A server that says it is busy (503), or closes the connection without an
+// answer, is asked again twice, later.
 constexpr int kRetries = 2;
 constexpr qint64 kMaxRetryAfterMs = 30000;
 // No data at all for this long (the connection included) ends a request,
@@ -191,7 +192,10 @@ void MusicLookup::Send(Pending pending) {
 void MusicLookup::Finished(QNetworkReply* reply, Pending pending) {
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QString where = pending.url.toString();
-    if (status == 503 && pending.attempts < kRetries) {
+    // A connection closed before any answer came (one the server was just
+    // closing when it was taken up again) is asked again like a busy one.
+    const bool closedUnanswered = status == 0 && reply->error() == QNetworkReply::RemoteHostClosedError;
+    if ((status == 503 || closedUnanswered) && pending.attempts < kRetries) {
         // Busy: ask again after the time the server names, or a growing pause.
         ++pending.attempts;
         bool ok = false;
