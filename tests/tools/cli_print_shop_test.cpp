@@ -13,26 +13,11 @@
 
 #include "document/liner_file.h"
 #include "support/test_support.h"
+#include "tools/cli_run.h"
 
 namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
-
-struct CliRun {
-    int status = -1;
-    std::string err;
-};
-
-CliRun Cli(const QStringList& args) {
-    QProcess process;
-    process.start(QStringLiteral(REELCARD_BIN_DIR "/reelcard-cli"), args);
-    process.closeWriteChannel();
-    CliRun run;
-    if (!process.waitForFinished(60000)) return run;
-    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.err = process.readAllStandardError().toStdString();
-    return run;
-}
 
 QString Tool(const QString& program, const QStringList& args) {
     QProcess process;

@@ -13,26 +13,9 @@
 #include "document/liner_file.h"
 #include "support/private_cups.h"
 #include "support/test_support.h"
+#include "tools/cli_run.h"
 
 namespace {
-
-struct CliRun {
-    int status = -1;
-    std::string err;
-};
-
-CliRun Cli(const QStringList& args,
-           const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(REELCARD_BIN_DIR "/reelcard-cli"), args);
-    process.closeWriteChannel();
-    CliRun run;
-    if (!process.waitForFinished(60000)) return run;
-    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.err = process.readAllStandardError().toStdString();
-    return run;
-}
 
 QString Q(const std::string& s) {
     return QString::fromStdString(s);
