@@ -193,8 +193,10 @@ void MusicLookup::Finished(QNetworkReply* reply, Pending pending) {
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     const QString where = pending.url.toString();
     // A connection closed before any answer came (one the server was just
-    // closing when it was taken up again) is asked again like a busy one.
-    const bool closedUnanswered = status == 0 && reply->error() == QNetworkReply::RemoteHostClosedError;
+    // closing when it was taken up again) is asked again like a busy one;
+    // after a redirect the status still names the redirect.
+    const bool closedUnanswered = reply->error() == QNetworkReply::RemoteHostClosedError &&
+                                  (status == 0 || (status >= 300 && status < 400));
     if ((status == 503 || closedUnanswered) && pending.attempts < kRetries) {
         // Busy: ask again after the time the server names, or a growing pause.
         ++pending.attempts;

@@ -216,7 +216,7 @@ TEST_F(LookupFixture, BusyBrokenAndRedirectedAnswers) {
     }));
     EXPECT_EQ(releases[busy].discs.size(), 2u);
     EXPECT_TRUE(failures[broken].contains("could not be read")) << failures[broken].toStdString();
-    EXPECT_EQ(covers[cover], kJpeg);
+    EXPECT_EQ(covers[cover], kJpeg) << failures[cover].toStdString();
     EXPECT_TRUE(failures[cut].contains("/caa/release/" + QString::fromLatin1(kOther) + "/front-500"))
         << failures[cut].toStdString();
     EXPECT_TRUE(failures[huge].contains("larger than 16 MB")) << failures[huge].toStdString();
