@@ -56,7 +56,7 @@ constexpr int kInstalledCommands[] = {
     kCmdFormatPictures, kCmdTitleLines,     kCmdSongsSideA,        kCmdSongsSideB,
     kCmdSidesAFlap,    kCmdSidesBFlap,      kCmdSidesAPrimary,     kCmdSidesBPrimary,
     kCmdSongsAPrimary, kCmdSongsAOverflow,  kCmdSongsBPrimary,     kCmdSongsBOverflow,
-    kCmdExport,        kCmdPrintPreview,
+    kCmdExport,        kCmdPrintPreview,    kCmdFindAlbum,
 };
 
 bool NeedsInstalledHandler(int command) {
@@ -207,6 +207,7 @@ void MainWindow::BuildActions() {
     MakeAction(kCmdSongsSideA, tr("Songs Side &A..."), QKeySequence(Qt::CTRL | Qt::Key_A));
     MakeAction(kCmdSongsSideB, tr("Songs Side &B..."), QKeySequence(Qt::CTRL | Qt::Key_B));
     MakeAction(kCmdImportSongs, tr("&Import Songs..."));
+    MakeAction(kCmdFindAlbum, tr("Find Album &Online..."));
     MakeAction(kCmdFitSongs, tr("F&it Songs"));
 
     MakeAction(kCmdZoomIn, tr("Zoom &In"));
@@ -275,6 +276,7 @@ void MainWindow::BuildMenus() {
     for (int c : {kCmdTitleLines, kCmdSongsSideA, kCmdSongsSideB}) textMenu_->addAction(actions_[c]);
     textMenu_->addSeparator();
     textMenu_->addAction(actions_[kCmdImportSongs]);
+    textMenu_->addAction(actions_[kCmdFindAlbum]);
     textMenu_->addAction(actions_[kCmdFitSongs]);
 
     viewMenu_ = menuBar()->addMenu(tr("&View"));

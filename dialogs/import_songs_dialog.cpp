@@ -21,6 +21,7 @@
 
 #include "platform/commands.h"
 #include "dialogs/dialog_host.h"
+#include "dialogs/find_album_dialog.h"
 #include "document/liner_document.h"
 #include "dialogs/text_dialog.h"
 #include "platform/messages.h"
@@ -85,12 +86,13 @@ ImportSongsDialog::ImportSongsDialog(DialogHost& host) : QDialog(host.hostWindow
     auto* addFiles = button(tr("Add &Files..."), "AddFilesButton");
     auto* addFolder = button(tr("Add F&older..."), "AddFolderButton");
     auto* addPlaylist = button(tr("Add &Playlist..."), "AddPlaylistButton");
+    auto* findAlbum = button(tr("Find Album Onl&ine..."), "FindAlbumButton");
     up_ = button(tr("Move &Up"), "MoveUpButton");
     down_ = button(tr("Move &Down"), "MoveDownButton");
     other_ = button(tr("&Other Side"), "OtherSideButton");
     remove_ = button(tr("Re&move"), "RemoveButton");
     auto* rowButtons = new QVBoxLayout;
-    for (QPushButton* b : {addFiles, addFolder, addPlaylist}) rowButtons->addWidget(b);
+    for (QPushButton* b : {addFiles, addFolder, addPlaylist, findAlbum}) rowButtons->addWidget(b);
     rowButtons->addSpacing(12);
     for (QPushButton* b : {up_, down_, other_, remove_}) rowButtons->addWidget(b);
     rowButtons->addStretch();
@@ -171,6 +173,7 @@ ImportSongsDialog::ImportSongsDialog(DialogHost& host) : QDialog(host.hostWindow
     connect(addFiles, &QPushButton::clicked, this, [this] { ChooseMore(SourceKind::Files); });
     connect(addFolder, &QPushButton::clicked, this, [this] { ChooseMore(SourceKind::Folder); });
     connect(addPlaylist, &QPushButton::clicked, this, [this] { ChooseMore(SourceKind::Playlist); });
+    connect(findAlbum, &QPushButton::clicked, this, &ImportSongsDialog::FindAlbum);
     auto resplit = [this] {
         if (refreshing_) return;
         manual_ = false;
@@ -310,20 +313,29 @@ bool ImportSongsDialog::AddSources(const QStringList& sources) {
         if (!error.cancelled) Tell(host_, this, tr("Nothing was imported. %1").arg(error.Message()));
         return false;
     }
+    AddAlbum(*more);
+    return true;
+}
+
+void ImportSongsDialog::AddAlbum(const TrackImport& more) {
     if (tracks_.empty()) {
-        import_ = *more;
+        import_ = more;
     } else {
         // The album holds only while every song comes from it.
-        if (import_.album.compare(more->album, Qt::CaseInsensitive) != 0) import_.album.clear();
-        if (import_.albumArtist.compare(more->albumArtist, Qt::CaseInsensitive) != 0)
+        if (import_.album.compare(more.album, Qt::CaseInsensitive) != 0) import_.album.clear();
+        if (import_.albumArtist.compare(more.albumArtist, Qt::CaseInsensitive) != 0)
             import_.albumArtist.clear();
-        import_.tracks.insert(import_.tracks.end(), more->tracks.begin(), more->tracks.end());
-        import_.missing.insert(import_.missing.end(), more->missing.begin(), more->missing.end());
-        import_.notes += more->notes;
+        import_.tracks.insert(import_.tracks.end(), more.tracks.begin(), more.tracks.end());
+        import_.missing.insert(import_.missing.end(), more.missing.begin(), more.missing.end());
+        import_.notes += more.notes;
     }
-    tracks_.insert(tracks_.end(), more->tracks.begin(), more->tracks.end());
+    tracks_.insert(tracks_.end(), more.tracks.begin(), more.tracks.end());
     SongsChanged();
-    return true;
+}
+
+void ImportSongsDialog::FindAlbum() {
+    FindAlbumDialog find(this);
+    if (find.exec() == QDialog::Accepted) AddAlbum(find.album());
 }
 
 // Songs came or went: the sides are split anew, on the tape that fits them
@@ -518,4 +530,5 @@ void InstallSongCommands(DialogHost& host) {
         dialog.exec();
     });
     host.SetCommandHandler(kCmdFitSongs, [&host] { FitSongsCommand(host); });
+    host.SetCommandHandler(kCmdFindAlbum, [&host] { FindAlbumCommand(host); });
 }

@@ -38,6 +38,9 @@ public:
     // progress with Cancel.  False (the list unchanged, the user told why
     // unless they cancelled) when one cannot be read.
     bool AddSources(const QStringList& sources);
+    // The songs of an album found online (Find Album Online), put after
+    // those listed; its title and artist go to the spine as the album's.
+    void AddAlbum(const TrackImport& album);
     // The file chooser behind each Add button; tests answer for it.
     std::function<QStringList(SourceKind)> choose;
 
@@ -59,6 +62,7 @@ private:
     void Refresh();
     void UpdateRowButtons();
     void ChooseMore(SourceKind kind);
+    void FindAlbum();
     void SongsChanged();
     void SelectTapeFor(const std::vector<int>& lengths);
     std::vector<int> Lengths() const;

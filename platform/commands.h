@@ -51,9 +51,11 @@ enum Command : int {
     kCmdUndo = 160,
     kCmdRedo = 161,
 
-    // Text menu: songs from playlists, cue sheets and audio files; fitting them.
+    // Text menu: songs from playlists, cue sheets and audio files, or an album
+    // found online; fitting them.
     kCmdImportSongs = 170,
     kCmdFitSongs = 171,
+    kCmdFindAlbum = 172,
 
     // File menu: the liner as a PDF, PNG or SVG file; the sheets before printing.
     kCmdExport = 180,

@@ -58,6 +58,20 @@ MusicLookup::MusicLookup(QObject* parent)
     clock_.start();
 }
 
+MusicLookup::~MusicLookup() { CancelAll(); }
+
+void MusicLookup::CancelAll() {
+    ++generation_;
+    queue_.clear();
+    queueTimer_.stop();
+    for (QNetworkReply* reply : network_.findChildren<QNetworkReply*>()) {
+        // Disconnected first: an abort finishes the reply at once.
+        reply->disconnect(this);
+        reply->abort();
+        reply->deleteLater();
+    }
+}
+
 // Who is asking and how to reach its makers, as MusicBrainz asks of clients.
 QByteArray MusicLookup::UserAgent() {
     return QByteArray("Reelcard/") + ProgramVersion() + " ( reelcard@users.noreply.github.com )";
@@ -105,7 +119,8 @@ int MusicLookup::Enqueue(Kind kind, const QUrl& url) {
     if (info.exists() && info.lastModified().secsTo(QDateTime::currentDateTime()) < kCacheAgeSecs &&
         info.size() <= kMaxAnswerBytes && cached.open(QIODevice::ReadOnly)) {
         const QByteArray body = cached.readAll();
-        QTimer::singleShot(0, this, [this, pending, body] {
+        QTimer::singleShot(0, this, [this, pending, body, generation = generation_] {
+            if (generation != generation_) return;
             QString error;
             if (!Deliver(pending, body, &error)) {
                 QFile::remove(CachePath(pending.url));
@@ -206,7 +221,9 @@ void MusicLookup::Finished(QNetworkReply* reply, Pending pending) {
         pending.notBefore = clock_.elapsed() + std::min(wait, kMaxRetryAfterMs);
         if (pending.kind == Kind::Cover) {
             QTimer::singleShot(static_cast<int>(pending.notBefore - clock_.elapsed()), this,
-                               [this, pending] { Send(pending); });
+                               [this, pending, generation = generation_] {
+                                   if (generation == generation_) Send(pending);
+                               });
         } else {
             queue_.push_front(pending);
             queueTimer_.stop();

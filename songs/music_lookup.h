@@ -24,6 +24,8 @@ class MusicLookup : public QObject {
     Q_OBJECT
 public:
     explicit MusicLookup(QObject* parent = nullptr);
+    // Whatever is still on its way is dropped (no signal comes of it).
+    ~MusicLookup() override;
 
     // Each call returns the number its answer signal carries.
     int SearchReleases(const QString& query);
@@ -34,6 +36,11 @@ public:
     int LookUpDiscId(const QString& discId, const QString& toc = {});
     // The release's front cover, `size` 250 or 500 pixels wide.
     int FetchCover(const QString& mbid, int size = 500);
+
+    // Drops every request not answered yet: those waiting in the queue or
+    // for a retry, and those on the network (aborted).  No signal comes of
+    // them, however late their answers would have come.
+    void CancelAll();
 
     // Requests that went out on the network (not answered from the cache).
     int RequestsSent() const { return sent_; }
@@ -80,5 +87,8 @@ private:
     QElapsedTimer clock_;
     qint64 lastMusicBrainz_ = -1;  // when the last MusicBrainz request went out
     int nextId_ = 1;
+    // Raised by CancelAll: a retry or cached answer of an older generation
+    // is dropped.
+    int generation_ = 0;
     int sent_ = 0;
 };

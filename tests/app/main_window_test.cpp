@@ -116,7 +116,8 @@ TEST(MainWindowCommands, MenusCarryTheirCommandsTextsAndShortcuts) {
               (QStringList{"Side &Letter...", "Feature &Name...", "&Feature...", "&Title...", "&Song...",
                            "&Apply Last Font"}));
     EXPECT_EQ(MenuTexts(TopMenu(w, "MENU_TEXT")),
-              (QStringList{"&Title...", "Songs Side &A...", "Songs Side &B...", "&Import Songs...", "F&it Songs"}));
+              (QStringList{"&Title...", "Songs Side &A...", "Songs Side &B...", "&Import Songs...",
+                           "Find Album &Online...", "F&it Songs"}));
     EXPECT_EQ(MenuTexts(TopMenu(w, "MENU_VIEW")),
               (QStringList{"Zoom &In", "Zoom &Out", "&Actual Size", "Fit &Width", "Fit &Page", "&Rulers"}));
     EXPECT_EQ(MenuTexts(TopMenu(w, "MENU_HELP")), (QStringList{"&Contents", "&Search...", "&About Reelcard..."}));

@@ -10,8 +10,10 @@
 #include <QGuiApplication>
 #include <QHostAddress>
 #include <QMap>
+#include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -41,6 +43,7 @@ public:
         server_.listen(QHostAddress::LocalHost, 0);
         QObject::connect(&server_, &QTcpServer::newConnection, &server_, [this] {
             while (QTcpSocket* socket = server_.nextPendingConnection()) {
+                sockets_.emplace_back(socket);
                 auto buffer = std::make_shared<QByteArray>();
                 QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
                 QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, buffer] {
@@ -62,20 +65,34 @@ public:
     void On(const QByteArray& target, std::vector<songs_test::Answer> answers) { table_[target] = std::move(answers); }
     void On(const QByteArray& target, songs_test::Answer answer) { On(target, std::vector{std::move(answer)}); }
 
+    // While held, requests are taken (and kept in `requests`) but not
+    // answered: a slow server.  Letting go answers those waiting.
+    void Hold() { holding_ = true; }
+    void LetGo() {
+        holding_ = false;
+        auto held = std::move(held_);
+        for (auto& [socket, head] : held) {
+            if (socket) Answer(socket, head, false);
+        }
+    }
+
+    // No connection is open any more: every answer went, or its asker hung up.
+    bool Quiet() const {
+        return std::all_of(sockets_.begin(), sockets_.end(), [](const QPointer<QTcpSocket>& s) { return s.isNull(); });
+    }
+
     std::vector<SeenRequest> requests;
 
 private:
-    void Answer(QTcpSocket* socket, const QByteArray& head) {
-        const QList<QByteArray> lines = head.split('\n');
-        SeenRequest seen;
+    // `fresh`: not seen before (a held request was counted when it came).
+    void Answer(QTcpSocket* socket, const QByteArray& head, bool fresh = true) {
+        SeenRequest seen = Seen(head);
         seen.atMs = clock_.elapsed();
-        const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
-        seen.target = first.value(1);
-        for (const QByteArray& line : lines) {
-            if (line.toLower().startsWith("user-agent:")) seen.userAgent = line.mid(11).trimmed();
+        if (fresh) requests.push_back(seen);
+        if (holding_) {
+            held_.emplace_back(socket, head);
+            return;
         }
-        requests.push_back(seen);
-
         songs_test::Answer answer{404, "{\"error\":\"Not Found\"}", {}, -1};
         auto found = table_.find(seen.target);
         if (found != table_.end() && !found->empty()) {
@@ -93,11 +110,23 @@ private:
         });
     }
 
+    static SeenRequest Seen(const QByteArray& head) {
+        const QList<QByteArray> lines = head.split('\n');
+        SeenRequest seen;
+        const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
+        seen.target = first.value(1);
+        for (const QByteArray& line : lines) {
+            if (line.toLower().startsWith("user-agent:")) seen.userAgent = line.mid(11).trimmed();
+        }
+        return seen;
+    }
+
     static QByteArray Reason(int status) {
         switch (status) {
             case 200: return "OK";
             case 307: return "Temporary Redirect";
             case 404: return "Not Found";
+            case 500: return "Internal Server Error";
             case 503: return "Service Unavailable";
             default: return "Status";
         }
@@ -106,6 +135,9 @@ private:
     QTcpServer server_;
     QElapsedTimer clock_;
     QMap<QByteArray, std::vector<songs_test::Answer>> table_;
+    bool holding_ = false;
+    std::vector<std::pair<QPointer<QTcpSocket>, QByteArray>> held_;
+    std::vector<QPointer<QTcpSocket>> sockets_;
 };
 
 // Runs the event loop until `done` holds (or a generous time passed);
