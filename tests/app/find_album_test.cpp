@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTcpServer>
@@ -268,38 +269,60 @@ TEST_F(FindAlbumFixture, FailuresAreNamedAndTheWindowStaysUsable) {
     EXPECT_FALSE(w.modified());
 }
 
-// A disc's table of contents that two releases share: both are listed, the
-// one chosen gives the songs of that disc.
+// From the Import Songs button: a disc's table of contents that two
+// releases share; both are listed, and the one chosen gives the songs of that
+// disc to the same Import Songs window, after those listed.
 TEST_F(FindAlbumFixture, DiscTocGivesTwoReleasesToChooseFrom) {
     MainWindow& w = app.window();
     server.On("/ws/2/discid/49HHV7Eb8UKF3aQiNmu1GR8vKTY-?inc=recordings+artist-credits&fmt=json&toc=1+6+95462+150+"
               "15363+32314+46592+63414+80489",
               Answer{200, DiscIdJson()});
-    FindAlbumDialog dialog(&w);
-    QString askedDrive = "unasked";
-    dialog.readToc = [&askedDrive](const QString& drive, QString*) {
-        askedDrive = drive;
-        return ParseDiscToc(kToc);
-    };
-    dialog.show();
-    QTest::mouseClick(Find<QPushButton>(&dialog, "FromCdButton"), Qt::LeftButton);
-    auto* releases = Find<QTableWidget>(&dialog, "ReleaseList");
-    ASSERT_TRUE(RunUntil([&] { return releases->rowCount() == 2; })) << dialog.status().toStdString();
-    EXPECT_EQ(askedDrive, "");  // the default drive
-    EXPECT_EQ(dialog.status(), "2 releases hold this disc. Choose one to see its songs.");
-    EXPECT_EQ(releases->item(0, 4)->text(), "GB");
-    EXPECT_EQ(releases->item(1, 4)->text(), "US");
+    ImportSongsDialog import(w);
+    TrackImport listed;
+    listed.tracks.push_back(Track{"Intro", "Cy", "", "", 0, 0, 60, ""});
+    import.AddAlbum(listed);
+    import.show();
 
-    releases->setCurrentCell(1, 2);
-    auto* tracks = Find<QTableWidget>(&dialog, "TrackList");
-    ASSERT_EQ(tracks->rowCount(), 3);  // the disc read, not the whole release
-    EXPECT_EQ(tracks->item(2, 3)->text(), "Dawn");
-    EXPECT_FALSE(Find<QWidget>(&dialog, "DiscChoice")->isVisible());
-    QTest::mouseClick(Find<QPushButton>(&dialog, "UseSongsButton"), Qt::LeftButton);
-    ASSERT_TRUE(RunUntil([&] { return dialog.result() == QDialog::Accepted; })) << dialog.status().toStdString();
-    EXPECT_EQ(dialog.album().tracks.size(), 3u);
-    EXPECT_EQ(dialog.album().album, "Night Drive");
-    EXPECT_FALSE(dialog.cover());
-    EXPECT_EQ(dialog.album().notes, QStringList{"The Cover Art Archive has no front cover for \"Night Drive\"."});
+    QString askedDrive = "unasked";
+    bool chosen = false;
+    QTimer driver;
+    driver.setInterval(20);
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<FindAlbumDialog*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        driver.stop();
+        chosen = true;
+        dialog->readToc = [&askedDrive](const QString& drive, QString*) {
+            askedDrive = drive;
+            return ParseDiscToc(kToc);
+        };
+        QTest::mouseClick(Find<QPushButton>(dialog, "FromCdButton"), Qt::LeftButton);
+        auto* releases = Find<QTableWidget>(dialog, "ReleaseList");
+        ASSERT_TRUE(RunUntil([&] { return releases->rowCount() == 2; })) << dialog->status().toStdString();
+        EXPECT_EQ(askedDrive, "");  // the default drive
+        EXPECT_EQ(dialog->status(), "2 releases hold this disc. Choose one to see its songs.");
+        EXPECT_EQ(releases->item(0, 4)->text(), "GB");
+        EXPECT_EQ(releases->item(1, 4)->text(), "US");
+
+        releases->setCurrentCell(1, 2);
+        auto* tracks = Find<QTableWidget>(dialog, "TrackList");
+        ASSERT_EQ(tracks->rowCount(), 3);  // the disc read, not the whole release
+        EXPECT_EQ(tracks->item(2, 3)->text(), "Dawn");
+        EXPECT_FALSE(Find<QWidget>(dialog, "DiscChoice")->isVisible());
+        QTest::mouseClick(Find<QPushButton>(dialog, "UseSongsButton"), Qt::LeftButton);
+        EXPECT_TRUE(RunUntil([&] { return !dialog->isVisible(); })) << dialog->status().toStdString();
+    });
+    driver.start();
+    QTest::mouseClick(Find<QPushButton>(&import, "FindAlbumButton"), Qt::LeftButton);
+    ASSERT_TRUE(chosen);
+
+    ASSERT_EQ(import.tracks().size(), 4u);
+    EXPECT_EQ(import.tracks()[0].title, "Intro");
+    EXPECT_EQ(import.tracks()[3].title, "Dawn");
+    EXPECT_EQ(import.tracks()[3].album, "Night Drive");
+    EXPECT_TRUE(Find<QPlainTextEdit>(&import, "ImportNotes")
+                    ->toPlainText()
+                    .contains("The Cover Art Archive has no front cover for \"Night Drive\"."));
     EXPECT_EQ(server.requests.back().target, "/caa/release/" + kOther + "/front-500");
+    EXPECT_FALSE(w.modified());
 }
