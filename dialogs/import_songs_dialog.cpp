@@ -9,6 +9,9 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QEventLoop>
+#include <QFileInfo>
+#include <QPixmap>
+#include <QTemporaryDir>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
@@ -23,6 +26,7 @@
 #include "dialogs/dialog_host.h"
 #include "document/liner_document.h"
 #include "dialogs/text_dialog.h"
+#include "pictures/picture_host.h"
 #include "platform/messages.h"
 #include "render/fit_songs.h"
 
@@ -56,6 +60,28 @@ QString LeftOutText(int rows) {
     return rows == 1 ? QObject::tr("Even at 6 points, 1 row of songs would still be left out.")
                      : QObject::tr("Even at 6 points, %1 rows of songs would still be left out.")
                            .arg(rows);
+}
+
+QString CoverFilter() {
+    return QObject::tr("Pictures (*.jpg *.jpeg *.png *.webp *.bmp);;All files (*)");
+}
+
+// The side of the cover's thumbnail, in pixels.
+constexpr int kThumbSide = 112;
+
+// The cover as the thumbnail shows it.  Qt reads JPEG, PNG and BMP itself;
+// a WebP picture goes through the program's own reader, which reads files.
+QImage CoverPicture(const CoverImage& cover) {
+    QImage image = QImage::fromData(cover.bytes);
+    if (!image.isNull() || cover.extension != QLatin1String("webp")) return image;
+    PictureReaderTable& table = PictureReaders();
+    QTemporaryDir dir;
+    if (!dir.isValid() || !PictureReaderAvailable(kReaderWebp, table)) return image;
+    const QString path = dir.filePath(QStringLiteral("cover.webp"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(cover.bytes) != cover.bytes.size()) return image;
+    file.close();
+    return TakePackedDib(DibPtr(table.Row(kReaderWebp).read(QFile::encodeName(path).constData())));
 }
 
 }  // namespace
@@ -135,6 +161,25 @@ ImportSongsDialog::ImportSongsDialog(DialogHost& host) : QDialog(host.hostWindow
     for (QCheckBox* c : {artist_, numbers_, shrink_}) checks->addWidget(c);
     checks->addStretch();
 
+    auto* coverBox = new QGroupBox(tr("Cover"), this);
+    coverThumb_ = new QLabel(coverBox);
+    coverThumb_->setObjectName("CoverThumbnail");
+    coverThumb_->setFixedSize(kThumbSide, kThumbSide);
+    coverThumb_->setAlignment(Qt::AlignCenter);
+    coverThumb_->setFrameShape(QFrame::StyledPanel);
+    coverSource_ = new QLabel(coverBox);
+    coverSource_->setObjectName("CoverSource");
+    coverSource_->setWordWrap(true);
+    auto* coverChange = button(tr("C&hange..."), "CoverChangeButton");
+    coverNone_ = button(tr("No&ne"), "CoverNoneButton");
+    auto* coverGrid = new QGridLayout(coverBox);
+    coverGrid->addWidget(coverThumb_, 0, 0, 3, 1);
+    coverGrid->addWidget(coverSource_, 0, 1, 1, 2);
+    coverGrid->addWidget(coverChange, 1, 1);
+    coverGrid->addWidget(coverNone_, 1, 2);
+    coverGrid->setColumnStretch(1, 1);
+    coverGrid->setColumnStretch(2, 1);
+
     // However many notes an import brings, they scroll in a few lines: the
     // dialog keeps its height and OK stays on the screen.
     notes_ = new QPlainTextEdit(this);
@@ -156,6 +201,7 @@ ImportSongsDialog::ImportSongsDialog(DialogHost& host) : QDialog(host.hostWindow
     auto* middle = new QHBoxLayout;
     middle->addWidget(tapeBox, 1);
     middle->addLayout(checks);
+    middle->addWidget(coverBox, 1);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top, 1);
     layout->addLayout(middle);
@@ -195,6 +241,8 @@ ImportSongsDialog::ImportSongsDialog(DialogHost& host) : QDialog(host.hostWindow
     connect(numbers_, &QCheckBox::toggled, this, [this] {
         if (!refreshing_) Refresh();
     });
+    connect(coverChange, &QPushButton::clicked, this, &ImportSongsDialog::ChangeCover);
+    connect(coverNone_, &QPushButton::clicked, this, [this] { SetCover(std::nullopt); });
     connect(buttons, &QDialogButtonBox::accepted, this, [this] {
         if (Apply()) accept();
     });
@@ -215,6 +263,9 @@ ImportSongsDialog::ImportSongsDialog(DialogHost& host) : QDialog(host.hostWindow
         }
         return QFileDialog::getOpenFileNames(this, tr("Add Files"), QString(), FileFilter());
     };
+    chooseCover = [this] {
+        return QFileDialog::getOpenFileName(this, tr("Choose the Cover"), QString(), CoverFilter());
+    };
 
     if (const auto tape = ImportedTape(host_)) {
         tapePicked_ = true;
@@ -229,7 +280,62 @@ ImportSongsDialog::ImportSongsDialog(DialogHost& host) : QDialog(host.hostWindow
         refreshing_ = false;
     }
     minutes_->setEnabled(tape_->currentData().toInt() == 0);
+    ShowCover();
     Refresh();
+}
+
+void ImportSongsDialog::SetCover(std::optional<CoverImage> cover) {
+    cover_ = std::move(cover);
+    coverChosen_ = true;
+    ShowCover();
+}
+
+void ImportSongsDialog::ShowCover() {
+    coverNone_->setEnabled(cover_.has_value());
+    if (!cover_) {
+        coverThumb_->setPixmap(QPixmap());
+        coverThumb_->setText(tr("No cover"));
+        coverSource_->setText(coverChosen_ ? tr("The liner gets no cover.")
+                                           : tr("None of the songs' files has a cover, nor a picture beside them."));
+        return;
+    }
+    const QImage image = CoverPicture(*cover_);
+    if (image.isNull()) {
+        coverThumb_->setPixmap(QPixmap());
+        coverThumb_->setText(cover_->extension.toUpper());
+    } else {
+        coverThumb_->setPixmap(QPixmap::fromImage(
+            image.scaled(coverThumb_->contentsRect().size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    }
+    const QString from = cover_->source.contains(QLatin1String("://")) ? cover_->source
+                                                                        : QFileInfo(cover_->source).fileName();
+    coverSource_->setText(image.isNull() ? tr("From %1").arg(from)
+                                         : tr("From %1 (%2 x %3)").arg(from).arg(image.width()).arg(image.height()));
+    coverSource_->setToolTip(cover_->source);
+}
+
+void ImportSongsDialog::ChangeCover() {
+    if (!chooseCover) return;
+    const QString path = chooseCover();
+    if (path.isEmpty()) return;
+    QFile file(path);
+    const QString name = QFileInfo(path).fileName();
+    if (!file.open(QIODevice::ReadOnly)) {
+        Tell(host_, this, tr("%1 cannot be opened: %2").arg(name, file.errorString()));
+        return;
+    }
+    // A cover is read whole; larger files are no covers.
+    constexpr qint64 kLargest = 16 * 1024 * 1024;
+    std::optional<CoverImage> cover;
+    if (file.size() <= kLargest) cover = CoverFromBytes(file.read(kLargest + 1), path);
+    if (!cover) {
+        Tell(host_, this,
+             tr("%1 is not a picture Reelcard can use as a cover. Please choose a JPEG, PNG, WebP or BMP "
+                "picture of at most 16 MB.")
+                 .arg(name));
+        return;
+    }
+    SetCover(std::move(cover));
 }
 
 std::optional<TapeLength> ImportSongsDialog::tape() const {
@@ -263,8 +369,8 @@ void ImportSongsDialog::SelectTapeFor(const std::vector<int>& lengths) {
 // The reading runs on a thread of its own while the window's events go on:
 // a folder of many files, or a file slow to read, shows its progress after a
 // moment, and Cancel stops it.
-std::optional<TrackImport> ImportSongsDialog::Read(const QStringList& sources,
-                                                   TrackListError* error) {
+std::optional<TrackImport> ImportSongsDialog::Read(const QStringList& sources, TrackListError* error,
+                                                   std::optional<CoverImage>* found) {
     QProgressDialog progress(tr("Reading the songs..."), tr("Cancel"), 0, 0, this);
     progress.setObjectName("ImportProgress");
     progress.setWindowTitle(tr("Import Songs"));
@@ -294,7 +400,11 @@ std::optional<TrackImport> ImportSongsDialog::Read(const QStringList& sources,
     std::optional<TrackImport> result;
     QEventLoop loop;
     std::unique_ptr<QThread> worker(
-        QThread::create([&] { result = ReadTrackSources(sources, error, &control); }));
+        QThread::create([&] {
+            result = ReadTrackSources(sources, error, &control);
+            // The cover is looked for while the files are at hand.
+            if (result && found && !control.cancel) *found = FindCover(result->tracks);
+        }));
     connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
     worker->start();
     loop.exec();
@@ -305,7 +415,8 @@ std::optional<TrackImport> ImportSongsDialog::Read(const QStringList& sources,
 bool ImportSongsDialog::AddSources(const QStringList& sources) {
     if (sources.isEmpty()) return false;
     TrackListError error;
-    std::optional<TrackImport> more = Read(sources, &error);
+    std::optional<CoverImage> found;
+    std::optional<TrackImport> more = Read(sources, &error, coverChosen_ || cover_ ? nullptr : &found);
     if (!more) {
         if (!error.cancelled) Tell(host_, this, tr("Nothing was imported. %1").arg(error.Message()));
         return false;
@@ -322,6 +433,10 @@ bool ImportSongsDialog::AddSources(const QStringList& sources) {
         import_.notes += more->notes;
     }
     tracks_.insert(tracks_.end(), more->tracks.begin(), more->tracks.end());
+    if (found) {
+        cover_ = std::move(found);
+        ShowCover();
+    }
     SongsChanged();
     return true;
 }

@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 
+#include "songs/covers.h"
 #include "songs/song_rows.h"
 #include "songs/tape_split.h"
 #include "songs/track_list.h"
@@ -44,6 +45,14 @@ public:
     // OK: both song texts (and an empty title) replaced in one change.
     bool Apply();
 
+    // The cover the dialog will use, shown in its thumbnail; std::nullopt
+    // for none.  It stands in place of the one found in the files, and
+    // songs added later do not change it.
+    void SetCover(std::optional<CoverImage> cover);
+    const std::optional<CoverImage>& cover() const { return cover_; }
+    // The chooser behind Change...; tests answer for it.
+    std::function<QString()> chooseCover;
+
     const std::vector<Track>& tracks() const { return tracks_; }
     size_t sideACount() const { return sideACount_; }
     std::optional<TapeLength> tape() const;
@@ -55,7 +64,10 @@ public:
     void RemoveRow(int row);
 
 private:
-    std::optional<TrackImport> Read(const QStringList& sources, TrackListError* error);
+    std::optional<TrackImport> Read(const QStringList& sources, TrackListError* error,
+                                    std::optional<CoverImage>* found);
+    void ShowCover();
+    void ChangeCover();
     void Refresh();
     void UpdateRowButtons();
     void ChooseMore(SourceKind kind);
@@ -72,6 +84,8 @@ private:
     bool tapePicked_ = false;     // the tape was chosen by the user, now or at the last import
     bool artistTouched_ = false;  // the Artist box was set by the user
     bool refreshing_ = false;
+    std::optional<CoverImage> cover_;
+    bool coverChosen_ = false;  // set by the user or SetCover: imports leave it
 
     QTableWidget* list_ = nullptr;
     QComboBox* tape_ = nullptr;
@@ -89,6 +103,9 @@ private:
     QCheckBox* numbers_ = nullptr;
     QCheckBox* shrink_ = nullptr;
     QPushButton* ok_ = nullptr;
+    QLabel* coverThumb_ = nullptr;
+    QLabel* coverSource_ = nullptr;
+    QPushButton* coverNone_ = nullptr;
 };
 
 // The tape length chosen at the last import, for the song text dialogs.
