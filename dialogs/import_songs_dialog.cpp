@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QThread>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -172,11 +173,17 @@ ImportSongsDialog::ImportSongsDialog(DialogHost& host) : QDialog(host.hostWindow
     coverSource_->setWordWrap(true);
     auto* coverChange = button(tr("C&hange..."), "CoverChangeButton");
     coverNone_ = button(tr("No&ne"), "CoverNoneButton");
+    coverPlace_ = new QComboBox(coverBox);
+    coverPlace_->setObjectName("CoverPlace");
+    auto* placeLabel = new QLabel(tr("&Place:"), coverBox);
+    placeLabel->setBuddy(coverPlace_);
     auto* coverGrid = new QGridLayout(coverBox);
     coverGrid->addWidget(coverThumb_, 0, 0, 3, 1);
     coverGrid->addWidget(coverSource_, 0, 1, 1, 2);
     coverGrid->addWidget(coverChange, 1, 1);
     coverGrid->addWidget(coverNone_, 1, 2);
+    coverGrid->addWidget(placeLabel, 2, 1);
+    coverGrid->addWidget(coverPlace_, 2, 2);
     coverGrid->setColumnStretch(1, 1);
     coverGrid->setColumnStretch(2, 1);
 
@@ -243,6 +250,7 @@ ImportSongsDialog::ImportSongsDialog(DialogHost& host) : QDialog(host.hostWindow
     });
     connect(coverChange, &QPushButton::clicked, this, &ImportSongsDialog::ChangeCover);
     connect(coverNone_, &QPushButton::clicked, this, [this] { SetCover(std::nullopt); });
+    connect(coverPlace_, &QComboBox::activated, this, [this](int index) { SetCoverArea(static_cast<size_t>(index)); });
     connect(buttons, &QDialogButtonBox::accepted, this, [this] {
         if (Apply()) accept();
     });
@@ -292,6 +300,7 @@ void ImportSongsDialog::SetCover(std::optional<CoverImage> cover) {
 
 void ImportSongsDialog::ShowCover() {
     coverNone_->setEnabled(cover_.has_value());
+    coverPlace_->setEnabled(cover_.has_value());
     if (!cover_) {
         coverThumb_->setPixmap(QPixmap());
         coverThumb_->setText(tr("No cover"));
@@ -336,6 +345,55 @@ void ImportSongsDialog::ChangeCover() {
         return;
     }
     SetCover(std::move(cover));
+}
+
+namespace {
+
+bool SameArea(const CoverArea& a, const CoverArea& b) { return a.kind == b.kind && a.overflow == b.overflow; }
+
+// The choice of the list that is `area`, if the list has it.
+std::optional<size_t> FindArea(const std::vector<CoverArea>& areas, const CoverArea& area) {
+    for (size_t i = 0; i < areas.size(); ++i) {
+        if (SameArea(areas[i], area)) return i;
+    }
+    return std::nullopt;
+}
+
+// The place's name as the list shows it: "Title area".
+QString AreaTitle(const CoverArea& area) {
+    QString name = area.Name();
+    if (!name.isEmpty()) name[0] = name[0].toUpper();
+    return name;
+}
+
+}  // namespace
+
+// The panels free for a cover depend on where the songs fall: they are
+// worked out again on the liner as it would be with the songs as listed.
+void ImportSongsDialog::UpdateCoverAreas(const std::optional<SongTexts>& texts) {
+    Liner trial = document_.liner();
+    if (texts) PutSongTexts(trial, *texts);
+    areas_ = CoverAreas(trial);
+    size_t chosen = DefaultCoverArea(areas_, trial);
+    if (areaPicked_) {
+        if (auto picked = FindArea(areas_, *areaPicked_)) chosen = *picked;
+    }
+    const QSignalBlocker block(coverPlace_);
+    coverPlace_->clear();
+    for (const CoverArea& area : areas_) coverPlace_->addItem(AreaTitle(area));
+    coverPlace_->setCurrentIndex(static_cast<int>(chosen));
+}
+
+size_t ImportSongsDialog::coverArea() const {
+    const int index = coverPlace_->currentIndex();
+    return index < 0 ? 0 : static_cast<size_t>(index);
+}
+
+void ImportSongsDialog::SetCoverArea(size_t index) {
+    if (index >= areas_.size()) return;
+    areaPicked_ = areas_[index];
+    const QSignalBlocker block(coverPlace_);
+    coverPlace_->setCurrentIndex(static_cast<int>(index));
 }
 
 std::optional<TapeLength> ImportSongsDialog::tape() const {
@@ -560,6 +618,7 @@ void ImportSongsDialog::Refresh() {
     totalB_->setText(total("B", tracks_.size() - sideACount_, split.sideBSeconds));
 
     const std::optional<SongTexts> texts = Texts();
+    UpdateCoverAreas(texts);
     const QStringList notes = ImportNotes(import_, texts ? &*texts : nullptr, split, t);
     notes_->setPlainText(notes.join("\n\n"));
     ok_->setEnabled(!tracks_.empty());
@@ -578,7 +637,22 @@ bool ImportSongsDialog::Apply() {
              tr("The songs are too many to be kept in a liner. Please import fewer."));
         return false;
     }
+    QString linerPath;
+    bool withCover = false;
+    if (!LinerPathForCover(&linerPath, &withCover)) return false;
+    // The cover file first: when it cannot be written the liner stays as it was.
+    std::optional<QString> coverFile;
+    bool coverCreated = false;
+    if (withCover) {
+        QString why;
+        coverFile = WriteCoverBeside(linerPath, *cover_, &coverCreated, &why);
+        if (!coverFile) {
+            Tell(host_, this, tr("The cover could not be put beside the liner (%1). Nothing was changed.").arg(why));
+            return false;
+        }
+    }
     Liner& liner = document_.liner();
+    const Liner before = liner;
     PutSongTexts(liner, *texts);
     if (shrink_->isChecked()) {
         const SongFitResult fit = FitSongs(liner);
@@ -587,12 +661,46 @@ bool ImportSongsDialog::Apply() {
                  LeftOutText(fit.songsLeftOut) + tr(" The song font was not changed."));
         }
     }
+    if (coverFile) {
+        // Smaller songs may leave more panels free; the one chosen stays.
+        const std::vector<CoverArea> areas = CoverAreas(liner);
+        const size_t index = FindArea(areas, areas_[coverArea()]).value_or(DefaultCoverArea(areas, liner));
+        // The picture is named beside the liner, and found there when drawn.
+        SetPictureBaseFolder(QFile::encodeName(QFileInfo(linerPath).absolutePath()).toStdString());
+        if (areas[index].kind == CoverArea::Kind::None ||
+            !PlaceCover(liner, linerPath, *coverFile, areas[index].place, host_.prompter())) {
+            liner = before;
+            if (coverCreated) QFile::remove(QFileInfo(linerPath).absoluteDir().filePath(*coverFile));
+            return false;
+        }
+    }
     host_.hostWindow()->setProperty(kImportedTapeProperty, tape()->minutes);
-    // One step, as a song text dialog applies; the dialogs asked above show
-    // the imported songs, whatever they were told.
-    document_.Commit(tr("Import Songs"), LinerDocument::kTexts | LinerDocument::kFonts);
+    // One step with the cover, as a song text dialog applies; the dialogs
+    // asked above show the imported songs, whatever they were told.
+    document_.Commit(tr("Import Songs"), LinerDocument::kTexts | LinerDocument::kFonts |
+                                             (coverFile ? LinerDocument::kPictures : 0u));
     document_.AnnounceReplaced();
     return true;
+}
+
+// Where the cover file goes: beside the liner's own file.  A liner without
+// one is saved first when the user agrees; else the songs come alone.
+bool ImportSongsDialog::LinerPathForCover(QString* path, bool* withCover) {
+    *withCover = cover_.has_value() && areas_[coverArea()].kind != CoverArea::Kind::None;
+    *path = document_.currentPath();
+    if (!*withCover || !path->isEmpty()) return true;
+    const MessageResult answer = host_.prompter().Show(
+        MessageOwner::Dialog(this), {MessageIcon::Question, MessageButtons::YesNoCancel, false},
+        tr("The cover is kept in a file beside the liner, and this liner has not been saved yet. "
+           "Save it now?\n\nNo imports the songs without the cover.")
+            .toStdString());
+    if (answer == MessageResult::No) {
+        *withCover = false;
+        return true;
+    }
+    if (answer != MessageResult::Yes || !saveLinerAs || !saveLinerAs()) return false;
+    *path = document_.currentPath();
+    return !path->isEmpty();
 }
 
 std::optional<TapeLength> ImportedTape(DialogHost& host) {
@@ -626,10 +734,11 @@ void FitSongsCommand(DialogHost& host) {
     Tell(host, nullptr, LeftOutText(fit.songsLeftOut) + QObject::tr(" Nothing was changed."));
 }
 
-void InstallSongCommands(DialogHost& host) {
-    host.SetCommandHandler(kCmdImportSongs, [&host] {
+void InstallSongCommands(DialogHost& host, std::function<bool()> saveLinerAs) {
+    host.SetCommandHandler(kCmdImportSongs, [&host, saveLinerAs] {
         // The window first: its Add buttons take files, a folder or playlists.
         ImportSongsDialog dialog(host);
+        dialog.saveLinerAs = saveLinerAs;
         dialog.exec();
     });
     host.SetCommandHandler(kCmdFitSongs, [&host] { FitSongsCommand(host); });

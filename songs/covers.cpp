@@ -161,7 +161,7 @@ std::optional<QString> WriteCoverBeside(const QString& linerPath, const CoverIma
         }
         if (!file.open(QIODevice::NewOnly) || file.write(cover.bytes) != cover.bytes.size() || !file.flush()) {
             file.remove();
-            *error = QObject::tr("cannot write the cover %1").arg(path);
+            *error = QObject::tr("cannot write the cover %1: %2").arg(path, file.errorString());
             return std::nullopt;
         }
         *created = true;
