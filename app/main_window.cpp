@@ -106,7 +106,7 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
     BuildToolBar();
     BuildMenus();
     InstallTextDialogs(*this);
-    InstallSongCommands(*this);
+    InstallSongCommands(*this, [this] { return SaveAsCommand() != 0; });
     InstallRegisterTypesDialog(*this);
     InstallFormatDialogs(*this);
     InstallFeatureDialogs(*this);

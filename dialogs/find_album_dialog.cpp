@@ -487,7 +487,7 @@ void FindAlbumDialog::done(int result) {
     QDialog::done(result);
 }
 
-void FindAlbumCommand(DialogHost& host) {
+void FindAlbumCommand(DialogHost& host, const std::function<bool()>& saveLinerAs) {
     TrackImport album;
     std::optional<CoverImage> cover;
     {
@@ -497,6 +497,8 @@ void FindAlbumCommand(DialogHost& host) {
         cover = find.cover();
     }
     ImportSongsDialog import(host);
+    import.saveLinerAs = saveLinerAs;
+    import.SetCover(cover);
     import.AddAlbum(album);
     import.exec();
 }

@@ -102,5 +102,6 @@ private:
 };
 
 // Text > Find Album Online...: the album found goes into Import Songs, which
-// opens with its songs split across the tape.
-void FindAlbumCommand(DialogHost& host);
+// opens with its songs split across the tape (`saveLinerAs` as for Import
+// Songs).
+void FindAlbumCommand(DialogHost& host, const std::function<bool()>& saveLinerAs);

@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
@@ -56,6 +58,15 @@ struct FindAlbumFixture : ::testing::Test {
         qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
         qputenv("REELCARD_MUSICBRAINZ_URL", server.Url());
         qputenv("REELCARD_COVERART_URL", server.Url() + "/caa");
+        // A step that failed halfway leaves no window waiting for ever.
+        watchdog.setInterval(60000);
+        QObject::connect(&watchdog, &QTimer::timeout, [] {
+            if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                ADD_FAILURE() << dialog->objectName().toStdString() << " was left open";
+                dialog->reject();
+            }
+        });
+        watchdog.start();
     }
     void TearDown() override {
         qunsetenv("REELCARD_MUSICBRAINZ_URL");
@@ -79,13 +90,15 @@ struct FindAlbumFixture : ::testing::Test {
     AppHarness app;
     MusicServer server;
     QTemporaryDir cache;
+    QTimer watchdog;
 };
 
 }  // namespace
 
 // From the Text menu: a search, thumbnails as they come, the second disc of
-// a two-disc release into Import Songs, split across the sides, and OK puts
-// both sides and the spine into the liner in one step.
+// a two-disc release into Import Songs with the front cover, split across
+// the sides, and OK puts both sides, the spine and the cover into the liner
+// in one step.
 TEST_F(FindAlbumFixture, SearchChooseADiscAndImportBothSidesInOneStep) {
     MainWindow& w = app.window();
     EXPECT_TRUE(w.IsCommandEnabled(kCmdFindAlbum));
@@ -95,7 +108,12 @@ TEST_F(FindAlbumFixture, SearchChooseADiscAndImportBothSidesInOneStep) {
     // The other release has no cover (404).
     server.On("/caa/release/" + kRelease + "/front-500",
               Answer{307, {}, "Location: " + server.Url() + "/caa/images/front.png\r\n"});
-    server.On("/caa/images/front.png", Answer{200, Png(500, 500)});
+    const QByteArray front = Png(500, 500);
+    server.On("/caa/images/front.png", Answer{200, front});
+    // The liner is new: saved first, as the cover goes beside it.
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(app.Path("out"))));
+    app.prompter.answers.push_back(MessageResult::Yes);
+    app.dialogs.saveAnswers.push_back(Chosen(app.Path("out/tape.cas")));
 
     const int stepsBefore = w.document().history().count();
     QElapsedTimer clock;
@@ -145,9 +163,17 @@ TEST_F(FindAlbumFixture, SearchChooseADiscAndImportBothSidesInOneStep) {
             EXPECT_EQ(dialog->sideACount(), 1u);
             EXPECT_EQ(Find<QLabel>(dialog, "TotalSideA")->text(), "Side A: 1 song, 5:00 of 23:00");
             EXPECT_EQ(Find<QLabel>(dialog, "TotalSideB")->text(), "Side B: 1 song, 1:01 of 23:00");
+            // The front cover came along, redirect followed.
+            EXPECT_FALSE(Find<QLabel>(dialog, "CoverThumbnail")->pixmap().isNull());
+            EXPECT_EQ(Find<QLabel>(dialog, "CoverSource")->text(),
+                      "From " + server.Url() + "/caa/release/" + kRelease + "/front-500 (500 x 500)");
             QTest::mouseClick(Find<QPushButton>(dialog, "OkButton"), Qt::LeftButton);
             finishedMs = clock.elapsed();
             driver.stop();
+            if (dialog->isVisible()) {
+                ADD_FAILURE() << "OK left the window open: " << app.prompter.LastText();
+                dialog->reject();
+            }
         }
     });
     driver.start();
@@ -161,10 +187,16 @@ TEST_F(FindAlbumFixture, SearchChooseADiscAndImportBothSidesInOneStep) {
     EXPECT_EQ(liner.songsB.text, "Exit\xBB" "1:01");
     EXPECT_NE(liner.title.text.find("Night Drive"), std::string::npos) << liner.title.text;
     EXPECT_NE(liner.title.text.find("Ana & Bo"), std::string::npos) << liner.title.text;
+    QFile cover(QString::fromStdString(app.Path("out/tape-cover.png")));
+    ASSERT_TRUE(cover.open(QIODevice::ReadOnly));
+    EXPECT_EQ(cover.readAll(), front);
+    ASSERT_EQ(liner.pictures.size(), 1u);
+    EXPECT_EQ(liner.pictures[0].fileName, "tape-cover.png");
     EXPECT_EQ(w.document().history().count(), stepsBefore + 1);
     w.Dispatch(kCmdUndo);
     EXPECT_TRUE(w.liner().songsB.text.empty());
     EXPECT_EQ(w.liner().title.text.find("Night Drive"), std::string::npos);
+    EXPECT_TRUE(w.liner().pictures.empty());
 
     std::vector<QByteArray> asked;
     for (const auto& seen : server.requests) asked.push_back(seen.target);
