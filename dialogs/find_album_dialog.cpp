@@ -124,6 +124,7 @@ FindAlbumDialog::FindAlbumDialog(QWidget* parent) : QDialog(parent), lookup_(new
     tracks_->horizontalHeader()->setSectionResizeMode(kTrackTitle, QHeaderView::Stretch);
     tracks_->setColumnWidth(kTrackArtist, 180);
     tracks_->setMinimumHeight(160);
+    tracks_->verticalHeader()->setDefaultSectionSize(tracks_->fontMetrics().height() + 6);
     total_ = new QLabel(this);
     total_->setObjectName("TrackTotal");
 
@@ -195,6 +196,7 @@ FindAlbumDialog::FindAlbumDialog(QWidget* parent) : QDialog(parent), lookup_(new
         ListReleases(std::move(listed));
     });
 
+    resize(780, 600);
     UpdateButtons();
     Say(tr("Search for an album by its artist and title, or read the CD in a drive. Nothing is sent to "
            "MusicBrainz until you do."));
