@@ -39,16 +39,6 @@ const QByteArray kSearchPath = "/ws/2/release?query=Ana%20Night%20Drive&fmt=json
 const QByteArray kReleasePath = "/ws/2/release/" + kRelease + "?inc=recordings+artist-credits&fmt=json";
 constexpr char kToc[] = "1 6 95462 150 15363 32314 46592 63414 80489";
 
-QByteArray Png(int width, int height) {
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(Qt::darkCyan);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
-
 // A window over the stand-in servers, with a cache of its own.
 struct FindAlbumFixture : ::testing::Test {
     void SetUp() override {

@@ -1,10 +1,12 @@
 // Answers of MusicBrainz, written from its web service's schema, that the
 // lookup tests serve from the stand-in server: a search, a release of two
 // discs with artist credits and join phrases, and a disc id two releases
-// share.
+// share; and covers.
 #pragma once
 
+#include <QBuffer>
 #include <QByteArray>
+#include <QImage>
 
 namespace songs_test::samples {
 
@@ -41,5 +43,16 @@ inline QByteArray DiscIdJson() {
 
 inline constexpr char kJpegBytes[] = "\xFF\xD8\xFF\xE0\x00\x10JFIF\x00\x01\x01\x00\x00\x01\x00\x01\x00\x00\xFF\xD9";
 inline const QByteArray kJpeg(kJpegBytes, sizeof kJpegBytes - 1);
+
+// A cover the archive serves: a plain PNG of that size.
+inline QByteArray Png(int width, int height) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::darkGreen);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
 
 }  // namespace songs_test::samples

@@ -10,8 +10,11 @@
 
 #include "document/liner_file.h"
 #include "render/geometry.h"
+#include "songs/music_samples.h"
 #include "songs/music_server.h"
 #include "support/test_support.h"
+
+using songs_test::samples::Png;
 
 namespace {
 
@@ -57,16 +60,6 @@ struct CliAlbum : ::testing::Test {
 };
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
-
-QByteArray Png(int width, int height) {
-    QImage image(width, height, QImage::Format_RGB32);
-    image.fill(Qt::darkGreen);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
 
 QByteArray FileBytes(const std::string& path) {
     QFile f(Q(path));
