@@ -689,6 +689,12 @@ bool ImportSongsDialog::LinerPathForCover(QString* path, bool* withCover) {
     *withCover = cover_.has_value() && areas_[coverArea()].kind != CoverArea::Kind::None;
     *path = document_.currentPath();
     if (!*withCover || !path->isEmpty()) return true;
+    if (!saveLinerAs) {
+        Tell(host_, this,
+             tr("The cover is kept in a file beside the liner, and this liner has not been saved yet. "
+                "Please save it first, or choose None to import the songs alone."));
+        return false;
+    }
     const MessageResult answer = host_.prompter().Show(
         MessageOwner::Dialog(this), {MessageIcon::Question, MessageButtons::YesNoCancel, false},
         tr("The cover is kept in a file beside the liner, and this liner has not been saved yet. "
@@ -698,7 +704,7 @@ bool ImportSongsDialog::LinerPathForCover(QString* path, bool* withCover) {
         *withCover = false;
         return true;
     }
-    if (answer != MessageResult::Yes || !saveLinerAs || !saveLinerAs()) return false;
+    if (answer != MessageResult::Yes || !saveLinerAs()) return false;
     *path = document_.currentPath();
     return !path->isEmpty();
 }
