@@ -181,6 +181,7 @@ void LinerDocument::Replaced(bool modified) {
 }
 
 std::vector<int> LinerDocument::CompactFontsForSave(std::vector<FontEntry>* oldFonts) {
+    TakeDrawingMarks(settled_, liner_);
     std::vector<FontEntry> before = liner_.fonts;
     std::vector<int> numbers;
     CompactFonts(liner_, &lastFont_, &numbers);
