@@ -471,7 +471,10 @@ TEST(FileCommands, NewOffersTheShippedAndTheUsersFormatsInAGallery) {
         if (list->currentItem()) selectedBefore = list->currentItem()->text();
         list->doItemsLayout();
         const QRect thumbnail = list->visualItemRect(list->item(1));
+        // As a mouse sends it: press, release, the second press, release.
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, thumbnail.center());
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, thumbnail.center());
+        QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, thumbnail.center());
     });
     EXPECT_EQ(w.Dispatch(kCmdNew), 1);
     EXPECT_TRUE(selectedBefore.startsWith("My tray card\n")) << selectedBefore.toStdString();
