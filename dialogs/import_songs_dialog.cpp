@@ -665,13 +665,18 @@ bool ImportSongsDialog::Apply() {
         // Smaller songs may leave more panels free; the one chosen stays.
         const std::vector<CoverArea> areas = CoverAreas(liner);
         const size_t index = FindArea(areas, areas_[coverArea()]).value_or(DefaultCoverArea(areas, liner));
-        // The picture is named beside the liner, and found there when drawn.
-        SetPictureBaseFolder(QFile::encodeName(QFileInfo(linerPath).absolutePath()).toStdString());
-        if (areas[index].kind == CoverArea::Kind::None ||
-            !PlaceCover(liner, linerPath, *coverFile, areas[index].place, host_.prompter())) {
+        const QString written = QFileInfo(linerPath).absoluteDir().filePath(*coverFile);
+        if (areas[index].kind == CoverArea::Kind::None) {
+            // No place is left on this card: the songs come alone.
+            if (coverCreated) QFile::remove(written);
+            coverFile.reset();
+        } else if (!PlaceCover(liner, linerPath, *coverFile, areas[index].place, host_.prompter())) {
             liner = before;
-            if (coverCreated) QFile::remove(QFileInfo(linerPath).absoluteDir().filePath(*coverFile));
+            if (coverCreated) QFile::remove(written);
             return false;
+        } else {
+            // The picture is named beside the liner, and found there when drawn.
+            SetPictureBaseFolder(QFile::encodeName(QFileInfo(linerPath).absolutePath()).toStdString());
         }
     }
     host_.hostWindow()->setProperty(kImportedTapeProperty, tape()->minutes);
