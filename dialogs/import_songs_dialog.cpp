@@ -680,13 +680,18 @@ bool ImportSongsDialog::Apply() {
         // Smaller songs may leave more panels free; the one chosen stays.
         const std::vector<CoverArea> areas = CoverAreas(liner);
         const size_t index = FindArea(areas, areas_[coverArea()]).value_or(DefaultCoverArea(areas, liner));
-        // The picture is named beside the liner, and found there when drawn.
-        SetPictureBaseFolder(QFile::encodeName(QFileInfo(linerPath).absolutePath()).toStdString());
-        if (areas[index].kind == CoverArea::Kind::None ||
-            !PlaceCover(liner, linerPath, *coverFile, areas[index].place, host_.prompter())) {
+        const QString written = QFileInfo(linerPath).absoluteDir().filePath(*coverFile);
+        if (areas[index].kind == CoverArea::Kind::None) {
+            // No place is left on this card: the songs come alone.
+            if (coverCreated) QFile::remove(written);
+            coverFile.reset();
+        } else if (!PlaceCover(liner, linerPath, *coverFile, areas[index].place, host_.prompter())) {
             liner = before;
-            if (coverCreated) QFile::remove(QFileInfo(linerPath).absoluteDir().filePath(*coverFile));
+            if (coverCreated) QFile::remove(written);
             return false;
+        } else {
+            // The picture is named beside the liner, and found there when drawn.
+            SetPictureBaseFolder(QFile::encodeName(QFileInfo(linerPath).absolutePath()).toStdString());
         }
     }
     host_.hostWindow()->setProperty(kImportedTapeProperty, tape()->minutes);
@@ -704,6 +709,12 @@ bool ImportSongsDialog::LinerPathForCover(QString* path, bool* withCover) {
     *withCover = cover_.has_value() && areas_[coverArea()].kind != CoverArea::Kind::None;
     *path = document_.currentPath();
     if (!*withCover || !path->isEmpty()) return true;
+    if (!saveLinerAs) {
+        Tell(host_, this,
+             tr("The cover is kept in a file beside the liner, and this liner has not been saved yet. "
+                "Please save it first, or choose None to import the songs alone."));
+        return false;
+    }
     const MessageResult answer = host_.prompter().Show(
         MessageOwner::Dialog(this), {MessageIcon::Question, MessageButtons::YesNoCancel, false},
         tr("The cover is kept in a file beside the liner, and this liner has not been saved yet. "
@@ -713,7 +724,7 @@ bool ImportSongsDialog::LinerPathForCover(QString* path, bool* withCover) {
         *withCover = false;
         return true;
     }
-    if (answer != MessageResult::Yes || !saveLinerAs || !saveLinerAs()) return false;
+    if (answer != MessageResult::Yes || !saveLinerAs()) return false;
     *path = document_.currentPath();
     return !path->isEmpty();
 }

@@ -61,8 +61,8 @@ public:
     size_t coverArea() const;
     void SetCoverArea(size_t index);
     // File > Save As, for a liner that has no file yet to put the cover
-    // beside; true when it was saved.  Without it such a liner gets the
-    // songs only.
+    // beside; true when it was saved.  Without it the user is asked to save
+    // such a liner first (or to choose None).
     std::function<bool()> saveLinerAs;
 
     const std::vector<Track>& tracks() const { return tracks_; }

@@ -680,7 +680,7 @@ int Songs(const SongsArgs& args, ConsolePrompter& prompter) {
     std::optional<QString> coverFile;
     bool coverCreated = false;
     // A panel the songs leave free where the format has one, else the title area.
-    const std::vector<CoverArea> areas = CoverAreas(liner);
+    const std::vector<CoverArea> areas = cover ? CoverAreas(liner) : std::vector<CoverArea>{CoverArea{}};
     const CoverArea& area = areas[DefaultCoverArea(areas, liner)];
     if (cover && area.kind == CoverArea::Kind::None) {
         PrintNote(QStringLiteral("the format has no place for the cover from %1; it was left out").arg(cover->source));
