@@ -224,6 +224,9 @@ void FindAlbumDialog::UpdateButtons() {
     use_->setEnabled(shown_ && coverRequest_ == 0 && !ChosenTracks().empty());
     fromCd_->setEnabled(!readingDisc_ && coverRequest_ == 0);
     search_->setEnabled(coverRequest_ == 0);
+    // While the cover comes, the choice it is for stays as it is.
+    releases_->setEnabled(coverRequest_ == 0);
+    discs_->setEnabled(coverRequest_ == 0);
 }
 
 // A new search or disc: what the last one found goes, and so does anything
