@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include "document/liner_file.h"
@@ -27,13 +28,17 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 // until the next one replaces it, and old ones are freed only after the
 // pointer moved on.
 std::atomic<const std::vector<uint8_t>*> g_crashBytes{nullptr};
+// The buffer replaced last: freed only at the next change, so that a handler
+// that took it on another thread just before is not left reading freed memory.
+const std::vector<uint8_t>* g_retiredBytes = nullptr;
 char g_crashPath[4096];
 char g_crashTemp[4096];
 
 void SetCrashCopy(const std::vector<uint8_t>* bytes, const std::string& path) {
     // The handler sees no bytes while the path changes.
     const std::vector<uint8_t>* old = g_crashBytes.exchange(nullptr);
-    delete old;
+    delete g_retiredBytes;
+    g_retiredBytes = old;
     if (!bytes) return;
     if (path.size() + 8 > sizeof g_crashPath) {
         delete bytes;
@@ -45,24 +50,98 @@ void SetCrashCopy(const std::vector<uint8_t>* bytes, const std::string& path) {
     g_crashBytes.store(bytes);
 }
 
+// ---- what the handler says ---------------------------------------------------------------
+// Only write(2) and fixed texts: nothing that allocates or locks.
+
+void Say(const char* text) {
+    size_t left = std::strlen(text);
+    while (left > 0) {
+        const ssize_t n = ::write(STDERR_FILENO, text, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        text += n;
+        left -= static_cast<size_t>(n);
+    }
+}
+
+void SayNumber(long value) {
+    char digits[24];
+    char* at = digits + sizeof digits;
+    *--at = '\0';
+    const bool negative = value < 0;
+    unsigned long rest = negative ? 0UL - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
+    do {
+        *--at = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    if (negative) *--at = '-';
+    Say(at);
+}
+
+const char* SignalName(int signal) {
+    switch (signal) {
+        case SIGSEGV: return "SIGSEGV, a segmentation fault";
+        case SIGBUS: return "SIGBUS, a bus error";
+        case SIGFPE: return "SIGFPE, an arithmetic fault";
+        case SIGILL: return "SIGILL, an illegal instruction";
+        case SIGABRT: return "SIGABRT, an abort";
+        case SIGTERM: return "SIGTERM, a request to terminate";
+        case SIGHUP: return "SIGHUP, its terminal or session closed";
+        case SIGINT: return "SIGINT, an interrupt";
+        default: return "an unexpected signal";
+    }
+}
+
+// The thread that is writing the copy (0: none), so that a second fatal
+// signal can tell a fault of the handler itself from another thread's.
+std::atomic<pid_t> g_handlingThread{0};
+
 extern "C" void OnFatalSignal(int signal) {
+    const pid_t self = static_cast<pid_t>(::syscall(SYS_gettid));
+    pid_t expected = 0;
+    if (!g_handlingThread.compare_exchange_strong(expected, self)) {
+        if (expected == self) {
+            // A fault while the copy was written: the copy is lost, the reason is not.
+            Say("reelcard: ");
+            Say(SignalName(signal));
+            Say(" while the unsaved changes were being written\n");
+            std::signal(signal, SIG_DFL);
+            std::raise(signal);
+            return;
+        }
+        // Another thread is writing the copy and then ends the program:
+        // this one waits for that rather than ending it first.
+        for (;;) ::pause();
+    }
+    // Said first, so that whatever follows, the end is never silent.
+    Say("reelcard: ended by signal ");
+    SayNumber(signal);
+    Say(" (");
+    Say(SignalName(signal));
+    Say(")\n");
     const std::vector<uint8_t>* bytes = g_crashBytes.load();
     if (bytes) {
         const int fd = ::open(g_crashTemp, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        bool whole = false;
         if (fd >= 0) {
             size_t done = 0;
             while (done < bytes->size()) {
                 const ssize_t n = ::write(fd, bytes->data() + done, bytes->size() - done);
+                if (n < 0 && errno == EINTR) continue;
                 if (n <= 0) break;
                 done += static_cast<size_t>(n);
             }
-            const bool whole = done == bytes->size() && ::fsync(fd) == 0;
+            whole = done == bytes->size() && ::fsync(fd) == 0;
             ::close(fd);
-            if (whole) {
-                ::rename(g_crashTemp, g_crashPath);
-            } else {
-                ::unlink(g_crashTemp);
-            }
+            if (whole) whole = ::rename(g_crashTemp, g_crashPath) == 0;
+            if (!whole) ::unlink(g_crashTemp);
+        }
+        if (whole) {
+            Say("reelcard: the unsaved changes were kept in ");
+            Say(g_crashPath);
+            Say("\n");
+        } else {
+            Say("reelcard: the unsaved changes could not be kept\n");
         }
     }
     // Then the signal does what it would have done.
@@ -220,11 +299,25 @@ std::string RecoveryCopies::SetAside(const Left& left) {
 }
 
 void RecoveryCopies::InstallCrashHandler() {
-    for (int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTERM, SIGHUP, SIGINT}) {
+    // A write to a pipe or socket whose reader is gone (a print command, a
+    // helper program that ended) is an error that write reports, not a
+    // reason to end the program without a word.
+    std::signal(SIGPIPE, SIG_IGN);
+    // A stack of its own on the window's thread, so that a stack that ran
+    // out (runaway recursion) still gets the copy written and the end told.
+    static char alternate[64 * 1024];
+    stack_t stack {};
+    stack.ss_sp = alternate;
+    stack.ss_size = sizeof alternate;
+    const bool ownStack = sigaltstack(&stack, nullptr) == 0;
+    const int fatal[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTERM, SIGHUP, SIGINT};
+    for (int signal : fatal) {
         struct sigaction action {};
         action.sa_handler = OnFatalSignal;
+        // A request to end that comes while the copy is written waits for it.
         sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESETHAND;
+        for (int request : {SIGTERM, SIGHUP, SIGINT}) sigaddset(&action.sa_mask, request);
+        action.sa_flags = SA_RESETHAND | (ownStack ? SA_ONSTACK : 0);
         sigaction(signal, &action, nullptr);
     }
 }

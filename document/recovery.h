@@ -49,7 +49,9 @@ public:
     static std::string SetAside(const Left& left);
 
     // Makes a fatal signal (a crash, an abort, a kill that can be caught)
-    // write the armed Liner before the program ends, with raw system calls.
+    // write the armed Liner before the program ends, with raw system calls,
+    // and say on standard error which signal ended the program and where
+    // the changes went.  A closed pipe (SIGPIPE) no longer ends it.
     static void InstallCrashHandler();
 
 private:
