@@ -204,12 +204,13 @@ PictureLookup PictureImages::Look(size_t index, const Picture& picture, Prompter
     }
 
     if (start) {
+        // A quiet look comes here only with its reader loaded.
         const bool known = picture.formatIndex < kPictureReaderCount;
-        if (!known) {
+        if (!known && prompter) {
             ShowMessage(*prompter, MessageOwner::MainWindow(), ErrorStyle(), IDS_PICTURE_NOT_SUPPORTED,
                         {picture.fileName});
         }
-        if (!known || !LoadPictureReader(picture.formatIndex, *prompter, table, picture.fileName)) {
+        if (!known || (prompter && !LoadPictureReader(picture.formatIndex, *prompter, table, picture.fileName))) {
             // Reported already: kept as failed until the file or list changes.
             failed_ = true;
             std::lock_guard<std::mutex> lock(decoded->mutex_);

@@ -306,7 +306,7 @@ TEST(MainWindowPaint, ALinerOpenedWithAMissingPictureIsUnchangedAndClosesWithout
         QCoreApplication::processEvents();
     }
     ASSERT_EQ(app.prompter.shown.size(), 1u);
-    EXPECT_EQ(app.prompter.shown[0].text, "Cannot open file 'cassette.bmp'.");
+    EXPECT_EQ(app.prompter.shown[0].text, "Cannot open file 'cassette.bmp'");
     EXPECT_FALSE(w.modified());
     EXPECT_FALSE(w.document().history().canUndo());
     w.Dispatch(kCmdExit);
