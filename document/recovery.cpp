@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QPointer>
+#include <QSocketNotifier>
 #include <QRegularExpression>
 #include <atomic>
 #include <csignal>
@@ -148,6 +150,43 @@ extern "C" void OnFatalSignal(int signal) {
     std::signal(signal, SIG_DFL);
     std::raise(signal);
 }
+
+// ---- requests to end from outside -------------------------------------------------------
+// The handler only writes the signal's number into a pipe; the window's
+// thread reads it and ends the program in order.
+std::atomic<int> g_requestPipe{-1};
+const int kRequests[] = {SIGTERM, SIGHUP, SIGINT};
+
+void InstallFatal(int signal);
+
+extern "C" void OnRequestToEnd(int signal) {
+    const int saved = errno;
+    const int fd = g_requestPipe.load();
+    if (fd < 0) {
+        OnFatalSignal(signal);
+        return;
+    }
+    // The next request, should the window's thread not get to this one, ends
+    // the program at once.
+    for (int request : kRequests) InstallFatal(request);
+    const char byte = static_cast<char>(signal);
+    if (::write(fd, &byte, 1) != 1) OnFatalSignal(signal);
+    errno = saved;
+}
+
+void InstallHandler(int signal, void (*handler)(int), int flags) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    // A request to end that comes while the copy is written waits for it.
+    sigemptyset(&action.sa_mask);
+    for (int request : kRequests) sigaddset(&action.sa_mask, request);
+    action.sa_flags = flags;
+    sigaction(signal, &action, nullptr);
+}
+
+bool g_ownStack = false;
+
+void InstallFatal(int signal) { InstallHandler(signal, OnFatalSignal, SA_RESETHAND | (g_ownStack ? SA_ONSTACK : 0)); }
 
 // reelcard-<process>-<start>.cas: the run a copy belongs to (the start time
 // keeps a later process with a reused number off an old copy).
@@ -309,15 +348,34 @@ void RecoveryCopies::InstallCrashHandler() {
     stack_t stack {};
     stack.ss_sp = alternate;
     stack.ss_size = sizeof alternate;
-    const bool ownStack = sigaltstack(&stack, nullptr) == 0;
-    const int fatal[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTERM, SIGHUP, SIGINT};
-    for (int signal : fatal) {
-        struct sigaction action {};
-        action.sa_handler = OnFatalSignal;
-        // A request to end that comes while the copy is written waits for it.
-        sigemptyset(&action.sa_mask);
-        for (int request : {SIGTERM, SIGHUP, SIGINT}) sigaddset(&action.sa_mask, request);
-        action.sa_flags = SA_RESETHAND | (ownStack ? SA_ONSTACK : 0);
-        sigaction(signal, &action, nullptr);
+    g_ownStack = sigaltstack(&stack, nullptr) == 0;
+    for (int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTERM, SIGHUP, SIGINT}) InstallFatal(signal);
+}
+
+void RecoveryCopies::EndInOrderOn(QObject* context, std::function<void(int signal)> end) {
+    static QPointer<QSocketNotifier> notifier;
+    static int fds[2] = {-1, -1};
+    g_requestPipe.store(-1);
+    for (int request : kRequests) InstallFatal(request);
+    delete notifier;
+    for (int& fd : fds) {
+        if (fd >= 0) ::close(fd);
+        fd = -1;
     }
+    if (!context || ::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    notifier = new QSocketNotifier(fds[0], QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context, [end = std::move(end)] {
+        char byte = 0;
+        while (::read(fds[0], &byte, 1) == 1) {
+            if (end) end(byte);
+        }
+    });
+    g_requestPipe.store(fds[1]);
+    for (int request : kRequests) InstallHandler(request, OnRequestToEnd, 0);
+}
+
+void RecoveryCopies::Release() {
+    // The handler must not write a copy of a liner this run no longer holds.
+    SetCrashCopy(nullptr, {});
+    lock_.reset();
 }

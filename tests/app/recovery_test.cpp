@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QSettings>
+#include <QTimer>
 #include <cerrno>
 #include <csignal>
 #include <functional>
@@ -326,6 +328,43 @@ TEST(Recovery, AnEndBySignalIsToldOnStandardErrorAndAClosedPipeEndsNothing) {
     ASSERT_TRUE(WIFSIGNALED(fatal.status));
     EXPECT_EQ(WTERMSIG(fatal.status), SIGABRT);
     EXPECT_EQ(fatal.stderrText, "The window system went away\nreelcard: ended by signal 6 (SIGABRT, an abort)\n");
+}
+
+TEST(Recovery, ARequestToEndFromOutsideKeepsTheChangesAndTheRecentFilesAndLeavesNoLock) {
+    AppHarness app;
+    const std::string named = app.CopySample("mix.cas");
+    QFile::copy(REELCARD_BIN_DIR "/samples/cassette.bmp", QString::fromStdString(app.Path("cassette.bmp")));
+    ASSERT_TRUE(app.Start(QString::fromStdString(named)));
+    MainWindow& w = app.window();
+    w.show();
+    w.liner().title = {1, "Changed before the terminal closed"};
+    w.document().Commit("Change", LinerDocument::kTexts);
+    ASSERT_EQ(Copies(app, "*.lock").size(), 1);
+
+    RecoveryCopies::EndInOrderOn(&w, [&w](int signal) { w.EndOnRequest(signal); });
+    QObject guard;
+    QTimer::singleShot(0, &guard, [] { raise(SIGHUP); });
+    QTimer::singleShot(60000, &guard, [] { QCoreApplication::exit(-1); });
+    const int status = QCoreApplication::exec();
+    RecoveryCopies::EndInOrderOn(nullptr, {});
+
+    EXPECT_EQ(status, 128 + SIGHUP);
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_TRUE(app.prompter.shown.empty());  // nothing asked
+    // The changes wait for the next start, the lock is gone, the recent files are kept.
+    ASSERT_EQ(Copies(app).size(), 1);
+    EXPECT_TRUE(Copies(app, "*.lock").isEmpty());
+    Liner kept;
+    ASSERT_TRUE(ReadLinerFile(kept, Folder(app) + "/" + Copies(app)[0].toStdString(), true, app.prompter));
+    EXPECT_EQ(kept.title.text, "Changed before the terminal closed");
+    QSettings settings(QString::fromStdString(app.SettingsPath()), QSettings::IniFormat);
+    EXPECT_EQ(settings.value("Recent File List/File1").toString().toStdString(), named);
+
+    app.prompter.recoverAnswers = {RecoveryChoice::Recover};
+    app.MakeWindow();
+    ASSERT_TRUE(app.Start());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(app.window().liner().title.text, "Changed before the terminal closed");
 }
 
 }  // namespace
