@@ -26,9 +26,7 @@ namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 // ---- what a fatal signal writes ----------------------------------------------------------
-// Filled on the main thread; the handler only reads.  A buffer stays alive
-// until the next one replaces it, and old ones are freed only after the
-// pointer moved on.
+// Filled on the main thread; the handler only reads.
 std::atomic<const std::vector<uint8_t>*> g_crashBytes{nullptr};
 // The buffer replaced last: freed only at the next change, so that a handler
 // that took it on another thread just before is not left reading freed memory.
@@ -186,7 +184,9 @@ void InstallHandler(int signal, void (*handler)(int), int flags) {
 
 bool g_ownStack = false;
 
-void InstallFatal(int signal) { InstallHandler(signal, OnFatalSignal, SA_RESETHAND | (g_ownStack ? SA_ONSTACK : 0)); }
+// Kept for every thread (no SA_RESETHAND): a second thread's crash waits for
+// the first one's copy instead of ending the program before it is written.
+void InstallFatal(int signal) { InstallHandler(signal, OnFatalSignal, g_ownStack ? SA_ONSTACK : 0); }
 
 // reelcard-<process>-<start>.cas: the run a copy belongs to (the start time
 // keeps a later process with a reused number off an old copy).
