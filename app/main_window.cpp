@@ -24,6 +24,7 @@
 #include <cstring>
 
 #include "platform/commands.h"
+#include "render/view_rulers.h"
 #include "app/file_dialogs.h"
 #include "app/help_window.h"
 #include "app/icons.h"
@@ -108,7 +109,7 @@ MainWindow::MainWindow(const MainWindowServices& services, QWidget* parent)
     BuildToolBar();
     BuildMenus();
     InstallTextDialogs(*this);
-    InstallSongCommands(*this);
+    InstallSongCommands(*this, [this] { return SaveAsCommand() != 0; });
     InstallRegisterTypesDialog(*this);
     InstallFormatDialogs(*this);
     InstallFeatureDialogs(*this);
@@ -475,7 +476,10 @@ bool MainWindow::Start(const QString& commandLine) {
         // A first start: a window that shows the liner's width and most of its height.
         const QRect available = screen() ? screen()->availableGeometry() : QRect(0, 0, 1024, 768);
         const int linerHeight = TwipsToPixels(liner.totalHeight() + 361, view_->dpiY());
-        const int chrome = menuBar()->sizeHint().height() + toolBar_->sizeHint().height() + 40;
+        int chrome = menuBar()->sizeHint().height() + toolBar_->sizeHint().height() + 40;
+        // The rulers take their band above the liner; without it the
+        // liner's foot would start out of sight.
+        if (view_->rulersVisible()) chrome += ViewRuler::kSize;
         resize(std::min(view_->FittedWindowWidth(), available.width()),
                std::min(linerHeight + chrome, available.height() - 60));
         FitWindowToLiner();

@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QStatusBar>
+#include <utility>
 
 #include "platform/commands.h"
 #include "app/main_window.h"
@@ -27,14 +28,51 @@ QString PositionText(const Liner& liner, QPoint paper) {
     return QStringLiteral("%1, %2").arg(LengthText(liner, paper.x()), LengthText(liner, paper.y()));
 }
 
-// The selected picture's rectangle, as Format Pictures shows it.
-QString SelectionText(const Liner& liner, int index) {
+// The selected picture's rectangle, as Format Pictures shows it, and the
+// same in the form of the pointer's place ("left, top; width × height") for
+// a window too narrow for the words.
+std::pair<QString, QString> SelectionTexts(const Liner& liner, int index) {
     if (index < 0 || index >= static_cast<int>(liner.pictures.size())) return {};
     const PicturePlace r = PictureRectOf(liner.pictures[static_cast<size_t>(index)]);
-    return QObject::tr("Left %1, Top %2, Width %3, Height %4")
-        .arg(LengthText(liner, r.left), LengthText(liner, r.depth), LengthText(liner, r.width),
-             LengthText(liner, r.height));
+    const QString left = LengthText(liner, r.left), top = LengthText(liner, r.depth),
+                  width = LengthText(liner, r.width), height = LengthText(liner, r.height);
+    return {QObject::tr("Left %1, Top %2, Width %3, Height %4").arg(left, top, width, height),
+            QStringLiteral("%1, %2; %3 \u00d7 %4").arg(left, top, width, height)};
 }
+
+// Shows the long text where the status bar leaves room for it, else the
+// short one, so neither is cut off by the fields beside it.  The size it
+// asks for stays that of the long text whichever shows, so choosing never
+// moves the bar's layout.
+class PlaceLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+    void SetTexts(const std::pair<QString, QString>& texts) {
+        texts_ = texts;
+        updateGeometry();
+        Choose();
+    }
+    QSize sizeHint() const override { return Measure(texts_.first); }
+    QSize minimumSizeHint() const override { return Measure(texts_.second); }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QLabel::resizeEvent(event);
+        Choose();
+    }
+
+private:
+    QSize Measure(const QString& text) const {
+        const QMargins m = contentsMargins();
+        return {fontMetrics().horizontalAdvance(text) + m.left() + m.right() + 2 * margin(),
+                QLabel::sizeHint().height()};
+    }
+    void Choose() {
+        const QString& wanted = width() >= sizeHint().width() ? texts_.first : texts_.second;
+        if (text() != wanted) setText(wanted);
+    }
+    std::pair<QString, QString> texts_;
+};
 
 }  // namespace
 
@@ -62,13 +100,13 @@ void InstallViewCommands(MainWindow& window) {
     // The area under the pointer and the selected picture's place.
     auto* area = new QLabel(bar);
     area->setObjectName("HoverArea");
-    auto* selection = new QLabel(bar);
+    auto* selection = new PlaceLabel(bar);
     selection->setObjectName("SelectionPlace");
     bar->addWidget(area);
     bar->addWidget(selection);
     QObject::connect(&view->gestures(), &PictureGestures::areaHovered, area, &QLabel::setText);
     QObject::connect(&view->gestures(), &PictureGestures::selectionChanged, selection,
-                     [w, selection](int index) { selection->setText(SelectionText(w->liner(), index)); });
+                     [w, selection](int index) { selection->SetTexts(SelectionTexts(w->liner(), index)); });
     bar->addPermanentWidget(position);
     bar->addPermanentWidget(zoom);
     QObject::connect(view, &LinerView::zoomChanged, w, [w, zoom](int percent) {

@@ -9,12 +9,16 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QEventLoop>
+#include <QFileInfo>
+#include <QPixmap>
+#include <QTemporaryDir>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QThread>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -23,6 +27,7 @@
 #include "dialogs/dialog_host.h"
 #include "document/liner_document.h"
 #include "dialogs/text_dialog.h"
+#include "pictures/picture_host.h"
 #include "platform/messages.h"
 #include "render/fit_songs.h"
 
@@ -56,6 +61,28 @@ QString LeftOutText(int rows) {
     return rows == 1 ? QObject::tr("Even at 6 points, 1 row of songs would still be left out.")
                      : QObject::tr("Even at 6 points, %1 rows of songs would still be left out.")
                            .arg(rows);
+}
+
+QString CoverFilter() {
+    return QObject::tr("Pictures (*.jpg *.jpeg *.png *.webp *.bmp);;All files (*)");
+}
+
+// The side of the cover's thumbnail, in pixels.
+constexpr int kThumbSide = 112;
+
+// The cover as the thumbnail shows it.  Qt reads JPEG, PNG and BMP itself;
+// a WebP picture goes through the program's own reader, which reads files.
+QImage CoverPicture(const CoverImage& cover) {
+    QImage image = QImage::fromData(cover.bytes);
+    if (!image.isNull() || cover.extension != QLatin1String("webp")) return image;
+    PictureReaderTable& table = PictureReaders();
+    QTemporaryDir dir;
+    if (!dir.isValid() || !PictureReaderAvailable(kReaderWebp, table)) return image;
+    const QString path = dir.filePath(QStringLiteral("cover.webp"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(cover.bytes) != cover.bytes.size()) return image;
+    file.close();
+    return TakePackedDib(DibPtr(table.Row(kReaderWebp).read(QFile::encodeName(path).constData())));
 }
 
 }  // namespace
@@ -135,6 +162,31 @@ ImportSongsDialog::ImportSongsDialog(DialogHost& host) : QDialog(host.hostWindow
     for (QCheckBox* c : {artist_, numbers_, shrink_}) checks->addWidget(c);
     checks->addStretch();
 
+    auto* coverBox = new QGroupBox(tr("Cover"), this);
+    coverThumb_ = new QLabel(coverBox);
+    coverThumb_->setObjectName("CoverThumbnail");
+    coverThumb_->setFixedSize(kThumbSide, kThumbSide);
+    coverThumb_->setAlignment(Qt::AlignCenter);
+    coverThumb_->setFrameShape(QFrame::StyledPanel);
+    coverSource_ = new QLabel(coverBox);
+    coverSource_->setObjectName("CoverSource");
+    coverSource_->setWordWrap(true);
+    auto* coverChange = button(tr("C&hange..."), "CoverChangeButton");
+    coverNone_ = button(tr("No&ne"), "CoverNoneButton");
+    coverPlace_ = new QComboBox(coverBox);
+    coverPlace_->setObjectName("CoverPlace");
+    auto* placeLabel = new QLabel(tr("&Place:"), coverBox);
+    placeLabel->setBuddy(coverPlace_);
+    auto* coverGrid = new QGridLayout(coverBox);
+    coverGrid->addWidget(coverThumb_, 0, 0, 3, 1);
+    coverGrid->addWidget(coverSource_, 0, 1, 1, 2);
+    coverGrid->addWidget(coverChange, 1, 1);
+    coverGrid->addWidget(coverNone_, 1, 2);
+    coverGrid->addWidget(placeLabel, 2, 1);
+    coverGrid->addWidget(coverPlace_, 2, 2);
+    coverGrid->setColumnStretch(1, 1);
+    coverGrid->setColumnStretch(2, 1);
+
     // However many notes an import brings, they scroll in a few lines: the
     // dialog keeps its height and OK stays on the screen.
     notes_ = new QPlainTextEdit(this);
@@ -156,6 +208,7 @@ ImportSongsDialog::ImportSongsDialog(DialogHost& host) : QDialog(host.hostWindow
     auto* middle = new QHBoxLayout;
     middle->addWidget(tapeBox, 1);
     middle->addLayout(checks);
+    middle->addWidget(coverBox, 1);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top, 1);
     layout->addLayout(middle);
@@ -195,6 +248,9 @@ ImportSongsDialog::ImportSongsDialog(DialogHost& host) : QDialog(host.hostWindow
     connect(numbers_, &QCheckBox::toggled, this, [this] {
         if (!refreshing_) Refresh();
     });
+    connect(coverChange, &QPushButton::clicked, this, &ImportSongsDialog::ChangeCover);
+    connect(coverNone_, &QPushButton::clicked, this, [this] { SetCover(std::nullopt); });
+    connect(coverPlace_, &QComboBox::activated, this, [this](int index) { SetCoverArea(static_cast<size_t>(index)); });
     connect(buttons, &QDialogButtonBox::accepted, this, [this] {
         if (Apply()) accept();
     });
@@ -215,6 +271,9 @@ ImportSongsDialog::ImportSongsDialog(DialogHost& host) : QDialog(host.hostWindow
         }
         return QFileDialog::getOpenFileNames(this, tr("Add Files"), QString(), FileFilter());
     };
+    chooseCover = [this] {
+        return QFileDialog::getOpenFileName(this, tr("Choose the Cover"), QString(), CoverFilter());
+    };
 
     if (const auto tape = ImportedTape(host_)) {
         tapePicked_ = true;
@@ -229,7 +288,112 @@ ImportSongsDialog::ImportSongsDialog(DialogHost& host) : QDialog(host.hostWindow
         refreshing_ = false;
     }
     minutes_->setEnabled(tape_->currentData().toInt() == 0);
+    ShowCover();
     Refresh();
+}
+
+void ImportSongsDialog::SetCover(std::optional<CoverImage> cover) {
+    cover_ = std::move(cover);
+    coverChosen_ = true;
+    ShowCover();
+}
+
+void ImportSongsDialog::ShowCover() {
+    coverNone_->setEnabled(cover_.has_value());
+    coverPlace_->setEnabled(cover_.has_value());
+    if (!cover_) {
+        coverThumb_->setPixmap(QPixmap());
+        coverThumb_->setText(tr("No cover"));
+        coverSource_->setText(coverChosen_ ? tr("The liner gets no cover.")
+                                           : tr("None of the songs' files has a cover, nor a picture beside them."));
+        return;
+    }
+    const QImage image = CoverPicture(*cover_);
+    if (image.isNull()) {
+        coverThumb_->setPixmap(QPixmap());
+        coverThumb_->setText(cover_->extension.toUpper());
+    } else {
+        coverThumb_->setPixmap(QPixmap::fromImage(
+            image.scaled(coverThumb_->contentsRect().size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+    }
+    const QString from = cover_->source.contains(QLatin1String("://")) ? cover_->source
+                                                                        : QFileInfo(cover_->source).fileName();
+    coverSource_->setText(image.isNull() ? tr("From %1").arg(from)
+                                         : tr("From %1 (%2 x %3)").arg(from).arg(image.width()).arg(image.height()));
+    coverSource_->setToolTip(cover_->source);
+}
+
+void ImportSongsDialog::ChangeCover() {
+    if (!chooseCover) return;
+    const QString path = chooseCover();
+    if (path.isEmpty()) return;
+    QFile file(path);
+    const QString name = QFileInfo(path).fileName();
+    if (!file.open(QIODevice::ReadOnly)) {
+        Tell(host_, this, tr("%1 cannot be opened: %2").arg(name, file.errorString()));
+        return;
+    }
+    // A cover is read whole; larger files are no covers.
+    constexpr qint64 kLargest = 16 * 1024 * 1024;
+    std::optional<CoverImage> cover;
+    if (file.size() <= kLargest) cover = CoverFromBytes(file.read(kLargest + 1), path);
+    if (!cover) {
+        Tell(host_, this,
+             tr("%1 is not a picture Reelcard can use as a cover. Please choose a JPEG, PNG, WebP or BMP "
+                "picture of at most 16 MB.")
+                 .arg(name));
+        return;
+    }
+    SetCover(std::move(cover));
+}
+
+namespace {
+
+bool SameArea(const CoverArea& a, const CoverArea& b) { return a.kind == b.kind && a.overflow == b.overflow; }
+
+// The choice of the list that is `area`, if the list has it.
+std::optional<size_t> FindArea(const std::vector<CoverArea>& areas, const CoverArea& area) {
+    for (size_t i = 0; i < areas.size(); ++i) {
+        if (SameArea(areas[i], area)) return i;
+    }
+    return std::nullopt;
+}
+
+// The place's name as the list shows it: "Title area".
+QString AreaTitle(const CoverArea& area) {
+    QString name = area.Name();
+    if (!name.isEmpty()) name[0] = name[0].toUpper();
+    return name;
+}
+
+}  // namespace
+
+// The panels free for a cover depend on where the songs fall: they are
+// worked out again on the liner as it would be with the songs as listed.
+void ImportSongsDialog::UpdateCoverAreas(const std::optional<SongTexts>& texts) {
+    Liner trial = document_.liner();
+    if (texts) PutSongTexts(trial, *texts);
+    areas_ = CoverAreas(trial);
+    size_t chosen = DefaultCoverArea(areas_, trial);
+    if (areaPicked_) {
+        if (auto picked = FindArea(areas_, *areaPicked_)) chosen = *picked;
+    }
+    const QSignalBlocker block(coverPlace_);
+    coverPlace_->clear();
+    for (const CoverArea& area : areas_) coverPlace_->addItem(AreaTitle(area));
+    coverPlace_->setCurrentIndex(static_cast<int>(chosen));
+}
+
+size_t ImportSongsDialog::coverArea() const {
+    const int index = coverPlace_->currentIndex();
+    return index < 0 ? 0 : static_cast<size_t>(index);
+}
+
+void ImportSongsDialog::SetCoverArea(size_t index) {
+    if (index >= areas_.size()) return;
+    areaPicked_ = areas_[index];
+    const QSignalBlocker block(coverPlace_);
+    coverPlace_->setCurrentIndex(static_cast<int>(index));
 }
 
 std::optional<TapeLength> ImportSongsDialog::tape() const {
@@ -263,8 +427,8 @@ void ImportSongsDialog::SelectTapeFor(const std::vector<int>& lengths) {
 // The reading runs on a thread of its own while the window's events go on:
 // a folder of many files, or a file slow to read, shows its progress after a
 // moment, and Cancel stops it.
-std::optional<TrackImport> ImportSongsDialog::Read(const QStringList& sources,
-                                                   TrackListError* error) {
+std::optional<TrackImport> ImportSongsDialog::Read(const QStringList& sources, TrackListError* error,
+                                                   std::optional<CoverImage>* found) {
     QProgressDialog progress(tr("Reading the songs..."), tr("Cancel"), 0, 0, this);
     progress.setObjectName("ImportProgress");
     progress.setWindowTitle(tr("Import Songs"));
@@ -294,7 +458,11 @@ std::optional<TrackImport> ImportSongsDialog::Read(const QStringList& sources,
     std::optional<TrackImport> result;
     QEventLoop loop;
     std::unique_ptr<QThread> worker(
-        QThread::create([&] { result = ReadTrackSources(sources, error, &control); }));
+        QThread::create([&] {
+            result = ReadTrackSources(sources, error, &control);
+            // The cover is looked for while the files are at hand.
+            if (result && found && !control.cancel) *found = FindCover(result->tracks);
+        }));
     connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
     worker->start();
     loop.exec();
@@ -305,7 +473,8 @@ std::optional<TrackImport> ImportSongsDialog::Read(const QStringList& sources,
 bool ImportSongsDialog::AddSources(const QStringList& sources) {
     if (sources.isEmpty()) return false;
     TrackListError error;
-    std::optional<TrackImport> more = Read(sources, &error);
+    std::optional<CoverImage> found;
+    std::optional<TrackImport> more = Read(sources, &error, coverChosen_ || cover_ ? nullptr : &found);
     if (!more) {
         if (!error.cancelled) Tell(host_, this, tr("Nothing was imported. %1").arg(error.Message()));
         return false;
@@ -322,6 +491,10 @@ bool ImportSongsDialog::AddSources(const QStringList& sources) {
         import_.notes += more->notes;
     }
     tracks_.insert(tracks_.end(), more->tracks.begin(), more->tracks.end());
+    if (found) {
+        cover_ = std::move(found);
+        ShowCover();
+    }
     SongsChanged();
     return true;
 }
@@ -445,6 +618,7 @@ void ImportSongsDialog::Refresh() {
     totalB_->setText(total("B", tracks_.size() - sideACount_, split.sideBSeconds));
 
     const std::optional<SongTexts> texts = Texts();
+    UpdateCoverAreas(texts);
     const QStringList notes = ImportNotes(import_, texts ? &*texts : nullptr, split, t);
     notes_->setPlainText(notes.join("\n\n"));
     ok_->setEnabled(!tracks_.empty());
@@ -463,7 +637,22 @@ bool ImportSongsDialog::Apply() {
              tr("The songs are too many to be kept in a liner. Please import fewer."));
         return false;
     }
+    QString linerPath;
+    bool withCover = false;
+    if (!LinerPathForCover(&linerPath, &withCover)) return false;
+    // The cover file first: when it cannot be written the liner stays as it was.
+    std::optional<QString> coverFile;
+    bool coverCreated = false;
+    if (withCover) {
+        QString why;
+        coverFile = WriteCoverBeside(linerPath, *cover_, &coverCreated, &why);
+        if (!coverFile) {
+            Tell(host_, this, tr("The cover could not be put beside the liner (%1). Nothing was changed.").arg(why));
+            return false;
+        }
+    }
     Liner& liner = document_.liner();
+    const Liner before = liner;
     PutSongTexts(liner, *texts);
     if (shrink_->isChecked()) {
         const SongFitResult fit = FitSongs(liner);
@@ -472,12 +661,57 @@ bool ImportSongsDialog::Apply() {
                  LeftOutText(fit.songsLeftOut) + tr(" The song font was not changed."));
         }
     }
+    if (coverFile) {
+        // Smaller songs may leave more panels free; the one chosen stays.
+        const std::vector<CoverArea> areas = CoverAreas(liner);
+        const size_t index = FindArea(areas, areas_[coverArea()]).value_or(DefaultCoverArea(areas, liner));
+        const QString written = QFileInfo(linerPath).absoluteDir().filePath(*coverFile);
+        if (areas[index].kind == CoverArea::Kind::None) {
+            // No place is left on this card: the songs come alone.
+            if (coverCreated) QFile::remove(written);
+            coverFile.reset();
+        } else if (!PlaceCover(liner, linerPath, *coverFile, areas[index].place, host_.prompter())) {
+            liner = before;
+            if (coverCreated) QFile::remove(written);
+            return false;
+        } else {
+            // The picture is named beside the liner, and found there when drawn.
+            SetPictureBaseFolder(QFile::encodeName(QFileInfo(linerPath).absolutePath()).toStdString());
+        }
+    }
     host_.hostWindow()->setProperty(kImportedTapeProperty, tape()->minutes);
-    // One step, as a song text dialog applies; the dialogs asked above show
-    // the imported songs, whatever they were told.
-    document_.Commit(tr("Import Songs"), LinerDocument::kTexts | LinerDocument::kFonts);
+    // One step with the cover, as a song text dialog applies; the dialogs
+    // asked above show the imported songs, whatever they were told.
+    document_.Commit(tr("Import Songs"), LinerDocument::kTexts | LinerDocument::kFonts |
+                                             (coverFile ? LinerDocument::kPictures : 0u));
     document_.AnnounceReplaced();
     return true;
+}
+
+// Where the cover file goes: beside the liner's own file.  A liner without
+// one is saved first when the user agrees; else the songs come alone.
+bool ImportSongsDialog::LinerPathForCover(QString* path, bool* withCover) {
+    *withCover = cover_.has_value() && areas_[coverArea()].kind != CoverArea::Kind::None;
+    *path = document_.currentPath();
+    if (!*withCover || !path->isEmpty()) return true;
+    if (!saveLinerAs) {
+        Tell(host_, this,
+             tr("The cover is kept in a file beside the liner, and this liner has not been saved yet. "
+                "Please save it first, or choose None to import the songs alone."));
+        return false;
+    }
+    const MessageResult answer = host_.prompter().Show(
+        MessageOwner::Dialog(this), {MessageIcon::Question, MessageButtons::YesNoCancel, false},
+        tr("The cover is kept in a file beside the liner, and this liner has not been saved yet. "
+           "Save it now?\n\nNo imports the songs without the cover.")
+            .toStdString());
+    if (answer == MessageResult::No) {
+        *withCover = false;
+        return true;
+    }
+    if (answer != MessageResult::Yes || !saveLinerAs()) return false;
+    *path = document_.currentPath();
+    return !path->isEmpty();
 }
 
 std::optional<TapeLength> ImportedTape(DialogHost& host) {
@@ -511,10 +745,11 @@ void FitSongsCommand(DialogHost& host) {
     Tell(host, nullptr, LeftOutText(fit.songsLeftOut) + QObject::tr(" Nothing was changed."));
 }
 
-void InstallSongCommands(DialogHost& host) {
-    host.SetCommandHandler(kCmdImportSongs, [&host] {
+void InstallSongCommands(DialogHost& host, std::function<bool()> saveLinerAs) {
+    host.SetCommandHandler(kCmdImportSongs, [&host, saveLinerAs] {
         // The window first: its Add buttons take files, a folder or playlists.
         ImportSongsDialog dialog(host);
+        dialog.saveLinerAs = saveLinerAs;
         dialog.exec();
     });
     host.SetCommandHandler(kCmdFitSongs, [&host] { FitSongsCommand(host); });

@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 
+#include "songs/covers.h"
 #include "songs/song_rows.h"
 #include "songs/tape_split.h"
 #include "songs/track_list.h"
@@ -44,6 +45,23 @@ public:
     // OK: both song texts (and an empty title) replaced in one change.
     bool Apply();
 
+    // The cover the dialog will use, shown in its thumbnail; std::nullopt
+    // for none.  It stands in place of the one found in the files, and
+    // songs added later do not change it.
+    void SetCover(std::optional<CoverImage> cover);
+    const std::optional<CoverImage>& cover() const { return cover_; }
+    // The chooser behind Change...; tests answer for it.
+    std::function<QString()> chooseCover;
+    // Where the cover goes: the choices for the songs as listed ("no cover"
+    // first) and the one chosen.
+    const std::vector<CoverArea>& coverAreas() const { return areas_; }
+    size_t coverArea() const;
+    void SetCoverArea(size_t index);
+    // File > Save As, for a liner that has no file yet to put the cover
+    // beside; true when it was saved.  Without it the user is asked to save
+    // such a liner first (or to choose None).
+    std::function<bool()> saveLinerAs;
+
     const std::vector<Track>& tracks() const { return tracks_; }
     size_t sideACount() const { return sideACount_; }
     std::optional<TapeLength> tape() const;
@@ -55,7 +73,12 @@ public:
     void RemoveRow(int row);
 
 private:
-    std::optional<TrackImport> Read(const QStringList& sources, TrackListError* error);
+    std::optional<TrackImport> Read(const QStringList& sources, TrackListError* error,
+                                    std::optional<CoverImage>* found);
+    void ShowCover();
+    void ChangeCover();
+    void UpdateCoverAreas(const std::optional<SongTexts>& texts);
+    bool LinerPathForCover(QString* path, bool* withCover);
     void Refresh();
     void UpdateRowButtons();
     void ChooseMore(SourceKind kind);
@@ -72,6 +95,10 @@ private:
     bool tapePicked_ = false;     // the tape was chosen by the user, now or at the last import
     bool artistTouched_ = false;  // the Artist box was set by the user
     bool refreshing_ = false;
+    std::optional<CoverImage> cover_;
+    bool coverChosen_ = false;  // set by the user or SetCover: imports leave it
+    std::vector<CoverArea> areas_;
+    std::optional<CoverArea> areaPicked_;  // chosen by the user: kept while the songs leave it free
 
     QTableWidget* list_ = nullptr;
     QComboBox* tape_ = nullptr;
@@ -89,6 +116,10 @@ private:
     QCheckBox* numbers_ = nullptr;
     QCheckBox* shrink_ = nullptr;
     QPushButton* ok_ = nullptr;
+    QLabel* coverThumb_ = nullptr;
+    QLabel* coverSource_ = nullptr;
+    QPushButton* coverNone_ = nullptr;
+    QComboBox* coverPlace_ = nullptr;
 };
 
 // The tape length chosen at the last import, for the song text dialogs.
@@ -103,5 +134,6 @@ QLabel* AttachSideTotal(DialogHost& host, QWidget* parent, FontTextEdit& edit);
 // songs fit, or the user told how many stay out and nothing changed.
 void FitSongsCommand(DialogHost& host);
 
-// Makes the Import Songs and Fit Songs commands work.
-void InstallSongCommands(DialogHost& host);
+// Makes the Import Songs and Fit Songs commands work; `saveLinerAs` is
+// File > Save As, for a cover that needs the liner's file.
+void InstallSongCommands(DialogHost& host, std::function<bool()> saveLinerAs);

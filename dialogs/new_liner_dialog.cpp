@@ -89,9 +89,28 @@ GalleryEntry Entry(const QString& path) {
     return entry;
 }
 
-// "long-back.fmt" is shown as "Long back".
+// "long-back.fmt" is shown as "Long back"; the shipped formats whose names
+// hold abbreviations and proper names are spelt out as people write them.
 QString ReadableName(const QString& path) {
+    static const QHash<QString, QString> kShipped = {
+        {QStringLiteral("8-track-label"), QStringLiteral("8-track label")},
+        {QStringLiteral("cassingle-j-card"), QStringLiteral("Cassingle J-card")},
+        {QStringLiteral("cd-front-insert"), QStringLiteral("CD front insert")},
+        {QStringLiteral("cd-tray-card"), QStringLiteral("CD tray card")},
+        {QStringLiteral("dat-j-card"), QStringLiteral("DAT J-card")},
+        {QStringLiteral("dcc-insert"), QStringLiteral("DCC insert")},
+        {QStringLiteral("four-panel"), QStringLiteral("Four-panel J-card")},
+        {QStringLiteral("j-card-five-panel"), QStringLiteral("Five-panel J-card")},
+        {QStringLiteral("j-card-long-back"), QStringLiteral("J-card, long back")},
+        {QStringLiteral("microcassette"), QStringLiteral("Microcassette J-card")},
+        {QStringLiteral("minidisc-insert"), QStringLiteral("MiniDisc insert")},
+        {QStringLiteral("o-card-insert"), QStringLiteral("O-card insert")},
+        {QStringLiteral("one-column-turned"), QStringLiteral("One column, turned")},
+        {QStringLiteral("u-card"), QStringLiteral("U-card")},
+        {QStringLiteral("vhs-spine-label"), QStringLiteral("VHS spine label")},
+    };
     QString name = QFileInfo(path).completeBaseName();
+    if (auto known = kShipped.find(name.toLower()); known != kShipped.end()) return *known;
     name.replace(QLatin1Char('-'), QLatin1Char(' ')).replace(QLatin1Char('_'), QLatin1Char(' '));
     if (!name.isEmpty()) name[0] = name[0].toUpper();
     return name;

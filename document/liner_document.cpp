@@ -112,7 +112,28 @@ bool LinerDocument::CommitInBurst(const QString& name, unsigned parts, quint64 b
     return CommitStep(name, parts, {}, burst);
 }
 
+namespace {
+
+// Drawing marks each font it selects for turned text with this clip flag,
+// and the flag stays in the entry (and so in the file).  It is no edit of
+// the user's: the settled state takes it as well, so that a click or an OK
+// that changed nothing after a paint makes no step and leaves the liner
+// unmodified.
+constexpr uint8_t kDrawnFontClip = 16;
+
+void TakeDrawingMarks(Liner& settled, const Liner& drawn) {
+    const size_t n = std::min(settled.fonts.size(), drawn.fonts.size());
+    for (size_t i = 0; i < n; ++i) {
+        LogFont& to = settled.fonts[i].logFont;
+        const uint8_t from = drawn.fonts[i].logFont.clipPrecision;
+        if ((from & ~kDrawnFontClip) == (to.clipPrecision & ~kDrawnFontClip)) to.clipPrecision = from;
+    }
+}
+
+}  // namespace
+
 bool LinerDocument::CommitStep(const QString& name, unsigned parts, Alongside alongside, quint64 burst) {
+    TakeDrawingMarks(settled_, liner_);
     if (liner_ == settled_) return false;
     // Followers see the change as they see an Undo: first with the Liner as it
     // was, then as it is.
@@ -160,6 +181,7 @@ void LinerDocument::Replaced(bool modified) {
 }
 
 std::vector<int> LinerDocument::CompactFontsForSave(std::vector<FontEntry>* oldFonts) {
+    TakeDrawingMarks(settled_, liner_);
     std::vector<FontEntry> before = liner_.fonts;
     std::vector<int> numbers;
     CompactFonts(liner_, &lastFont_, &numbers);

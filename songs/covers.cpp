@@ -24,6 +24,7 @@
 #include "platform/code_page.h"
 #include "platform/messages.h"
 #include "platform/strings.h"
+#include "render/fit_songs.h"
 #include "render/geometry.h"
 #include "songs/music_answers.h"
 
@@ -160,7 +161,7 @@ std::optional<QString> WriteCoverBeside(const QString& linerPath, const CoverIma
         }
         if (!file.open(QIODevice::NewOnly) || file.write(cover.bytes) != cover.bytes.size() || !file.flush()) {
             file.remove();
-            *error = QObject::tr("cannot write the cover %1").arg(path);
+            *error = QObject::tr("cannot write the cover %1: %2").arg(path, file.errorString());
             return std::nullopt;
         }
         *created = true;
@@ -170,13 +171,66 @@ std::optional<QString> WriteCoverBeside(const QString& linerPath, const CoverIma
     return std::nullopt;
 }
 
-PicturePlace CoverPlace(const Liner& liner) {
-    const LinerGeometry g = ComputeLinerGeometry(liner);
-    const DepthSpan title = TitleSpan(g);
-    return PicturePlace{0, title.top, g.width, title.height()};
+QString CoverArea::Name() const {
+    switch (kind) {
+        case Kind::None: return QObject::tr("no cover");
+        case Kind::Flap: return QObject::tr("feature flap");
+        case Kind::Title: return QObject::tr("title area");
+        case Kind::Primary: return QObject::tr("front");
+        case Kind::Overflow: return QObject::tr("overflow panel %1").arg(overflow + 1);
+    }
+    return {};
 }
 
-bool PlaceCover(Liner& liner, const QString& linerPath, const QString& coverFile, Prompter& prompter) {
+namespace {
+
+// How many overflow areas the songs reach, as the painter lays them out: the
+// fewest that hold them all, or all of them when they do not fit.
+int OverflowAreasUsed(const Liner& liner) {
+    Liner trial = liner;
+    for (int k = 0; k < liner.overflowCount; ++k) {
+        trial.overflowCount = static_cast<int16_t>(k);
+        if (SongsLeftOut(trial) == 0) return k;
+    }
+    return liner.overflowCount;
+}
+
+}  // namespace
+
+std::vector<CoverArea> CoverAreas(const Liner& liner) {
+    const LinerGeometry g = ComputeLinerGeometry(liner);
+    std::vector<CoverArea> areas{CoverArea{}};
+    auto add = [&](CoverArea::Kind kind, DepthSpan span, int overflow = 0) {
+        if (span.height() > 0 && g.width > 0)
+            areas.push_back(CoverArea{kind, overflow, PicturePlace{0, span.top, g.width, span.height()}});
+    };
+    const bool noSongs = liner.songsA.text.empty() && liner.songsB.text.empty();
+    add(CoverArea::Kind::Flap, FlapSpan(g));
+    add(CoverArea::Kind::Title, TitleSpan(g));
+    if (noSongs) add(CoverArea::Kind::Primary, PrimarySpan(g));
+    for (int k = noSongs ? 0 : OverflowAreasUsed(liner); k < g.overflowCount; ++k)
+        add(CoverArea::Kind::Overflow, OverflowSpan(g, k), k);
+    return areas;
+}
+
+size_t DefaultCoverArea(const std::vector<CoverArea>& areas, const Liner& liner) {
+    const int front = ComputeLinerGeometry(liner).primaryHeight;
+    // A panel at least three quarters the front's height holds a cover as
+    // the front would; a narrow flap or spine does not.
+    auto frontSized = [&](const CoverArea& a) { return front > 0 && a.place.height * 4 >= front * 3; };
+    for (CoverArea::Kind kind : {CoverArea::Kind::Primary, CoverArea::Kind::Overflow, CoverArea::Kind::Flap}) {
+        for (size_t i = 0; i < areas.size(); ++i) {
+            if (areas[i].kind == kind && frontSized(areas[i])) return i;
+        }
+    }
+    for (size_t i = 0; i < areas.size(); ++i) {
+        if (areas[i].kind == CoverArea::Kind::Title) return i;
+    }
+    return 0;
+}
+
+bool PlaceCover(Liner& liner, const QString& linerPath, const QString& coverFile, const PicturePlace& area,
+                Prompter& prompter) {
     const QString full = QFileInfo(linerPath).absoluteDir().filePath(coverFile);
     bool encoded = false, relativeEncoded = false;
     const std::string path = EncodeCodePage(full, &encoded);
@@ -186,7 +240,7 @@ bool PlaceCover(Liner& liner, const QString& linerPath, const QString& coverFile
         return false;
     }
     std::erase_if(liner.pictures, [&](const Picture& p) { return p.fileName == relative; });
-    if (!AddFittedPicture(liner, path, CoverPlace(liner), prompter, PictureReaders(), CurrentScreenResolution())) {
+    if (!AddFittedPicture(liner, path, area, prompter, PictureReaders(), CurrentScreenResolution())) {
         return false;
     }
     // Named as it sits beside the liner, so that both move together.

@@ -39,11 +39,31 @@ std::optional<CoverImage> CoverFromBytes(const QByteArray& bytes, const QString&
 std::optional<QString> WriteCoverBeside(const QString& linerPath, const CoverImage& cover, bool* created,
                                         QString* error);
 
-// Where a cover goes: the title area, across the liner's width.
-PicturePlace CoverPlace(const Liner& liner);
+// A place of the liner a cover can take: a whole area across the width.
+struct CoverArea {
+    enum class Kind { None, Flap, Title, Primary, Overflow };
+    Kind kind = Kind::None;
+    int overflow = 0;    // which overflow area, from 0
+    PicturePlace place;  // the area, in twips
+    // In words, to follow "in the": "title area", "overflow panel 2".
+    QString Name() const;
+};
+
+// Where the Liner, with its songs in it, can take a cover: "no cover" first,
+// then the title area and every panel the songs leave free (the flap, the
+// front when it holds no songs, the overflow panels the songs do not reach),
+// in the strip's order.  Only the format's geometry and the songs decide;
+// the format files carry nothing of it.
+std::vector<CoverArea> CoverAreas(const Liner& liner);
+
+// The area a cover takes unless the user chooses: the first panel of the
+// front's size the songs leave free (the front itself, then the overflow
+// panels, then the flap), else the title area.  An index into `areas`.
+size_t DefaultCoverArea(const std::vector<CoverArea>& areas, const Liner& liner);
 
 // Adds the cover file (written beside `linerPath`) to the Liner, fitted into
-// the cover place keeping its proportions, named relative to the liner (in
-// place of a picture of that name).  False, with the reason told, when the
-// picture cannot be examined or its name not stored.
-bool PlaceCover(Liner& liner, const QString& linerPath, const QString& coverFile, Prompter& prompter);
+// `area` keeping its proportions, named relative to the liner (in place of a
+// picture of that name).  False, with the reason told, when the picture
+// cannot be examined or its name not stored.
+bool PlaceCover(Liner& liner, const QString& linerPath, const QString& coverFile, const PicturePlace& area,
+                Prompter& prompter);

@@ -111,8 +111,9 @@ const char kUsage[] =
     "fails.\n"
     "The album's front cover (from the Cover Art Archive, or embedded in the\n"
     "audio files, or cover.*, folder.*, front.* or album.* beside them) is\n"
-    "written beside OUT as NAME-cover.EXT and placed in the title area, unless\n"
-    "--no-cover is given.\n"
+    "written beside OUT as NAME-cover.EXT and fitted into a panel the songs\n"
+    "leave free (the front, an overflow panel or the flap, when one is nearly\n"
+    "the front's size), else into the title area, unless --no-cover is given.\n"
     "lookup searches MusicBrainz for releases (artist and album in one QUERY)\n"
     "and prints one a line: MBID, artist, title, year, country, format and\n"
     "number of tracks, separated by tabs.\n"
@@ -678,6 +679,13 @@ int Songs(const SongsArgs& args, ConsolePrompter& prompter) {
     const QString output = QString::fromStdString(args.output);
     std::optional<QString> coverFile;
     bool coverCreated = false;
+    // A panel the songs leave free where the format has one, else the title area.
+    const std::vector<CoverArea> areas = cover ? CoverAreas(liner) : std::vector<CoverArea>{CoverArea{}};
+    const CoverArea& area = areas[DefaultCoverArea(areas, liner)];
+    if (cover && area.kind == CoverArea::Kind::None) {
+        PrintNote(QStringLiteral("the format has no place for the cover from %1; it was left out").arg(cover->source));
+        cover.reset();
+    }
     if (cover) {
         QString why;
         coverFile = WriteCoverBeside(output, *cover, &coverCreated, &why);
@@ -685,11 +693,11 @@ int Songs(const SongsArgs& args, ConsolePrompter& prompter) {
             PrintNote(why);
             return kExitFile;
         }
-        if (!PlaceCover(liner, output, *coverFile, prompter)) {
+        if (!PlaceCover(liner, output, *coverFile, area.place, prompter)) {
             if (coverCreated) QFile::remove(QFileInfo(output).absoluteDir().filePath(*coverFile));
             return kExitFile;
         }
-        PrintNote(QStringLiteral("the cover from %1 is %2, placed in the title area").arg(cover->source, *coverFile));
+        PrintNote(QStringLiteral("the cover from %1 is %2, placed in the %3").arg(cover->source, *coverFile, area.Name()));
     }
     if (!WriteAny(liner, args.output, prompter)) {
         if (coverCreated) QFile::remove(QFileInfo(output).absoluteDir().filePath(*coverFile));

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressDialog>
@@ -15,8 +16,13 @@
 #include <QTest>
 #include <QTimer>
 
+#include <QBuffer>
+#include <QImage>
+
 #include "platform/commands.h"
 #include "app_test_support.h"
+#include "render/geometry.h"
+#include "songs/songs_test_support.h"
 #include "dialogs/import_songs_dialog.h"
 #include "dialogs/text_dialog.h"
 
@@ -261,6 +267,110 @@ TEST(ImportSongs, ReadingRunsOffTheWindowsThreadWithProgressAndCancel) {
     EXPECT_LT(clock.elapsed() - cancelledAt, 1500);
     EXPECT_TRUE(dialog.tracks().empty());
     EXPECT_TRUE(app.prompter.shown.empty());
+}
+
+// The cover beside the songs' files, written beside the liner (saved first,
+// as the user agreed) with its own bytes, fitted into the place chosen, and
+// taken back with the songs by one Undo; a file that is no picture is
+// refused, and None imports the songs alone.
+TEST(ImportSongs, TheCoverGoesBesideTheLinerAndComesBackWithTheSongsInOneStep) {
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(app.Path("album"))));
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(app.Path("out"))));
+    songs_test::WriteWav(QString::fromStdString(app.Path("album/01.wav")), 100);
+    songs_test::WriteWav(QString::fromStdString(app.Path("album/02.wav")), 200);
+    QByteArray jpeg;
+    {
+        QBuffer buffer(&jpeg);
+        buffer.open(QIODevice::WriteOnly);
+        QImage image(300, 150, QImage::Format_RGB32);
+        image.fill(Qt::darkCyan);
+        ASSERT_TRUE(image.save(&buffer, "JPG"));
+    }
+    WriteSource(app, "album/Cover.jpg", jpeg);
+    const QString notPicture = WriteSource(app, "notes.jpg", "liner notes, not a picture");
+    const QString album = QString::fromStdString(app.Path("album"));
+
+    // An unsaved liner: asked, and saved as out/tape.cas.
+    app.prompter.answers.push_back(MessageResult::Yes);
+    app.dialogs.saveAnswers.push_back(Chosen(app.Path("out/tape.cas")));
+    QStringList places;
+    QTimer timer;
+    timer.setInterval(20);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<ImportSongsDialog*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        timer.stop();
+        dialog->AddSources({album});
+        EXPECT_FALSE(dialog->findChild<QLabel*>("CoverThumbnail")->pixmap().isNull());
+        EXPECT_EQ(dialog->findChild<QLabel*>("CoverSource")->text(), "From Cover.jpg (300 x 150)");
+        auto* place = dialog->findChild<QComboBox*>("CoverPlace");
+        for (int i = 0; i < place->count(); ++i) places << place->itemText(i);
+        // The default J-card's front carries the songs: the spine by default.
+        EXPECT_EQ(place->currentText(), "Title area");
+        const int flap = place->findText("Feature flap");
+        place->setCurrentIndex(flap);
+        emit place->activated(flap);
+        QTest::mouseClick(dialog->findChild<QPushButton*>("OkButton"), Qt::LeftButton);
+        if (dialog->isVisible()) dialog->reject();
+    });
+    timer.start();
+    ASSERT_EQ(w.Dispatch(kCmdImportSongs), 1);
+    EXPECT_TRUE(app.prompter.answers.empty());
+    EXPECT_EQ(places, QStringList({"No cover", "Feature flap", "Title area"}));
+    EXPECT_EQ(w.document().currentPath(), QString::fromStdString(app.Path("out/tape.cas")));
+
+    QFile written(QString::fromStdString(app.Path("out/tape-cover.jpg")));
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(written.readAll(), jpeg);
+    const Liner& liner = w.liner();
+    EXPECT_EQ(liner.songsA.lineCount + liner.songsB.lineCount, 2);
+    ASSERT_EQ(liner.pictures.size(), 1u);
+    const Picture& p = liner.pictures[0];
+    EXPECT_EQ(p.fileName, "tape-cover.jpg");
+    // Fitted into the 4 by 1 in flap: as high as it, twice as wide, centred.
+    const LinerGeometry g = ComputeLinerGeometry(liner);
+    const DepthSpan flap = FlapSpan(g);
+    EXPECT_EQ(-p.top.twips, flap.top);
+    EXPECT_NEAR(-p.height.twips, flap.height(), 2);
+    EXPECT_NEAR(p.width.twips, 2 * -p.height.twips, 4);
+    EXPECT_NEAR(p.left.twips, (g.width - p.width.twips) / 2, 2);
+
+    ASSERT_EQ(w.Dispatch(kCmdUndo), 1);
+    EXPECT_TRUE(w.liner().pictures.empty());
+    EXPECT_EQ(w.liner().songsA.lineCount + w.liner().songsB.lineCount, 0);
+
+    // Change... refuses what is no picture and keeps the cover; None imports
+    // the songs without it.
+    ImportSongsDialog dialog(w);
+    ASSERT_TRUE(dialog.AddSources({album}));
+    ASSERT_TRUE(dialog.cover());
+    dialog.chooseCover = [&] { return notPicture; };
+    app.prompter.shown.clear();
+    QTest::mouseClick(dialog.findChild<QPushButton*>("CoverChangeButton"), Qt::LeftButton);
+    EXPECT_EQ(app.prompter.LastText(),
+              "notes.jpg is not a picture Reelcard can use as a cover. Please choose a JPEG, PNG, WebP or BMP "
+              "picture of at most 16 MB.");
+    ASSERT_TRUE(dialog.cover());
+    EXPECT_EQ(dialog.cover()->bytes, jpeg);
+    // A cover that cannot be written leaves everything as it was, and says why.
+    const Liner before = w.liner();
+    w.document().SetFile(QString::fromStdString(app.Path("gone/tape.cas")), "tape.cas");
+    EXPECT_FALSE(dialog.Apply());
+    EXPECT_NE(app.prompter.LastText().find("The cover could not be put beside the liner (cannot write the cover " +
+                                           app.Path("gone/tape-cover.jpg")),
+              std::string::npos)
+        << app.prompter.LastText();
+    EXPECT_EQ(w.liner(), before);
+    EXPECT_FALSE(QFileInfo::exists(QString::fromStdString(app.Path("gone"))));
+    QTest::mouseClick(dialog.findChild<QPushButton*>("CoverNoneButton"), Qt::LeftButton);
+    EXPECT_FALSE(dialog.cover());
+    EXPECT_TRUE(dialog.findChild<QLabel*>("CoverThumbnail")->pixmap().isNull());
+    ASSERT_TRUE(dialog.Apply());
+    EXPECT_EQ(w.liner().songsA.lineCount + w.liner().songsB.lineCount, 2);
+    EXPECT_TRUE(w.liner().pictures.empty());
 }
 
 }  // namespace

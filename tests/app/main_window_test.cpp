@@ -467,6 +467,29 @@ TEST(FileCommands, NewOffersTheShippedAndTheUsersFormatsInAGallery) {
     EXPECT_EQ(w.windowTitle(), "(untitled)[*] - Reelcard");
     EXPECT_EQ(w.settings().defaultFormatName, "my-tray-card.fmt");
     EXPECT_TRUE(app.dialogs.openRequests.empty());
+
+    // A double-click on a thumbnail other than the selected one starts the
+    // new liner from that format at once, with no OK.
+    const std::string shipped = app.Path("formats/short-back.fmt");
+    QString selectedBefore;
+    InGallery([&selectedBefore](NewLinerDialog*, QListWidget* list) {
+        if (list->currentItem()) selectedBefore = list->currentItem()->text();
+        list->doItemsLayout();
+        const QRect thumbnail = list->visualItemRect(list->item(1));
+        // As a mouse sends it: press, release, the second press, release.
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, thumbnail.center());
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, thumbnail.center());
+        QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, thumbnail.center());
+    });
+    EXPECT_EQ(w.Dispatch(kCmdNew), 1);
+    EXPECT_TRUE(selectedBefore.startsWith("My tray card\n")) << selectedBefore.toStdString();
+    Liner shortBack;
+    ASSERT_TRUE(ReadFormatFile(shortBack, shipped, prompter));
+    EXPECT_NE(shortBack.width, expected.width);
+    EXPECT_EQ(w.liner().width, shortBack.width);
+    EXPECT_EQ(w.formatPath().toStdString(), shipped);
+    EXPECT_EQ(w.settings().defaultFormatName, "short-back.fmt");
+    EXPECT_TRUE(app.dialogs.openRequests.empty());
 }
 
 TEST(FileCommands, NewStartsAnUntitledLinerFromTheChosenFormat) {

@@ -145,6 +145,20 @@ TEST_F(PictureGesturesTest, ClickTabAndArrowsSelectAndNudgeInOneStep) {
     EXPECT_EQ(g.selected(), -1);
 }
 
+// Drawing marks the fonts it selects; a click that only selects, after a
+// paint, is still no change.
+TEST_F(PictureGesturesTest, AClickThatOnlySelectsLeavesTheLinerUnchanged) {
+    document.liner().title = {1, "Night Drive"};
+    document.Replaced(false);
+    view->viewport()->repaint();
+    const auto& fonts = document.liner().fonts;
+    ASSERT_TRUE(std::any_of(fonts.begin(), fonts.end(), [](const FontEntry& f) { return f.logFont.clipPrecision; }));
+    QTest::mouseClick(port(), Qt::LeftButton, {}, Pixel(720 + 700, 2000 + 300));
+    EXPECT_EQ(view->gestures().selected(), 0);
+    EXPECT_EQ(document.history().count(), 0);
+    EXPECT_FALSE(document.modified());
+}
+
 TEST_F(PictureGesturesTest, DragsMoveAndResizeAsOneStepEach) {
     PictureGestures& g = view->gestures();
     const int step = Twips(20);

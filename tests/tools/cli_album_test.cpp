@@ -74,15 +74,21 @@ QByteArray FileBytes(const std::string& path) {
 }
 
 // The one picture of the liner: the cover file, fitted into the title area.
-void ExpectCoverInTitle(const Liner& liner, const std::string& name) {
+// The cover fitted into `area` (the title area unless given): a 2:1 picture
+// as high as a low area, as wide as a tall one.
+void ExpectCoverIn(const Liner& liner, const std::string& name, std::optional<DepthSpan> area = {}) {
     ASSERT_EQ(liner.pictures.size(), 1u);
     const Picture& p = liner.pictures[0];
     EXPECT_EQ(p.fileName, name);
-    const DepthSpan title = TitleSpan(ComputeLinerGeometry(liner));
-    EXPECT_GE(-p.top.twips, title.top);
-    EXPECT_LE(-p.top.twips - p.height.twips, title.bottom + 1);
-    // Fit: as high as the area, the width kept in proportion (2:1).
-    EXPECT_NEAR(-p.height.twips, title.height(), 2);
+    const LinerGeometry g = ComputeLinerGeometry(liner);
+    const DepthSpan span = area.value_or(TitleSpan(g));
+    EXPECT_GE(-p.top.twips, span.top);
+    EXPECT_LE(-p.top.twips - p.height.twips, span.bottom + 1);
+    if (span.height() * 2 <= g.width) {
+        EXPECT_NEAR(-p.height.twips, span.height(), 2);
+    } else {
+        EXPECT_NEAR(p.width.twips, g.width, 2);
+    }
     EXPECT_NEAR(p.width.twips, 2 * -p.height.twips, 4);
 }
 
@@ -123,7 +129,7 @@ TEST_F(CliAlbum, LookupReleaseAndDiscToc) {
     EXPECT_NE(liner.title.text.find("Night Drive"), std::string::npos) << liner.title.text;
     EXPECT_NE(liner.title.text.find("Ana & Bo"), std::string::npos) << liner.title.text;
     EXPECT_EQ(FileBytes(dir.Path("night-cover.png")), cover);
-    ExpectCoverInTitle(liner, "night-cover.png");
+    ExpectCoverIn(liner, "night-cover.png");
 
     // From the table of contents: only the disc that has it, lengths the
     // answer lacks from the disc itself, the other release named.
@@ -134,7 +140,7 @@ TEST_F(CliAlbum, LookupReleaseAndDiscToc) {
     EXPECT_EQ(liner.songsA.text, "Headlights\xBB" "10:00");
     EXPECT_EQ(liner.songsB.text, "Tunnel\xBB" "3:46\r\nDawn\xBB" "9:00");
     // The same cover again: the same file, still one picture.
-    ExpectCoverInTitle(liner, "night-cover.png");
+    ExpectCoverIn(liner, "night-cover.png");
     EXPECT_FALSE(QFile::exists(Q(dir.Path("night-cover-2.png"))));
 }
 
@@ -159,7 +165,16 @@ TEST_F(CliAlbum, CoverBesideTheFiles) {
     Liner liner;
     ScriptedPrompter prompter;
     ASSERT_TRUE(ReadLinerFile(liner, dir.Path("out/tape.cas"), true, prompter));
-    ExpectCoverInTitle(liner, "tape-cover.png");
+    ExpectCoverIn(liner, "tape-cover.png");
+
+    // A four-panel card whose songs stay on the front: the overflow panel
+    // they leave free takes the cover.
+    run = Run({"songs", QStringLiteral(REELCARD_BIN_DIR "/formats/four-panel.fmt"), "-o", Q(dir.Path("out/four.cas")),
+               Q(dir.Path("album/list.m3u"))});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("placed in the overflow panel 1"), std::string::npos) << run.err;
+    ASSERT_TRUE(ReadLinerFile(liner, dir.Path("out/four.cas"), true, prompter));
+    ExpectCoverIn(liner, "four-cover.png", OverflowSpan(ComputeLinerGeometry(liner), 0));
 
     run = Run({"songs", format, "-o", Q(dir.Path("out/plain.cas")), "--no-cover", Q(dir.Path("album/list.m3u"))});
     ASSERT_EQ(run.status, 0) << run.err;
