@@ -54,8 +54,10 @@ int main(int argc, char** argv) {
     services.programFolder = GetProgramFolder();
 
     MainWindow window(services);
-    // A crash or a kill that can be caught writes the unsaved changes first.
+    // A crash or a kill that can be caught writes the unsaved changes first;
+    // a request to end from outside ends the program in order.
     RecoveryCopies::InstallCrashHandler();
+    RecoveryCopies::EndInOrderOn(&window, [&window](int signal) { window.EndOnRequest(signal); });
     prompter.SetMainWindow(&window);
     QtPrintDialogs printDialogs;
     Printing printing(window, printDialogs, prompter);

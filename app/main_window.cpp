@@ -20,6 +20,8 @@
 #include <QToolBar>
 #include <QUndoStack>
 #include <QVBoxLayout>
+#include <cstdio>
+#include <cstring>
 
 #include "platform/commands.h"
 #include "render/view_rulers.h"
@@ -517,7 +519,28 @@ void MainWindow::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
 }
 
+void MainWindow::EndOnRequest(int signal) {
+    if (endingOnRequest_) return;
+    endingOnRequest_ = true;
+    std::fprintf(stderr, "reelcard: ending on signal %d (%s)\n", signal, strsignal(signal));
+    if (modified()) {
+        ArmRecovery();
+        if (recovery_->Write()) {
+            std::fprintf(stderr, "reelcard: the unsaved changes were kept in %s\n", recovery_->copyPath().c_str());
+        } else {
+            std::fprintf(stderr, "reelcard: the unsaved changes could not be kept\n");
+        }
+    }
+    recovery_->Release();
+    SaveState();
+    if (help_) help_->close();
+    hide();
+    // Every event loop, a dialog's too, returns.
+    QCoreApplication::exit(128 + signal);
+}
+
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (endingOnRequest_) return event->accept();
     // The answer given for an ending session holds only for the windows that
     // close with it, never for a close the user asks for later.
     const bool answered = sessionAnswered_ && !event->spontaneous();

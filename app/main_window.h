@@ -133,6 +133,11 @@ public:
     bool AnswerSessionEnd(bool allowsInteraction);
     // Writes the copy of unsaved changes now (the timer does it every minute).
     void WriteRecoveryCopy();
+    // Asked to end from outside (`signal`: a shutdown, a closed terminal,
+    // Ctrl+C): nothing is asked; unsaved changes stay as a copy offered at
+    // the next start, the settings and recent files are kept, and the
+    // program leaves its event loops with 128 + `signal`.
+    void EndOnRequest(int signal);
     const RecoveryCopies& recovery() const { return *recovery_; }
 
 protected:
@@ -194,6 +199,7 @@ private:
     bool helpUsed_ = false;
     bool stateSaved_ = false;
     bool sessionAnswered_ = false;
+    bool endingOnRequest_ = false;
     // The Liner changed since the copy of unsaved changes was last written.
     bool recoveryDue_ = false;
     // Whether the Liner's image was turned upside down at the last change.

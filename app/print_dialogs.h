@@ -95,7 +95,8 @@ public:
     // The printer the dialog applies to: the printer's own until "&Printer..."
     // chooses another.
     const QString& printerName() const { return printerName_; }
-    bool metric() const { return metric_; }
+    // Whether the margins are shown in millimetres (the liner's unit is metric).
+    bool metricMargins() const { return metric_; }
 
     QDoubleSpinBox* margin(int side) const { return margins_[side]; }  // 0 left, 1 right, 2 top, 3 bottom
     QCheckBox* twoUpBox() const { return twoUp_; }

@@ -32,7 +32,7 @@ namespace {
 constexpr size_t kMaxPictures = 0xFFFF;
 constexpr int kThumbnailSide = 120;
 
-// The thumbnail says nothing about pictures it cannot show.
+// Looking up a picture's proportions says nothing of a file it cannot read.
 class QuietPrompter : public Prompter {
 public:
     MessageResult Show(const MessageOwner&, const MessageStyle& style, const std::string&) override {
@@ -397,8 +397,7 @@ void FormatPicturesDialog::ShowThumbnail(const Picture* picture) {
     thumbnail_->clear();
     if (!picture) return;
     // What cannot be read the view reports; the thumbnail just stays empty.
-    QuietPrompter quiet;
-    const PictureLookup found = thumbnails_.Get(0, *picture, quiet);
+    const PictureLookup found = thumbnails_.GetQuietly(0, *picture);
     if (!found.picture) return;
     const QImage image = found.picture->image();
     thumbnail_->setPixmap(QPixmap::fromImage(

@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QPointer>
+#include <QSocketNotifier>
 #include <QRegularExpression>
 #include <atomic>
 #include <csignal>
@@ -13,6 +15,7 @@
 #include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include "document/liner_file.h"
@@ -23,17 +26,19 @@ namespace {
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 // ---- what a fatal signal writes ----------------------------------------------------------
-// Filled on the main thread; the handler only reads.  A buffer stays alive
-// until the next one replaces it, and old ones are freed only after the
-// pointer moved on.
+// Filled on the main thread; the handler only reads.
 std::atomic<const std::vector<uint8_t>*> g_crashBytes{nullptr};
+// The buffer replaced last: freed only at the next change, so that a handler
+// that took it on another thread just before is not left reading freed memory.
+const std::vector<uint8_t>* g_retiredBytes = nullptr;
 char g_crashPath[4096];
 char g_crashTemp[4096];
 
 void SetCrashCopy(const std::vector<uint8_t>* bytes, const std::string& path) {
     // The handler sees no bytes while the path changes.
     const std::vector<uint8_t>* old = g_crashBytes.exchange(nullptr);
-    delete old;
+    delete g_retiredBytes;
+    g_retiredBytes = old;
     if (!bytes) return;
     if (path.size() + 8 > sizeof g_crashPath) {
         delete bytes;
@@ -45,30 +50,143 @@ void SetCrashCopy(const std::vector<uint8_t>* bytes, const std::string& path) {
     g_crashBytes.store(bytes);
 }
 
+// ---- what the handler says ---------------------------------------------------------------
+// Only write(2) and fixed texts: nothing that allocates or locks.
+
+void Say(const char* text) {
+    size_t left = std::strlen(text);
+    while (left > 0) {
+        const ssize_t n = ::write(STDERR_FILENO, text, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        text += n;
+        left -= static_cast<size_t>(n);
+    }
+}
+
+void SayNumber(long value) {
+    char digits[24];
+    char* at = digits + sizeof digits;
+    *--at = '\0';
+    const bool negative = value < 0;
+    unsigned long rest = negative ? 0UL - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
+    do {
+        *--at = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    if (negative) *--at = '-';
+    Say(at);
+}
+
+const char* SignalName(int signal) {
+    switch (signal) {
+        case SIGSEGV: return "SIGSEGV, a segmentation fault";
+        case SIGBUS: return "SIGBUS, a bus error";
+        case SIGFPE: return "SIGFPE, an arithmetic fault";
+        case SIGILL: return "SIGILL, an illegal instruction";
+        case SIGABRT: return "SIGABRT, an abort";
+        case SIGTERM: return "SIGTERM, a request to terminate";
+        case SIGHUP: return "SIGHUP, its terminal or session closed";
+        case SIGINT: return "SIGINT, an interrupt";
+        default: return "an unexpected signal";
+    }
+}
+
+// The thread that is writing the copy (0: none), so that a second fatal
+// signal can tell a fault of the handler itself from another thread's.
+std::atomic<pid_t> g_handlingThread{0};
+
 extern "C" void OnFatalSignal(int signal) {
+    const pid_t self = static_cast<pid_t>(::syscall(SYS_gettid));
+    pid_t expected = 0;
+    if (!g_handlingThread.compare_exchange_strong(expected, self)) {
+        if (expected == self) {
+            // A fault while the copy was written: the copy is lost, the reason is not.
+            Say("reelcard: ");
+            Say(SignalName(signal));
+            Say(" while the unsaved changes were being written\n");
+            std::signal(signal, SIG_DFL);
+            std::raise(signal);
+            return;
+        }
+        // Another thread is writing the copy and then ends the program:
+        // this one waits for that rather than ending it first.
+        for (;;) ::pause();
+    }
+    // Said first, so that whatever follows, the end is never silent.
+    Say("reelcard: ended by signal ");
+    SayNumber(signal);
+    Say(" (");
+    Say(SignalName(signal));
+    Say(")\n");
     const std::vector<uint8_t>* bytes = g_crashBytes.load();
     if (bytes) {
         const int fd = ::open(g_crashTemp, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        bool whole = false;
         if (fd >= 0) {
             size_t done = 0;
             while (done < bytes->size()) {
                 const ssize_t n = ::write(fd, bytes->data() + done, bytes->size() - done);
+                if (n < 0 && errno == EINTR) continue;
                 if (n <= 0) break;
                 done += static_cast<size_t>(n);
             }
-            const bool whole = done == bytes->size() && ::fsync(fd) == 0;
+            whole = done == bytes->size() && ::fsync(fd) == 0;
             ::close(fd);
-            if (whole) {
-                ::rename(g_crashTemp, g_crashPath);
-            } else {
-                ::unlink(g_crashTemp);
-            }
+            if (whole) whole = ::rename(g_crashTemp, g_crashPath) == 0;
+            if (!whole) ::unlink(g_crashTemp);
+        }
+        if (whole) {
+            Say("reelcard: the unsaved changes were kept in ");
+            Say(g_crashPath);
+            Say("\n");
+        } else {
+            Say("reelcard: the unsaved changes could not be kept\n");
         }
     }
     // Then the signal does what it would have done.
     std::signal(signal, SIG_DFL);
     std::raise(signal);
 }
+
+// ---- requests to end from outside -------------------------------------------------------
+// The handler only writes the signal's number into a pipe; the window's
+// thread reads it and ends the program in order.
+std::atomic<int> g_requestPipe{-1};
+const int kRequests[] = {SIGTERM, SIGHUP, SIGINT};
+
+void InstallFatal(int signal);
+
+extern "C" void OnRequestToEnd(int signal) {
+    const int saved = errno;
+    const int fd = g_requestPipe.load();
+    if (fd < 0) {
+        OnFatalSignal(signal);
+        return;
+    }
+    // The next request, should the window's thread not get to this one, ends
+    // the program at once.
+    for (int request : kRequests) InstallFatal(request);
+    const char byte = static_cast<char>(signal);
+    if (::write(fd, &byte, 1) != 1) OnFatalSignal(signal);
+    errno = saved;
+}
+
+void InstallHandler(int signal, void (*handler)(int), int flags) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    // A request to end that comes while the copy is written waits for it.
+    sigemptyset(&action.sa_mask);
+    for (int request : kRequests) sigaddset(&action.sa_mask, request);
+    action.sa_flags = flags;
+    sigaction(signal, &action, nullptr);
+}
+
+bool g_ownStack = false;
+
+// Kept for every thread (no SA_RESETHAND): a second thread's crash waits for
+// the first one's copy instead of ending the program before it is written.
+void InstallFatal(int signal) { InstallHandler(signal, OnFatalSignal, g_ownStack ? SA_ONSTACK : 0); }
 
 // reelcard-<process>-<start>.cas: the run a copy belongs to (the start time
 // keeps a later process with a reused number off an old copy).
@@ -220,11 +338,44 @@ std::string RecoveryCopies::SetAside(const Left& left) {
 }
 
 void RecoveryCopies::InstallCrashHandler() {
-    for (int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTERM, SIGHUP, SIGINT}) {
-        struct sigaction action {};
-        action.sa_handler = OnFatalSignal;
-        sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESETHAND;
-        sigaction(signal, &action, nullptr);
+    // A write to a pipe or socket whose reader is gone (a print command, a
+    // helper program that ended) is an error that write reports, not a
+    // reason to end the program without a word.
+    std::signal(SIGPIPE, SIG_IGN);
+    // A stack of its own on the window's thread, so that a stack that ran
+    // out (runaway recursion) still gets the copy written and the end told.
+    static char alternate[64 * 1024];
+    stack_t stack {};
+    stack.ss_sp = alternate;
+    stack.ss_size = sizeof alternate;
+    g_ownStack = sigaltstack(&stack, nullptr) == 0;
+    for (int signal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTERM, SIGHUP, SIGINT}) InstallFatal(signal);
+}
+
+void RecoveryCopies::EndInOrderOn(QObject* context, std::function<void(int signal)> end) {
+    static QPointer<QSocketNotifier> notifier;
+    static int fds[2] = {-1, -1};
+    g_requestPipe.store(-1);
+    for (int request : kRequests) InstallFatal(request);
+    delete notifier;
+    for (int& fd : fds) {
+        if (fd >= 0) ::close(fd);
+        fd = -1;
     }
+    if (!context || ::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    notifier = new QSocketNotifier(fds[0], QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context, [end = std::move(end)] {
+        char byte = 0;
+        while (::read(fds[0], &byte, 1) == 1) {
+            if (end) end(byte);
+        }
+    });
+    g_requestPipe.store(fds[1]);
+    for (int request : kRequests) InstallHandler(request, OnRequestToEnd, 0);
+}
+
+void RecoveryCopies::Release() {
+    // The handler must not write a copy of a liner this run no longer holds.
+    SetCrashCopy(nullptr, {});
+    lock_.reset();
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "document/liner.h"
 
 class QLockFile;
+class QObject;
 
 class RecoveryCopies {
 public:
@@ -49,8 +51,19 @@ public:
     static std::string SetAside(const Left& left);
 
     // Makes a fatal signal (a crash, an abort, a kill that can be caught)
-    // write the armed Liner before the program ends, with raw system calls.
+    // write the armed Liner before the program ends, with raw system calls,
+    // and say on standard error which signal ended the program and where
+    // the changes went.  A closed pipe (SIGPIPE) no longer ends it.
     static void InstallCrashHandler();
+    // Makes a request to end from outside (SIGTERM at a shutdown, SIGHUP from
+    // a terminal that closed, SIGINT from Ctrl+C) call `end` with the signal
+    // on `context`'s thread, so that the program can end in order; a second
+    // request while that runs ends it as a crash would.  Null `context`: those
+    // signals end the program as a crash would again.
+    static void EndInOrderOn(QObject* context, std::function<void(int signal)> end);
+    // Ends this run's hold on its copy (the program ends): the copy, if one
+    // was written, is offered at the next start.
+    void Release();
 
 private:
     std::string folder_;

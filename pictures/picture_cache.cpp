@@ -171,6 +171,17 @@ PictureImages::~PictureImages() = default;
 
 PictureLookup PictureImages::Get(size_t index, const Picture& picture, Prompter& prompter,
                                  PictureReaderTable& table) {
+    return Look(index, picture, &prompter, table);
+}
+
+PictureLookup PictureImages::GetQuietly(size_t index, const Picture& picture, PictureReaderTable& table) {
+    // A reader that is not there would be told of while starting: left to Get.
+    if (!PictureReaderAvailable(picture.formatIndex, table)) return {};
+    return Look(index, picture, nullptr, table);
+}
+
+PictureLookup PictureImages::Look(size_t index, const Picture& picture, Prompter* prompter,
+                                  PictureReaderTable& table) {
     if (index >= entries_.size()) entries_.resize(index + 1);
     Entry& entry = entries_[index];
     const std::string path = ResolvePicturePath(picture.fileName);
@@ -193,12 +204,13 @@ PictureLookup PictureImages::Get(size_t index, const Picture& picture, Prompter&
     }
 
     if (start) {
+        // A quiet look comes here only with its reader loaded.
         const bool known = picture.formatIndex < kPictureReaderCount;
-        if (!known) {
-            ShowMessage(prompter, MessageOwner::MainWindow(), ErrorStyle(), IDS_PICTURE_NOT_SUPPORTED,
+        if (!known && prompter) {
+            ShowMessage(*prompter, MessageOwner::MainWindow(), ErrorStyle(), IDS_PICTURE_NOT_SUPPORTED,
                         {picture.fileName});
         }
-        if (!known || !LoadPictureReader(picture.formatIndex, prompter, table, picture.fileName)) {
+        if (!known || (prompter && !LoadPictureReader(picture.formatIndex, *prompter, table, picture.fileName))) {
             // Reported already: kept as failed until the file or list changes.
             failed_ = true;
             std::lock_guard<std::mutex> lock(decoded->mutex_);
@@ -229,16 +241,16 @@ PictureLookup PictureImages::Get(size_t index, const Picture& picture, Prompter&
                 // Another user is decoding it: wait for that rather than decode again.
                 lock.unlock();
                 while (decoded->state() == DecodedPicture::State::Pending) QThreadPool::globalInstance()->waitForDone(10);
-                return Get(index, picture, prompter, table);
+                return Look(index, picture, prompter, table);
             }
             return {nullptr, true};
         case DecodedPicture::State::Failed:
             failed_ = true;
-            if (!decoded->reported_) {
+            if (prompter && !decoded->reported_) {
                 decoded->reported_ = true;
                 const uint16_t code = decoded->error_;
                 lock.unlock();
-                ReportReaderError(code, picture.fileName, prompter);
+                ReportReaderError(code, picture.fileName, *prompter);
             }
             return {};
     }

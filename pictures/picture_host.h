@@ -187,6 +187,10 @@ public:
 
     PictureLookup Get(size_t index, const Picture& picture, Prompter& prompter,
                       PictureReaderTable& table = PictureReaders());
+    // The same, telling nothing (a decoding started ahead, a thumbnail): a
+    // picture that cannot be read stays to be reported by the next Get of
+    // any user, which a quiet look must not take from it.
+    PictureLookup GetQuietly(size_t index, const Picture& picture, PictureReaderTable& table = PictureReaders());
     // Whether picture `index` holds a decoded picture for `fileName` now.
     bool Has(size_t index, const std::string& fileName) const;
     // A picture deleted from the list: later entries move down one place.
@@ -198,6 +202,8 @@ public:
     bool anyFailed() const { return failed_; }
 
 private:
+    // `prompter` null: quiet.
+    PictureLookup Look(size_t index, const Picture& picture, Prompter* prompter, PictureReaderTable& table);
     struct Entry {
         std::string fileName;
         std::shared_ptr<DecodedPicture> decoded;

@@ -254,11 +254,9 @@ void LinerView::UpdateRulers() {
 
 void LinerView::ForgetPictures() {
     pictures_.Clear();
-    // What cannot be read is told at the paint that draws it.
-    DeferredPrompter quiet;
-    for (size_t i = 0; i < liner_.pictures.size(); ++i) {
-        if (PictureReaderAvailable(liner_.pictures[i].formatIndex)) pictures_.Get(i, liner_.pictures[i], quiet);
-    }
+    // Decoding starts now; what cannot be read is told at the paint that
+    // draws it (also when the decoding already failed by the time it started).
+    for (size_t i = 0; i < liner_.pictures.size(); ++i) pictures_.GetQuietly(i, liner_.pictures[i]);
 }
 
 int NextZoomStep(int zoom, bool in) {

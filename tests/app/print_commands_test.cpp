@@ -214,7 +214,7 @@ TEST_F(PrintingTest, PageSetupMarginsInTheLinersUnitSystemAndTwoUp) {
     // Margins an earlier liner left in centimetres; the open one is in inches.
     window().liner().defaultUnits = kUnitInches;
     dialogs.pageSetup = [](PageSetupDialog& d) {
-        EXPECT_FALSE(d.metric());
+        EXPECT_FALSE(d.metricMargins());
         bool titled = false;
         for (QGroupBox* group : d.findChildren<QGroupBox*>()) titled = titled || group->title() == "Margins (inches)";
         EXPECT_TRUE(titled);
@@ -240,7 +240,7 @@ TEST_F(PrintingTest, PageSetupMarginsInTheLinersUnitSystemAndTwoUp) {
 
     double shownLeft = 0, shownTop = 0;
     dialogs.pageSetup = [&](PageSetupDialog& d) {
-        EXPECT_TRUE(d.metric());
+        EXPECT_TRUE(d.metricMargins());
         shownLeft = d.margin(0)->value();
         shownTop = d.margin(2)->value();
         QTest::mouseClick(d.twoUpBox(), Qt::LeftButton);

@@ -7,7 +7,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QSettings>
+#include <QTimer>
+#include <cerrno>
 #include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sched.h>
@@ -55,6 +59,45 @@ pid_t ChildWithCopy(const std::string& folder, const Liner& liner, const QString
     int status = 0;
     waitpid(child, &status, 0);
     return child;
+}
+
+// What a program of its own that runs `body` with the crash handler
+// installed wrote on standard error, and how it ended.
+volatile int g_depthLimit = 0;  // 0: none
+int RunOutOfStack(int depth) {
+    volatile char frame[1024];
+    frame[0] = static_cast<char>(depth);
+    if (g_depthLimit != 0 && depth >= g_depthLimit) return 0;
+    return RunOutOfStack(depth + 1) + frame[0];
+}
+
+struct Ending {
+    int status = 0;
+    std::string stderrText;
+};
+Ending RunWithCrashHandler(const std::function<void()>& body) {
+    int err[2];
+    if (pipe(err) != 0) return {};
+    const pid_t child = fork();
+    if (child == 0) {
+        close(err[0]);
+        dup2(err[1], STDERR_FILENO);
+        qInstallMessageHandler(nullptr);  // Qt's own: to standard error
+        RecoveryCopies::InstallCrashHandler();
+        body();
+        _exit(0);
+    }
+    close(err[1]);
+    Ending ending;
+    char buffer[512];
+    for (ssize_t n; (n = read(err[0], buffer, sizeof buffer)) != 0;) {
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) break;
+        ending.stderrText.append(buffer, static_cast<size_t>(n));
+    }
+    close(err[0]);
+    waitpid(child, &ending.status, 0);
+    return ending;
 }
 
 TEST(Recovery, AKilledProgramsChangesAreOfferedRecoveredAndGoneAfterASave) {
@@ -241,6 +284,87 @@ TEST(Recovery, ACopyIsWrittenWhileChangedAndRemovedByASaveOrACleanExit) {
     app.prompter.answers = {MessageResult::No};
     EXPECT_TRUE(w.close());
     EXPECT_TRUE(Copies(app).isEmpty());
+}
+
+TEST(Recovery, AnEndBySignalIsToldOnStandardErrorAndAClosedPipeEndsNothing) {
+    TempFolder dir;
+    // A write into a pipe nobody reads any more fails; the program goes on.
+    const Ending piped = RunWithCrashHandler([] {
+        int fds[2];
+        if (pipe(fds) != 0) _exit(2);
+        close(fds[0]);
+        const bool refused = write(fds[1], "x", 1) < 0 && errno == EPIPE;
+        _exit(refused ? 0 : 3);
+    });
+    ASSERT_TRUE(WIFEXITED(piped.status)) << "ended by signal " << WTERMSIG(piped.status);
+    EXPECT_EQ(WEXITSTATUS(piped.status), 0);
+    EXPECT_EQ(piped.stderrText, "");
+
+    // A crash says which signal ended the program and where the changes went.
+    const std::string folder = dir.Path("recovery");
+    const Ending crashed = RunWithCrashHandler([&folder] {
+        RecoveryCopies copies(folder);
+        Liner liner;
+        EnsureStandardFonts(liner);
+        copies.Arm(liner, {});
+        raise(SIGSEGV);
+    });
+    ASSERT_TRUE(WIFSIGNALED(crashed.status));
+    EXPECT_EQ(WTERMSIG(crashed.status), SIGSEGV);
+    const QStringList kept = QDir(QString::fromStdString(folder)).entryList({"reelcard-*.cas"}, QDir::Files);
+    ASSERT_EQ(kept.size(), 1);
+    EXPECT_EQ(crashed.stderrText, "reelcard: ended by signal 11 (SIGSEGV, a segmentation fault)\n"
+                                  "reelcard: the unsaved changes were kept in " +
+                                      QDir(QString::fromStdString(folder)).filePath(kept[0]).toStdString() + "\n");
+
+    // A stack that ran out still has its end told.
+    const Ending overflowed = RunWithCrashHandler([] { RunOutOfStack(0); });
+    ASSERT_TRUE(WIFSIGNALED(overflowed.status));
+    EXPECT_EQ(WTERMSIG(overflowed.status), SIGSEGV);
+    EXPECT_EQ(overflowed.stderrText, "reelcard: ended by signal 11 (SIGSEGV, a segmentation fault)\n");
+
+    // Qt's own last words come first, then the signal they end with.
+    const Ending fatal = RunWithCrashHandler([] { qFatal("The window system went away"); });
+    ASSERT_TRUE(WIFSIGNALED(fatal.status));
+    EXPECT_EQ(WTERMSIG(fatal.status), SIGABRT);
+    EXPECT_EQ(fatal.stderrText, "The window system went away\nreelcard: ended by signal 6 (SIGABRT, an abort)\n");
+}
+
+TEST(Recovery, ARequestToEndFromOutsideKeepsTheChangesAndTheRecentFilesAndLeavesNoLock) {
+    AppHarness app;
+    const std::string named = app.CopySample("mix.cas");
+    QFile::copy(REELCARD_BIN_DIR "/samples/cassette.bmp", QString::fromStdString(app.Path("cassette.bmp")));
+    ASSERT_TRUE(app.Start(QString::fromStdString(named)));
+    MainWindow& w = app.window();
+    w.show();
+    w.liner().title = {1, "Changed before the terminal closed"};
+    w.document().Commit("Change", LinerDocument::kTexts);
+    ASSERT_EQ(Copies(app, "*.lock").size(), 1);
+
+    RecoveryCopies::EndInOrderOn(&w, [&w](int signal) { w.EndOnRequest(signal); });
+    QObject guard;
+    QTimer::singleShot(0, &guard, [] { raise(SIGHUP); });
+    QTimer::singleShot(60000, &guard, [] { QCoreApplication::exit(-1); });
+    const int status = QCoreApplication::exec();
+    RecoveryCopies::EndInOrderOn(nullptr, {});
+
+    EXPECT_EQ(status, 128 + SIGHUP);
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_TRUE(app.prompter.shown.empty());  // nothing asked
+    // The changes wait for the next start, the lock is gone, the recent files are kept.
+    ASSERT_EQ(Copies(app).size(), 1);
+    EXPECT_TRUE(Copies(app, "*.lock").isEmpty());
+    Liner kept;
+    ASSERT_TRUE(ReadLinerFile(kept, Folder(app) + "/" + Copies(app)[0].toStdString(), true, app.prompter));
+    EXPECT_EQ(kept.title.text, "Changed before the terminal closed");
+    QSettings settings(QString::fromStdString(app.SettingsPath()), QSettings::IniFormat);
+    EXPECT_EQ(settings.value("Recent File List/File1").toString().toStdString(), named);
+
+    app.prompter.recoverAnswers = {RecoveryChoice::Recover};
+    app.MakeWindow();
+    ASSERT_TRUE(app.Start());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(app.window().liner().title.text, "Changed before the terminal closed");
 }
 
 }  // namespace
