@@ -473,10 +473,7 @@ void FindAlbumDialog::Failed(int request, const QString& message) {
 }
 
 void FindAlbumDialog::Finish(std::optional<CoverImage> cover, const QString& note) {
-    album_ = TrackImport{};
-    album_.tracks = ChosenTracks();
-    album_.album = shown_->summary.title;
-    album_.albumArtist = shown_->summary.artist;
+    album_ = shown_->Import(ChosenTracks());
     if (!note.isEmpty()) album_.notes << note;
     cover_ = std::move(cover);
     accept();

@@ -709,17 +709,15 @@ bool ImportSongsDialog::LinerPathForCover(QString* path, bool* withCover) {
     *withCover = cover_.has_value() && areas_[coverArea()].kind != CoverArea::Kind::None;
     *path = document_.currentPath();
     if (!*withCover || !path->isEmpty()) return true;
+    const QString unsaved =
+        tr("The cover is kept in a file beside the liner, and this liner has not been saved yet.");
     if (!saveLinerAs) {
-        Tell(host_, this,
-             tr("The cover is kept in a file beside the liner, and this liner has not been saved yet. "
-                "Please save it first, or choose None to import the songs alone."));
+        Tell(host_, this, unsaved + ' ' + tr("Please save it first, or choose None to import the songs alone."));
         return false;
     }
-    const MessageResult answer = host_.prompter().Show(
-        MessageOwner::Dialog(this), {MessageIcon::Question, MessageButtons::YesNoCancel, false},
-        tr("The cover is kept in a file beside the liner, and this liner has not been saved yet. "
-           "Save it now?\n\nNo imports the songs without the cover.")
-            .toStdString());
+    const MessageResult answer =
+        host_.prompter().Show(MessageOwner::Dialog(this), {MessageIcon::Question, MessageButtons::YesNoCancel, false},
+                              (unsaved + ' ' + tr("Save it now?\n\nNo imports the songs without the cover.")).toStdString());
     if (answer == MessageResult::No) {
         *withCover = false;
         return true;

@@ -176,6 +176,14 @@ std::vector<Track> Release::Tracks(const std::vector<int>& chosen) const {
     return tracks;
 }
 
+TrackImport Release::Import(std::vector<Track> tracks) const {
+    TrackImport album;
+    album.tracks = std::move(tracks);
+    album.album = summary.title;
+    album.albumArtist = summary.artist;
+    return album;
+}
+
 std::optional<std::vector<ReleaseSummary>> ReadReleaseSearch(const QByteArray& json, QString* error) {
     const std::optional<QJsonArray> releases = ReleaseList(json, error);
     if (!releases) return std::nullopt;

@@ -37,6 +37,9 @@ struct Release {
     // The songs of the chosen discs (all when `discs` is empty), in order,
     // each with the album and its artist.
     std::vector<Track> Tracks(const std::vector<int>& discs = {}) const;
+    // Those songs as an import of this album: its title and artist go to
+    // the spine.
+    TrackImport Import(std::vector<Track> tracks) const;
 };
 
 // The release list of `/ws/2/release?query=...`.

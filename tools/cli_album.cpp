@@ -29,9 +29,7 @@ std::optional<AlbumTracks> FetchAlbum(const AlbumSource& source, QString* error)
     };
     // The songs are known: the cover, when asked for, comes next.
     auto take = [&](const Release& release, std::vector<Track> tracks) {
-        result.import.tracks = std::move(tracks);
-        result.import.album = release.summary.title;
-        result.import.albumArtist = release.summary.artist;
+        result.import = release.Import(std::move(tracks));
         if (!source.cover) {
             done = true;
             loop.quit();
