@@ -46,10 +46,9 @@ QTableWidgetItem* Cell(const QString& text, bool right = false) {
     return item;
 }
 
-// The first letter up and a full stop: libdiscid's and the lookup's
-// reasons read as sentences of their own.
+// A full stop ends libdiscid's and the lookup's reasons; their first letter
+// stays as written, as they follow a colon and often begin with an address.
 QString Sentence(QString text) {
-    if (!text.isEmpty()) text[0] = text[0].toUpper();
     if (!text.endsWith('.')) text += '.';
     return text;
 }
