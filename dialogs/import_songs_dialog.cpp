@@ -464,7 +464,7 @@ std::optional<TrackImport> ImportSongsDialog::Read(const QStringList& sources, T
         QThread::create([&] {
             result = ReadTrackSources(sources, error, &control);
             // The cover is looked for while the files are at hand.
-            if (result && found && !control.cancel) *found = FindCover(result->tracks);
+            if (result && found && !control.cancel) *found = FindCover(result->tracks, &control);
         }));
     connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
     worker->start();

@@ -199,40 +199,12 @@ std::string Sibling(const std::string& copyPath, const char* suffix) {
     return copyPath.substr(0, copyPath.size() - 4) + suffix;
 }
 
-// The bytes of a plain file of at most `limit` bytes; nothing for anything
-// else (a pipe would wait for a writer, a device may never end).
-std::optional<QByteArray> ReadPlainFile(const QString& path, qint64 limit) {
-    const QByteArray name = QFile::encodeName(path);
-    struct stat st;
-    if (::stat(name.constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > limit) return std::nullopt;
-    // Opened without waiting, and checked again: the name may lead elsewhere by now.
-    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    QByteArray bytes;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= limit) {
-        bytes.resize(static_cast<qsizetype>(st.st_size));
-        qsizetype done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = ::read(fd, bytes.data() + done, static_cast<size_t>(bytes.size() - done));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            done += n;
-        }
-        bytes.truncate(done);
-    } else {
-        ::close(fd);
-        return std::nullopt;
-    }
-    ::close(fd);
-    return bytes;
-}
-
 // A copy is always written as a liner file of this version; anything else
 // found under a copy's name is damaged.
 bool IsWholeCopy(const QString& path) {
     // The longest liner file: three texts, the fonts, features and pictures.
     constexpr qint64 kMostCopyBytes = 64LL * 1024 * 1024;
-    const std::optional<QByteArray> bytes = ReadPlainFile(path, kMostCopyBytes);
+    const std::optional<QByteArray> bytes = ReadRegularFile(QFile::encodeName(path).toStdString(), kMostCopyBytes);
     if (!bytes) return false;
     const std::vector<uint8_t> data(bytes->begin(), bytes->end());
     Liner liner;
@@ -315,7 +287,7 @@ std::vector<RecoveryCopies::Left> RecoveryCopies::LeftBehind() const {
             SetAside(entry);
             continue;
         }
-        if (const auto path = ReadPlainFile(Q(Sibling(entry.copyPath, ".path")), 65535)) {
+        if (const auto path = ReadRegularFile(Sibling(entry.copyPath, ".path"), 65535)) {
             entry.originalPath = QString::fromUtf8(*path);
         }
         left.push_back(std::move(entry));

@@ -97,6 +97,30 @@ bool IsRegularFile(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+std::optional<QByteArray> ReadRegularFile(const std::string& path, qint64 limit) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > limit) return std::nullopt;
+    // Opened without waiting, and checked again: the name may lead elsewhere by now.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > limit) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    QByteArray bytes;
+    bytes.resize(static_cast<qsizetype>(st.st_size));
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + done, static_cast<size_t>(bytes.size() - done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += n;
+    }
+    bytes.truncate(done);
+    ::close(fd);
+    return bytes;
+}
+
 SaveFileDevice::SaveFileDevice(std::string path) : path_(std::move(path)) {}
 
 SaveFileDevice::~SaveFileDevice() { Cancel(); }

@@ -8,6 +8,7 @@
 #include <QIODevice>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -38,6 +39,10 @@ enum class SaveError {
 // Whether `path` names a regular file (through links).  Reading anything
 // else (a pipe, a device) can block or never end.
 bool IsRegularFile(const std::string& path);
+// The bytes of a regular file (through links) of at most `limit` bytes;
+// nothing for a larger file or anything else (a pipe would wait for a
+// writer, a device may never end).  Never blocks.
+std::optional<QByteArray> ReadRegularFile(const std::string& path, qint64 limit);
 
 // A file being saved, written piece by piece (a PDF or SVG writer streams
 // into it).  Open() creates the temporary file beside the target; Commit()

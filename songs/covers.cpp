@@ -3,6 +3,7 @@
 #include <taglib/attachedpictureframe.h>
 #include <taglib/flacfile.h>
 #include <taglib/flacpicture.h>
+#include <taglib/id3v2framefactory.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mp4coverart.h>
 #include <taglib/mp4file.h>
@@ -13,19 +14,25 @@
 #include <taglib/vorbisfile.h>
 #include <taglib/xiphcomment.h>
 
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QObject>
 #include <QSet>
 #include <QStringList>
+#include <cerrno>
+#include <cstring>
 
 #include "pictures/picture_host.h"
 #include "platform/code_page.h"
 #include "platform/messages.h"
+#include "platform/save_file.h"
 #include "platform/strings.h"
 #include "render/fit_songs.h"
 #include "render/geometry.h"
+#include "songs/bounded_stream.h"
 #include "songs/music_answers.h"
 
 namespace {
@@ -65,11 +72,9 @@ QByteArray FromXiph(TagLib::Ogg::XiphComment* comment) {
     return comment ? FromFlacPictures(comment->pictureList()) : QByteArray();
 }
 
-QByteArray EmbeddedBytes(const QString& path) {
-    const QByteArray name = QFile::encodeName(path);
-    const QString ext = QFileInfo(path).suffix().toLower();
+QByteArray EmbeddedBytes(TagLib::IOStream* stream, const QString& ext) {
     if (ext == "flac") {
-        TagLib::FLAC::File f(name.constData(), false);
+        TagLib::FLAC::File f(stream, TagLib::ID3v2::FrameFactory::instance(), false);
         if (!f.isValid()) return {};
         QByteArray bytes = FromFlacPictures(f.pictureList());
         if (bytes.isEmpty() && f.hasXiphComment()) bytes = FromXiph(f.xiphComment());
@@ -77,26 +82,38 @@ QByteArray EmbeddedBytes(const QString& path) {
         return bytes;
     }
     if (ext == "mp3") {
-        TagLib::MPEG::File f(name.constData(), false);
+        TagLib::MPEG::File f(stream, TagLib::ID3v2::FrameFactory::instance(), false);
         return f.isValid() && f.hasID3v2Tag() ? FromId3v2(f.ID3v2Tag()) : QByteArray();
     }
     if (ext == "m4a" || ext == "mp4" || ext == "m4b") {
-        TagLib::MP4::File f(name.constData(), false);
+        TagLib::MP4::File f(stream, false);
         if (!f.isValid() || !f.tag() || !f.tag()->contains("covr")) return {};
         const TagLib::MP4::CoverArtList covers = f.tag()->item("covr").toCoverArtList();
         return covers.isEmpty() ? QByteArray() : Bytes(covers.front().data());
     }
     if (ext == "opus") {
-        TagLib::Ogg::Opus::File f(name.constData(), false);
+        TagLib::Ogg::Opus::File f(stream, false);
         return f.isValid() ? FromXiph(f.tag()) : QByteArray();
     }
     if (ext == "ogg" || ext == "oga") {
-        TagLib::Ogg::Vorbis::File vorbis(name.constData(), false);
+        TagLib::Ogg::Vorbis::File vorbis(stream, false);
         if (vorbis.isValid()) return FromXiph(vorbis.tag());
-        TagLib::Ogg::FLAC::File flac(name.constData(), false);
+        stream->clear();
+        stream->seek(0, TagLib::IOStream::Beginning);
+        TagLib::Ogg::FLAC::File flac(stream, false);
         return flac.isValid() ? FromXiph(flac.tag()) : QByteArray();
     }
     return {};
+}
+
+// The cover in an audio file's tags, read within the bounds of `control`.
+QByteArray EmbeddedBytes(const QString& path, const TrackReadControl& control) {
+    if (!IsRegularFile(QFile::encodeName(path).toStdString())) return {};
+    BoundedStream stream(QFile::encodeName(path), control);
+    if (!stream.isOpen()) return {};
+    QByteArray bytes = EmbeddedBytes(&stream, QFileInfo(path).suffix().toLower());
+    // What the library made of a file it gave up on is no cover.
+    return stream.GaveUp() ? QByteArray() : bytes;
 }
 
 }  // namespace
@@ -107,11 +124,15 @@ std::optional<CoverImage> CoverFromBytes(const QByteArray& bytes, const QString&
     return CoverImage{bytes, extension, source};
 }
 
-std::optional<CoverImage> EmbeddedCover(const QString& audioFile) {
-    return CoverFromBytes(EmbeddedBytes(audioFile), audioFile);
+std::optional<CoverImage> EmbeddedCover(const QString& audioFile, const TrackReadControl* control) {
+    const TrackReadControl defaults;
+    return CoverFromBytes(EmbeddedBytes(audioFile, control ? *control : defaults), audioFile);
 }
 
-std::optional<CoverImage> FindCover(const std::vector<Track>& tracks) {
+std::optional<CoverImage> FindCover(const std::vector<Track>& tracks, const TrackReadControl* control) {
+    const TrackReadControl defaults;
+    const TrackReadControl& bounds = control ? *control : defaults;
+    auto cancelled = [&] { return bounds.cancel.load(std::memory_order_relaxed); };
     QStringList files, folders;
     for (const Track& track : tracks) {
         if (track.file.isEmpty() || files.contains(track.file)) continue;
@@ -121,7 +142,8 @@ std::optional<CoverImage> FindCover(const std::vector<Track>& tracks) {
         if (files.size() >= kMaxFilesTried) break;
     }
     for (const QString& file : files) {
-        if (auto cover = EmbeddedCover(file)) return cover;
+        if (cancelled()) return std::nullopt;
+        if (auto cover = EmbeddedCover(file, &bounds)) return cover;
     }
     static const QStringList names = {"cover", "folder", "front", "album"};
     static const QStringList kinds = {"jpg", "jpeg", "png", "webp", "bmp"};
@@ -133,9 +155,12 @@ std::optional<CoverImage> FindCover(const std::vector<Track>& tracks) {
                     !kinds.contains(entry.suffix().toLower()) || entry.size() > kMaxCoverBytes) {
                     continue;
                 }
-                QFile f(entry.absoluteFilePath());
-                if (!f.open(QIODevice::ReadOnly)) continue;
-                if (auto cover = CoverFromBytes(f.readAll(), entry.absoluteFilePath())) return cover;
+                // Only regular files: a link to a pipe or a device is listed too.
+                if (cancelled()) return std::nullopt;
+                const auto bytes = ReadRegularFile(QFile::encodeName(entry.absoluteFilePath()).toStdString(),
+                                                   kMaxCoverBytes);
+                if (!bytes) continue;
+                if (auto cover = CoverFromBytes(*bytes, entry.absoluteFilePath())) return cover;
             }
         }
     }
@@ -151,17 +176,19 @@ std::optional<QString> WriteCoverBeside(const QString& linerPath, const CoverIma
         const QString name = liner.completeBaseName() + "-cover" + (n > 1 ? QStringLiteral("-%1").arg(n) : QString()) +
                              "." + cover.extension;
         const QString path = folder.filePath(name);
-        QFile file(path);
-        if (file.exists()) {
-            // The same cover from an earlier run is used again.
-            if (file.size() == cover.bytes.size() && file.open(QIODevice::ReadOnly) && file.readAll() == cover.bytes) {
-                return name;
-            }
+        const std::string target = QFile::encodeName(path).toStdString();
+        struct stat st;
+        if (::lstat(target.c_str(), &st) == 0) {
+            // The same cover from an earlier run is used again; any other
+            // file, link, pipe or device of that name is left as it is.
+            const auto bytes = ReadRegularFile(target, cover.bytes.size());
+            if (bytes && *bytes == cover.bytes) return name;
             continue;
         }
-        if (!file.open(QIODevice::NewOnly) || file.write(cover.bytes) != cover.bytes.size() || !file.flush()) {
-            file.remove();
-            *error = QObject::tr("cannot write the cover %1: %2").arg(path, file.errorString());
+        // Written whole or not at all, and on the disk before the liner that names it.
+        if (SaveFileAtomically(target, cover.bytes) != SaveError::None) {
+            const int cause = errno;
+            *error = QObject::tr("cannot write the cover %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(cause)));
             return std::nullopt;
         }
         *created = true;

@@ -20,13 +20,15 @@ struct CoverImage {
 
 // The picture embedded in an audio file (FLAC picture blocks, ID3v2 APIC
 // frames, MP4 covr atoms, Ogg METADATA_BLOCK_PICTURE), the front cover
-// where the file has several; nothing when it has none.
-std::optional<CoverImage> EmbeddedCover(const QString& audioFile);
+// where the file has several; nothing when it has none.  The file is read
+// within the bounds of `control` (the tag reader's defaults when null).
+std::optional<CoverImage> EmbeddedCover(const QString& audioFile, const TrackReadControl* control = nullptr);
 
 // The cover of the songs: the first picture embedded in their files, else an
 // image beside them named cover, folder, front or album (in that order, any
-// case; JPEG, PNG, WebP or BMP).
-std::optional<CoverImage> FindCover(const std::vector<Track>& tracks);
+// case; JPEG, PNG, WebP or BMP).  Only regular files are read, each within
+// the bounds of `control`; nothing once it is cancelled.
+std::optional<CoverImage> FindCover(const std::vector<Track>& tracks, const TrackReadControl* control = nullptr);
 
 // Cover bytes from elsewhere (a download), when they are a picture we read.
 std::optional<CoverImage> CoverFromBytes(const QByteArray& bytes, const QString& source);

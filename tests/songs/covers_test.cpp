@@ -14,7 +14,15 @@
 #include <taglib/oggflacfile.h>
 #include <taglib/xiphcomment.h>
 
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QBuffer>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -174,4 +182,72 @@ TEST(Covers, EmbeddedAndBesideTheFiles) {
     QFile written(path("tape-cover.png"));
     ASSERT_TRUE(written.open(QIODevice::ReadOnly));
     EXPECT_EQ(written.readAll(), front);
+}
+
+TEST(Covers, TheSearchReadsOnlyRegularFilesAndGivesUpOnHugeOnes) {
+    QTemporaryDir dir;
+    auto path = [&](const QString& name) { return dir.filePath(name); };
+    // A sparse 4 GB file with an audio name, zeros all through; beside it a
+    // cover that is a link to a pipe nobody writes, a folder picture that is
+    // a link to an endless device, and the one true picture.
+    {
+        QFile huge(path("huge.mp3"));
+        ASSERT_TRUE(huge.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(huge.resize(qint64{4} << 30));
+    }
+    ASSERT_EQ(mkfifo(QFile::encodeName(path("pipe")).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(path("pipe"), path("cover.jpg")));
+    ASSERT_TRUE(QFile::link("/dev/zero", path("folder.png")));
+    const QByteArray front = Png(6, Qt::red);
+    {
+        QFile f(path("front.png"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(front);
+    }
+    Track song;
+    song.file = path("huge.mp3");
+    QElapsedTimer clock;
+    clock.start();
+    const std::optional<CoverImage> cover = FindCover({song});
+    ASSERT_TRUE(cover);
+    EXPECT_EQ(cover->bytes, front);
+    EXPECT_LT(clock.elapsed(), 30'000);
+
+    TrackReadControl control;
+    control.cancel = true;
+    EXPECT_FALSE(FindCover({song}, &control));
+}
+
+TEST(Covers, ACoverThatFindsTheDiskFullLeavesNoFileBehind) {
+    if (geteuid() != 0) GTEST_SKIP() << "mounting a small tmpfs needs root (in a private mount namespace)";
+    QTemporaryDir dir;
+    const QString folder = dir.filePath("full");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const std::optional<CoverImage> cover = CoverFromBytes(Png(400, Qt::blue), "x");
+    ASSERT_TRUE(cover);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const QByteArray name = QFile::encodeName(folder);
+        if (unshare(CLONE_NEWNS) != 0 || mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount("reelcard-test", name.constData(), "tmpfs", MS_NOSUID | MS_NODEV, "size=64k,mode=0700") != 0) {
+            _exit(77);
+        }
+        // Full to the last byte; new files can still be made, but not written.
+        std::vector<char> block(4096, 'x');
+        const int filler = open((name + "/filler").constData(), O_WRONLY | O_CREAT, 0600);
+        for (size_t size = block.size(); filler >= 0 && size > 0;) {
+            if (write(filler, block.data(), size) < 0) size /= 2;
+        }
+        bool created = true;
+        QString why;
+        const bool written = WriteCoverBeside(folder + "/tape.cas", *cover, &created, &why).has_value();
+        const QStringList left = QDir(folder).entryList({"*tape*"}, QDir::Files | QDir::System | QDir::Hidden);
+        _exit(!written && !created && !why.isEmpty() && left.isEmpty() ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 77) GTEST_SKIP() << "no private tmpfs here";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the cover was taken as written, or a file of it was left";
 }
