@@ -11,8 +11,10 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <memory>
+#include <optional>
 
 #include "platform/paths.h"
+#include "platform/save_file.h"
 
 namespace {
 
@@ -114,11 +116,14 @@ int MusicLookup::Enqueue(Kind kind, const QUrl& url) {
     pending.url = url;
 
     // An answer of the last week is used as it is, still through the signal.
-    QFile cached(CachePath(url));
-    const QFileInfo info(cached);
-    if (info.exists() && info.lastModified().secsTo(QDateTime::currentDateTime()) < kCacheAgeSecs &&
-        info.size() <= kMaxAnswerBytes && cached.open(QIODevice::ReadOnly)) {
-        const QByteArray body = cached.readAll();
+    // Read only as a regular file: a pipe put there would wait for ever.
+    const QFileInfo info(CachePath(url));
+    std::optional<QByteArray> cached;
+    if (info.exists() && info.lastModified().secsTo(QDateTime::currentDateTime()) < kCacheAgeSecs) {
+        cached = ReadRegularFile(QFile::encodeName(info.filePath()).toStdString(), kMaxAnswerBytes);
+    }
+    if (cached) {
+        const QByteArray body = *cached;
         QTimer::singleShot(0, this, [this, pending, body, generation = generation_] {
             if (generation != generation_) return;
             QString error;

@@ -2,6 +2,7 @@
 // Archive: what is asked (paths, User-Agent, spacing), what is read from the
 // answers, and how busy, broken and oversized answers are met.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
@@ -153,6 +154,20 @@ TEST_F(LookupFixture, DiscIdsNotFoundAndCache) {
     ASSERT_TRUE(RunUntil([&] { return cached; }));
     EXPECT_EQ(server.requests.size(), asked);
     EXPECT_EQ(again.RequestsSent(), 0);
+
+    // A kept answer that is now a pipe nobody writes is asked for again.
+    const QDir kept(cache.path() + "/reelcard");
+    for (const QString& name : kept.entryList(QDir::Files)) {
+        ASSERT_TRUE(QFile::remove(kept.filePath(name)));
+        ASSERT_EQ(mkfifo(QFile::encodeName(kept.filePath(name)).constData(), 0600), 0);
+    }
+    MusicLookup third;
+    int fresh = 0;
+    bool found = false;
+    QObject::connect(&third, &MusicLookup::releaseFound, [&](int id, const Release&) { found = id == fresh; });
+    fresh = third.LookUpRelease(QString::fromLatin1(kRelease));
+    ASSERT_TRUE(RunUntil([&] { return found; }));
+    EXPECT_EQ(third.RequestsSent(), 1);
 }
 
 // A busy server is asked again after the pause it names; answers cut short,
