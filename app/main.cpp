@@ -18,6 +18,7 @@
 #include "app/print_preview.h"
 #include "platform/messages.h"
 #include "platform/paths.h"
+#include "platform/image_threads.h"
 
 int main(int argc, char** argv) {
     // Answered before any window system is needed.
@@ -37,6 +38,7 @@ int main(int argc, char** argv) {
     ReelcardApplication app(argc, argv);
     startReport.reset();
 
+    KeepImageThreadsReady();
     MessageBoxPrompter prompter;
     QtFileDialogs fileDialogs;
     QSettings store;  // organization and application "Reelcard"

@@ -40,6 +40,7 @@
 #include "platform/qt_surface.h"
 #include "platform/save_file.h"
 #include "platform/strings.h"
+#include "platform/image_threads.h"
 #include "render/geometry.h"
 #include "render/painter.h"
 #include "render/fit_songs.h"
@@ -755,6 +756,7 @@ int main(int argc, char** argv) {
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
     }
+    KeepImageThreadsReady();
     ConsolePrompter prompter;
     if (app->arguments().size() >= 2 && app->arguments()[1] == "print") {
         auto printArgs = ParsePrintArgs(app->arguments());
