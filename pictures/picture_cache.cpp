@@ -257,6 +257,21 @@ PictureLookup PictureImages::Look(size_t index, const Picture& picture, Prompter
     return {};
 }
 
+void PictureImages::DrawingFailed(size_t index, const Picture& picture, Prompter& prompter) {
+    failed_ = true;
+    if (index >= entries_.size() || !entries_[index].decoded) return;
+    DecodedPicture& decoded = *entries_[index].decoded;
+    std::unique_lock<std::mutex> lock(decoded.mutex_);
+    decoded.state_ = DecodedPicture::State::Failed;
+    decoded.error_ = PluginErrorMemory;
+    decoded.image_ = QImage();
+    decoded.scaled_.clear();
+    if (decoded.reported_) return;
+    decoded.reported_ = true;
+    lock.unlock();
+    ReportReaderError(PluginErrorMemory, picture.fileName, prompter);
+}
+
 bool PictureImages::Has(size_t index, const std::string& fileName) const {
     if (index >= entries_.size() || !entries_[index].decoded) return false;
     const std::string& key = entries_[index].fileName;

@@ -197,6 +197,9 @@ public:
     void Erase(size_t index);
     // The picture list was replaced.
     void Clear() { entries_.clear(); }
+    // Picture `index`, decoded, found no memory to be drawn: it is told once
+    // and left out, as a picture that found none to be decoded.
+    void DrawingFailed(size_t index, const Picture& picture, Prompter& prompter);
     // Whether a picture asked for could not be drawn (a missing or damaged
     // file, one too large for the pixel limit or for the memory there is).
     bool anyFailed() const { return failed_; }

@@ -19,6 +19,19 @@
 
 namespace {
 
+// The painter's state saved for as long as it lives: a drawing that throws
+// (a large picture finding no memory) leaves the state as it was.
+class PainterSaved {
+public:
+    explicit PainterSaved(QPainter& painter) : painter_(painter) { painter_.save(); }
+    ~PainterSaved() { painter_.restore(); }
+    PainterSaved(const PainterSaved&) = delete;
+    PainterSaved& operator=(const PainterSaved&) = delete;
+
+private:
+    QPainter& painter_;
+};
+
 constexpr double kTwipsPerInch = 1440.0;
 // A stored height of 0 asks for the default size: 12 points.
 constexpr int kDefaultCellHeight = 240;
@@ -419,7 +432,7 @@ void QtSurface::ClearClip() {
 
 void QtSurface::DrawImage(const QImage& image, int x, int y, int width, int height) {
     if (image.isNull() || width == 0 || height == 0) return;
-    painter_.save();
+    const PainterSaved saved(painter_);
     // A PDF keeps the picture's own pixels, losslessly: without this Qt's
     // PDF writer stores every picture as a JPEG of its own making, which
     // blurs small pictures and compresses JPEG photos a second time.  Other
@@ -431,7 +444,6 @@ void QtSurface::DrawImage(const QImage& image, int x, int y, int width, int heig
     painter_.scale(static_cast<double>(width) / image.width(),
                    static_cast<double>(height) / image.height());
     painter_.drawImage(QPointF(0, 0), image);
-    painter_.restore();
 }
 
 void QtSurface::DrawScaledImage(const QImage& image, const std::function<QImage(const QSize&)>& scaledTo, int x, int y,
@@ -456,8 +468,7 @@ void QtSurface::DrawScaledImage(const QImage& image, const std::function<QImage(
         DrawImage(image, x, y, width, height);
         return;
     }
-    painter_.save();
+    const PainterSaved saved(painter_);
     painter_.resetTransform();
     painter_.drawImage(target.topLeft(), copy);
-    painter_.restore();
 }

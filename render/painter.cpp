@@ -1,5 +1,7 @@
 #include "render/painter.h"
 
+#include <new>
+
 #include <algorithm>
 #include <functional>
 #include <vector>
@@ -86,15 +88,17 @@ void DrawPictures(Surface& surface, const Liner& liner, PictureImages& images, P
             continue;
         }
         if (!found.picture) continue;
-        if (bleed > 0) {
-            // Past a cut edge a picture runs on as far as it reaches, as it
-            // is: the print shop trims it, and only the bleed is kept.
-            surface.SetClip(-bleed, bleed, g.width + 1 + bleed, -1 - g.totalHeight - bleed);
+        // Past a cut edge a picture runs on as far as it reaches, as it is:
+        // the print shop trims it, and only the bleed is kept.
+        if (bleed > 0) surface.SetClip(-bleed, bleed, g.width + 1 + bleed, -1 - g.totalHeight - bleed);
+        try {
             DrawPicture(surface, p.left.twips, p.top.twips, p.width.twips, p.height.twips, *found.picture);
-            surface.ClearClip();
-            continue;
+        } catch (const std::bad_alloc&) {
+            // The copy a PDF or the screen makes of a large picture can find
+            // no memory even where decoding did: that picture goes alone.
+            images.DrawingFailed(i, p, prompter);
         }
-        DrawPicture(surface, p.left.twips, p.top.twips, p.width.twips, p.height.twips, *found.picture);
+        if (bleed > 0) surface.ClearClip();
     }
 }
 

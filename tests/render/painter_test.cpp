@@ -1056,3 +1056,35 @@ TEST(PainterOrder, TitleSplitLineAndSongsOnTheScreen) {
 }
 
 }  // namespace
+
+// A surface on which one picture (the one 8 pixels wide) finds no memory to
+// be drawn, as a PDF's copy of a very large picture may.
+class NoMemoryForOnePicture : public FixedSurface {
+public:
+    void DrawImage(const QImage& image, int x, int y, int width, int height) override {
+        if (image.width() == 8) throw std::bad_alloc();
+        FixedSurface::DrawImage(image, x, y, width, height);
+    }
+};
+
+TEST(PainterPictures, APictureThatFindsNoMemoryToBeDrawnIsLeftOutAndToldOnce) {
+    TempFolder dir;
+    WriteBmp(dir.Path("big.bmp"), 8, 4, qRgb(200, 30, 40));
+    WriteBmp(dir.Path("small.bmp"), 4, 4, qRgb(20, 30, 240));
+    Liner liner = BareLiner();
+    liner.pictures.push_back(PictureAt(dir.Path("big.bmp"), kReaderBmp, 1000, 300, 2000, 800));
+    liner.pictures.push_back(PictureAt(dir.Path("small.bmp"), kReaderBmp, 3000, 300, 800, 800));
+    PictureImages images;
+    ScriptedPrompter prompter;
+    for (int paint = 0; paint < 2; ++paint) {
+        NoMemoryForOnePicture surface;
+        bool warning = true;
+        PaintLiner(surface, liner, PaintOptions{}, images, prompter, warning);
+        EXPECT_EQ(surface.images, 1) << paint;  // the other picture
+        EXPECT_FALSE(surface.polylines.empty()) << paint;  // and the rest of the liner
+    }
+    ASSERT_EQ(prompter.shown.size(), 1u);
+    EXPECT_EQ(prompter.LastText(), "There is not enough memory to draw the picture '" + dir.Path("big.bmp") +
+                                       "'; the liner is drawn without it");
+    EXPECT_TRUE(images.anyFailed());
+}
