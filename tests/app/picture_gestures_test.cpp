@@ -211,6 +211,24 @@ TEST_F(PictureGesturesTest, DragsMoveAndResizeAsOneStepEach) {
     EXPECT_EQ(document.history().index(), 1);
 }
 
+// A step keeps the pictures decoded: none is read again (and shown as a
+// placeholder meanwhile) after a move or its Undo.
+TEST_F(PictureGesturesTest, AStepKeepsThePicturesDecoded) {
+    view->viewport()->repaint();
+    std::weak_ptr<DecodedPicture> decoded;
+    {
+        PictureImages probe;  // waits for the view's decoding
+        decoded = probe.GetQuietly(0, document.liner().pictures[0]).picture;
+    }
+    ASSERT_FALSE(decoded.expired());
+    QTest::keyClick(view.get(), Qt::Key_Tab);
+    QTest::keyClick(view.get(), Qt::Key_Right);
+    ASSERT_EQ(document.history().count(), 1);
+    EXPECT_FALSE(decoded.expired());
+    document.Undo();
+    EXPECT_FALSE(decoded.expired());
+}
+
 TEST_F(PictureGesturesTest, DraggingSnapsWithinFivePixelsWithAGuideAndAltDoesNot) {
     PictureGestures& g = view->gestures();
     // A's left edge is 720 twips in; drag it to 3 pixels right of the paper's edge.
