@@ -21,6 +21,7 @@
 #include "render/view_gestures.h"
 #include "render/view_rulers.h"
 #include <QLineEdit>
+#include <set>
 
 namespace {
 
@@ -227,6 +228,36 @@ TEST_F(PictureGesturesTest, AStepKeepsThePicturesDecoded) {
     EXPECT_FALSE(decoded.expired());
     document.Undo();
     EXPECT_FALSE(decoded.expired());
+}
+
+// The screen keeps one scaled copy of a picture per size: a picture moved
+// to a place between pixels keeps the size it is drawn at, so moving it
+// never scales a large picture again.
+TEST_F(PictureGesturesTest, AMovedPictureIsDrawnAtOneSize) {
+    // The picture's width in pixels along the row through its middle.
+    auto drawnWidth = [this] {
+        const PicturePlace r = Rect(0);
+        const QImage shot = port()->grab().toImage();
+        const int row = Pixel(r.left, r.depth + r.height / 2).y();
+        const QColor cyan(Qt::darkCyan);
+        int width = 0;
+        for (int x = 0; x < shot.width(); ++x) {
+            const QColor c = shot.pixelColor(x, row);
+            width += std::abs(c.red() - cyan.red()) + std::abs(c.green() - cyan.green()) +
+                         std::abs(c.blue() - cyan.blue()) < 12;
+        }
+        return width;
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return drawnWidth() > 0; }, 30000));  // decoded
+    std::set<int> widths;
+    for (int nudge = 0; nudge < 4; ++nudge) {
+        QTest::keyClick(view.get(), Qt::Key_Escape);  // the outline off the picture
+        widths.insert(drawnWidth());
+        QTest::keyClick(view.get(), Qt::Key_Tab);
+        ASSERT_EQ(view->gestures().selected(), 0);
+        QTest::keyClick(view.get(), Qt::Key_Right);  // a point: a third of a pixel at 96 dpi
+    }
+    EXPECT_EQ(widths.size(), 1u) << *widths.begin() << " to " << *widths.rbegin();
 }
 
 TEST_F(PictureGesturesTest, DraggingSnapsWithinFivePixelsWithAGuideAndAltDoesNot) {
