@@ -20,6 +20,7 @@
 #include "render/view.h"
 #include "render/view_gestures.h"
 #include "render/view_rulers.h"
+#include <QLabel>
 #include <QLineEdit>
 #include <set>
 
@@ -444,4 +445,31 @@ TEST(ViewRulers, TheMenuCommandTurnsThemOffAndTheSettingsKeepIt) {
     EXPECT_FALSE(w.view()->rulersVisible());
     EXPECT_FALSE(w.action(kCmdRulers)->isChecked());
     EXPECT_FALSE(w.settings().rulers);
+}
+
+// In a first window, just as wide as the liner, the selected picture's
+// place shows whole beside the name of the area under the pointer.
+TEST(PictureGesturesStatus, ThePlaceShowsWholeInTheFirstWindow) {
+    EnsureApplication();
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    Liner& liner = w.liner();
+    Picture p;
+    p.fileName = app.Path("one.bmp");
+    SetPictureRect(p, {3481, 4680, 1234, 1234}, liner.defaultUnits);
+    liner.pictures.push_back(p);
+    w.document().Replaced(false);
+    w.resize(w.view()->FittedWindowWidth(), 600);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    w.view()->gestures().Select(0);
+    QTest::mouseMove(w.view()->viewport(), w.view()->PixelOf(1000, 3000));
+    auto* area = w.findChild<QLabel*>("HoverArea");
+    auto* place = w.findChild<QLabel*>("SelectionPlace");
+    ASSERT_TRUE(area && place);
+    ASSERT_EQ(area->text(), "Primary songs");
+    QApplication::processEvents();
+    EXPECT_GE(place->contentsRect().width(), place->fontMetrics().horizontalAdvance(place->text()))
+        << place->text().toStdString() << " in " << place->width() << " px";
 }
