@@ -13,7 +13,7 @@
 #include <QVBoxLayout>
 
 #include "platform/commands.h"
-#include "app/file_dialogs.h"
+#include "dialogs/file_dialogs.h"
 #include "dialogs/dialog_host.h"
 #include "document/liner_document.h"
 #include "document/settings.h"

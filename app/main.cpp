@@ -9,7 +9,7 @@
 
 #include "app/application.h"
 #include "app/export_commands.h"
-#include "app/file_dialogs.h"
+#include "dialogs/file_dialogs.h"
 #include "app/main_window.h"
 #include "app/message_box_prompter.h"
 #include "app/print_commands.h"

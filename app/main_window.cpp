@@ -25,9 +25,9 @@
 
 #include "platform/commands.h"
 #include "render/view_rulers.h"
-#include "app/file_dialogs.h"
+#include "dialogs/file_dialogs.h"
 #include "app/help_window.h"
-#include "app/icons.h"
+#include "dialogs/icons.h"
 #include "app/view_commands.h"
 #include "dialogs/date_time.h"
 #include "dialogs/font_dialog.h"

@@ -3,7 +3,7 @@
 #include <QFileInfo>
 
 #include "platform/commands.h"
-#include "app/file_dialogs.h"
+#include "dialogs/file_dialogs.h"
 #include "dialogs/dialog_host.h"
 #include "document/settings.h"
 #include "document/liner_document.h"

@@ -1,7 +1,10 @@
 #include "app/view_commands.h"
 
 #include <QLabel>
+#include <QPainter>
 #include <QStatusBar>
+#include <algorithm>
+#include <array>
 #include <utility>
 
 #include "platform/commands.h"
@@ -15,12 +18,17 @@ namespace {
 
 QString ZoomText(int percent) { return QStringLiteral("%1%").arg(percent); }
 
-// A length in the liner's default unit, as its measurements show it.
-QString LengthText(const Liner& liner, int twips) {
-    // Measurements in the default unit carry no unit of their own: name it.
-    const int unit = IsDefaultUnitChoice(liner.defaultUnits) ? static_cast<int>(liner.defaultUnits) : static_cast<int>(kUnitInches);
+int ShownUnit(const Liner& liner) {
+    return IsDefaultUnitChoice(liner.defaultUnits) ? static_cast<int>(liner.defaultUnits) : static_cast<int>(kUnitInches);
+}
+
+// A length in the liner's default unit, as its measurements show it; with
+// `named` false the number alone.
+QString LengthText(const Liner& liner, int twips, bool named = true) {
+    const int unit = ShownUnit(liner);
     Measurement m = FromTwips(twips, unit);
-    if (m.unit == kUnitNone) m.unit = static_cast<int16_t>(unit);
+    // Measurements in the default unit carry no unit of their own: name it.
+    m.unit = static_cast<int16_t>(named ? unit : kUnitNone);
     return QString::fromStdString(FormatMeasurement(m));
 }
 
@@ -29,16 +37,41 @@ QString PositionText(const Liner& liner, QPoint paper) {
 }
 
 // The selected picture's rectangle, as Format Pictures shows it, and the
-// same in the form of the pointer's place ("left, top; width × height") for
-// a window too narrow for the words.
+// same as numbers ("left, top; width × height unit") for a window too
+// narrow for the words, such as the first one, as wide as the liner.
 std::pair<QString, QString> SelectionTexts(const Liner& liner, int index) {
     if (index < 0 || index >= static_cast<int>(liner.pictures.size())) return {};
     const PicturePlace r = PictureRectOf(liner.pictures[static_cast<size_t>(index)]);
-    const QString left = LengthText(liner, r.left), top = LengthText(liner, r.depth),
-                  width = LengthText(liner, r.width), height = LengthText(liner, r.height);
-    return {QObject::tr("Left %1, Top %2, Width %3, Height %4").arg(left, top, width, height),
-            QStringLiteral("%1, %2; %3 \u00d7 %4").arg(left, top, width, height)};
+    auto texts = [&](bool named) {
+        return std::array<QString, 4>{LengthText(liner, r.left, named), LengthText(liner, r.depth, named),
+                                      LengthText(liner, r.width, named), LengthText(liner, r.height, named)};
+    };
+    const auto words = texts(true), numbers = texts(false);
+    return {QObject::tr("Left %1, Top %2, Width %3, Height %4").arg(words[0], words[1], words[2], words[3]),
+            QStringLiteral("%1, %2; %3 \u00d7 %4%5")
+                .arg(numbers[0], numbers[1], numbers[2], numbers[3],
+                     QString::fromLatin1(UnitRow(ShownUnit(liner), ShownUnit(liner)).shown))};
 }
+
+// The name of the area under the pointer.  Where the bar is short it
+// yields room to the picture's place, whose numbers must show whole, and
+// ends in an ellipsis.
+class AreaLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+    // Room for the first few letters of a name, or the whole of a short one.
+    QSize minimumSizeHint() const override {
+        const QSize whole = QLabel::minimumSizeHint();
+        return {std::min(whole.width(), 4 * fontMetrics().averageCharWidth()), whole.height()};
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const QRect r = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
+        painter.drawText(r, static_cast<int>(alignment()), fontMetrics().elidedText(text(), Qt::ElideRight, r.width()));
+    }
+};
 
 // Shows the long text where the status bar leaves room for it, else the
 // short one, so neither is cut off by the fields beside it.  The size it
@@ -98,7 +131,7 @@ void InstallViewCommands(MainWindow& window) {
     auto* zoom = new QLabel(ZoomText(view->zoom()), bar);
     zoom->setObjectName("ZoomLevel");
     // The area under the pointer and the selected picture's place.
-    auto* area = new QLabel(bar);
+    auto* area = new AreaLabel(bar);
     area->setObjectName("HoverArea");
     auto* selection = new PlaceLabel(bar);
     selection->setObjectName("SelectionPlace");

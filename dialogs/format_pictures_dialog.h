@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/file_dialogs.h"
+#include "dialogs/file_dialogs.h"
 #include "document/liner.h"
 #include "pictures/picture_host.h"
 

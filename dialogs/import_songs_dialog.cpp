@@ -100,8 +100,12 @@ ImportSongsDialog::ImportSongsDialog(DialogHost& host) : QDialog(host.hostWindow
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->verticalHeader()->hide();
+    // One line a song, so that an album's worth shows without scrolling much.
+    const int rowHeight = list_->fontMetrics().height() + 8;
+    list_->verticalHeader()->setMinimumSectionSize(rowHeight);
+    list_->verticalHeader()->setDefaultSectionSize(rowHeight);
     list_->horizontalHeader()->setSectionResizeMode(kTitle, QHeaderView::Stretch);
-    list_->setMinimumSize(560, 240);
+    list_->setMinimumSize(560, 300);
 
     auto button = [this](const QString& text, const char* name) {
         auto* b = new QPushButton(text, this);

@@ -8,8 +8,8 @@
 #include <QVBoxLayout>
 
 #include "platform/commands.h"
-#include "app/file_dialogs.h"
-#include "app/icons.h"
+#include "dialogs/file_dialogs.h"
+#include "dialogs/icons.h"
 #include "dialogs/dialog_host.h"
 #include "document/settings.h"
 #include "document/liner_document.h"

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QSyntaxHighlighter>
 #include <QTextBlock>
+#include <QTextBoundaryFinder>
 #include <QTextDocumentFragment>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -774,6 +775,41 @@ void ShowLinerFonts(FontTextEdit& edit, DialogHost& host, QWidget* owner) {
     };
 }
 
+// The word the cursor stands in, or ends, as Unicode divides words. Qt's own
+// word selection runs on over the tab mark's arrow and over quotation marks
+// (they are no separators to it): a song's title would take its length's
+// first digit along.
+static QTextCursor WordAtCursor(const QTextCursor& cursor) {
+    const QTextBlock block = cursor.block();
+    const QString text = block.text();
+    const int at = cursor.positionInBlock();
+    const auto isWord = [&text](int start, int end) {
+        for (int i = start; i < end; ++i) {
+            if (text[i].isLetterOrNumber()) return true;
+        }
+        return false;
+    };
+    QTextBoundaryFinder words(QTextBoundaryFinder::Word, text);
+    int start = -1;
+    int end = -1;
+    for (int from = 0, to = static_cast<int>(words.toNextBoundary()); to > from;
+         from = to, to = static_cast<int>(words.toNextBoundary())) {
+        if (from > at) break;
+        if (!isWord(from, to)) continue;
+        start = from;  // a word that ends at the cursor, unless one starts there
+        end = to;
+        if (to > at) break;
+    }
+    QTextCursor word(cursor);
+    if (start < 0 || end < at) {
+        word.clearSelection();
+        return word;
+    }
+    word.setPosition(block.position() + start);
+    word.setPosition(block.position() + end, QTextCursor::KeepAnchor);
+    return word;
+}
+
 bool LastFontAvailable(DialogHost& host) {
     const uint16_t last = host.document().lastFont();
     return last != 0xFFFF && FontNumberExists(host.document().liner(), last);
@@ -784,9 +820,8 @@ int ChangeSelectionFont(DialogHost& host, QWidget* owner, FontTextEdit& edit, in
     if (!edit.textCursor().hasSelection()) {
         // The word the cursor stands in, shown selected so that the user
         // sees what the font goes to.
-        QTextCursor word = edit.textCursor();
-        word.select(QTextCursor::WordUnderCursor);
-        if (word.hasSelection() && !word.selectedText().trimmed().isEmpty()) edit.setTextCursor(word);
+        const QTextCursor word = WordAtCursor(edit.textCursor());
+        if (word.hasSelection()) edit.setTextCursor(word);
     }
     if (!edit.textCursor().hasSelection()) {
         if (status) {

@@ -461,7 +461,15 @@ void QtSurface::DrawScaledImage(const QImage& image, const std::function<QImage(
     }
     // Where the picture lands in device pixels; a copy of exactly that size
     // is drawn there unscaled.
-    const QRect target = transform.mapRect(QRectF(x, y, width, height)).toAlignedRect();
+    const QRectF exact = transform.mapRect(QRectF(x, y, width, height));
+    QRect target = exact.toAlignedRect();
+    if (type == QInternal::Widget) {
+        // On the screen the copy's size follows the picture's size alone, not
+        // where it falls between pixels: a picture being moved keeps its one
+        // copy instead of having a large picture scaled again at every step.
+        target = QRect(qRound(exact.left()), qRound(exact.top()), std::max(qRound(exact.width()), 1),
+                       std::max(qRound(exact.height()), 1));
+    }
     if (target.isEmpty()) return;
     const QImage copy = scaledTo(target.size());
     if (copy.isNull()) {

@@ -209,10 +209,19 @@ LinerView::LinerView(LinerDocument& document, QWidget* parent)
         horizontalRuler_->MarkPointer(paper ? std::optional<int>(paper->x()) : std::nullopt);
         verticalRuler_->MarkPointer(paper ? std::optional<int>(paper->y()) : std::nullopt);
     });
-    // Steps, Undo and Redo: a changed picture list is taken up afresh (the
-    // decoded pictures are shared, so this costs no decoding).
+    // Steps, Undo and Redo: a changed picture list is taken up afresh.  The
+    // decoded pictures are shared, and those drawn now are held until then,
+    // so a picture still in the list is not decoded again.
+    connect(&document, &LinerDocument::aboutToChange, this, [this] {
+        for (size_t i = 0; i < liner_.pictures.size(); ++i) {
+            if (pictures_.Has(i, liner_.pictures[i].fileName)) {
+                held_.push_back(pictures_.GetQuietly(i, liner_.pictures[i]).picture);
+            }
+        }
+    });
     connect(&document, &LinerDocument::changed, this, [this](unsigned parts) {
         if (parts & LinerDocument::kPictures) ForgetPictures();
+        held_.clear();
         viewport()->update();
     });
     setObjectName("LinerView");

@@ -241,6 +241,8 @@ private:
     std::vector<OverflowMarkShown> overflowMarks_;
     // Decoded off this thread; each one done repaints the view.
     PictureImages pictures_;
+    // The pictures drawn before a change, held while the list is taken up again.
+    std::vector<std::shared_ptr<DecodedPicture>> held_;
     // What the painter reported for the liner shown, so that each message
     // is shown once.
 };

@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/file_dialogs.h"
+#include "dialogs/file_dialogs.h"
 #include "app/main_window.h"
 #include "support/test_support.h"
 

@@ -10,7 +10,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include "app/file_dialogs.h"
+#include "dialogs/file_dialogs.h"
 #include "app/message_box_prompter.h"
 #include "app_test_support.h"
 #include "dialogs/font_dialog.h"

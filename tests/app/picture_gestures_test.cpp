@@ -20,7 +20,9 @@
 #include "render/view.h"
 #include "render/view_gestures.h"
 #include "render/view_rulers.h"
+#include <QLabel>
 #include <QLineEdit>
+#include <set>
 
 namespace {
 
@@ -211,6 +213,54 @@ TEST_F(PictureGesturesTest, DragsMoveAndResizeAsOneStepEach) {
     EXPECT_EQ(document.history().index(), 1);
 }
 
+// A step keeps the pictures decoded: none is read again (and shown as a
+// placeholder meanwhile) after a move or its Undo.
+TEST_F(PictureGesturesTest, AStepKeepsThePicturesDecoded) {
+    view->viewport()->repaint();
+    std::weak_ptr<DecodedPicture> decoded;
+    {
+        PictureImages probe;  // waits for the view's decoding
+        decoded = probe.GetQuietly(0, document.liner().pictures[0]).picture;
+    }
+    ASSERT_FALSE(decoded.expired());
+    QTest::keyClick(view.get(), Qt::Key_Tab);
+    QTest::keyClick(view.get(), Qt::Key_Right);
+    ASSERT_EQ(document.history().count(), 1);
+    EXPECT_FALSE(decoded.expired());
+    document.Undo();
+    EXPECT_FALSE(decoded.expired());
+}
+
+// The screen keeps one scaled copy of a picture per size: a picture moved
+// to a place between pixels keeps the size it is drawn at, so moving it
+// never scales a large picture again.
+TEST_F(PictureGesturesTest, AMovedPictureIsDrawnAtOneSize) {
+    // The picture's width in pixels along the row through its middle.
+    auto drawnWidth = [this] {
+        const PicturePlace r = Rect(0);
+        const QImage shot = port()->grab().toImage();
+        const int row = Pixel(r.left, r.depth + r.height / 2).y();
+        const QColor cyan(Qt::darkCyan);
+        int width = 0;
+        for (int x = 0; x < shot.width(); ++x) {
+            const QColor c = shot.pixelColor(x, row);
+            width += std::abs(c.red() - cyan.red()) + std::abs(c.green() - cyan.green()) +
+                         std::abs(c.blue() - cyan.blue()) < 12;
+        }
+        return width;
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return drawnWidth() > 0; }, 30000));  // decoded
+    std::set<int> widths;
+    for (int nudge = 0; nudge < 4; ++nudge) {
+        QTest::keyClick(view.get(), Qt::Key_Escape);  // the outline off the picture
+        widths.insert(drawnWidth());
+        QTest::keyClick(view.get(), Qt::Key_Tab);
+        ASSERT_EQ(view->gestures().selected(), 0);
+        QTest::keyClick(view.get(), Qt::Key_Right);  // a point: a third of a pixel at 96 dpi
+    }
+    EXPECT_EQ(widths.size(), 1u) << *widths.begin() << " to " << *widths.rbegin();
+}
+
 TEST_F(PictureGesturesTest, DraggingSnapsWithinFivePixelsWithAGuideAndAltDoesNot) {
     PictureGestures& g = view->gestures();
     // A's left edge is 720 twips in; drag it to 3 pixels right of the paper's edge.
@@ -395,4 +445,31 @@ TEST(ViewRulers, TheMenuCommandTurnsThemOffAndTheSettingsKeepIt) {
     EXPECT_FALSE(w.view()->rulersVisible());
     EXPECT_FALSE(w.action(kCmdRulers)->isChecked());
     EXPECT_FALSE(w.settings().rulers);
+}
+
+// In a first window, just as wide as the liner, the selected picture's
+// place shows whole beside the name of the area under the pointer.
+TEST(PictureGesturesStatus, ThePlaceShowsWholeInTheFirstWindow) {
+    EnsureApplication();
+    AppHarness app;
+    ASSERT_TRUE(app.Start());
+    MainWindow& w = app.window();
+    Liner& liner = w.liner();
+    Picture p;
+    p.fileName = app.Path("one.bmp");
+    SetPictureRect(p, {3481, 4680, 1234, 1234}, liner.defaultUnits);
+    liner.pictures.push_back(p);
+    w.document().Replaced(false);
+    w.resize(w.view()->FittedWindowWidth(), 600);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    w.view()->gestures().Select(0);
+    QTest::mouseMove(w.view()->viewport(), w.view()->PixelOf(1000, 3000));
+    auto* area = w.findChild<QLabel*>("HoverArea");
+    auto* place = w.findChild<QLabel*>("SelectionPlace");
+    ASSERT_TRUE(area && place);
+    ASSERT_EQ(area->text(), "Primary songs");
+    QApplication::processEvents();
+    EXPECT_GE(place->contentsRect().width(), place->fontMetrics().horizontalAdvance(place->text()))
+        << place->text().toStdString() << " in " << place->width() << " px";
 }

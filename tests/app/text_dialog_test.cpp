@@ -126,7 +126,7 @@ TEST(TextDialogs, CtrlEnterIsOkAndFontButtonsTakeTheWordAtTheCursor) {
     AppHarness app;
     ASSERT_TRUE(app.Start());
     MainWindow& w = app.window();
-    w.liner().songsA = {3, "\x01\x05Song\r\n\r\nMore"};
+    w.liner().songsA = {3, "\x01\x05Song\xBB" "1:12\r\n\r\nMore"};  // the tab mark shows as an arrow
     TextDialog* d = Open(w, kCmdSongsSideA, "SongsSideADialog");
     ASSERT_NE(d, nullptr);
     FontTextEdit* edit = d->editor();
@@ -135,26 +135,29 @@ TEST(TextDialogs, CtrlEnterIsOkAndFontButtonsTakeTheWordAtTheCursor) {
 
     // No word at the cursor: the dialog says so in its status line, and no
     // message box takes the keys meant for the text.
-    Select(edit, 5, 5);  // the empty line
+    Select(edit, 10, 10);  // the empty line
     QTest::mouseClick(Button(d, "FontButton"), Qt::LeftButton);
     EXPECT_TRUE(app.prompter.shown.empty());
     EXPECT_EQ(status->text(), "Text must be selected to use a font-related button");
     EXPECT_EQ(app.fontChoices, 0);
     EXPECT_FALSE(d->HasChanges());
 
-    // In a word, the word takes the font.
+    // In a word, the word takes the font; a word stops at the tab mark.
     app.fontAnswer = Courier();
-    Select(edit, 7, 7);  // inside "More"
+    Select(edit, 12, 12);  // inside "More"
     QTest::mouseClick(Button(d, "FontButton"), Qt::LeftButton);
     EXPECT_EQ(app.fontChoices, 1);
     EXPECT_TRUE(status->text().isEmpty());
     const std::string f(1, char(w.lastFont()));
+    Select(edit, 4, 4);  // after "Song", before the tab mark
+    QTest::mouseClick(Button(d, "LastFontButton"), Qt::LeftButton);
+    EXPECT_EQ(edit->textCursor().selectedText(), "Song");
 
     // Return is a new line; Ctrl+Return is OK.
     QTest::keyClick(edit, Qt::Key_Return, Qt::ControlModifier);
     EXPECT_TRUE(d->closing());
     EXPECT_EQ(w.liner().songsA.lineCount, 3);
-    EXPECT_EQ(w.liner().songsA.text, "\x01\x05Song\r\n\r\n\x01" + f + "More");
+    EXPECT_EQ(w.liner().songsA.text, "\x01" + f + "Song\x01\x05\xBB" "1:12\r\n\r\n\x01" + f + "More");
     EXPECT_TRUE(app.prompter.shown.empty());
 }
 

@@ -1,4 +1,4 @@
-#include "app/icons.h"
+#include "dialogs/icons.h"
 
 #include <QFile>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "app/file_dialogs.h"
+#include "dialogs/file_dialogs.h"
 
 #include <QCheckBox>
 #include <QDir>
