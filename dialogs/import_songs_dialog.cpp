@@ -30,6 +30,7 @@
 #include "dialogs/text_dialog.h"
 #include "pictures/picture_host.h"
 #include "platform/messages.h"
+#include "platform/save_file.h"
 #include "render/fit_songs.h"
 
 namespace {
@@ -334,16 +335,21 @@ void ImportSongsDialog::ChangeCover() {
     if (!chooseCover) return;
     const QString path = chooseCover();
     if (path.isEmpty()) return;
-    QFile file(path);
     const QString name = QFileInfo(path).fileName();
-    if (!file.open(QIODevice::ReadOnly)) {
-        Tell(host_, this, tr("%1 cannot be opened: %2").arg(name, file.errorString()));
-        return;
-    }
-    // A cover is read whole; larger files are no covers.
+    // A cover is read whole; larger files are no covers, and neither is
+    // anything that is not a plain file (a pipe would hold the window).
     constexpr qint64 kLargest = 16 * 1024 * 1024;
+    const std::string local = QFile::encodeName(path).toStdString();
     std::optional<CoverImage> cover;
-    if (file.size() <= kLargest) cover = CoverFromBytes(file.read(kLargest + 1), path);
+    if (IsRegularFile(local)) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            Tell(host_, this, tr("%1 cannot be opened: %2").arg(name, file.errorString()));
+            return;
+        }
+        file.close();
+        if (auto bytes = ReadRegularFile(local, kLargest)) cover = CoverFromBytes(*bytes, path);
+    }
     if (!cover) {
         Tell(host_, this,
              tr("%1 is not a picture Reelcard can use as a cover. Please choose a JPEG, PNG, WebP or BMP "

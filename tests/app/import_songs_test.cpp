@@ -1,5 +1,6 @@
 // The Import Songs window, the live totals of the song dialogs, Fit Songs.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -354,6 +355,14 @@ TEST(ImportSongs, TheCoverGoesBesideTheLinerAndComesBackWithTheSongsInOneStep) {
               "notes.jpg is not a picture Reelcard can use as a cover. Please choose a JPEG, PNG, WebP or BMP "
               "picture of at most 16 MB.");
     ASSERT_TRUE(dialog.cover());
+    EXPECT_EQ(dialog.cover()->bytes, jpeg);
+    // A pipe named like a picture is refused at once instead of holding the
+    // window until something writes into it.
+    const std::string pipe = app.Path("pipe.jpg");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    dialog.chooseCover = [&] { return QString::fromStdString(pipe); };
+    QTest::mouseClick(dialog.findChild<QPushButton*>("CoverChangeButton"), Qt::LeftButton);
+    EXPECT_NE(app.prompter.LastText().find("pipe.jpg is not a picture"), std::string::npos) << app.prompter.LastText();
     EXPECT_EQ(dialog.cover()->bytes, jpeg);
     // A cover that cannot be written leaves everything as it was, and says why.
     const Liner before = w.liner();
