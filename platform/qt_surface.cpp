@@ -1,5 +1,7 @@
 #include "platform/qt_surface.h"
 
+#include <new>
+
 #include <QColor>
 #include <QFontMetricsF>
 #include <QGuiApplication>
@@ -432,6 +434,16 @@ void QtSurface::ClearClip() {
 
 void QtSurface::DrawImage(const QImage& image, int x, int y, int width, int height) {
     if (image.isNull() || width == 0 || height == 0) return;
+    // Qt's PDF writer makes a 32-bit copy of any other picture and, when
+    // that copy finds no memory, stores an empty image that no reader opens.
+    // Room for the copy is asked for first; without it the picture fails
+    // alone, as any picture that finds no memory to be drawn.
+    QPaintEngine* engine = painter_.paintEngine();
+    if (engine && engine->type() == QPaintEngine::Pdf && image.depth() != 1 &&
+        image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32) {
+        const QImage room(image.size(), QImage::Format_ARGB32);
+        if (room.isNull()) throw std::bad_alloc();
+    }
     const PainterSaved saved(painter_);
     // A PDF keeps the picture's own pixels, losslessly: without this Qt's
     // PDF writer stores every picture as a JPEG of its own making, which

@@ -5,7 +5,10 @@
 #include <QFontInfo>
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QBuffer>
 #include <QImage>
+#include <QPdfWriter>
+#include <new>
 #include <QPainter>
 #include <cmath>
 
@@ -315,6 +318,28 @@ TEST(QtSurfaceTest, PicturesStoredWithNegatedHeightAppearUpright) {
     EXPECT_EQ(image.pixel(20, 10), qRgb(255, 0, 0));
     EXPECT_EQ(image.pixel(20, 80), qRgb(0, 0, 255));
     EXPECT_EQ(image.pixel(98, 98), qRgb(255, 255, 255));
+}
+
+// A PDF holds a 32-bit copy of most pictures.  Where that copy cannot be
+// made (here: too wide for one, as a huge picture finds no memory), the
+// picture fails alone instead of going in as an image no reader can open.
+TEST(QtSurfaceTest, APdfPictureWithoutRoomForItsCopyFailsAloneAndTheFileStaysWhole) {
+    QImage huge(68'000'000, 1, QImage::Format_Grayscale8);
+    ASSERT_FALSE(huge.isNull());
+    huge.fill(0);
+    QImage small(2, 2, QImage::Format_Grayscale8);
+    small.fill(128);
+    QBuffer buffer;
+    ASSERT_TRUE(buffer.open(QIODevice::WriteOnly));
+    {
+        QPdfWriter writer(&buffer);
+        QPainter painter(&writer);
+        QtSurface surface(painter);
+        EXPECT_THROW(surface.DrawImage(huge, 0, 0, 1440, -20), std::bad_alloc);
+        surface.DrawImage(small, 0, 0, 1440, -1440);
+    }
+    EXPECT_FALSE(buffer.data().contains("/Width 0")) << "an empty image object was written";
+    EXPECT_TRUE(buffer.data().contains("/Width 2"));
 }
 
 TEST(QtSurfaceTest, RoundedBoxUsesThePenAndBrush) {
