@@ -183,6 +183,8 @@ void PictureGestures::Follow(QPoint pixel, Qt::KeyboardModifiers modifiers) {
 bool PictureGestures::Release(QMouseEvent* event) {
     if (!drag_ || event->button() != Qt::LeftButton) return false;
     Finish();
+    // The outline and name follow the pointer to where the drag ended.
+    Hover(event->position().toPoint());
     return true;
 }
 

@@ -376,6 +376,11 @@ TEST_F(PictureGesturesTest, RulersHoverAndTheDropPlaceFollowThePointer) {
     EXPECT_EQ(down->pointer(), view->PaperPoint(overTitle).y());
     QTest::mouseMove(port(), Pixel(1000, F + T + 300));
     EXPECT_EQ(named.last().at(0).toString(), "Primary songs");
+    // A drag that ends over another area leaves that one outlined and named.
+    QTest::mouseMove(port(), overTitle);
+    Drag(Pixel(720 + 700, 2000 + 300), Pixel(1000, F + T + 600));
+    EXPECT_EQ(named.last().at(0).toString(), "Primary songs");
+    document.Undo();
 
     // Hidden, the view takes their room.
     const int width = view->viewport()->width();
