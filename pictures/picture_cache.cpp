@@ -128,13 +128,48 @@ QImage DecodedPicture::ScaledTo(QSize size) {
     // Made at most once per size; larger than the picture itself there is
     // nothing to smooth, and the painter scales as it draws.
     if (size.width() > full.width() * 2 || size.height() > full.height() * 2) return {};
-    QImage copy = full.size() == size ? full.convertToFormat(QImage::Format_RGB32)
-                                      : full.convertToFormat(QImage::Format_RGB32)
-                                            .scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage source = HalvingFor(full, size);
+    QImage copy = source.size() == size ? source.convertToFormat(QImage::Format_RGB32)
+                                        : source.convertToFormat(QImage::Format_RGB32)
+                                              .scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     std::lock_guard<std::mutex> lock(mutex_);
     scaled_.insert(scaled_.begin(), {size, copy});
     if (scaled_.size() > kScaledCopies) scaled_.pop_back();
     return copy;
+}
+
+QImage DecodedPicture::HalvingFor(const QImage& full, QSize size) {
+    auto holds = [size](const QImage& image) {
+        return image.width() >= size.width() && image.height() >= size.height();
+    };
+    std::vector<QImage> halvings;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        halvings = halvings_;
+    }
+    // Each halving is smoothed from the one before, once; a copy is then
+    // smoothed from the smallest that still holds it.  A picture resized on
+    // the screen asks for a new size at every step, and smoothing it from a
+    // picture of a few times its size costs a fraction of smoothing it from
+    // the whole of a large photo.
+    const size_t known = halvings.size();
+    while (true) {
+        const QImage& last = halvings.empty() ? full : halvings.back();
+        const QSize half(last.width() / 2, last.height() / 2);
+        if (half.width() < size.width() || half.height() < size.height() || half.isEmpty()) break;
+        QImage next = last.convertToFormat(QImage::Format_RGB32)
+                          .scaled(half, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        if (next.isNull()) break;  // no memory for it: smooth from what there is
+        halvings.push_back(std::move(next));
+    }
+    if (halvings.size() > known) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (halvings_.size() < halvings.size()) halvings_ = halvings;
+    }
+    for (auto it = halvings.rbegin(); it != halvings.rend(); ++it) {
+        if (holds(*it)) return *it;
+    }
+    return full;
 }
 
 // ---- decoding ---------------------------------------------------------------------------
@@ -266,6 +301,7 @@ void PictureImages::DrawingFailed(size_t index, const Picture& picture, Prompter
     decoded.error_ = PluginErrorMemory;
     decoded.image_ = QImage();
     decoded.scaled_.clear();
+    decoded.halvings_.clear();
     if (decoded.reported_) return;
     decoded.reported_ = true;
     lock.unlock();

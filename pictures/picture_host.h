@@ -162,6 +162,11 @@ private:
     uint16_t error_ = 0;
     bool reported_ = false;
     std::vector<std::pair<QSize, QImage>> scaled_;  // most recently used first
+    std::vector<QImage> halvings_;                   // the picture at 1/2, 1/4, ... of its size
+
+    // The smallest of the picture's halvings that holds `size`, or the
+    // picture itself; halvings are made as they are first needed.
+    QImage HalvingFor(const QImage& full, QSize size);
 };
 
 // What the painter gets for one picture.

@@ -127,5 +127,26 @@ int main(int argc, char** argv) {
     const PicturePlace end = PictureRectOf(liner.pictures[2]);
     std::printf("picture moved by %d, %d twips; steps in the history: %d\n", end.left - start.left,
                 end.depth - start.depth, document.history().count());
+
+    // Then its bottom-right corner dragged outward, 100 steps of 2 pixels:
+    // each step is a new size of the picture on the screen.
+    const PicturePlace moved = PictureRectOf(liner.pictures[2]);
+    at = view.PixelOf(moved.left + moved.width, moved.depth + moved.height);
+    QTest::mousePress(port, Qt::LeftButton, {}, at);
+    QApplication::processEvents();
+    frames.clear();
+    for (int i = 0; i < 100; ++i) {
+        at += QPoint(2, 2);
+        timer.start();
+        QMouseEvent move(QEvent::MouseMove, at, port->mapToGlobal(at), Qt::NoButton, Qt::LeftButton, {});
+        QApplication::sendEvent(port, &move);
+        QApplication::processEvents();
+        frames.push_back(timer.nsecsElapsed() / 1e6);
+    }
+    QTest::mouseRelease(port, Qt::LeftButton, {}, at);
+    std::sort(frames.begin(), frames.end());
+    const PicturePlace resized = PictureRectOf(liner.pictures[2]);
+    std::printf("resize: 100 steps, frame median %.2f ms, fastest %.2f ms, slowest %.2f ms; %d x %d twips\n",
+                (frames[49] + frames[50]) / 2, frames.front(), frames.back(), resized.width, resized.height);
     return 0;
 }
