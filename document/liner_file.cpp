@@ -1,5 +1,6 @@
 #include "document/liner_file.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -347,11 +348,33 @@ private:
     bool show_;
 };
 
+// A picture named relative to where the liner was read from, written into a
+// file in another folder, would not be found beside that file when it is
+// read again (a sample saved into the documents folder would lose its
+// pictures).  Such names are written out in full; a name that is found
+// beside the new file is kept as it is.
+std::optional<Liner> PicturesNamedFor(const Liner& liner, const std::string& path) {
+    std::optional<Liner> renamed;
+    const QString folder = QString::fromStdString(FolderOf(path));
+    for (size_t i = 0; i < liner.pictures.size(); ++i) {
+        const std::string& name = liner.pictures[i].fileName;
+        if (name.empty() || name.front() == '/') continue;
+        const QString local = QString::fromStdString(name);
+        if (QFileInfo::exists(folder + QLatin1Char('/') + local)) continue;
+        const QFileInfo found(QString::fromStdString(ResolvePicturePath(name)));
+        if (!found.isFile()) continue;  // missing wherever it is looked for
+        if (!renamed) renamed = liner;
+        renamed->pictures[i].fileName = QDir::cleanPath(found.absoluteFilePath()).toStdString();
+    }
+    return renamed;
+}
+
 bool WriteFile(Liner& liner, const std::string& path, FileKind kind, Prompter& prompter,
                uint16_t* lastFont) {
     BusyScope busy(prompter, true);
     CompactFonts(liner, lastFont);
-    auto bytes = SerializeLiner(liner, kind);
+    const std::optional<Liner> renamed = PicturesNamedFor(liner, path);
+    auto bytes = SerializeLiner(renamed ? *renamed : liner, kind);
     if (!bytes) {
         ShowFileMessage(prompter, IDS_CANNOT_WRITE_FILE, path);
         return false;

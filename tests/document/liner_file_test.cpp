@@ -417,6 +417,42 @@ TEST(LinerFile, ReadAndWriteThroughFiles) {
     EXPECT_EQ(prompter.LastText(), "Cannot open file '" + dir.Path("missing.cas") + "'");
 }
 
+// A liner saved into another folder keeps its pictures: a name relative to
+// the folder it was read from is written in full, unless the picture is
+// found beside the new file too.
+TEST(LinerFile, SavedIntoAnotherFolderItsPicturesAreStillFound) {
+    TempFolder dir;
+    ScriptedPrompter prompter;
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(dir.Path("a"))));
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(dir.Path("b"))));
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(dir.Path("c"))));
+    WriteBytes(dir.Path("a/pic.bmp"), {'B', 'M'});
+    WriteBytes(dir.Path("c/pic.bmp"), {'B', 'M'});
+    Liner liner;
+    for (const char* name : {"pic.bmp", "gone.bmp"}) {
+        Picture p;
+        p.fileName = name;
+        liner.pictures.push_back(p);
+    }
+    ASSERT_TRUE(WriteLinerFile(liner, dir.Path("a/tape.cas"), prompter, nullptr));
+    Liner read;
+    ASSERT_TRUE(ReadLinerFile(read, dir.Path("a/tape.cas"), true, prompter));
+    EXPECT_EQ(read.pictures[0].fileName, "pic.bmp");  // beside its liner: kept
+
+    ASSERT_TRUE(WriteLinerFile(read, dir.Path("b/tape.cas"), prompter, nullptr));
+    EXPECT_EQ(read.pictures[0].fileName, "pic.bmp");  // the open liner is not changed
+    Liner moved;
+    ASSERT_TRUE(ReadLinerFile(moved, dir.Path("b/tape.cas"), true, prompter));
+    EXPECT_EQ(moved.pictures[0].fileName, dir.Path("a/pic.bmp"));
+    EXPECT_EQ(moved.pictures[1].fileName, "gone.bmp");  // missing anyway: as it was
+
+    // A folder with a picture of that name beside the new file keeps the name.
+    ASSERT_TRUE(ReadLinerFile(read, dir.Path("a/tape.cas"), true, prompter));
+    ASSERT_TRUE(WriteLinerFile(read, dir.Path("c/tape.cas"), prompter, nullptr));
+    ASSERT_TRUE(ReadLinerFile(moved, dir.Path("c/tape.cas"), true, prompter));
+    EXPECT_EQ(moved.pictures[0].fileName, "pic.bmp");
+}
+
 TEST(LinerFile, CorruptFileIsReportedAndLeavesTheLiner) {
     TempFolder dir;
     ScriptedPrompter prompter;
