@@ -97,26 +97,30 @@ int main(int argc, char** argv) {
     // Press on the third picture and drag it right and down, 100 steps of 3 pixels.
     QWidget* port = view.viewport();
     const PicturePlace start = PictureRectOf(liner.pictures[2]);
-    QPoint at = view.PixelOf(start.left + start.width / 2, start.depth + start.height / 2);
     PaintWatch watch;
     port->installEventFilter(&watch);
-    QTest::mousePress(port, Qt::LeftButton, {}, at);
-    QApplication::processEvents();
-    std::vector<double> frames;
-    QElapsedTimer timer;
-    watch.pixels = 0;
-    watch.paints = 0;
-    for (int i = 0; i < 100; ++i) {
-        at += QPoint(3, 2);
-        timer.start();
-        QMouseEvent move(QEvent::MouseMove, at, port->mapToGlobal(at), Qt::NoButton, Qt::LeftButton, {});
-        QApplication::sendEvent(port, &move);
+    // A drag of 100 steps from `at`; the frames it took, in order of time.
+    auto drag = [port, &watch](QPoint at, QPoint step) {
+        QTest::mousePress(port, Qt::LeftButton, {}, at);
         QApplication::processEvents();
-        frames.push_back(timer.nsecsElapsed() / 1e6);
-    }
-    QTest::mouseRelease(port, Qt::LeftButton, {}, at);
-    std::vector<double> sorted = frames;
-    std::sort(sorted.begin(), sorted.end());
+        watch.pixels = 0;
+        watch.paints = 0;
+        std::vector<double> frames;
+        QElapsedTimer timer;
+        for (int i = 0; i < 100; ++i) {
+            at += step;
+            timer.start();
+            QMouseEvent move(QEvent::MouseMove, at, port->mapToGlobal(at), Qt::NoButton, Qt::LeftButton, {});
+            QApplication::sendEvent(port, &move);
+            QApplication::processEvents();
+            frames.push_back(timer.nsecsElapsed() / 1e6);
+        }
+        QTest::mouseRelease(port, Qt::LeftButton, {}, at);
+        std::sort(frames.begin(), frames.end());
+        return frames;
+    };
+    const std::vector<double> sorted =
+        drag(view.PixelOf(start.left + start.width / 2, start.depth + start.height / 2), QPoint(3, 2));
     const double median = (sorted[49] + sorted[50]) / 2;
     const long long viewPixels = 1LL * port->width() * port->height();
     std::printf("gesture bench: 100 drag steps, 5 pictures of 2000 x 2000 pixels, view %d x %d\n", port->width(),
@@ -130,21 +134,7 @@ int main(int argc, char** argv) {
 
     // Then its bottom-right corner dragged outward, 100 steps of 2 pixels:
     // each step is a new size of the picture on the screen.
-    const PicturePlace moved = PictureRectOf(liner.pictures[2]);
-    at = view.PixelOf(moved.left + moved.width, moved.depth + moved.height);
-    QTest::mousePress(port, Qt::LeftButton, {}, at);
-    QApplication::processEvents();
-    frames.clear();
-    for (int i = 0; i < 100; ++i) {
-        at += QPoint(2, 2);
-        timer.start();
-        QMouseEvent move(QEvent::MouseMove, at, port->mapToGlobal(at), Qt::NoButton, Qt::LeftButton, {});
-        QApplication::sendEvent(port, &move);
-        QApplication::processEvents();
-        frames.push_back(timer.nsecsElapsed() / 1e6);
-    }
-    QTest::mouseRelease(port, Qt::LeftButton, {}, at);
-    std::sort(frames.begin(), frames.end());
+    const std::vector<double> frames = drag(view.PixelOf(end.left + end.width, end.depth + end.height), QPoint(2, 2));
     const PicturePlace resized = PictureRectOf(liner.pictures[2]);
     std::printf("resize: 100 steps, frame median %.2f ms, fastest %.2f ms, slowest %.2f ms; %d x %d twips\n",
                 (frames[49] + frames[50]) / 2, frames.front(), frames.back(), resized.width, resized.height);
