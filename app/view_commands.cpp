@@ -47,10 +47,10 @@ std::pair<QString, QString> SelectionTexts(const Liner& liner, int index) {
                                       LengthText(liner, r.width, named), LengthText(liner, r.height, named)};
     };
     const auto words = texts(true), numbers = texts(false);
+    const int unit = ShownUnit(liner);
     return {QObject::tr("Left %1, Top %2, Width %3, Height %4").arg(words[0], words[1], words[2], words[3]),
             QStringLiteral("%1, %2; %3 \u00d7 %4%5")
-                .arg(numbers[0], numbers[1], numbers[2], numbers[3],
-                     QString::fromLatin1(UnitRow(ShownUnit(liner), ShownUnit(liner)).shown))};
+                .arg(numbers[0], numbers[1], numbers[2], numbers[3], QString::fromLatin1(UnitRow(unit, unit).shown))};
 }
 
 // The name of the area under the pointer.  Where the bar is short it
